@@ -1,0 +1,51 @@
+# Helpers shared by every engine library, test and benchmark target.
+
+set(QRX_WARNINGS -Wall -Wextra -Wpedantic -Werror)
+
+# qrx_add_library(<name> [DEPS <libs>...])
+# A static library from <dir>/src/*.cpp with its public headers under <dir>/include.
+function(qrx_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
+  if(NOT sources)
+    # A library whose sources are not written yet still offers its headers.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/include)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_compile_options(${name} PRIVATE ${QRX_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# qrx_embed_data(<target> <file> <symbol>)
+# Compiles <file> into <target> as `extern const std::string_view <symbol>` (namespace qrx_data),
+# regenerated whenever the file changes, so built-in tables are never read from disk at run time.
+function(qrx_embed_data target file symbol)
+  get_filename_component(abs ${file} ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/embedded_${symbol}.cpp)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${abs} -DOUTPUT=${out} -DSYMBOL=${symbol}
+            -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    DEPENDS ${abs} ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    COMMENT "Embedding ${file}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${out})
+endfunction()
+
+# qrx_add_test(<module> [DEPS <libs>...])
+# One GoogleTest executable from tests/<module>/*.cpp, registered with CTest.
+function(qrx_add_test module)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${module}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${module} ${sources})
+  target_compile_options(test_${module} PRIVATE ${QRX_WARNINGS})
+  target_link_libraries(test_${module} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(test_${module} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

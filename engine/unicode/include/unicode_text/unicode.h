@@ -1,0 +1,68 @@
+// The engine's one door to Unicode: UTF-8 coding, normalization, combining classes, case
+// mapping and character properties. Everything here is backed by ICU; nothing else in the
+// engine talks to ICU, so the engine's Unicode version is ICU's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace unicode {
+
+inline constexpr char32_t kReplacementCharacter = U'\uFFFD';
+
+// UTF-8 decoding. Every maximal ill-formed subsequence becomes one U+FFFD, as the Unicode
+// standard recommends, so no input is ever rejected.
+std::u32string decode_utf8(std::string_view text);
+
+// Decodes the character starting at byte `pos` of `text` and advances `pos` past it.
+// Precondition: pos < text.size(). Ill-formed bytes yield U+FFFD.
+char32_t next_char(std::string_view text, std::size_t& pos);
+
+// True when `text` is well-formed UTF-8 (no surrogates, no overlongs, nothing above U+10FFFF).
+bool is_valid_utf8(std::string_view text);
+
+// Number of characters (scalar values) `decode_utf8` would produce.
+std::size_t char_count(std::string_view text);
+
+// UTF-8 encoding. Surrogates and values above U+10FFFF are written as U+FFFD.
+void append_utf8(std::string& out, char32_t c);
+std::string encode_utf8(std::u32string_view text);
+std::string encode_utf8(char32_t c);
+
+// Canonical normalization of whole strings (invalid UTF-8 is repaired first).
+std::string nfc(std::string_view text);
+std::string nfd(std::string_view text);
+std::u32string nfc(std::u32string_view text);
+std::u32string nfd(std::u32string_view text);
+
+// Canonical decomposition of one character (the character itself when it has none).
+std::u32string nfd(char32_t c);
+// Canonical composition of a pair, when the pair has a primary composite.
+// Returns 0 when the two characters do not compose.
+char32_t compose(char32_t first, char32_t second);
+
+// True when `text` is already in the form (a quick check that allocates nothing for ASCII).
+bool is_nfc(std::string_view text);
+
+// Canonical combining class (0 for starters).
+std::uint8_t combining_class(char32_t c);
+
+// Full case mapping, locale-independent: one character may map to several ("ß" -> "SS").
+std::u32string to_upper(char32_t c);
+std::u32string to_lower(char32_t c);
+std::string to_upper(std::string_view text);
+std::string to_lower(std::string_view text);
+
+// Simple (one-to-one) case mapping, for callers that must keep lengths.
+char32_t simple_upper(char32_t c);
+char32_t simple_lower(char32_t c);
+
+// Binary properties.
+bool is_alphabetic(char32_t c);
+bool is_lowercase(char32_t c);
+bool is_uppercase(char32_t c);
+bool is_white_space(char32_t c);
+
+}  // namespace unicode

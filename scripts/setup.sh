@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs whatever this project needs that the machine lacks (Debian 12, run as root or with sudo).
+# Safe to run again: it installs nothing when everything is present.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libicu-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,87 @@
+#include <unicode_text/unicode.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DecodeCase {
+  const char* name;
+  std::string bytes;
+  std::u32string chars;
+};
+
+TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
+  const DecodeCase cases[] = {
+      {"ascii", "abc", U"abc"},
+      {"vietnamese", "vi\xe1\xbb\x87t", U"vi\u1ec7t"},
+      {"astral", "\xf0\x9f\x98\x80", U"\U0001F600"},
+      {"lone continuation", "a\x80" "b", U"a\uFFFDb"},
+      {"truncated three-byte", "\xe1\xbb", U"\uFFFD"},
+      {"truncated then ascii", "\xe1\xbbx", U"\uFFFDx"},
+      {"overlong two-byte", "\xc0\xaf", U"\uFFFD\uFFFD"},
+      {"surrogate", "\xed\xa0\x80", U"\uFFFD\uFFFD\uFFFD"},
+      {"above U+10FFFF", "\xf4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {"invalid lead", "\xff", U"\uFFFD"},
+      {"real U+FFFD", "\xef\xbf\xbd", U"\uFFFD"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(unicode::decode_utf8(c.bytes), c.chars) << c.name;
+    EXPECT_EQ(unicode::char_count(c.bytes), c.chars.size()) << c.name;
+  }
+}
+
+TEST(Utf8, ValidityAgreesWithDecoding) {
+  EXPECT_TRUE(unicode::is_valid_utf8(""));
+  EXPECT_TRUE(unicode::is_valid_utf8("vi\xe1\xbb\x87t \xef\xbf\xbd \xf0\x9f\x98\x80"));
+  for (const char* bad : {"\x80", "\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\x80", "a\xfe"}) {
+    EXPECT_FALSE(unicode::is_valid_utf8(bad)) << bad;
+  }
+}
+
+TEST(Utf8, EncodeRoundTripsAndReplacesNonScalars) {
+  const std::u32string text = U"Ti\u1ebfng Vi\u1ec7t \U0001F600 \u0000end";
+  EXPECT_EQ(unicode::decode_utf8(unicode::encode_utf8(text)), text);
+  EXPECT_EQ(unicode::encode_utf8(char32_t{0xD800}), "\xef\xbf\xbd");
+  EXPECT_EQ(unicode::encode_utf8(char32_t{0x110000}), "\xef\xbf\xbd");
+}
+
+TEST(Normalization, StringsAndCharacters) {
+  const std::string composed = "Vi\xe1\xbb\x87t";         // Việt
+  const std::string decomposed = "Vie\xcc\xa3\xcc\x82t";  // e + dot below + circumflex
+  const std::string unordered = "Vie\xcc\x82\xcc\xa3t";   // marks in typing order
+  EXPECT_EQ(unicode::nfd(composed), decomposed);
+  EXPECT_EQ(unicode::nfd(unordered), decomposed);
+  EXPECT_EQ(unicode::nfc(decomposed), composed);
+  EXPECT_EQ(unicode::nfc(unordered), composed);
+  EXPECT_TRUE(unicode::is_nfc(composed));
+  EXPECT_FALSE(unicode::is_nfc(decomposed));
+  EXPECT_EQ(unicode::nfd(U'\u1ec7'), U"e\u0323\u0302");
+  EXPECT_EQ(unicode::nfd(U'a'), U"a");
+  EXPECT_EQ(unicode::compose(U'e', U'\u0302'), U'\u00ea');
+  EXPECT_EQ(unicode::compose(U'q', U'\u0302'), 0U);
+  // Hangul decomposes algorithmically into several jamo.
+  EXPECT_EQ(unicode::nfd(U'\ud55c').size(), 3U);
+  // Broken input is repaired before normalizing, never rejected.
+  EXPECT_EQ(unicode::nfc("a\xff"), "a\xef\xbf\xbd");
+}
+
+TEST(Properties, CombiningClassCaseAndBinaryProperties) {
+  EXPECT_EQ(unicode::combining_class(U'\u0301'), 230);
+  EXPECT_EQ(unicode::combining_class(U'\u0323'), 220);
+  EXPECT_EQ(unicode::combining_class(U'a'), 0);
+  EXPECT_EQ(unicode::to_upper(U'\u00df'), U"SS");
+  EXPECT_EQ(unicode::to_upper(U'\u1ec7'), U"\u1ec6");
+  EXPECT_EQ(unicode::to_lower(U'\u0110'), U"\u0111");
+  EXPECT_EQ(unicode::to_upper("\xc4\x91i\xe1\xbb\x87n"), "\xc4\x90I\xe1\xbb\x86N");
+  EXPECT_EQ(unicode::to_lower("\xc4\x90I\xe1\xbb\x86N"), "\xc4\x91i\xe1\xbb\x87n");
+  EXPECT_EQ(unicode::simple_upper(U'\u01c6'), U'\u01c4');
+  EXPECT_TRUE(unicode::is_alphabetic(U'\u1ec7'));
+  EXPECT_FALSE(unicode::is_alphabetic(U'1'));
+  EXPECT_TRUE(unicode::is_lowercase(U'\u0111'));
+  EXPECT_TRUE(unicode::is_uppercase(U'\u0110'));
+  EXPECT_TRUE(unicode::is_white_space(U'\u00a0'));
+  EXPECT_FALSE(unicode::is_white_space(U'\u200b'));
+  EXPECT_FALSE(unicode::is_alphabetic(char32_t{0x110000}));
+}
+
+}  // namespace

@@ -48,8 +48,14 @@ class Value {
   Value() = default;
   Value(std::nullptr_t) {}
   Value(bool b) : data_(b) {}
-  Value(int v) : data_(static_cast<std::int64_t>(v)) {}
-  Value(std::int64_t v) : data_(v) {}
+  Value(int v) : Value(static_cast<std::int64_t>(v)) {}
+  Value(std::int64_t v) {
+    if (v < 0) {
+      data_ = v;
+    } else {
+      data_ = static_cast<std::uint64_t>(v);
+    }
+  }
   Value(std::uint64_t v) : data_(v) {}
   Value(std::uint32_t v) : data_(static_cast<std::uint64_t>(v)) {}
   Value(double v) : data_(v) {}

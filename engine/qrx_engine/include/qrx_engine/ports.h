@@ -1,0 +1,257 @@
+// The engine's configuration record and its JSON form, per-application profiles, the four
+// interfaces through which a session reaches its host, and ready-made implementations of some
+// of them (the word-list dictionary and two configuration stores).
+#pragma once
+
+#include <json/json.h>
+#include <vi_syllable/vi_syllable.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace qrx_engine::ports {
+
+using vi_syllable::ToneStyle;
+
+// How a session shows the word being typed.
+enum class OutputMode : std::uint8_t { Preedit = 0, Replace = 1 };
+
+// The normalization form of all text a session emits.
+enum class UnicodeForm : std::uint8_t { NFC = 0, NFD = 1 };
+
+std::string_view output_mode_name(OutputMode mode);      // "preedit" / "replace"
+std::string_view unicode_form_name(UnicodeForm form);    // "NFC" / "NFD"
+json::Result<OutputMode> output_mode_from_json(const json::Value& value);
+json::Result<UnicodeForm> unicode_form_from_json(const json::Value& value);
+
+// Per-application overrides. Unset optional fields mean "the configuration's value applies".
+// The declared order is the JSON key order on output and the element order of the array form.
+struct AppProfile {
+  std::optional<OutputMode> output_mode;
+  std::uint32_t backspace_delay_ms = 0;
+  std::uint32_t delay_per_char_ms = 0;
+  bool wait_ack = false;
+  std::optional<bool> edit_previous_word;
+  std::optional<bool> restore_after_space;
+  std::optional<bool> vietnamese;
+  std::optional<std::string> input_method;
+  std::optional<ToneStyle> tone_style;
+  std::optional<bool> spell_check;
+  std::optional<std::string> charset;
+
+  friend bool operator==(const AppProfile&, const AppProfile&) = default;
+
+  // Reads one profile from an object (or positional array) value.
+  static json::Result<AppProfile> from_value(const json::Value& value);
+  // All eleven keys in declared order; unset optionals are written as null.
+  json::Value to_value() const;
+  std::string to_json() const;         // compact
+  std::string to_json_pretty() const;  // two-space indentation
+};
+
+using AppProfileMap = std::unordered_map<std::string, AppProfile>;
+using AliasMap = std::unordered_map<std::string, std::string>;
+
+// The parsed built-in profile document.
+struct AppProfileData {
+  AliasMap aliases;        // alternative application key -> the key it stands for
+  AppProfileMap profiles;  // application key -> its built-in profile
+
+  friend bool operator==(const AppProfileData&, const AppProfileData&) = default;
+};
+
+// Parses a profile document ({"aliases": {...}, "profiles": {...}}).
+json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
+
+// The built-in profile document, parsed once per process on first use. Broken built-in data is
+// an internal fault: the message goes to standard error and std::runtime_error is thrown.
+const AppProfileData& app_profile_data();
+AliasMap app_aliases();
+AppProfileMap default_app_profiles();
+
+// The configuration's `app_profiles` reader: the given object read as a map of profiles (a
+// repeated name keeps the later entry), laid over a copy of the built-in table, each entry
+// replacing the built-in entry of the same key whole.
+json::Result<AppProfileMap> deserialize_app_profiles(const json::Value& value);
+json::Result<AppProfileMap> deserialize_app_profiles(std::string_view text);
+
+// The engine's whole configuration. A default-constructed Config holds the defaults, the
+// built-in application profiles included. The declared order is the JSON key order on output and
+// the element order of the array form on input.
+struct Config {
+  std::string input_method = "telex";
+  ToneStyle tone_style = ToneStyle::New;
+  bool spell_check = true;
+  bool w_as_u = false;
+  bool bracket_keys = false;
+  bool quick_telex = false;
+  bool allow_coda_k = false;
+  bool macro_enabled = true;
+  bool macro_digits = false;
+  bool macro_undo = true;
+  bool macro_in_off_mode = false;
+  std::unordered_map<std::string, std::string> macros;
+  bool auto_capitalize = false;
+  std::vector<std::string> excluded_apps;
+  std::unordered_map<std::string, bool> app_modes;
+  bool default_vietnamese = true;
+  bool edit_previous_word = true;
+  AppProfileMap app_profiles = default_app_profiles();
+  bool restore_after_space = true;
+  bool smart_caps = false;
+  UnicodeForm unicode_form = UnicodeForm::NFC;
+  std::uint32_t schema_version = 1;
+
+  friend bool operator==(const Config&, const Config&) = default;
+
+  static Config make_default() { return Config{}; }
+
+  // Reading. Missing keys take their defaults, unknown keys are skipped, a repeated known key
+  // fails. From text the error carries line and column.
+  static json::Result<Config> from_json(std::string_view text);
+  static json::Result<Config> from_value(const json::Value& value);
+
+  // Writing: one object with the 22 keys in declared order.
+  json::Value to_value() const;
+  std::string to_json() const;         // compact
+  std::string to_json_pretty() const;  // two-space indentation, no final line feed
+
+  // Replaces the top-level members named by `patch` (a JSON object) and reads the result back.
+  // Nothing when the patch is rejected; this record is never changed.
+  std::optional<Config> apply_json_patch(std::string_view patch) const;
+};
+
+// The application key of an identifier: a bundle identifier, an executable or desktop-file path
+// or name, with or without a ":" suffix. Empty when there is none.
+std::string normalize_app_id(std::optional<std::string_view> app);
+
+// A copy of the profile that applies to `app`, or the default profile.
+AppProfile resolve_profile(const Config& config, std::optional<std::string_view> app);
+
+// ---------------------------------------------------------------------------------------------
+// Ports. Every operation is called through a const reference; an implementation whose state
+// changes on a call keeps it in a mutable member.
+
+class ConfigStore {
+ public:
+  virtual ~ConfigStore() = default;
+  // Never fails: a store that cannot produce a configuration returns the defaults.
+  virtual Config load() const = 0;
+  // Keeps a copy for the next load; failures are not reported.
+  virtual void save(const Config& config) const = 0;
+};
+
+class AppContext {
+ public:
+  virtual ~AppContext() = default;
+  // The focused application's identifier as the host reported it; absent when unknown.
+  virtual std::optional<std::string> current_app() const = 0;
+};
+
+class SurroundingText {
+ public:
+  virtual ~SurroundingText() = default;
+  // The last `max_chars` characters before the caret (all of them when fewer); absent when the
+  // host's text is unknown.
+  virtual std::optional<std::string> before_cursor(std::size_t max_chars) const = 0;
+};
+
+class Dictionary {
+ public:
+  virtual ~Dictionary() = default;
+  virtual bool is_english(std::string_view word) const = 0;
+  virtual bool is_vietnamese(std::string_view word) const = 0;
+};
+
+// The four ports a session owns; they are destroyed in declared order.
+struct Ports {
+  std::unique_ptr<ConfigStore> config_store;
+  std::unique_ptr<AppContext> app_context;
+  std::unique_ptr<SurroundingText> surrounding_text;
+  std::unique_ptr<Dictionary> dictionary;
+
+  Ports() = default;
+  Ports(std::unique_ptr<ConfigStore> store, std::unique_ptr<AppContext> app,
+        std::unique_ptr<SurroundingText> surrounding, std::unique_ptr<Dictionary> dict)
+      : config_store(std::move(store)),
+        app_context(std::move(app)),
+        surrounding_text(std::move(surrounding)),
+        dictionary(std::move(dict)) {}
+  Ports(Ports&&) = default;
+  Ports& operator=(Ports&&) = default;
+  ~Ports() {
+    config_store.reset();
+    app_context.reset();
+    surrounding_text.reset();
+    dictionary.reset();
+  }
+};
+
+using WordSet = std::unordered_set<std::string>;
+
+// A dictionary over two word sets; lookups are exact, byte-for-byte.
+class WordListDictionary : public Dictionary {
+ public:
+  WordListDictionary() = default;
+  WordListDictionary(WordSet english, WordSet vietnamese)
+      : english_(std::move(english)), vietnamese_(std::move(vietnamese)) {}
+
+  // The built-in English and Vietnamese word lists.
+  static WordListDictionary make_default();
+  // Word sets split from two texts at every run of white space; words are kept unchanged.
+  static WordListDictionary from_text(std::string_view english, std::string_view vietnamese);
+
+  bool is_english(std::string_view word) const override;
+  bool is_vietnamese(std::string_view word) const override;
+
+  const WordSet& english() const { return english_; }
+  const WordSet& vietnamese() const { return vietnamese_; }
+  WordSet& english() { return english_; }
+  WordSet& vietnamese() { return vietnamese_; }
+
+ private:
+  WordSet english_;
+  WordSet vietnamese_;
+};
+
+// The pieces of `text` between runs of white space (Unicode White_Space), empty pieces dropped.
+std::vector<std::string_view> split_words(std::string_view text);
+
+// A configuration store on one JSON file.
+class JsonFileConfigStore : public ConfigStore {
+ public:
+  explicit JsonFileConfigStore(std::filesystem::path path) : path_(std::move(path)) {}
+  const std::filesystem::path& path() const { return path_; }
+
+  // The file's configuration, or the defaults when it cannot be read or parsed.
+  Config load() const override;
+  // Writes the pretty form through a temporary file beside the target, renamed over it, so that
+  // the file is never left half-written.
+  void save(const Config& config) const override;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A configuration store in memory.
+class MemoryConfigStore : public ConfigStore {
+ public:
+  MemoryConfigStore() = default;
+  explicit MemoryConfigStore(Config config) : config_(std::move(config)) {}
+
+  Config load() const override { return config_; }
+  void save(const Config& config) const override { config_ = config; }
+
+ private:
+  mutable Config config_;
+};
+
+}  // namespace qrx_engine::ports

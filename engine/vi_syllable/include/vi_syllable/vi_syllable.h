@@ -55,24 +55,38 @@ inline constexpr std::array<std::string_view, 9> CODAS_K = {"c",  "ch", "m", "n"
 inline constexpr std::array<std::string_view, 4> STOP_CODAS = {"c", "ch", "p", "t"};
 inline constexpr std::array<std::string_view, 5> STOP_CODAS_K = {"c", "ch", "p", "t", "k"};
 
-// Membership in the letter lists, for callers that work on single characters.
-constexpr bool is_vowel(char32_t c) {
-  for (char32_t v : VOWELS) {
-    if (v == c) return true;
+// Membership in the letter lists, for callers that work on single characters. The letters a to z
+// are answered from a bit mask made from the list, the others by search.
+namespace letter_lists {
+template <std::size_t N>
+constexpr std::uint32_t ascii_mask(const std::array<char32_t, N>& letters) {
+  std::uint32_t mask = 0;
+  for (char32_t c : letters) {
+    if (c >= U'a' && c <= U'z') mask |= std::uint32_t{1} << (c - U'a');
+  }
+  return mask;
+}
+template <std::size_t N>
+constexpr bool contains(const std::array<char32_t, N>& letters, std::uint32_t mask, char32_t c) {
+  if (c >= U'a' && c <= U'z') return ((mask >> (c - U'a')) & 1) != 0;
+  for (char32_t letter : letters) {
+    if (letter == c) return true;
   }
   return false;
+}
+}  // namespace letter_lists
+
+constexpr bool is_vowel(char32_t c) {
+  constexpr std::uint32_t mask = letter_lists::ascii_mask(VOWELS);
+  return letter_lists::contains(VOWELS, mask, c);
 }
 constexpr bool is_marked_vowel(char32_t c) {
-  for (char32_t v : MARKED_VOWELS) {
-    if (v == c) return true;
-  }
-  return false;
+  constexpr std::uint32_t mask = letter_lists::ascii_mask(MARKED_VOWELS);
+  return letter_lists::contains(MARKED_VOWELS, mask, c);
 }
 constexpr bool is_front_vowel(char32_t c) {
-  for (char32_t v : FRONT_VOWELS) {
-    if (v == c) return true;
-  }
-  return false;
+  constexpr std::uint32_t mask = letter_lists::ascii_mask(FRONT_VOWELS);
+  return letter_lists::contains(FRONT_VOWELS, mask, c);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -182,6 +196,8 @@ struct PackedLetter {
   friend constexpr bool operator==(PackedLetter, PackedLetter) = default;
 };
 
+// Only the Vietnamese tone and mark signs come off the letter; anything else in its canonical
+// decomposition stays in the base (ü keeps its diaeresis, a Hangul syllable stays whole).
 PackedLetter decompose_char(char32_t c);
 // Builds one character; a mark or tone with no precomposed form on the base is lost (a toned
 // consonant is the bare consonant). mark must be a valid Mark value.
@@ -195,6 +211,7 @@ struct StripResult {
   std::uint8_t tone = 0;  // the last tone found, 0 when none
   friend bool operator==(const StripResult&, const StripResult&) = default;
 };
+// Characters without a tone are kept as they are.
 StripResult strip_tone(std::string_view text);
 
 // The word with every tone removed and the given tone placed on the letter that carries it.

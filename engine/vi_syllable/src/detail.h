@@ -1,0 +1,92 @@
+// Library-internal helpers for the checks that run on every keystroke: parsing without copies
+// and the lookup tables re-keyed as integers.
+#pragma once
+
+#include <vi_syllable/vi_syllable.h>
+
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vi_syllable::detail {
+
+// Decodes the character at byte `pos` and advances past it. ASCII and the two-byte letters of
+// Vietnamese (â ă đ ê ô ơ ư) are decoded here; anything else goes to the full decoder.
+inline char32_t next_char(std::string_view text, std::size_t& pos) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF && pos + 1 < text.size()) {
+    const auto trail = static_cast<unsigned char>(text[pos + 1]);
+    if ((trail & 0xC0) == 0x80) {
+      pos += 2;
+      return (static_cast<char32_t>(lead & 0x1F) << 6) | (trail & 0x3F);
+    }
+  }
+  return unicode::next_char(text, pos);
+}
+
+// The parts of a Syllable as views into the parsed word.
+struct SyllableView {
+  std::string_view onset;
+  std::string_view vowel;
+  std::string_view coda;
+  std::size_t vowel_start = 0;
+};
+
+SyllableView parse_view(std::string_view word);
+
+// A text of at most kMaxKeyBytes bytes as one integer (bytes and length), so that membership tests
+// compare integers instead of strings. Longer texts all get kNoKey, which no table holds.
+inline constexpr std::size_t kMaxKeyBytes = 7;
+inline constexpr std::uint64_t kNoKey = ~std::uint64_t{0};
+
+constexpr std::uint64_t key_of(std::string_view s) {
+  if (s.size() > kMaxKeyBytes) return kNoKey;
+  std::uint64_t key = static_cast<std::uint64_t>(s.size()) << 56;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(s[i])) << (8 * i);
+  }
+  return key;
+}
+
+class KeySet {
+ public:
+  KeySet() = default;
+  explicit KeySet(const StringSet& strings);
+  bool contains(std::uint64_t key) const { return std::binary_search(keys_.begin(), keys_.end(), key); }
+  bool contains(std::string_view s) const { return contains(key_of(s)); }
+
+ private:
+  std::vector<std::uint64_t> keys_;
+};
+
+class KeySetMap {
+ public:
+  KeySetMap() = default;
+  explicit KeySetMap(const StringSetMap& map);
+  // The set stored under the key, or null.
+  const KeySet* find(std::uint64_t key) const;
+
+ private:
+  std::vector<std::pair<std::uint64_t, KeySet>> entries_;
+};
+
+// The containers of Tables as integer-keyed sets, built once from tables().
+struct KeyTables {
+  KeySet onset_prefixes;
+  KeySet open_nuclei;
+  KeySet closed_nuclei;
+  KeySet palatal_nuclei;
+  KeySet incomplete_nuclei;
+  KeySetMap coda_prefixes;
+  KeySetMap coda_prefixes_k;
+};
+
+const KeyTables& key_tables();
+
+}  // namespace vi_syllable::detail

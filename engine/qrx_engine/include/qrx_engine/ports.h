@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,9 +71,12 @@ struct AppProfileData {
 
 // Parses a profile document ({"aliases": {...}, "profiles": {...}}).
 json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
+// The same for a document built into the engine, where a failure is an internal fault: the
+// message "app_profiles.json không hợp lệ: <error>" goes to standard error and
+// std::runtime_error is thrown.
+AppProfileData load_builtin_app_profile_data(std::string_view document);
 
-// The built-in profile document, parsed once per process on first use. Broken built-in data is
-// an internal fault: the message goes to standard error and std::runtime_error is thrown.
+// The built-in profile document, parsed once per process on first use.
 const AppProfileData& app_profile_data();
 AliasMap app_aliases();
 AppProfileMap default_app_profiles();
@@ -81,7 +85,7 @@ AppProfileMap default_app_profiles();
 // repeated name keeps the later entry), laid over a copy of the built-in table, each entry
 // replacing the built-in entry of the same key whole.
 json::Result<AppProfileMap> deserialize_app_profiles(const json::Value& value);
-json::Result<AppProfileMap> deserialize_app_profiles(std::string_view text);
+json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
 
 // The engine's whole configuration. A default-constructed Config holds the defaults, the
 // built-in application profiles included. The declared order is the JSON key order on output and
@@ -195,7 +199,12 @@ struct Ports {
   }
 };
 
-using WordSet = std::unordered_set<std::string>;
+// Hashes texts and views alike, so that a lookup needs no copy of the word.
+struct WordHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+};
+using WordSet = std::unordered_set<std::string, WordHash, std::equal_to<>>;
 
 // A dictionary over two word sets; lookups are exact, byte-for-byte.
 class WordListDictionary : public Dictionary {

@@ -1,0 +1,80 @@
+#include <qrx_engine/ports.h>
+
+#include <unicode_text/unicode.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace qrx_engine::ports {
+namespace {
+
+std::optional<std::string> read_file(const std::filesystem::path& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  std::string text;
+  char buffer[8192];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;
+  return text;
+}
+
+// Creates a file beside `target` that did not exist before ("x" mode), so that two writers never
+// share a temporary file.
+std::FILE* create_temporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
+  std::random_device seed;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::ostringstream name;
+    name << '.' << target.filename().string() << ".tmp-" << std::hex << seed() << seed();
+    temporary = target.parent_path() / name.str();
+    if (std::FILE* file = std::fopen(temporary.c_str(), "wbx")) return file;
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+}
+
+bool write_all(std::FILE* file, const std::string& text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  const bool closed = std::fclose(file) == 0;
+  return written && flushed && closed;
+}
+
+}  // namespace
+
+Config JsonFileConfigStore::load() const {
+  const std::optional<std::string> text = read_file(path_);
+  if (!text || !unicode::is_valid_utf8(*text)) return Config{};
+  json::Result<Config> config = Config::from_json(*text);
+  if (!config) return Config{};
+  return std::move(config).value();
+}
+
+void JsonFileConfigStore::save(const Config& config) const {
+  const std::string text = config.to_json_pretty();
+  std::filesystem::path temporary;
+  std::FILE* file = create_temporary(path_, temporary);
+  if (file == nullptr) return;
+  std::error_code ignored;
+  if (!write_all(file, text)) {
+    std::filesystem::remove(temporary, ignored);
+    return;
+  }
+  // The replacement keeps the permissions the user gave the old file.
+  const std::filesystem::file_status old = std::filesystem::status(path_, ignored);
+  if (std::filesystem::exists(old)) {
+    std::filesystem::permissions(temporary, old.permissions(), ignored);
+  }
+  std::error_code renamed;
+  std::filesystem::rename(temporary, path_, renamed);
+  if (renamed) std::filesystem::remove(temporary, ignored);
+}
+
+}  // namespace qrx_engine::ports

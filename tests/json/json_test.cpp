@@ -72,6 +72,16 @@ TEST(JsonParse, KeepsMembersInOrderWithRepeats) {
   EXPECT_EQ(o[1].value.position().line, 1U);
 }
 
+TEST(JsonParse, ValuesCarryTheirLine) {
+  const auto r = json::parse("[\n-1\n,\n\"x\"\n,\ntrue\n,\n2.5]");
+  ASSERT_TRUE(r.ok());
+  const json::Array& a = r.value().as_array();
+  EXPECT_EQ(a[0].position().line, 2U);  // a number ended by a line feed still lies on its own line
+  EXPECT_EQ(a[1].position().line, 4U);
+  EXPECT_EQ(a[2].position().line, 6U);
+  EXPECT_EQ(a[3].position().line, 8U);
+}
+
 TEST(JsonParse, NumberKinds) {
   struct Case {
     const char* text;

@@ -61,12 +61,12 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
   bool null() override { return add(Value(nullptr)); }
   bool boolean(bool b) override { return add(Value(b)); }
   bool number_integer(number_integer_t v) override {
-    return v < 0 ? add(Value(static_cast<std::int64_t>(v))) : add(Value(static_cast<std::uint64_t>(v)));
+    return add_number(Value(static_cast<std::int64_t>(v)));
   }
-  bool number_unsigned(number_unsigned_t v) override { return add(Value(static_cast<std::uint64_t>(v))); }
+  bool number_unsigned(number_unsigned_t v) override { return add_number(Value(static_cast<std::uint64_t>(v))); }
   bool number_float(number_float_t v, const string_t&) override {
     if (!std::isfinite(v)) return fail("number out of range");
-    return add(Value(static_cast<double>(v)));
+    return add_number(Value(static_cast<double>(v)));
   }
   bool string(string_t& s) override { return add(Value(std::move(s))); }
   bool binary(binary_t&) override { return fail("expected value"); }
@@ -116,6 +116,15 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 
   bool add(Value v) {
     place(std::move(v));
+    return true;
+  }
+
+  // The lexer reads one byte past a number to see where it ends; step back over it.
+  bool add_number(Value v) {
+    std::size_t end = *consumed_;
+    while (end > 0 && std::string_view("0123456789+-.eE").find(text_[end - 1]) == std::string_view::npos) --end;
+    Value* placed = place(std::move(v));
+    placed->set_position(position_at(text_, end));
     return true;
   }
 

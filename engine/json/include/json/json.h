@@ -45,25 +45,20 @@ class Value {
  public:
   enum class Kind { Null, Bool, Int, UInt, Double, String, Array, Object };
 
-  Value() = default;
-  Value(std::nullptr_t) {}
-  Value(bool b) : data_(b) {}
-  Value(int v) : Value(static_cast<std::int64_t>(v)) {}
-  Value(std::int64_t v) {
-    if (v < 0) {
-      data_ = v;
-    } else {
-      data_ = static_cast<std::uint64_t>(v);
-    }
-  }
-  Value(std::uint64_t v) : data_(v) {}
-  Value(std::uint32_t v) : data_(static_cast<std::uint64_t>(v)) {}
-  Value(double v) : data_(v) {}
-  Value(std::string s) : data_(std::move(s)) {}
-  Value(std::string_view s) : data_(std::string(s)) {}
-  Value(const char* s) : data_(std::string(s)) {}
-  Value(json::Array a) : data_(std::move(a)) {}
-  Value(json::Object o) : data_(std::move(o)) {}
+  // Constructors are defined below Member, where every alternative is a complete type.
+  Value();
+  Value(std::nullptr_t);
+  Value(bool b);
+  Value(int v);
+  Value(std::int64_t v);  // non-negative values are stored as UInt
+  Value(std::uint64_t v);
+  Value(std::uint32_t v);
+  Value(double v);
+  Value(std::string s);
+  Value(std::string_view s);
+  Value(const char* s);
+  Value(json::Array a);
+  Value(json::Object o);
 
   Kind kind() const { return static_cast<Kind>(data_.index()); }
   bool is_null() const { return kind() == Kind::Null; }
@@ -83,8 +78,8 @@ class Value {
   const std::string& as_string() const { return std::get<std::string>(data_); }
   const json::Array& as_array() const { return std::get<json::Array>(data_); }
   json::Array& as_array() { return std::get<json::Array>(data_); }
-  const json::Object& as_object() const { return std::get<json::Object>(data_); }
-  json::Object& as_object() { return std::get<json::Object>(data_); }
+  const json::Object& as_object() const;
+  json::Object& as_object();
 
   // Map lookup on an object: the last member with that name (a later member wins), or null
   // when there is none or this is not an object.
@@ -98,12 +93,12 @@ class Value {
   // "floating point `1.5`", "string \"abc\"", "null", "sequence", "map".
   std::string describe() const;
 
-  friend bool operator==(const Value& a, const Value& b) { return a.data_ == b.data_; }
+  friend bool operator==(const Value& a, const Value& b);
 
  private:
   std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, double, std::string, json::Array,
                json::Object>
-      data_{nullptr};
+      data_;
   Position position_{};
 };
 
@@ -114,6 +109,30 @@ struct Member {
     return a.name == b.name && a.value == b.value;
   }
 };
+
+// Defined here, where Member is complete (some standard libraries insist on it).
+inline Value::Value() = default;
+inline Value::Value(std::nullptr_t) {}
+inline Value::Value(bool b) : data_(b) {}
+inline Value::Value(int v) : Value(static_cast<std::int64_t>(v)) {}
+inline Value::Value(std::int64_t v) {
+  if (v < 0) {
+    data_ = v;
+  } else {
+    data_ = static_cast<std::uint64_t>(v);
+  }
+}
+inline Value::Value(std::uint64_t v) : data_(v) {}
+inline Value::Value(std::uint32_t v) : data_(static_cast<std::uint64_t>(v)) {}
+inline Value::Value(double v) : data_(v) {}
+inline Value::Value(std::string s) : data_(std::move(s)) {}
+inline Value::Value(std::string_view s) : data_(std::string(s)) {}
+inline Value::Value(const char* s) : data_(std::string(s)) {}
+inline Value::Value(json::Array a) : data_(std::move(a)) {}
+inline Value::Value(json::Object o) : data_(std::move(o)) {}
+inline const json::Object& Value::as_object() const { return std::get<json::Object>(data_); }
+inline json::Object& Value::as_object() { return std::get<json::Object>(data_); }
+inline bool operator==(const Value& a, const Value& b) { return a.data_ == b.data_; }
 
 // Either a value or the error that prevented it.
 template <class T>

@@ -82,6 +82,10 @@ TEST(Properties, CombiningClassCaseAndBinaryProperties) {
   EXPECT_TRUE(unicode::is_white_space(U'\u00a0'));
   EXPECT_FALSE(unicode::is_white_space(U'\u200b'));
   EXPECT_FALSE(unicode::is_alphabetic(char32_t{0x110000}));
+  EXPECT_TRUE(unicode::is_numeric(U'7'));
+  EXPECT_TRUE(unicode::is_numeric(U'\u0663'));  // Arabic-Indic three
+  EXPECT_TRUE(unicode::is_numeric(U'\u00bd'));  // one half
+  EXPECT_FALSE(unicode::is_numeric(U'x'));
 }
 
 }  // namespace

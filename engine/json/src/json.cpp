@@ -244,7 +244,14 @@ void write_value(std::string& out, const Value& v, int indent, int level) {
   }
 }
 
-std::string backquoted(std::string_view s) { return "`" + std::string(s) + "`"; }
+std::string backquoted(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out.push_back('`');
+  out.append(s);
+  out.push_back('`');
+  return out;
+}
 
 }  // namespace
 

@@ -242,4 +242,10 @@ bool is_lowercase(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(stat
 bool is_uppercase(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE); }
 bool is_white_space(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
 
+bool is_numeric(char32_t c) {
+  if (c > 0x10FFFF) return false;
+  const auto type = u_charType(static_cast<UChar32>(c));
+  return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
+}
+
 }  // namespace unicode

@@ -64,5 +64,7 @@ bool is_alphabetic(char32_t c);
 bool is_lowercase(char32_t c);
 bool is_uppercase(char32_t c);
 bool is_white_space(char32_t c);
+// General category Nd, Nl or No (digits of every script, Roman numerals, fractions, ...).
+bool is_numeric(char32_t c);
 
 }  // namespace unicode

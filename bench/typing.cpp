@@ -1,0 +1,97 @@
+// Typing speed: a text of ordinary Vietnamese words typed key by key through the Composer, with
+// the word rendered after every key as the session does. Reports the time per key and the heap
+// allocations per key.
+#include <qrx_core/transform.h>
+#include <unicode_text/unicode.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::atomic<long long> g_allocations{0};
+
+}  // namespace
+
+// Out of line, so that the compiler pairs these with each other and not with malloc and free.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using qrx_core::rules::InputMethodSpec;
+using qrx_core::transform::Composer;
+using qrx_core::transform::TypingOptions;
+
+constexpr std::string_view kText =
+    "Tiếng Việt là ngôn ngữ chính thức của Việt Nam người dân ở khắp nơi trên đất nước đều dùng "
+    "tiếng Việt trong đời sống hằng ngày từ chuyện học hành làm việc đến những câu chuyện thường "
+    "ngày bên tách trà nóng buổi sáng mùa xuân về trên những cánh đồng lúa xanh mướt các em nhỏ "
+    "tung tăng đến trường còn các bà các mẹ ra chợ mua rau tươi cá tôm thịt gà để nấu bữa cơm "
+    "chiều cho cả gia đình quây quần bên nhau khi trời tối dần thành phố lên đèn xe cộ nối đuôi "
+    "nhau trên đường về nhà ai cũng mong được nghỉ ngơi sau một ngày dài vất vả chúng tôi thường "
+    "ngồi kể chuyện cười nói vui vẻ rồi cùng nhau nghe nhạc đọc sách hoặc xem phim trước khi đi "
+    "ngủ những điều giản dị ấy làm nên hạnh phúc của mỗi người Việt";
+
+std::vector<std::u32string> words_typed_in(const InputMethodSpec& spec) {
+  std::vector<std::u32string> words;
+  std::size_t start = 0;
+  while (start < kText.size()) {
+    std::size_t end = kText.find(' ', start);
+    if (end == std::string_view::npos) end = kText.size();
+    if (const auto keys = qrx_core::transform::to_raw(kText.substr(start, end - start), spec)) {
+      words.push_back(unicode::decode_utf8(*keys));
+    }
+    start = end + 1;
+  }
+  return words;
+}
+
+void type_text(benchmark::State& state, const InputMethodSpec& spec, bool render) {
+  const std::vector<std::u32string> words = words_typed_in(spec);
+  std::size_t keys = 0;
+  for (const auto& w : words) keys += w.size();
+  const TypingOptions options;
+
+  long long allocations = 0;
+  for (auto _ : state) {
+    const long long before = g_allocations.load(std::memory_order_relaxed);
+    for (const std::u32string& word : words) {
+      Composer composer(spec, options);
+      for (char32_t key : word) {
+        composer.push(key);
+        if (render) benchmark::DoNotOptimize(composer.result(false));
+      }
+      benchmark::DoNotOptimize(composer);
+    }
+    allocations += g_allocations.load(std::memory_order_relaxed) - before;
+  }
+  const auto total_keys = static_cast<double>(keys) * static_cast<double>(state.iterations());
+  state.counters["time_per_key"] =
+      benchmark::Counter(static_cast<double>(keys), benchmark::Counter::kIsIterationInvariantRate |
+                                                        benchmark::Counter::kInvert);
+  state.counters["allocs_per_key"] = static_cast<double>(allocations) / total_keys;
+  state.counters["keys"] = static_cast<double>(keys);
+}
+
+void BM_TypeTelex(benchmark::State& state) { type_text(state, qrx_core::rules::TELEX, true); }
+void BM_TypeVni(benchmark::State& state) { type_text(state, qrx_core::rules::VNI, true); }
+void BM_PushTelex(benchmark::State& state) { type_text(state, qrx_core::rules::TELEX, false); }
+void BM_PushVni(benchmark::State& state) { type_text(state, qrx_core::rules::VNI, false); }
+
+BENCHMARK(BM_TypeTelex)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TypeVni)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PushTelex)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PushVni)->Repetitions(9)->ReportAggregatesOnly(true);
+
+}  // namespace

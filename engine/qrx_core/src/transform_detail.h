@@ -1,0 +1,43 @@
+// Shared by the state machine and the renderer, kept out of the public header: a heap-free text
+// buffer for one word.
+#pragma once
+
+#include <qrx_core/transform.h>
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace qrx_core::transform::detail {
+
+// UTF-8 text of at most one word (32 letters of at most 4 bytes each).
+class WordText {
+ public:
+  void push(char32_t c) {
+    if (c < 0x80 && size_ < bytes_.size()) {
+      bytes_[size_++] = static_cast<char>(c);
+    } else if (c >= 0x80) {
+      push_encoded(c);
+    }
+  }
+  std::string_view view() const { return {bytes_.data(), size_}; }
+
+ private:
+  void push_encoded(char32_t c);
+
+  std::array<char, MAX_LETTERS * 4> bytes_;
+  std::size_t size_ = 0;
+};
+
+// vi_syllable::compose_char without the table look-up for the commonest letter: ASCII without
+// mark or tone is already composed, and only its case can change.
+inline char32_t letter_char(char32_t base, Mark mark, std::uint8_t tone, bool upper) {
+  if (base < 0x80 && mark == Mark::None && tone == 0) {
+    return (upper && base >= U'a' && base <= U'z') ? base - (U'a' - U'A') : base;
+  }
+  return vi_syllable::compose_char(base, mark, tone, upper);
+}
+
+WordText toneless_text(std::span<const Letter> letters);
+
+}  // namespace qrx_core::transform::detail

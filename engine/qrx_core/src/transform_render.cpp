@@ -1,0 +1,180 @@
+#include "transform_detail.h"
+
+#include <unicode_text/unicode.h>
+
+namespace qrx_core::transform {
+namespace {
+
+
+bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+std::string join_keys(std::u32string_view keys) { return unicode::encode_utf8(keys); }
+
+// The word ends in a letter pair whose second letter may still take the horn of the first.
+bool ends_with_horned_pair(std::string_view toneless) {
+  return toneless.ends_with("ươ") || toneless.ends_with("uơ");
+}
+
+// A press that took back the mark or tone of a repeated key leaves that key doubled (or tripled
+// when the letter itself was typed again) in the keys; such a word is kept as the user made it.
+bool repeated_key_kept(const WordState& state, std::u32string_view keys) {
+  if (!state.undone || !state.undo_key) return false;
+  const std::u32string d = unicode::to_lower(*state.undo_key);
+  const std::u32string r = unicode::decode_utf8(unicode::to_lower(join_keys(keys)));
+  return r.ends_with(d + d) || r.find(d + d + d) != std::u32string::npos;
+}
+
+bool early_stroke_kept(const WordState& state) {
+  if (!state.early_stroke) return false;
+  for (std::size_t j = state.stroke_index + 1; j < state.letters.size(); ++j) {
+    if (vi_syllable::is_vowel(state.letters[j].ch)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TypingResult result(const WordState& state, std::u32string_view keys, const TypingOptions& options,
+                    bool finishing) {
+  using detail::letter_char;
+  const InlineVec<DisplayLetter, MAX_LETTERS> items = display(state.letters);
+  std::array<char32_t, MAX_LETTERS> shown{};
+  detail::WordText toneless;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const DisplayLetter& d = items[i];
+    const char32_t lower = letter_char(d.base, d.mark, 0, false);
+    shown[i] = d.upper ? letter_char(d.base, d.mark, 0, true) : lower;
+    toneless.push(lower);
+  }
+  if (state.tone != 0) {
+    std::optional<std::size_t> at = vi_syllable::tone_index(toneless.view(), options.tone_style);
+    if (!at) {
+      for (std::size_t i = items.size(); i-- > 0;) {
+        if (vi_syllable::is_vowel(items[i].base)) {
+          at = i;
+          break;
+        }
+      }
+    }
+    if (at && *at < items.size()) {
+      shown[*at] = letter_char(items[*at].base, items[*at].mark, state.tone, items[*at].upper);
+    }
+  }
+  detail::WordText text;
+  for (std::size_t i = 0; i < items.size(); ++i) text.push(shown[i]);
+  std::string rendered(text.view());
+
+  const std::uint8_t word_status =
+      finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
+                : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+  if (!options.spell_check || !state.transformed) return {std::move(rendered), {}, false, word_status};
+
+  bool unfinished = false;
+  if (finishing && word_status == vi_syllable::kIncomplete) {
+    const vi_syllable::Syllable syllable = vi_syllable::parse(toneless.view());
+    const std::size_t start = syllable.vowel_start;
+    unfinished = start != 0 && syllable.cluster_end() > start && !ends_with_horned_pair(toneless.view());
+  }
+  const bool fall_back = (word_status == vi_syllable::kInvalid || unfinished) &&
+                         !repeated_key_kept(state, keys) && !early_stroke_kept(state);
+
+  if (state.undone && state.literal_mode && !rendered.empty()) {
+    std::string copy = rendered;
+    return {std::move(rendered), std::move(copy), false, word_status};
+  }
+  if (fall_back) return {join_keys(keys), {}, true, word_status};
+  return {std::move(rendered), {}, false, word_status};
+}
+
+std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits, UndoPairs undo_pairs) {
+  if (!vni_digits || keys.empty() || std::none_of(keys.begin(), keys.end(), is_ascii_digit)) return std::nullopt;
+  auto collapses = [&](std::size_t i) {
+    return is_ascii_digit(keys[i]) && i + 1 < keys.size() && keys[i + 1] == keys[i] && i < 32 &&
+           ((undo_pairs >> i) & 1u) != 0;
+  };
+  bool doubled = false;
+  for (std::size_t i = 0; i < keys.size() && !doubled; ++i) doubled = collapses(i);
+  if (doubled) {
+    std::string written;
+    for (std::size_t i = 0; i < keys.size();) {
+      unicode::append_utf8(written, keys[i]);
+      i += collapses(i) ? 2 : 1;
+    }
+    return written;
+  }
+  std::size_t tone_digits = 0;
+  for (std::size_t i = keys.size(); i-- > 0 && is_ascii_digit(keys[i]);) {
+    if (keys[i] <= U'5') ++tone_digits;
+  }
+  if (tone_digits >= 2) return join_keys(keys);
+  return std::nullopt;
+}
+
+TypingResult transform(std::u32string_view keys, const InputMethodSpec& spec, const TypingOptions& options,
+                       bool finishing) {
+  return Composer::with_raw(spec, options, keys).result(finishing);
+}
+
+TypingResult transform_str(std::string_view text, const InputMethodSpec& spec, const TypingOptions& options,
+                           bool finishing) {
+  return transform(unicode::decode_utf8(text), spec, options, finishing);
+}
+
+std::optional<std::string> to_raw(std::string_view word, const InputMethodSpec& spec) {
+  std::string keys;
+  std::uint8_t tone = 0;
+  std::optional<vi_syllable::PackedLetter> previous;
+  auto upper_ascii = [](char32_t c) { return (c >= U'a' && c <= U'z') ? c - (U'a' - U'A') : c; };
+  for (std::size_t pos = 0; pos < word.size();) {
+    const vi_syllable::PackedLetter letter = vi_syllable::decompose_char(unicode::next_char(word, pos));
+    const char32_t base = letter.base();
+    if (base < U'a' || base > U'z') return std::nullopt;
+    if (letter.tone() != 0) tone = letter.tone();
+    const char32_t written = letter.upper() ? upper_ascii(base) : base;
+    unicode::append_utf8(keys, written);
+    if (letter.mark() == Mark::None) {
+      // Typed twice, a Telex vowel would take the circumflex; three presses keep both letters.
+      if (previous && previous->mark() == Mark::None && previous->base() == base &&
+          spec.mark_key(base, Mark::Circumflex) == base) {
+        unicode::append_utf8(keys, written);
+      }
+    } else {
+      const std::optional<char32_t> key = spec.mark_key(base, letter.mark());
+      if (!key) return std::nullopt;
+      unicode::append_utf8(keys, letter.upper() ? upper_ascii(*key) : *key);
+    }
+    previous = letter;
+  }
+  if (tone != 0) {
+    const std::optional<char32_t> key = spec.tone_key(tone);
+    if (!key) return std::nullopt;
+    unicode::append_utf8(keys, *key);
+  }
+  return keys;
+}
+
+std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSpec& spec,
+                                      const TypingOptions& options) {
+  const std::optional<std::string> raw = to_raw(word, spec);
+  if (!raw) return std::nullopt;
+  std::u32string keys = unicode::decode_utf8(*raw);
+  if (transform(keys, spec, options, false).text != word) return std::nullopt;
+  return keys;
+}
+
+std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
+  std::size_t old_pos = 0;
+  std::size_t new_pos = 0;
+  while (old_pos < old_text.size() && new_pos < new_text.size()) {
+    std::size_t old_next = old_pos;
+    std::size_t new_next = new_pos;
+    if (unicode::next_char(old_text, old_next) != unicode::next_char(new_text, new_next)) break;
+    old_pos = old_next;
+    new_pos = new_next;
+  }
+  std::string insert;
+  for (std::size_t pos = new_pos; pos < new_text.size();) unicode::append_utf8(insert, unicode::next_char(new_text, pos));
+  return {std::move(insert), unicode::char_count(old_text.substr(old_pos))};
+}
+
+}  // namespace qrx_core::transform

@@ -1,0 +1,397 @@
+#include "transform_detail.h"
+
+#include <unicode_text/unicode.h>
+
+namespace qrx_core::transform {
+namespace detail {
+
+namespace {
+
+// The UTF-8 form of the letters typing produces (Latin, Latin Extended, the Vietnamese block),
+// encoded once: building a string per letter would cost more than the rest of a key.
+struct EncodedChar {
+  std::array<char, 4> bytes;
+  std::size_t size;
+};
+struct CharRange {
+  char32_t first;
+  char32_t end;
+};
+constexpr std::array<CharRange, 2> kEncodedRanges = {{{0x0080, 0x0250}, {0x1E00, 0x1F00}}};
+constexpr std::size_t kEncodedCount = (kEncodedRanges[0].end - kEncodedRanges[0].first) +
+                                      (kEncodedRanges[1].end - kEncodedRanges[1].first);
+
+std::array<EncodedChar, kEncodedCount> build_encoded() {
+  std::array<EncodedChar, kEncodedCount> table{};
+  std::size_t slot = 0;
+  for (const CharRange& r : kEncodedRanges) {
+    for (char32_t c = r.first; c < r.end; ++c, ++slot) {
+      const std::string utf8 = unicode::encode_utf8(c);
+      std::copy(utf8.begin(), utf8.end(), table[slot].bytes.begin());
+      table[slot].size = utf8.size();
+    }
+  }
+  return table;
+}
+
+const EncodedChar* encoded(char32_t c) {
+  static const std::array<EncodedChar, kEncodedCount> table = build_encoded();
+  std::size_t offset = 0;
+  for (const CharRange& r : kEncodedRanges) {
+    if (c >= r.first && c < r.end) return &table[offset + (c - r.first)];
+    offset += r.end - r.first;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void WordText::push_encoded(char32_t c) {
+  if (const EncodedChar* e = encoded(c)) {
+    if (size_ + e->size > bytes_.size()) return;
+    std::copy_n(e->bytes.begin(), e->size, bytes_.begin() + size_);
+    size_ += e->size;
+    return;
+  }
+  const std::string utf8 = unicode::encode_utf8(c);
+  if (size_ + utf8.size() > bytes_.size()) return;
+  std::copy(utf8.begin(), utf8.end(), bytes_.begin() + size_);
+  size_ += utf8.size();
+}
+
+WordText toneless_text(std::span<const Letter> letters) {
+  WordText text;
+  for (const DisplayLetter& d : display(letters)) text.push(letter_char(d.base, d.mark, 0, false));
+  return text;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::toneless_text;
+
+// Onsets after which a horned u,o pair shows its u bare while the pair ends the word (thuơ).
+constexpr std::array<std::string_view, 7> kSoftHornOnsets = {"", "c", "h", "k", "kh", "qu", "th"};
+
+bool soft_horn_onset(std::string_view onset) {
+  for (std::string_view o : kSoftHornOnsets) {
+    if (o == onset) return true;
+  }
+  return false;
+}
+
+void append(WordState& state, const Letter& letter) {
+  // A word never reaches the capacity: the Composer steps at most 24 keys.
+  state.letters.push_back(letter);
+}
+
+bool is_upper_letter(char32_t key) {
+  return (key >= U'A' && key <= U'Z') || (key >= 0xC0 && unicode::is_uppercase(key));
+}
+
+template <class Entries>
+const auto* find_entry(const Entries& entries, char32_t key) {
+  for (const auto& e : entries) {
+    if (e.key == key) return &e;
+  }
+  return static_cast<decltype(&entries[0])>(nullptr);
+}
+
+bool no_vowel_after(const Letters& letters, std::size_t index) {
+  for (std::size_t j = index + 1; j < letters.size(); ++j) {
+    if (vi_syllable::is_vowel(letters[j].ch)) return false;
+  }
+  return true;
+}
+
+bool contains(std::span<const char32_t> keys, char32_t k) {
+  return std::find(keys.begin(), keys.end(), k) != keys.end();
+}
+
+// Quick Telex: a doubled onset key becomes its two-letter onset.
+bool quick_telex(WordState& state, char32_t key, char32_t k, const TypingOptions& options) {
+  if (!options.quick_telex || state.transformed || state.letters.size() != 1) return false;
+  const Letter old = state.letters[0];
+  if (old.mark != Mark::None || old.ch != k) return false;
+  const std::optional<std::u32string_view> onset = rules::quick_telex_onset(k);
+  if (!onset) return false;
+  state.letters.clear();
+  append(state, Letter{(*onset)[0], old.upper, false, false, Mark::None});
+  append(state, Letter{(*onset)[1], old.upper && is_upper_letter(key), false, false, Mark::None});
+  state.transformed = true;
+  return true;
+}
+
+bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t> previous,
+              const InputMethodSpec& spec, const TypingOptions& options) {
+  const rules::ToneEntry* entry = find_entry(spec.tones, k);
+  if (entry == nullptr) return false;
+  const std::uint8_t t = entry->tone;
+  if (t != state.tone) {
+    if (!options.spell_check) {
+      state.tone = t;
+      state.transformed = true;
+      return true;
+    }
+    const detail::WordText w = toneless_text(state.letters);
+    if (vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
+        vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid) {
+      state.tone = t;
+      state.transformed = true;
+    } else {
+      append(state, Letter::literal(key));
+    }
+    return true;
+  }
+  if (previous == k) {
+    state.tone = 0;
+    state.undone = true;
+    state.literal_mode = true;
+    state.undo_key = k;
+    append(state, Letter::literal(key));
+  }
+  return true;
+}
+
+bool remove_key(WordState& state, const InputMethodSpec& spec, char32_t k) {
+  if (k != spec.remove_key) return false;
+  if (state.tone != 0) {
+    state.tone = 0;
+    return true;
+  }
+  if (!state.transformed) return false;
+  for (Letter& l : state.letters) {
+    if (l.mark == Mark::Circumflex || l.mark == Mark::Breve || l.mark == Mark::Horn) l.mark = Mark::None;
+  }
+  return true;
+}
+
+bool applied(const Letters& letters, const MarkCandidate& c) {
+  for (const CandidateEntry& e : c) {
+    if (letters[e.index].mark != e.mark) return false;
+  }
+  return true;
+}
+
+// Puts the candidate's marks on the word; true when the trial is to be kept.
+bool try_candidate(WordState& state, const MarkCandidate& c, const TypingOptions& options) {
+  std::array<Letter, 2> saved{};
+  for (std::size_t j = 0; j < c.size(); ++j) saved[j] = state.letters[c[j].index];
+  bool set_early_stroke = false;
+  for (const CandidateEntry& e : c) {
+    Letter& l = state.letters[e.index];
+    if (c.size() == 2 && l.ch == U'u' && l.mark != e.mark) {
+      const vi_syllable::Syllable syllable = vi_syllable::parse(toneless_text(state.letters).view());
+      l.soft_horn = soft_horn_onset(syllable.onset);
+    }
+    l.mark = e.mark;
+    if (e.mark == Mark::Stroke && !state.early_stroke) {
+      const bool early = e.index == 0 ? no_vowel_after(state.letters, 0)
+                                      : !vi_syllable::is_vowel(state.letters[e.index - 1].ch);
+      if (early) {
+        state.early_stroke = true;
+        state.stroke_index = e.index;
+        set_early_stroke = true;
+      }
+    }
+  }
+  if (set_early_stroke || !options.spell_check ||
+      vi_syllable::check_with(toneless_text(state.letters).view(), state.tone, options.allow_coda_k) !=
+          vi_syllable::kInvalid) {
+    state.transformed = true;
+    return true;
+  }
+  for (std::size_t j = 0; j < c.size(); ++j) {
+    Letter& l = state.letters[c[j].index];
+    l.mark = saved[j].mark;
+    l.soft_horn = saved[j].soft_horn;
+  }
+  return false;
+}
+
+// A mark key pressed again on the mark it made: show a soft horn, or take the mark back.
+void press_again(WordState& state, const MarkCandidate& a, char32_t key, char32_t k) {
+  Letter& first = state.letters[a[0].index];
+  if (a.size() == 2 && first.soft_horn && a[1].index + 1u == state.letters.size()) {
+    first.soft_horn = false;
+    return;
+  }
+  state.undone = true;
+  state.undo_key = k;
+  if (!contains(state.undone_keys.span(), k)) state.undone_keys.push_back(k);
+  if (a.size() == 1 && first.by_rule_key) {
+    first.ch = k;
+    first.by_rule_key = false;
+    first.soft_horn = false;
+    first.mark = Mark::None;
+    state.literal_mode = true;
+    if (a[0].index + 1u != state.letters.size()) append(state, Letter::literal(key));
+    return;
+  }
+  for (const CandidateEntry& e : a) state.letters[e.index].mark = Mark::None;
+  append(state, Letter::literal(key));
+}
+
+bool mark_key(WordState& state, char32_t key, char32_t k, std::pair<std::size_t, std::size_t> run,
+              const InputMethodSpec& spec, const TypingOptions& options) {
+  const rules::MarkEntry* entry = find_entry(spec.marks, k);
+  if (entry == nullptr) return false;
+  const CandidateList list = candidates(state.letters, entry->rules, run);
+  const MarkCandidate* first_applied = nullptr;
+  for (const MarkCandidate& c : list) {
+    if (applied(state.letters, c)) {
+      if (first_applied == nullptr) first_applied = &c;
+      continue;
+    }
+    if (try_candidate(state, c, options)) return true;
+  }
+  if (first_applied == nullptr) return false;
+  press_again(state, *first_applied, key, k);
+  return true;
+}
+
+bool insert_key(WordState& state, char32_t key, const InputMethodSpec& spec, const TypingOptions& options) {
+  if (!options.bracket_keys) return false;
+  const std::optional<rules::MarkedLetter> entry = spec.insert_for(key);
+  if (!entry) return false;
+  append(state, Letter{entry->letter, false, true, false, entry->mark});
+  state.transformed = true;
+  return true;
+}
+
+bool standalone_key(WordState& state, char32_t key, char32_t k, const InputMethodSpec& spec,
+                    const TypingOptions& options) {
+  if (!options.w_as_u) return false;
+  const std::optional<rules::MarkedLetter> entry = spec.standalone_for(k);
+  if (!entry) return false;
+  const Letter letter{entry->letter, key != k, true, false, entry->mark};
+  if (options.spell_check) {
+    Letters trial = state.letters;
+    trial.push_back(letter);
+    if (status(trial, state.tone, options.allow_coda_k) == vi_syllable::kInvalid) return false;
+  }
+  append(state, letter);
+  state.transformed = true;
+  return true;
+}
+
+}  // namespace
+
+Letter Letter::literal(char32_t key) {
+  const char32_t lower = rules::lower_key(key);
+  if (lower == key) return Letter{key, false, false, false, Mark::None};
+  if (vi_syllable::compose_char(lower, Mark::None, 0, true) == key) return Letter{lower, true, false, false, Mark::None};
+  // Case mapping would not give this key back, so the letter keeps the form the user typed.
+  return Letter{key, false, false, false, Mark::None};
+}
+
+InlineVec<DisplayLetter, MAX_LETTERS> display(std::span<const Letter> letters) {
+  InlineVec<DisplayLetter, MAX_LETTERS> items;
+  for (const Letter& l : letters) items.push_back(DisplayLetter{l.ch, l.mark, l.upper});
+  const std::size_t n = items.size();
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    if (items[i].base == U'u' && items[i].mark == Mark::Horn && items[i + 1].base == U'o' &&
+        items[i + 1].mark == Mark::None) {
+      items[i + 1].mark = Mark::Horn;
+    }
+  }
+  if (n >= 2 && items[n - 2].base == U'u' && items[n - 2].mark == Mark::Horn && items[n - 1].base == U'o' &&
+      items[n - 1].mark == Mark::Horn && letters[n - 2].soft_horn) {
+    items[n - 2].mark = Mark::None;
+  }
+  return items;
+}
+
+std::string toneless_lower(std::span<const Letter> letters) {
+  return std::string(toneless_text(letters).view());
+}
+
+std::pair<std::size_t, std::size_t> cluster_span(std::span<const Letter> letters) {
+  const vi_syllable::Syllable syllable = vi_syllable::parse(toneless_text(letters).view());
+  return {syllable.vowel_start, syllable.cluster_end()};
+}
+
+std::uint8_t status(std::span<const Letter> letters, std::uint8_t tone, bool allow_coda_k) {
+  return vi_syllable::check_with(toneless_text(letters).view(), tone, allow_coda_k);
+}
+
+CandidateList candidates(std::span<const Letter> letters, std::span<const rules::MarkRule> rules,
+                         std::pair<std::size_t, std::size_t> run) {
+  const auto [start, end] = run;
+  const std::size_t run_end = std::min(end, letters.size());
+  CandidateList pairs;
+  CandidateList singles;
+  auto single = [](std::size_t i, Mark m) {
+    MarkCandidate c;
+    c.push_back(CandidateEntry{static_cast<std::uint8_t>(i), m});
+    return c;
+  };
+  for (const rules::MarkRule& rule : rules) {
+    if (rule.mark == Mark::Stroke) {
+      if (letters.empty()) continue;
+      if (letters[0].ch == U'd' && run_end > start) {
+        singles.push_back(single(0, Mark::Stroke));
+      } else if (letters.back().ch == U'd') {
+        singles.push_back(single(letters.size() - 1, Mark::Stroke));
+      }
+    } else if (rule.pair) {
+      for (std::size_t i = start; i + 1 < run_end; ++i) {
+        if (letters[i].ch == U'u' && letters[i + 1].ch == U'o') {
+          MarkCandidate c;
+          c.push_back(CandidateEntry{static_cast<std::uint8_t>(i), Mark::Horn});
+          c.push_back(CandidateEntry{static_cast<std::uint8_t>(i + 1), Mark::Horn});
+          pairs.push_back(c);
+        }
+      }
+    } else {
+      for (std::size_t i = start; i < run_end; ++i) {
+        if (rule.letters.find(letters[i].ch) != std::u32string_view::npos) singles.push_back(single(i, rule.mark));
+      }
+    }
+  }
+  // Stable: among candidates on the same letter the earlier rule is tried first.
+  for (std::size_t i = 1; i < singles.size(); ++i) {
+    const MarkCandidate moving = singles[i];
+    std::size_t j = i;
+    for (; j > 0 && singles[j - 1][0].index < moving[0].index; --j) singles[j] = singles[j - 1];
+    singles[j] = moving;
+  }
+  CandidateList list;
+  auto add_unique = [&list](const MarkCandidate& c) {
+    if (std::find(list.begin(), list.end(), c) == list.end()) list.push_back(c);
+  };
+  for (const MarkCandidate& c : pairs) add_unique(c);
+  for (const MarkCandidate& c : singles) add_unique(c);
+  return list;
+}
+
+void step(WordState& state, char32_t key, const InputMethodSpec& spec, const TypingOptions& options) {
+  const char32_t k = rules::lower_key(key);
+  const std::optional<char32_t> previous = state.last_key;
+  state.last_key = k;
+
+  if (state.literal_mode || contains(state.undone_keys.span(), k)) {
+    append(state, Letter::literal(key));
+    return;
+  }
+
+  // Only tone, remove and mark keys look at the vowels; a plain letter skips the parse.
+  std::pair<std::size_t, std::size_t> run{0, 0};
+  bool has_vowel = false;
+  if (find_entry(spec.tones, k) != nullptr || k == spec.remove_key || find_entry(spec.marks, k) != nullptr) {
+    run = cluster_span(state.letters);
+    has_vowel = run.second > run.first ||
+                (state.letters.size() == 2 && state.letters[0].ch == U'q' && state.letters[1].ch == U'u');
+  }
+
+  if (quick_telex(state, key, k, options)) return;
+  if (has_vowel && tone_key(state, key, k, previous, spec, options)) return;
+  if (has_vowel && remove_key(state, spec, k)) return;
+  if (mark_key(state, key, k, run, spec, options)) return;
+  if (insert_key(state, key, spec, options)) return;
+  if (standalone_key(state, key, k, spec, options)) return;
+  append(state, Letter::literal(key));
+}
+
+}  // namespace qrx_core::transform

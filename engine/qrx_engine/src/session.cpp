@@ -1,0 +1,329 @@
+// Session core: key dispatch, rendering and the mutators that end a word.
+#include <qrx_engine/session.h>
+
+#include <unicode_text/unicode.h>
+
+#include <array>
+
+namespace qrx_engine::session {
+namespace {
+
+using qrx_core::transform::Composer;
+
+struct NamedKey {
+  std::string_view name;
+  Key::Kind kind;
+};
+
+constexpr std::array<NamedKey, 22> kNamedKeys = {{
+    {"Backspace", Key::Kind::Backspace}, {"Enter", Key::Kind::Enter},
+    {"Escape", Key::Kind::Escape},       {"Tab", Key::Kind::Tab},
+    {"Left", Key::Kind::Left},           {"Right", Key::Kind::Right},
+    {"Up", Key::Kind::Up},               {"Down", Key::Kind::Down},
+    {"Home", Key::Kind::Home},           {"End", Key::Kind::End},
+    {"Delete", Key::Kind::Delete},       {"PageUp", Key::Kind::PageUp},
+    {"PageDown", Key::Kind::PageDown},   {"Shift", Key::Kind::Modifier},
+    {"Control", Key::Kind::Modifier},    {"Alt", Key::Kind::Modifier},
+    {"Option", Key::Kind::Modifier},     {"Meta", Key::Kind::Modifier},
+    {"Super", Key::Kind::Modifier},      {"Command", Key::Kind::Modifier},
+    {"CapsLock", Key::Kind::Modifier},   {"Fn", Key::Kind::Modifier},
+}};
+
+// The two-key starts that smart caps still composes: ÂA, ĂW, Đ, Ê, Ô, Ơ, Ư typed in capitals.
+constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
+                                                                      U"OO", U"OW", U"UW"};
+
+bool is_ascii_alnum(char32_t c) {
+  return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
+}
+
+}  // namespace
+
+Key Key::parse(std::string_view name) {
+  if (name.empty()) return named(Kind::Other);
+  std::size_t pos = 0;
+  const char32_t first = unicode::next_char(name, pos);
+  if (pos == name.size()) return character(first);
+  for (const NamedKey& k : kNamedKeys) {
+    if (k.name == name) return named(k.kind);
+  }
+  return named(Kind::Other);
+}
+
+ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)), output_mode_(mode) {
+  config_ = ports_.config_store->load();
+  const std::optional<std::string> app = ports_.app_context->current_app();
+  focus_changed(app ? std::optional<std::string_view>(*app) : std::nullopt);
+}
+
+// ---- Queries ----------------------------------------------------------------------------
+
+std::string ImeSession::display() const { return out(composed_); }
+
+std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
+
+bool ImeSession::is_word_char(char32_t ch) const {
+  const char32_t lower = qrx_core::rules::lower_key(ch);
+  if (lower >= U'a' && lower <= U'z') return true;
+  const auto& method = im();
+  if (!raw_.empty() && method.extra_word_key(ch)) return true;
+  if (config_.bracket_keys && method.insert_for(ch)) return true;
+  const bool digit = ch >= U'0' && ch <= U'9';
+  if (config_.macro_enabled && config_.macro_digits && !raw_.empty() && !method.vni_digits && digit) return true;
+  return !raw_.empty() && digit && method.vni_digits;
+}
+
+const qrx_core::rules::InputMethodSpec& ImeSession::im() const {
+  const std::string& name = profile_.input_method ? *profile_.input_method : config_.input_method;
+  if (name == "vni") return qrx_core::rules::VNI;
+  if (name == "viqr") return qrx_core::rules::VIQR;
+  if (name == "simple_telex") return qrx_core::rules::SIMPLE_TELEX;
+  return qrx_core::rules::TELEX;
+}
+
+qrx_core::transform::TypingOptions ImeSession::opt() const {
+  const bool restricted = field_kind_ == kFieldRestricted;
+  return qrx_core::transform::TypingOptions{
+      profile_.tone_style.value_or(config_.tone_style),
+      profile_.spell_check.value_or(config_.spell_check),
+      config_.w_as_u && !restricted,
+      config_.bracket_keys && !restricted,
+      config_.quick_telex && !restricted,
+      config_.allow_coda_k,
+  };
+}
+
+std::string ImeSession::out(std::string_view text) const {
+  return config_.unicode_form == ports::UnicodeForm::NFD ? unicode::nfd(text) : unicode::nfc(text);
+}
+
+// ---- Key dispatch ---------------------------------------------------------------------------
+
+Action ImeSession::process_key(const KeyEvent& event) {
+  if (is_pass_through_field(field_kind_)) return Action::pass();
+  if (!enabled_) return process_off_mode(event);
+
+  const Key& key = event.key;
+  if (key.kind == Key::Kind::Modifier) return Action::pass();
+  if (key.kind != Key::Kind::Backspace) undo_record_.reset();
+
+  if (!event.has_modifier() && !key.is_navigation()) {
+    switch (key.kind) {
+      case Key::Kind::Char: return is_word_char(key.ch) ? letter(key.ch) : separator(key.ch);
+      case Key::Kind::Backspace: return backspace();
+      case Key::Kind::Enter: {
+        Action action = word_end(std::nullopt);
+        capitalize_next_ = config_.auto_capitalize;
+        sentence_end_ = false;
+        return action;
+      }
+      case Key::Kind::Escape: return escape();
+      default: return boundary_passthrough();
+    }
+  }
+
+  // The caret leaves the word (or a shortcut acts on the document): whatever came before the
+  // caret is no longer known, so nothing typed earlier may feed a macro any more.
+  capitalize_next_ = false;
+  last_word_.reset();
+  committed_tail_.clear();
+  off_buffer_.clear();
+  off_buffer_overflowed_ = false;
+  const std::string text = out(composed_);
+  const bool had_anchor = anchor_.has_value();
+  reset();
+  if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, true);
+  return Action::pass();
+}
+
+Action ImeSession::process_off_mode(const KeyEvent& event) {
+  const Key& key = event.key;
+  const auto clear_buffer = [this] {
+    off_buffer_.clear();
+    off_buffer_overflowed_ = false;
+  };
+  if (key.is_navigation() || key.kind == Key::Kind::Modifier || event.has_modifier()) {
+    clear_buffer();
+    committed_tail_.clear();
+    undo_record_.reset();
+    return Action::pass();
+  }
+  const bool eligible =
+      config_.macro_in_off_mode && config_.macro_enabled && field_kind_ != kFieldRestricted;
+  const bool is_char = key.kind == Key::Kind::Char;
+  if (eligible && is_char && (is_ascii_alnum(key.ch) || (key.ch >= 0xAA && unicode::is_alphabetic(key.ch)))) {
+    // A word longer than the buffer is no macro key: remember that its head was cut off.
+    if (off_buffer_.size() >= 24) {
+      off_buffer_overflowed_ = true;
+    } else {
+      off_buffer_.push_back(key.ch);
+    }
+    return Action::pass();
+  }
+  // Only a separator or Enter ends the buffered word; anything else (Backspace, Escape, ...)
+  // changes the text in ways the buffer cannot follow.
+  const bool ends_word = is_char || key.kind == Key::Kind::Enter;
+  if (!eligible || off_buffer_.empty() || !ends_word || off_buffer_overflowed_) {
+    clear_buffer();
+    return Action::pass();
+  }
+  const std::string word = unicode::encode_utf8(off_buffer_);
+  const std::size_t word_chars = off_buffer_.size();
+  clear_buffer();
+  const std::optional<std::string> expansion = macro_text(word, word);
+  if (!expansion || output_mode_ != OutputMode::Replace) return Action::pass();
+  std::string text = out(*expansion);
+  append_to_tail(is_char ? text + unicode::encode_utf8(key.ch) : text);
+  return Action::replace(std::move(text), word_chars, true);
+}
+
+// ---- Rendering ----------------------------------------------------------------------------
+
+std::string ImeSession::compute(bool final) {
+  const auto anchored_keys = [this] {
+    return *anchor_ + unicode::encode_utf8(std::u32string_view(raw_).substr(std::min(anchor_raw_len_, raw_.size())));
+  };
+  if (raw_kept_) {
+    // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
+    // is already in the document.
+    return anchor_ ? anchored_keys() : unicode::encode_utf8(raw_);
+  }
+  if (config_.smart_caps && raw_.size() >= 2) {
+    const auto is_upper_letter = [](char32_t c) {
+      return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c));
+    };
+    const std::u32string_view head = std::u32string_view(raw_).substr(0, 2);
+    bool composed_pair = false;
+    for (std::u32string_view pair : kSmartCapsComposedPairs) composed_pair = composed_pair || pair == head;
+    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair) return unicode::encode_utf8(raw_);
+  }
+  if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
+    composer_.emplace(Composer::with_raw(im(), opt(), raw_));
+  }
+  qrx_core::transform::TypingResult result = composer_->result(final);
+  if (!result.second_text.empty()) second_text_ = true;
+  if (result.literal) {
+    // Only a word shown exactly as typed stays that way; a literal result that differs from the
+    // keys (a doubled tone digit) keeps showing what it showed.
+    if (result.text == unicode::encode_utf8(raw_)) raw_kept_ = true;
+    if (anchor_) return anchored_keys();
+  }
+  return std::move(result.text);
+}
+
+Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
+  const std::string old_text = out(composed_);
+  composed_ = std::move(text);
+  std::string new_text = out(composed_);
+  if (output_mode_ == OutputMode::Preedit && !anchor_) {
+    const std::size_t cursor = unicode::char_count(new_text);
+    return Action::preedit(std::move(new_text), cursor);
+  }
+  auto [insert, deleted] = qrx_core::transform::diff(old_text, new_text);
+  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && insert == unicode::encode_utf8(*typed)) {
+    return Action::pass();
+  }
+  return Action::replace(std::move(insert), deleted, false);
+}
+
+Action ImeSession::flush() {
+  const std::string text = out(composed_);
+  const bool had_anchor = anchor_.has_value();
+  reset();
+  last_word_.reset();
+  undo_record_.reset();
+  committed_tail_.clear();
+  off_buffer_.clear();
+  off_buffer_overflowed_ = false;
+  if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, false);
+  return Action::pass();
+}
+
+Action ImeSession::boundary_passthrough() {
+  const std::string text = out(composed_);
+  const bool had_anchor = anchor_.has_value();
+  reset();
+  if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, true);
+  return Action::pass();
+}
+
+Action ImeSession::escape() {
+  if (raw_.empty()) return Action::pass();
+  return finish(unicode::encode_utf8(raw_), std::nullopt, false);
+}
+
+void ImeSession::reset() {
+  raw_.clear();
+  composed_.clear();
+  raw_kept_ = false;
+  second_text_ = false;
+  composer_.reset();
+  anchor_.reset();
+  anchor_raw_len_ = 0;
+}
+
+// ---- Mutators -------------------------------------------------------------------------------
+
+Action ImeSession::flush_composition() { return flush(); }
+
+Action ImeSession::cursor_moved() {
+  capitalize_next_ = false;
+  prev_word_allowed_ = false;
+  return flush();
+}
+
+Action ImeSession::set_field_kind(std::uint8_t kind) {
+  Action action = flush();
+  field_kind_ = kind;
+  return action;
+}
+
+Action ImeSession::set_output_mode(OutputMode mode) {
+  Action action = flush();
+  output_mode_ = mode;
+  composer_.reset();
+  return action;
+}
+
+Action ImeSession::focus_changed(std::optional<std::string_view> app) {
+  Action action = flush();
+  capitalize_next_ = false;
+  profile_ = ports::resolve_profile(config_, app);
+  const std::string id = ports::normalize_app_id(app);
+  bool excluded = false;
+  if (!id.empty()) {
+    for (const std::string& entry : config_.excluded_apps) {
+      excluded = excluded || ports::normalize_app_id(std::string_view(entry)) == id;
+    }
+  }
+  if (excluded) {
+    enabled_ = false;
+  } else if (const auto mode = config_.app_modes.find(id); mode != config_.app_modes.end()) {
+    enabled_ = mode->second;
+  } else {
+    enabled_ = profile_.vietnamese.value_or(config_.default_vietnamese);
+  }
+  return action;
+}
+
+Action ImeSession::toggle_vietnamese() {
+  Action action = flush();
+  enabled_ = !enabled_;
+  const std::optional<std::string> app = ports_.app_context->current_app();
+  const std::string id = ports::normalize_app_id(app ? std::optional<std::string_view>(*app) : std::nullopt);
+  if (!id.empty()) {
+    config_.app_modes[id] = enabled_;
+    ports_.config_store->save(config_);
+  }
+  return action;
+}
+
+Action ImeSession::reload_config() {
+  Action action = flush();
+  config_ = ports_.config_store->load();
+  composer_.reset();
+  undo_record_.reset();
+  return action;
+}
+
+}  // namespace qrx_engine::session

@@ -1,0 +1,381 @@
+// Word-level operations of the session: letters (with automatic capitals and re-opening the
+// previous word), word ends (sentence tracking, phrase and word macros), Backspace.
+#include <qrx_engine/session.h>
+
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+
+namespace qrx_engine::session {
+namespace {
+
+using qrx_core::transform::Composer;
+
+// What the session remembers of committed text: enough for the longest phrase macro key.
+constexpr std::size_t kTailChars = 256;
+// How far back a letter at a word start looks for a word to re-open, and how long that word
+// may be.
+constexpr std::size_t kReopenLookback = 25;
+constexpr std::size_t kReopenMaxChars = 12;
+// A word longer than this many keys is shown as typed.
+constexpr std::size_t kMaxComposedKeys = 24;
+
+// After these characters a word is a path, an address or an identifier, not Vietnamese.
+constexpr std::u32string_view kLiteralAfter = U"-./:@\\_";
+// A character before a phrase macro's match that glues the match to a longer token.
+constexpr std::u32string_view kGlueChars = U"_-./:@\\";
+constexpr std::u32string_view kClosingChars = U"\"')]\u00BB\u2019\u201D\u203A";
+constexpr std::u32string_view kSentenceEnds = U".!?\u2026";
+
+bool is_upper_letter(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c)); }
+bool is_lower_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= 0xAA && unicode::is_lowercase(c)); }
+bool is_ascii_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+bool is_whitespace_separator(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == U' ' || (c >= 0x85 && unicode::is_white_space(c));
+}
+
+// A letter or digit that makes the text before a phrase macro's match part of the same token.
+bool glues_to_match(char32_t c) {
+  if (is_ascii_letter(c) || is_ascii_digit(c)) return true;
+  if (c >= 0xAA && (unicode::is_alphabetic(c) || unicode::is_numeric(c))) return true;
+  return kGlueChars.find(c) != std::u32string_view::npos;
+}
+
+char32_t single_upper(char32_t c) {
+  const std::u32string upper = unicode::to_upper(c);
+  return upper.size() == 1 ? upper[0] : c;
+}
+
+// The same letter typed twice; ASCII letters compare without case.
+bool same_key(char32_t a, char32_t b) {
+  if (is_ascii_letter(a) && is_ascii_letter(b)) return (a | 0x20) == (b | 0x20);
+  return a == b;
+}
+
+// The expansion with the case the user typed: all capitals for a word of two or more characters
+// typed in capitals, a capital first letter for a capitalised word, else as stored.
+std::string apply_macro_case(std::string_view typed, const std::string& expansion) {
+  if (py_isupper(typed) && unicode::char_count(typed) >= 2) return unicode::to_upper(expansion);
+  std::size_t pos = 0;
+  if (typed.empty() || !is_upper_letter(unicode::next_char(typed, pos))) return expansion;
+  std::size_t rest = 0;
+  const char32_t first = unicode::next_char(expansion, rest);
+  return unicode::encode_utf8(unicode::to_upper(first)) + expansion.substr(rest);
+}
+
+}  // namespace
+
+bool py_isupper(std::string_view text) {
+  bool seen_upper = false;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t c = unicode::next_char(text, pos);
+    if (is_lower_letter(c)) return false;
+    seen_upper = seen_upper || is_upper_letter(c);
+  }
+  return seen_upper;
+}
+
+// ---- Letters ------------------------------------------------------------------------------
+
+bool ImeSession::prev_word_setting() const {
+  return config_.edit_previous_word && profile_.edit_previous_word.value_or(true);
+}
+
+bool ImeSession::restore_setting() const {
+  return profile_.restore_after_space.value_or(config_.restore_after_space);
+}
+
+bool ImeSession::reopen_previous_word() {
+  if (!prev_word_setting() || !prev_word_allowed_) return false;
+  const std::optional<std::string> before = ports_.surrounding_text->before_cursor(kReopenLookback);
+  if (!before) return false;
+  const std::u32string chars = unicode::decode_utf8(*before);
+  std::size_t start = chars.size();
+  while (start > 0) {
+    const char32_t c = chars[start - 1];
+    if (!(is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0)) break;
+    --start;
+  }
+  if (start == chars.size()) return false;
+  const std::string word = unicode::encode_utf8(std::u32string_view(chars).substr(start));
+  if (out(word) != word) return false;
+  std::string composed_word = unicode::nfc(word);
+  if (unicode::char_count(composed_word) > kReopenMaxChars) return false;
+  std::optional<std::u32string> keys = qrx_core::transform::rebuild(composed_word, im(), opt());
+  if (!keys || keys->empty()) return false;
+  raw_ = std::move(*keys);
+  anchor_raw_len_ = raw_.size();
+  anchor_ = composed_word;
+  composed_ = std::move(composed_word);
+  raw_kept_ = false;
+  return true;
+}
+
+Action ImeSession::letter(char32_t ch) {
+  bool capitalised = false;
+  if (raw_.empty()) {
+    if (capitalize_next_) {
+      const char32_t upper = single_upper(ch);
+      capitalised = upper != ch;
+      ch = upper;
+    }
+    capitalize_next_ = false;
+    sentence_end_ = false;
+    if (!reopen_previous_word()) {
+      raw_kept_ = !committed_tail_.empty() &&
+                  kLiteralAfter.find(unicode::decode_utf8(committed_tail_).back()) != std::u32string_view::npos;
+    }
+  }
+  const bool cache_follows = composer_ && composer_->raw() == std::u32string_view(raw_);
+  raw_.push_back(ch);
+  if (cache_follows) composer_->push(ch);
+  if (raw_.size() > kMaxComposedKeys) raw_kept_ = true;
+  return show(compute(false), capitalised ? std::nullopt : std::optional<char32_t>(ch));
+}
+
+// ---- Word ends ----------------------------------------------------------------------------
+
+Action ImeSession::separator(char32_t ch) {
+  Action action = word_end(ch);
+  if (kClosingChars.find(ch) != std::u32string_view::npos) return action;
+  if (kSentenceEnds.find(ch) != std::u32string_view::npos) {
+    sentence_end_ = true;
+  } else if (is_whitespace_separator(ch)) {
+    if (sentence_end_ || ch == U'\r' || ch == U'\n') capitalize_next_ = config_.auto_capitalize;
+    sentence_end_ = false;
+  } else {
+    capitalize_next_ = false;
+    sentence_end_ = false;
+  }
+  return action;
+}
+
+void ImeSession::append_to_tail(std::string_view text) {
+  committed_tail_ += text;
+  const std::size_t chars = unicode::char_count(committed_tail_);
+  if (chars <= kTailChars) return;
+  std::size_t pos = 0;
+  for (std::size_t skip = chars - kTailChars; skip > 0; --skip) unicode::next_char(committed_tail_, pos);
+  committed_tail_.erase(0, pos);
+}
+
+Action ImeSession::word_end(std::optional<char32_t> ch) {
+  undo_record_.reset();
+  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
+  if (raw_.empty()) {
+    last_word_.reset();
+    if (ch) append_to_tail(separator_text);
+    return Action::pass();
+  }
+  std::string text = compute(true);
+  const std::string typed = unicode::encode_utf8(raw_);
+  const bool macros_apply = config_.macro_enabled && field_kind_ != kFieldRestricted && !raw_kept_;
+  if (macros_apply && output_mode_ == OutputMode::Replace) {
+    if (std::optional<Action> action = phrase_macro(text, ch)) return std::move(*action);
+  }
+  if (macros_apply) {
+    std::optional<std::string> expansion = macro_of(composed_);
+    if (!expansion) expansion = macro_of(typed);
+    if (expansion) {
+      if (ch && config_.macro_undo) undo_record_.emplace(out(*expansion) + separator_text, typed + separator_text);
+      text = std::move(*expansion);
+    }
+  }
+  return finish(text, ch, true);
+}
+
+std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::optional<char32_t> ch) {
+  const std::u32string combined = unicode::decode_utf8(committed_tail_ + text);
+  // Lower-case character by character so that every position of the lowered text maps back to
+  // the character of the original it came from.
+  std::u32string lower;
+  std::vector<std::size_t> origin;  // lower index -> combined index
+  lower.reserve(combined.size());
+  origin.reserve(combined.size() + 1);
+  for (std::size_t i = 0; i < combined.size(); ++i) {
+    for (char32_t c : unicode::to_lower(combined[i])) {
+      lower.push_back(c);
+      origin.push_back(i);
+    }
+  }
+  const std::size_t shown_chars = unicode::char_count(composed_);
+
+  std::u32string best_key;
+  std::size_t best_start = 0;  // in combined
+  for (const auto& [key_text, expansion] : config_.macros) {
+    // A key with capitals can never equal lowered text; considering it lowered would let two
+    // keys compete for one match and the winner depend on hash order.
+    if (key_text.empty() || unicode::to_lower(key_text) != key_text) continue;
+    const std::u32string key = unicode::decode_utf8(key_text);
+    if (key.size() <= shown_chars || key.size() <= best_key.size() || key.size() > lower.size()) continue;
+    const std::size_t lower_start = lower.size() - key.size();
+    if (std::u32string_view(lower).substr(lower_start) != key) continue;
+    if (lower_start > 0 && origin[lower_start - 1] == origin[lower_start]) continue;  // splits a character
+    const std::size_t start = origin[lower_start];
+    if (start > 0 && glues_to_match(combined[start - 1])) continue;
+    best_key = key;
+    best_start = start;
+  }
+  if (best_key.empty()) return std::nullopt;
+
+  const std::string matched = unicode::encode_utf8(std::u32string_view(combined).substr(best_start));
+  const std::optional<std::string> found = macro_text(matched, unicode::encode_utf8(best_key));
+  if (!found) return std::nullopt;
+  std::string expansion = out(*found);
+
+  // The document holds the committed part of the match and the word as shown, in the output
+  // form; that is what the host must delete.
+  const std::size_t word_chars = unicode::char_count(text);
+  const std::size_t matched_chars = combined.size() - best_start;
+  const std::size_t delete_count = matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(out(composed_));
+
+  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
+  if (ch) {
+    undo_record_.emplace(expansion + separator_text, matched + separator_text);
+  } else {
+    undo_record_.reset();
+  }
+  last_word_.reset();
+  committed_tail_ = unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start));
+  append_to_tail(expansion + separator_text);
+  reset();
+  return Action::replace(std::move(expansion), delete_count, ch.has_value());
+}
+
+Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, bool pass_key) {
+  const std::string shown = out(composed_);
+  const std::string final_text = out(text);
+  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
+  if (ch && text == composed_) {
+    last_word_ = LastWord{raw_, composed_, *ch, raw_kept_};
+  } else {
+    last_word_.reset();
+  }
+  if (ch) append_to_tail(final_text + separator_text);
+  const bool had_anchor = anchor_.has_value();
+  reset();
+  if (output_mode_ == OutputMode::Replace) {
+    if (final_text == shown) return Action::pass();
+    auto [insert, deleted] = qrx_core::transform::diff(shown, final_text);
+    return Action::replace(std::move(insert), deleted, pass_key);
+  }
+  if (!had_anchor) {
+    if (ch) return Action::commit(final_text + separator_text, false);
+    return Action::commit(final_text, pass_key);
+  }
+  auto [insert, deleted] = qrx_core::transform::diff(shown, final_text + separator_text);
+  return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
+}
+
+// ---- Macros -------------------------------------------------------------------------------
+
+std::optional<std::string> ImeSession::macro_text(std::string_view typed, std::string_view key) const {
+  if (config_.macros.empty()) return std::nullopt;
+  const auto found = config_.macros.find(unicode::to_lower(key));
+  if (found == config_.macros.end() || found->second.empty()) return std::nullopt;
+  return apply_macro_case(typed, found->second);
+}
+
+std::optional<std::string> ImeSession::macro_of(std::string_view word) const { return macro_text(word, word); }
+
+// ---- Backspace ----------------------------------------------------------------------------
+
+Action ImeSession::backspace() {
+  if (raw_.empty()) {
+    committed_tail_.clear();
+    off_buffer_.clear();
+    off_buffer_overflowed_ = false;
+    if (config_.macro_undo && output_mode_ == OutputMode::Replace) {
+      std::optional<std::pair<std::string, std::string>> record = std::move(undo_record_);
+      undo_record_.reset();
+      if (record) {
+        const auto& [shown, typed] = *record;
+        const std::size_t n = unicode::char_count(shown);
+        const std::optional<std::string> before = ports_.surrounding_text->before_cursor(n);
+        if (before && out(*before) == shown) return Action::replace(typed, n, false);
+      }
+    }
+    std::optional<LastWord> word = std::move(last_word_);
+    last_word_.reset();
+    if (word && restore_setting()) {
+      // When the host told us what stands before the caret, restore only the word that is really
+      // there: after an unreported caret move the word would be edited over unrelated text.
+      const std::string expected = out(word->text) + unicode::encode_utf8(word->separator);
+      const std::optional<std::string> before =
+          ports_.surrounding_text->before_cursor(unicode::char_count(expected));
+      if (!before || *before == expected) {
+        raw_ = std::move(word->raw);
+        composed_ = std::move(word->text);
+        raw_kept_ = word->raw_kept;
+        if (output_mode_ == OutputMode::Preedit) {
+          anchor_ = composed_;
+          anchor_raw_len_ = raw_.size();
+        } else {
+          anchor_.reset();
+        }
+      }
+    }
+    return Action::pass();
+  }
+
+  std::u32string shorter_chars = unicode::decode_utf8(composed_);
+  if (!shorter_chars.empty()) shorter_chars.pop_back();
+  if (shorter_chars.empty()) {
+    Action action = show(std::string(), std::nullopt);
+    reset();
+    return action;
+  }
+  const std::string shorter = unicode::encode_utf8(shorter_chars);
+  const bool had_anchor = anchor_.has_value();
+  const std::size_t n = raw_.size();
+
+  if (raw_kept_ && n >= 2 && same_key(raw_[n - 1], raw_[n - 2])) {
+    raw_.pop_back();
+    const auto result = Composer::with_raw(im(), opt(), raw_).result(false);
+    anchor_.reset();
+    composer_.reset();
+    raw_kept_ = result.literal && result.text == unicode::encode_utf8(raw_);
+    second_text_ = false;
+    return show_after_backspace(had_anchor);
+  }
+
+  if (raw_kept_ && !second_text_) {
+    bool back_to_composing = false;
+    if (unicode::encode_utf8(raw_) == composed_ && !ports_.dictionary->is_english(unicode::to_lower(composed_))) {
+      const std::u32string_view fewer = std::u32string_view(raw_).substr(0, n - 1);
+      const auto result = Composer::with_raw(im(), opt(), fewer).result(false);
+      if (!result.literal && result.status != vi_syllable::kInvalid && result.text != shorter) {
+        raw_.pop_back();
+        raw_kept_ = false;
+        second_text_ = false;
+        back_to_composing = true;
+      }
+    }
+    if (!back_to_composing) {
+      raw_ = std::move(shorter_chars);
+      raw_kept_ = true;
+    }
+  } else if (std::optional<std::u32string> keys = qrx_core::transform::rebuild(shorter, im(), opt())) {
+    raw_ = std::move(*keys);
+    raw_kept_ = false;
+    second_text_ = false;
+  } else {
+    raw_ = std::move(shorter_chars);
+    raw_kept_ = true;
+  }
+  anchor_.reset();
+  return show_after_backspace(had_anchor);
+}
+
+Action ImeSession::show_after_backspace(bool had_anchor) {
+  std::string text = compute(false);
+  if (had_anchor) {
+    anchor_ = text;
+    anchor_raw_len_ = raw_.size();
+  }
+  return show(std::move(text), std::nullopt);
+}
+
+}  // namespace qrx_engine::session

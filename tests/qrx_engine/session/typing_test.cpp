@@ -1,0 +1,228 @@
+// Whole-session behaviour: keys in, the document a host ends up with.
+#include <qrx_engine/testing.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qrx_engine::ports::OutputMode;
+using qrx_engine::session::Action;
+using qrx_engine::testing::SessionHarness;
+
+struct DocCase {
+  const char* name;
+  const char* config;
+  const char* keys;
+  const char* replace_doc;  // final document in replace mode (nullptr: same as preedit)
+  const char* preedit_doc;  // final document in preedit mode, marked text included
+};
+
+void run_cases(const std::vector<DocCase>& cases) {
+  for (const DocCase& c : cases) {
+    for (OutputMode mode : {OutputMode::Replace, OutputMode::Preedit}) {
+      const char* expected = mode == OutputMode::Replace && c.replace_doc ? c.replace_doc : c.preedit_doc;
+      if (!expected) continue;
+      SessionHarness h(c.config, mode);
+      h.type(c.keys);
+      EXPECT_EQ(h.text(), expected) << c.name << (mode == OutputMode::Replace ? " [replace]" : " [preedit]");
+      EXPECT_EQ(h.host().overdeleted(), 0U) << c.name;
+    }
+  }
+}
+
+TEST(SessionTyping, WordsInEachMethod) {
+  run_cases({
+      {"telex tone and mark", "{}", "vieetj ", nullptr, "việt "},
+      {"telex two words", "{}", "tieengs Vieetj ", nullptr, "tiếng Việt "},
+      {"telex w as horn", "{}", "nguwowif ", nullptr, "người "},
+      {"telex dd", "{}", "ddi ", nullptr, "đi "},
+      {"vni digits", R"({"input_method":"vni"})", "vie65t ", nullptr, "việt "},
+      {"vni digit at word start is a separator", R"({"input_method":"vni"})", "1a ", nullptr, "1a "},
+      {"viqr", R"({"input_method":"viqr"})", "vie^.t ", nullptr, "việt "},
+      {"profile-free unknown method falls back to telex", R"({"input_method":"dvorak"})", "as ", nullptr, "á "},
+      {"enter ends the word", "{}", "vieetj{Enter}", nullptr, "việt\n"},
+      {"spell check keeps keys of a non-word", "{}", "vieet ", nullptr, "vieet "},
+      {"spell check off", R"({"spell_check":false})", "vieet ", nullptr, "viêt "},
+      {"double press undoes the tone", "{}", "ass ", nullptr, "as "},
+      {"nfd output", R"({"unicode_form":"NFD"})", "vieetj ", nullptr, "vie\xcc\xa3\xcc\x82t "},
+      {"escape keeps the keys", "{}", "vieetj{Escape} ", nullptr, "vieetj "},
+      {"word after a slash stays as typed", "{}", "a/vieetj ", nullptr, "a/vieetj "},
+      {"word of 25 keys is shown as typed", "{}", "aaaaaaaaaaaaaaaaaaaaaaaaaaas", nullptr, "aaaaaaaaaaaaaaaaaaaaaaaaaaas"},
+  });
+}
+
+TEST(SessionTyping, BackspaceInsideAWord) {
+  run_cases({
+      {"one letter word", "{}", "a{Backspace}", nullptr, ""},
+      {"removes the last shown letter", "{}", "vieetj{Backspace}", nullptr, "việ"},
+      {"continue after backspace", "{}", "vieetj{Backspace}t ", nullptr, "việt "},
+      {"rebuilt keys keep composing", "{}", "tieengs{Backspace}{Backspace}ng ", nullptr, "tiếng "},
+      // việ is no finished syllable (iê needs a final), so the word ends as its keys.
+      {"spell check at the word end after backspace", "{}", "vieet{Backspace}j ", nullptr, "vieej "},
+  });
+}
+
+TEST(SessionTyping, MacrosAndTheirCase) {
+  const char* ko = R"({"macros":{"ko":"không"}})";
+  run_cases({
+      {"word macro", ko, "ko ", nullptr, "không "},
+      {"capitalised", ko, "Ko ", nullptr, "Không "},
+      {"all capitals", ko, "KO ", nullptr, "KHÔNG "},
+      {"single capital letter is not all caps", R"({"macros":{"k":"không"}})", "K ", nullptr, "Không "},
+      {"key with capitals never matches", R"({"macros":{"KO":"không"}})", "ko ", nullptr, "ko "},
+      {"macros off", R"({"macros":{"ko":"không"},"macro_enabled":false})", "ko ", nullptr, "ko "},
+      {"macro undo in replace mode", ko, "ko {Backspace}", "ko ", nullptr},
+      {"phrase macro", R"({"macros":{"xin chao":"Xin chào!"}})", "xin chao ", "Xin chào! ", "xin chao "},
+      {"phrase macro needs a token boundary", R"({"macros":{"xin chao":"Xin chào!"}})", "axin chao ", "axin chao ", nullptr},
+  });
+}
+
+TEST(SessionTyping, AutomaticCapitals) {
+  const char* on = R"({"auto_capitalize":true})";
+  run_cases({
+      {"after full stop and space", on, "a. vieetj ", nullptr, "a. Việt "},
+      {"closing bracket between", on, "(a.) vieetj ", nullptr, "(a.) Việt "},
+      {"letter right after a full stop", on, "a.b ", nullptr, "a.b "},
+      {"after enter", on, "a{Enter}b ", nullptr, "a\nB "},
+      {"off by default", "{}", "a. b ", nullptr, "a. b "},
+      {"other separator cancels", on, "a. ,b ", nullptr, "a. ,b "},
+  });
+}
+
+TEST(SessionTyping, LastWordRestore) {
+  run_cases({
+      // The rules end v i e e t as the literal "vieet" (a stop final needs a sharp or heavy
+      // tone); Backspace then re-opens that word and j still turns it into việt.
+      {"restored literal word stays literal", "{}", "vieet {Backspace}j ", nullptr, "vieetj "},
+      {"restore and continue", R"({"spell_check":false})", "vieet {Backspace}j ", nullptr, "việt "},
+      {"restore off", R"({"restore_after_space":false,"edit_previous_word":false})", "vieetj {Backspace}s ",
+       nullptr, "việts "},
+      {"restored word takes a new tone", "{}", "vieetj {Backspace}s ", nullptr, "viết "},
+      {"re-opened from the text before the caret", R"({"restore_after_space":false})", "vieetj {Backspace}s ",
+       nullptr, "viết "},
+      {"restored one-letter word removed", "{}", "as {Backspace}{Backspace}b ", nullptr, "b "},
+  });
+}
+
+TEST(SessionTyping, SmartCaps) {
+  const char* on = R"({"smart_caps":true})";
+  run_cases({
+      {"DDa composes", on, "DDa ", nullptr, "Đa "},
+      {"HN stays", on, "HNs ", nullptr, "HNs "},
+      {"off composes", "{}", "HOAF ", nullptr, "HOÀ "},
+  });
+}
+
+TEST(SessionActions, ReplaceModePassesUnchangedLetters) {
+  SessionHarness h("{}", OutputMode::Replace);
+  EXPECT_EQ(h.type("v"), Action::pass());
+  EXPECT_EQ(h.type("i"), Action::pass());
+  EXPECT_EQ(h.type("e"), Action::pass());
+  EXPECT_EQ(h.type("e"), Action::replace("ê", 1, false));
+  EXPECT_EQ(h.type("t"), Action::pass());
+  EXPECT_EQ(h.type("j"), Action::replace("ệt", 2, false));
+  EXPECT_EQ(h.type(" "), Action::pass());
+  EXPECT_EQ(h.text(), "việt ");
+}
+
+TEST(SessionActions, PreeditShowsAndCommits) {
+  SessionHarness h("{}", OutputMode::Preedit);
+  EXPECT_EQ(h.type("vieet"), Action::preedit("viêt", 4));
+  EXPECT_EQ(h.type("j"), Action::preedit("việt", 4));
+  EXPECT_EQ(h.type(" "), Action::commit("việt ", false));
+  EXPECT_EQ(h.type("vieetj{Escape}"), Action::commit("vieetj", false));
+  EXPECT_EQ(h.type(" ab{Enter}"), Action::commit("ab", true));
+}
+
+TEST(SessionActions, ModifierCombinationsAndNavigation) {
+  SessionHarness pre("{}", OutputMode::Preedit);
+  pre.type("vie");
+  EXPECT_EQ(pre.type("{^a}"), Action::commit("vie", true));
+  EXPECT_EQ(pre.session().display(), "");
+
+  SessionHarness rep("{}", OutputMode::Replace);
+  rep.type("vie");
+  EXPECT_EQ(rep.type("{^a}"), Action::pass());
+  EXPECT_EQ(rep.session().display(), "");
+  EXPECT_EQ(rep.type("{Shift}"), Action::pass());
+}
+
+TEST(SessionActions, MacroUndoAndItsRecord) {
+  SessionHarness h(R"({"macros":{"ko":"không"}})", OutputMode::Replace);
+  h.type("ko");
+  EXPECT_EQ(h.type(" "), Action::replace("hông", 1, true));
+  // A modifier alone keeps the record; Backspace then undoes the expansion.
+  EXPECT_EQ(h.type("{Shift}"), Action::pass());
+  EXPECT_EQ(h.type("{Backspace}"), Action::replace("ko ", 6, false));
+  EXPECT_EQ(h.text(), "ko ");
+
+  // In preedit mode the expansion is committed with its separator and nothing is undone.
+  SessionHarness p(R"({"macros":{"ko":"không"}})", OutputMode::Preedit);
+  EXPECT_EQ(p.type("ko "), Action::commit("không ", false));
+  EXPECT_EQ(p.type("{Backspace}"), Action::pass());
+}
+
+TEST(SessionActions, PhraseMacroDeletesItsWholeKey) {
+  SessionHarness h(R"({"macros":{"xin chao":"Xin chào"}})", OutputMode::Replace);
+  h.type("xin chao");
+  EXPECT_EQ(h.type(" "), Action::replace("Xin chào", 8, true));
+  EXPECT_EQ(h.text(), "Xin chào ");
+}
+
+TEST(SessionActions, BackspaceInAOneLetterWord) {
+  SessionHarness h("{}", OutputMode::Replace);
+  h.type("a");
+  EXPECT_EQ(h.type("{Backspace}"), Action::replace("", 1, false));
+  SessionHarness p("{}", OutputMode::Preedit);
+  p.type("a");
+  EXPECT_EQ(p.type("{Backspace}"), Action::preedit("", 0));
+}
+
+TEST(SessionState, FieldKinds) {
+  SessionHarness h("{}", OutputMode::Replace);
+  h.session().set_field_kind(2);
+  EXPECT_EQ(h.type("a"), Action::pass());
+  EXPECT_EQ(h.type("s"), Action::pass());
+  EXPECT_EQ(h.session().raw_string(), "");
+  h.session().set_field_kind(4);
+  EXPECT_FALSE(h.session().opt().w_as_u);
+}
+
+TEST(SessionState, KeyParsing) {
+  using qrx_engine::session::Key;
+  struct Case {
+    const char* name;
+    Key expected;
+  };
+  const Case cases[] = {
+      {"a", Key::character(U'a')},          {"Up", Key::named(Key::Kind::Up)},
+      {"up", Key::named(Key::Kind::Other)}, {"", Key::named(Key::Kind::Other)},
+      {"Option", Key::named(Key::Kind::Modifier)}, {"ư", Key::character(U'ư')},
+      {" ", Key::character(U' ')},          {"PageDown", Key::named(Key::Kind::PageDown)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Key::parse(c.name), c.expected) << c.name;
+}
+
+TEST(SessionState, ExcludedAppsAndAppModes) {
+  SessionHarness excluded(R"({"excluded_apps":["com.example.Editor"],"app_modes":{"editor":true}})",
+                          OutputMode::Replace, "com.example.Editor");
+  EXPECT_FALSE(excluded.session().enabled());
+  EXPECT_EQ(excluded.type("as"), Action::pass());
+  EXPECT_EQ(excluded.text(), "as");
+}
+
+TEST(SessionState, ToggleSavesThePerApplicationChoice) {
+  SessionHarness h("{}", OutputMode::Replace, "com.example.Notes");
+  ASSERT_TRUE(h.session().enabled());
+  h.session().toggle_vietnamese();
+  EXPECT_FALSE(h.session().enabled());
+  EXPECT_EQ(*h.environment().saves, 1);
+  ASSERT_EQ(h.environment().saved_config->app_modes.size(), 1U);
+  EXPECT_FALSE(h.environment().saved_config->app_modes.begin()->second);
+
+  SessionHarness no_app("{}", OutputMode::Replace);
+  no_app.session().toggle_vietnamese();
+  EXPECT_EQ(*no_app.environment().saves, 0);
+}
+
+}  // namespace

@@ -58,7 +58,16 @@ ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)),
 
 // ---- Queries ----------------------------------------------------------------------------
 
-std::string ImeSession::display() const { return out(composed_); }
+std::string ImeSession::display() const { return shown(); }
+
+const std::string& ImeSession::shown() const {
+  // The shown word is asked for several times per key; normalise it once per change.
+  if (shown_source_ != composed_) {
+    shown_text_ = out(composed_);
+    shown_source_ = composed_;
+  }
+  return shown_text_;
+}
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
 
@@ -126,10 +135,10 @@ Action ImeSession::process_key(const KeyEvent& event) {
   // caret is no longer known, so nothing typed earlier may feed a macro any more.
   capitalize_next_ = false;
   last_word_.reset();
-  committed_tail_.clear();
+  clear_tail();
   off_buffer_.clear();
   off_buffer_overflowed_ = false;
-  const std::string text = out(composed_);
+  const std::string text = shown();
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, true);
@@ -144,7 +153,7 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
   };
   if (key.is_navigation() || key.kind == Key::Kind::Modifier || event.has_modifier()) {
     clear_buffer();
-    committed_tail_.clear();
+    clear_tail();
     undo_record_.reset();
     return Action::pass();
   }
@@ -212,9 +221,9 @@ std::string ImeSession::compute(bool final) {
 }
 
 Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  const std::string old_text = out(composed_);
+  const std::string old_text = shown();
   composed_ = std::move(text);
-  std::string new_text = out(composed_);
+  std::string new_text = shown();
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
     const std::size_t cursor = unicode::char_count(new_text);
     return Action::preedit(std::move(new_text), cursor);
@@ -227,12 +236,12 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
 }
 
 Action ImeSession::flush() {
-  const std::string text = out(composed_);
+  const std::string text = shown();
   const bool had_anchor = anchor_.has_value();
   reset();
   last_word_.reset();
   undo_record_.reset();
-  committed_tail_.clear();
+  clear_tail();
   off_buffer_.clear();
   off_buffer_overflowed_ = false;
   if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, false);
@@ -240,7 +249,7 @@ Action ImeSession::flush() {
 }
 
 Action ImeSession::boundary_passthrough() {
-  const std::string text = out(composed_);
+  const std::string text = shown();
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Preedit && !had_anchor && !text.empty()) return Action::commit(text, true);
@@ -323,6 +332,9 @@ Action ImeSession::reload_config() {
   config_ = ports_.config_store->load();
   composer_.reset();
   undo_record_.reset();
+  // The Unicode form may have changed: forget the memo of the shown word.
+  shown_source_.clear();
+  shown_text_.clear();
   return action;
 }
 

@@ -124,8 +124,9 @@ Action ImeSession::letter(char32_t ch) {
     capitalize_next_ = false;
     sentence_end_ = false;
     if (!reopen_previous_word()) {
+      // Every character of kLiteralAfter is ASCII, so the tail's last byte tells.
       raw_kept_ = !committed_tail_.empty() &&
-                  kLiteralAfter.find(unicode::decode_utf8(committed_tail_).back()) != std::u32string_view::npos;
+                  kLiteralAfter.find(static_cast<unsigned char>(committed_tail_.back())) != std::u32string_view::npos;
     }
   }
   const bool cache_follows = composer_ && composer_->raw() == std::u32string_view(raw_);
@@ -154,11 +155,16 @@ Action ImeSession::separator(char32_t ch) {
 
 void ImeSession::append_to_tail(std::string_view text) {
   committed_tail_ += text;
-  const std::size_t chars = unicode::char_count(committed_tail_);
-  if (chars <= kTailChars) return;
+  committed_tail_chars_ += unicode::char_count(text);
+  if (committed_tail_chars_ <= kTailChars) return;
   std::size_t pos = 0;
-  for (std::size_t skip = chars - kTailChars; skip > 0; --skip) unicode::next_char(committed_tail_, pos);
+  for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_) unicode::next_char(committed_tail_, pos);
   committed_tail_.erase(0, pos);
+}
+
+void ImeSession::clear_tail() {
+  committed_tail_.clear();
+  committed_tail_chars_ = 0;
 }
 
 Action ImeSession::word_end(std::optional<char32_t> ch) {
@@ -187,21 +193,37 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
 }
 
 std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::optional<char32_t> ch) {
-  const std::u32string combined = unicode::decode_utf8(committed_tail_ + text);
+  const std::size_t shown_chars = unicode::char_count(composed_);
+  // Only keys that reach back before the current word can match; the longest decides how much
+  // of the committed text is worth looking at.
+  std::size_t longest_key = 0;
+  for (const auto& entry : config_.macros) longest_key = std::max(longest_key, unicode::char_count(entry.first));
+  if (longest_key <= shown_chars) return std::nullopt;
+
+  // Only the last `longest_key` characters of the committed text and the word can take part in
+  // a match (lower-casing never shortens a character), plus the one before them that decides
+  // whether the match starts a token.
+  const std::string combined_text = committed_tail_ + text;
+  std::size_t window_start = combined_text.size();
+  for (std::size_t n = 0; n <= longest_key && window_start > 0; ++n) {
+    do {
+      --window_start;
+    } while (window_start > 0 && (static_cast<unsigned char>(combined_text[window_start]) & 0xC0) == 0x80);
+  }
+  const std::u32string combined = unicode::decode_utf8(std::string_view(combined_text).substr(window_start));
+  const std::size_t first = combined.size() > longest_key ? combined.size() - longest_key : 0;
   // Lower-case character by character so that every position of the lowered text maps back to
   // the character of the original it came from.
   std::u32string lower;
   std::vector<std::size_t> origin;  // lower index -> combined index
-  lower.reserve(combined.size());
-  origin.reserve(combined.size() + 1);
-  for (std::size_t i = 0; i < combined.size(); ++i) {
+  lower.reserve(combined.size() - first);
+  origin.reserve(combined.size() - first);
+  for (std::size_t i = first; i < combined.size(); ++i) {
     for (char32_t c : unicode::to_lower(combined[i])) {
       lower.push_back(c);
       origin.push_back(i);
     }
   }
-  const std::size_t shown_chars = unicode::char_count(composed_);
-
   std::u32string best_key;
   std::size_t best_start = 0;  // in combined
   for (const auto& [key_text, expansion] : config_.macros) {
@@ -229,7 +251,7 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // form; that is what the host must delete.
   const std::size_t word_chars = unicode::char_count(text);
   const std::size_t matched_chars = combined.size() - best_start;
-  const std::size_t delete_count = matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(out(composed_));
+  const std::size_t delete_count = matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(shown());
 
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (ch) {
@@ -238,14 +260,16 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
     undo_record_.reset();
   }
   last_word_.reset();
-  committed_tail_ = unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start));
+  clear_tail();
+  append_to_tail(std::string_view(combined_text).substr(0, window_start));
+  append_to_tail(unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start)));
   append_to_tail(expansion + separator_text);
   reset();
   return Action::replace(std::move(expansion), delete_count, ch.has_value());
 }
 
 Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, bool pass_key) {
-  const std::string shown = out(composed_);
+  const std::string shown_text = shown();
   const std::string final_text = out(text);
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (ch && text == composed_) {
@@ -257,15 +281,15 @@ Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, b
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Replace) {
-    if (final_text == shown) return Action::pass();
-    auto [insert, deleted] = qrx_core::transform::diff(shown, final_text);
+    if (final_text == shown_text) return Action::pass();
+    auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text);
     return Action::replace(std::move(insert), deleted, pass_key);
   }
   if (!had_anchor) {
     if (ch) return Action::commit(final_text + separator_text, false);
     return Action::commit(final_text, pass_key);
   }
-  auto [insert, deleted] = qrx_core::transform::diff(shown, final_text + separator_text);
+  auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text + separator_text);
   return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
 }
 
@@ -284,7 +308,7 @@ std::optional<std::string> ImeSession::macro_of(std::string_view word) const { r
 
 Action ImeSession::backspace() {
   if (raw_.empty()) {
-    committed_tail_.clear();
+    clear_tail();
     off_buffer_.clear();
     off_buffer_overflowed_ = false;
     if (config_.macro_undo && output_mode_ == OutputMode::Replace) {

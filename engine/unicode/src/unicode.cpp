@@ -15,6 +15,13 @@ namespace {
 
 constexpr bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
+bool is_ascii(std::string_view text) {
+  for (char ch : text) {
+    if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  }
+  return true;
+}
+
 // Decodes one character; on ill-formed input consumes the maximal subpart (at least one byte)
 // and yields U+FFFD, so that the result matches the W3C/Unicode "substitution of maximal subparts".
 char32_t decode_one(const unsigned char* p, std::size_t avail, std::size_t& used) {
@@ -59,6 +66,7 @@ const icu::Normalizer2& normalizer(bool compose_form) {
 }
 
 std::string normalize(std::string_view text, bool compose_form) {
+  if (is_ascii(text)) return std::string(text);  // ASCII is in every normalization form
   std::string valid;
   if (!is_valid_utf8(text)) {
     valid = encode_utf8(decode_utf8(text));
@@ -114,7 +122,7 @@ std::u32string map_char_case(char32_t c, bool upper) {
 
 }  // namespace
 
-char32_t next_char(std::string_view text, std::size_t& pos) {
+char32_t next_char_multibyte(std::string_view text, std::size_t& pos) {
   std::size_t used = 0;
   const char32_t c =
       decode_one(reinterpret_cast<const unsigned char*>(text.data()) + pos, text.size() - pos, used);
@@ -225,10 +233,32 @@ std::uint8_t combining_class(char32_t c) {
   return c > 0x10FFFF ? 0 : u_getCombiningClass(static_cast<UChar32>(c));
 }
 
-std::u32string to_upper(char32_t c) { return map_char_case(c, true); }
-std::u32string to_lower(char32_t c) { return map_char_case(c, false); }
-std::string to_upper(std::string_view text) { return map_case(text, true); }
-std::string to_lower(std::string_view text) { return map_case(text, false); }
+// ASCII maps within ASCII and nothing maps into it from outside when mapping ASCII text, so
+// the common case needs no trip through ICU.
+std::u32string to_upper(char32_t c) {
+  if (c < 0x80) return std::u32string(1, c >= U'a' && c <= U'z' ? c - 0x20 : c);
+  return map_char_case(c, true);
+}
+std::u32string to_lower(char32_t c) {
+  if (c < 0x80) return std::u32string(1, c >= U'A' && c <= U'Z' ? c + 0x20 : c);
+  return map_char_case(c, false);
+}
+std::string to_upper(std::string_view text) {
+  if (!is_ascii(text)) return map_case(text, true);
+  std::string out(text);
+  for (char& ch : out) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 0x20);
+  }
+  return out;
+}
+std::string to_lower(std::string_view text) {
+  if (!is_ascii(text)) return map_case(text, false);
+  std::string out(text);
+  for (char& ch : out) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 0x20);
+  }
+  return out;
+}
 
 char32_t simple_upper(char32_t c) {
   return c > 0x10FFFF ? c : static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));

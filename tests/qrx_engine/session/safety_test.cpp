@@ -67,6 +67,15 @@ TEST(CommittedTail, CaretMovesAndShortcutsForgetIt) {
   EXPECT_EQ(h.text(), "Xin chào ");
 }
 
+TEST(CommittedTail, PhraseMacrosStillMatchAfterLongText) {
+  SessionHarness h(R"({"macros":{"xin chao":"Xin chào"}})", OutputMode::Replace);
+  std::string words;
+  for (int i = 0; i < 60; ++i) words += "tieengs ";
+  h.type(words + "xin chao ");
+  EXPECT_EQ(h.text().substr(h.text().size() - 10), "Xin chào ");
+  EXPECT_EQ(h.host().overdeleted(), 0U);
+}
+
 TEST(OutputForm, MacrosFollowTheConfiguredForm) {
   const std::string nfd_chao = "cha\xcc\x80o";  // a + combining grave
   SessionHarness phrase(R"({"unicode_form":"NFD","macros":{"xin chao":"Xin chào"}})", OutputMode::Replace);

@@ -178,14 +178,44 @@ TEST(SessionActions, BackspaceInAOneLetterWord) {
   EXPECT_EQ(p.type("{Backspace}"), Action::preedit("", 0));
 }
 
+TEST(SessionState, ReloadTakesTheNewUnicodeForm) {
+  SessionHarness h("{}", OutputMode::Preedit);
+  h.type("vieetj ");
+  auto& saved = *h.environment().saved_config;
+  saved.unicode_form = qrx_engine::ports::UnicodeForm::NFD;
+  h.session().reload_config();
+  h.type("vieetj");
+  EXPECT_EQ(h.session().display(), "vie\xcc\xa3\xcc\x82t");
+}
+
+TEST(SessionState, CursorMoveEndsPreviousWordEditing) {
+  SessionHarness h(R"({"restore_after_space":false})", OutputMode::Replace);
+  h.host().set_text("việt");
+  h.session().cursor_moved();
+  h.type("s ");
+  EXPECT_EQ(h.text(), "việts ");
+}
+
+TEST(SessionState, ProfileOverridesMethodAndMutatorsCommit) {
+  SessionHarness h(R"({"app_profiles":{"editor":{"input_method":"vni"}}})", OutputMode::Preedit, "com.example.editor");
+  EXPECT_EQ(&h.session().im(), &qrx_core::rules::VNI);
+  h.type("a1");
+  EXPECT_EQ(h.session().set_output_mode(OutputMode::Replace), Action::commit("á", false));
+  EXPECT_EQ(h.session().focus_changed(std::nullopt), Action::pass());
+  EXPECT_EQ(&h.session().im(), &qrx_core::rules::TELEX);
+}
+
 TEST(SessionState, FieldKinds) {
   SessionHarness h("{}", OutputMode::Replace);
   h.session().set_field_kind(2);
   EXPECT_EQ(h.type("a"), Action::pass());
   EXPECT_EQ(h.type("s"), Action::pass());
   EXPECT_EQ(h.session().raw_string(), "");
-  h.session().set_field_kind(4);
-  EXPECT_FALSE(h.session().opt().w_as_u);
+  SessionHarness restricted(R"({"macros":{"ko":"không"},"w_as_u":true})", OutputMode::Replace);
+  restricted.session().set_field_kind(4);
+  EXPECT_FALSE(restricted.session().opt().w_as_u);
+  restricted.type("ko ");
+  EXPECT_EQ(restricted.text(), "ko ");
 }
 
 TEST(SessionState, KeyParsing) {

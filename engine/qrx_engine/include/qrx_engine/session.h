@@ -100,6 +100,7 @@ class ImeSession {
   const qrx_core::rules::InputMethodSpec& im() const;
   qrx_core::transform::TypingOptions opt() const;
   std::string out(std::string_view text) const;  // the configured Unicode form
+  const std::string& shown() const;              // out() of the composed word, as last shown
 
   const Config& config() const { return config_; }
   const AppProfile& profile() const { return profile_; }
@@ -144,11 +145,13 @@ class ImeSession {
   std::optional<std::string> macro_text(std::string_view typed, std::string_view key) const;
   std::optional<Action> phrase_macro(const std::string& text, std::optional<char32_t> ch);
   void append_to_tail(std::string_view text);
+  void clear_tail();
 
   Config config_;
   std::u32string raw_;
   std::string composed_;
   std::string committed_tail_;
+  std::size_t committed_tail_chars_ = 0;
   std::u32string off_buffer_;
   bool off_buffer_overflowed_ = false;
   AppProfile profile_;
@@ -166,6 +169,9 @@ class ImeSession {
   bool enabled_ = true;
   bool prev_word_allowed_ = true;
   std::uint8_t field_kind_ = kFieldNormal;
+  // Memo of shown(): the composed text it was computed from, and the result.
+  mutable std::string shown_source_;
+  mutable std::string shown_text_;
 };
 
 // Whether the text's letters are all upper case: false for an empty text or one with a

@@ -18,7 +18,15 @@ std::u32string decode_utf8(std::string_view text);
 
 // Decodes the character starting at byte `pos` of `text` and advances `pos` past it.
 // Precondition: pos < text.size(). Ill-formed bytes yield U+FFFD.
-char32_t next_char(std::string_view text, std::size_t& pos);
+char32_t next_char_multibyte(std::string_view text, std::size_t& pos);
+inline char32_t next_char(std::string_view text, std::size_t& pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte < 0x80) {
+    ++pos;
+    return byte;
+  }
+  return next_char_multibyte(text, pos);
+}
 
 // True when `text` is well-formed UTF-8 (no surrogates, no overlongs, nothing above U+10FFFF).
 bool is_valid_utf8(std::string_view text);

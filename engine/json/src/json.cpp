@@ -32,7 +32,6 @@ class CountingIterator {
     return old;
   }
   friend bool operator==(const CountingIterator& a, const CountingIterator& b) { return a.p_ == b.p_; }
-  friend bool operator!=(const CountingIterator& a, const CountingIterator& b) { return a.p_ != b.p_; }
 
  private:
   const char* p_;

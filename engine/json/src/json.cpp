@@ -38,24 +38,43 @@ class CountingIterator {
   std::size_t* consumed_;
 };
 
-Position position_at(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  Position p{1, 0};
-  std::size_t line_start = 0;
-  for (std::size_t i = 0; i < offset; ++i) {
-    if (text[i] == '\n') {
-      ++p.line;
-      line_start = i + 1;
+// Line and column of byte offsets in one text. Offsets asked for mostly grow, so each call
+// continues the scan where the last one stopped instead of starting again (a large document
+// would otherwise cost time quadratic in its size).
+class PositionTracker {
+ public:
+  explicit PositionTracker(std::string_view text) : text_(text) {}
+
+  Position at(std::size_t offset) {
+    offset = std::min(offset, text_.size());
+    if (offset < scanned_) {
+      scanned_ = 0;
+      line_ = 1;
+      line_start_ = 0;
     }
+    for (; scanned_ < offset; ++scanned_) {
+      if (text_[scanned_] == '\n') {
+        ++line_;
+        line_start_ = scanned_ + 1;
+      }
+    }
+    return Position{line_, offset - line_start_};
   }
-  p.column = offset - line_start;
-  return p;
-}
+
+ private:
+  std::string_view text_;
+  std::size_t scanned_ = 0;
+  std::size_t line_ = 1;
+  std::size_t line_start_ = 0;
+};
+
+Position position_at(std::string_view text, std::size_t offset) { return PositionTracker(text).at(offset); }
 
 // Builds our value tree from nlohmann's SAX events and enforces the depth limit and finite numbers.
 class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
  public:
-  TreeBuilder(std::string_view text, const std::size_t* consumed) : text_(text), consumed_(consumed) {}
+  TreeBuilder(std::string_view text, const std::size_t* consumed)
+      : text_(text), consumed_(consumed), positions_(text) {}
 
   bool null() override { return add(Value(nullptr)); }
   bool boolean(bool b) override { return add(Value(b)); }
@@ -80,7 +99,7 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex) override {
     // `position` counts the bytes read, including the one that broke the text.
-    error_ = Error{classify(ex.what(), position), position_at(text_, position > 0 ? position - 1 : 0)};
+    error_ = Error{classify(ex.what(), position), positions_.at(position > 0 ? position - 1 : 0)};
     return false;
   }
 
@@ -89,7 +108,7 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
   Value take_root() { return std::move(root_); }
 
  private:
-  Position here() const { return position_at(text_, *consumed_); }
+  Position here() { return positions_.at(*consumed_); }
 
   bool fail(std::string message) {
     error_ = Error{std::move(message), here()};
@@ -97,8 +116,9 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
   }
 
   // Places a finished value into its parent (or as the root) and returns where it now lives.
-  Value* place(Value v) {
-    v.set_position(here());
+  Value* place(Value v) { return place(std::move(v), here()); }
+  Value* place(Value v, Position position) {
+    v.set_position(position);
     if (stack_.empty()) {
       root_ = std::move(v);
       return &root_;
@@ -122,8 +142,7 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
   bool add_number(Value v) {
     std::size_t end = *consumed_;
     while (end > 0 && std::string_view("0123456789+-.eE").find(text_[end - 1]) == std::string_view::npos) --end;
-    Value* placed = place(std::move(v));
-    placed->set_position(position_at(text_, end));
+    place(std::move(v), positions_.at(end));
     return true;
   }
 
@@ -159,6 +178,7 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 
   std::string_view text_;
   const std::size_t* consumed_;
+  PositionTracker positions_;
   Value root_;
   std::vector<Value*> stack_;
   std::string pending_name_;

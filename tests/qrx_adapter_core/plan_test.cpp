@@ -98,6 +98,12 @@ TEST(Plan, PassPreeditAndCommit) {
          Plan{"x", "commit", 0, 0, 0, 0, false, PlanKind::Commit}},
         {"preedit", preedit("việt", 3), field("vie"), kOff,
          Plan{"việt", "preedit", 3, 0, 0, 0, false, PlanKind::Preedit}},
+        {"preedit caret beyond its text stays on it", preedit("ab", 7), field(""), kOff,
+         Plan{"ab", "preedit", 2, 0, 0, 0, false, PlanKind::Preedit}},
+        {"preedit caret inside a surrogate pair moves before it", preedit("a\U0001F600", 2), field(""), kOff,
+         Plan{"a\U0001F600", "preedit", 1, 0, 0, 0, false, PlanKind::Preedit}},
+        {"empty preedit", preedit("", 3), field(""), kOff,
+         Plan{"", "preedit", 0, 0, 0, 0, false, PlanKind::Preedit}},
         {"commit passing the key", commit("việt ", true), field("việt"), kOff,
          Plan{"việt ", "commit", 0, 0, 0, 0, true, PlanKind::Commit}},
     });

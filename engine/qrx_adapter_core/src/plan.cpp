@@ -100,6 +100,14 @@ AdapterAction::Preedit preedit_from(std::string text, std::size_t cursor) {
     return {std::move(text), cursor_utf16};
 }
 
+// A host may hand over a caret beyond the pre-edit text or inside a surrogate pair; a host that
+// applied it as given would select outside the text. Keep it on the text, at a character boundary.
+std::uint32_t preedit_cursor(std::string_view text, std::uint32_t cursor) {
+    const std::uint32_t length = sr::utf16_len(text);
+    if (cursor >= length) return length;
+    return sr::utf16_to_byte_offset(text, cursor) ? cursor : cursor - 1;
+}
+
 }  // namespace
 
 AdapterAction from_action(Session action) {
@@ -125,7 +133,7 @@ Plan plan_action(const AdapterAction& action, const FieldState& field, const App
     if (const auto* preedit = action.as<AdapterAction::Preedit>()) {
         Plan plan = with_reason(PlanKind::Preedit, "preedit");
         plan.text = preedit->text;
-        plan.cursor_utf16 = preedit->cursor_utf16;
+        plan.cursor_utf16 = preedit_cursor(preedit->text, preedit->cursor_utf16);
         return plan;
     }
     if (const auto* c = action.as<AdapterAction::Commit>()) return commit("commit", c->text, c->pass_key);

@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libicu-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

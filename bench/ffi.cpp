@@ -1,0 +1,212 @@
+// The C interface as a host uses it: per key the display text, the surrounding text, the key and
+// an edit plan; session creation; memory held per session; byte conversion of large texts.
+#include <quorvix.h>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Telex keys of ordinary Vietnamese prose, with capitals, punctuation and a few corrections.
+const char* const kWords[] = {
+    "Hoom", "nay", "tooi", "ddi", "hocj", "tieengs", "Vieetj", "owr", "truwowngf", "ddaij", "hocj", "quoocs",
+    "gia,", "nguwowif", "ta", "noois", "rawngf", "cuooocj", "soongs", "laf", "mootj", "chuyeens", "ddi",
+    "dafi.", "Chungs", "tooi", "ddax", "vieets", "nhieeuf", "thuw", "cho", "banj", "bef", "xa", "quee",
+    "huwowng", "vaf", "ddoojc", "saschs", "muwowif", "trang", "moxi", "ngafy.",
+};
+
+std::vector<std::string> telex_keys(std::size_t count) {
+  std::vector<std::string> keys;
+  keys.reserve(count);
+  for (std::size_t w = 0; keys.size() < count; ++w) {
+    const char* word = kWords[w % std::size(kWords)];
+    for (const char* p = word; *p != '\0' && keys.size() < count; ++p) keys.emplace_back(1, *p);
+    if (keys.size() < count) keys.emplace_back(" ");
+  }
+  return keys;
+}
+
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// A field the host keeps in UTF-8 with the caret at its end.
+class HostField {
+ public:
+  // Up to 25 UTF-16 units before the caret, and their count.
+  std::uint32_t snapshot(std::string& out) const {
+    std::size_t pos = text_.size();
+    std::uint32_t units = 0;
+    while (pos > 0) {
+      std::size_t start = pos - 1;
+      while (start > 0 && is_continuation(text_[start])) --start;
+      const std::uint32_t width = static_cast<unsigned char>(text_[start]) >= 0xF0 ? 2 : 1;
+      if (units + width > 25) break;
+      units += width;
+      pos = start;
+    }
+    out.assign(text_, pos);
+    return units;
+  }
+
+  void apply(const QrxPlan& plan, const std::string& key) {
+    switch (plan.kind) {
+      case 0:
+        text_ += key;
+        break;
+      case 1:
+        break;  // marked text lives outside the document
+      case 3:
+        remove_units(plan.delete_utf16);
+        [[fallthrough]];
+      case 2:
+        if (plan.text != nullptr) text_ += plan.text;
+        if (plan.pass_key) text_ += key;
+        break;
+      default:
+        text_ += key;
+        break;
+    }
+  }
+
+  std::size_t size() const { return text_.size(); }
+
+ private:
+  void remove_units(std::uint32_t units) {
+    while (units > 0 && !text_.empty()) {
+      std::size_t start = text_.size() - 1;
+      while (start > 0 && is_continuation(text_[start])) --start;
+      const std::uint32_t width = static_cast<unsigned char>(text_[start]) >= 0xF0 ? 2 : 1;
+      text_.erase(start);
+      units -= std::min(units, width);
+    }
+  }
+
+  std::string text_;
+};
+
+// One key of the host's loop.
+struct HostLoop {
+  QrxSession* session;
+  HostField field;
+  std::string display;
+  std::string snapshot;
+
+  void press(const std::string& key) {
+    display = qrx_display_text(session);
+    const std::uint32_t caret = field.snapshot(snapshot);
+    qrx_set_surrounding_text(session, snapshot.c_str());
+    const QrxAction action = qrx_process_key(session, key.c_str(), false, false, false);
+    QrxPlan plan{};
+    qrx_plan_action_with_fallback(session, &action, 0, display.c_str(), snapshot.c_str(), caret, caret, false, 1,
+                                  &plan);
+    field.apply(plan, key);
+  }
+};
+
+// Whole texts of growing length: the time per key must not grow with them.
+void BM_HostLoopPerKey(benchmark::State& state) {
+  const std::vector<std::string> keys = telex_keys(static_cast<std::size_t>(state.range(0)));
+  const auto mode = static_cast<std::uint32_t>(state.range(1));
+  for (auto _ : state) {
+    HostLoop loop{qrx_session_new(nullptr, mode), {}, {}, {}};
+    for (const std::string& key : keys) loop.press(key);
+    benchmark::DoNotOptimize(loop.field.size());
+    qrx_session_free(loop.session);
+  }
+  state.counters["per_key"] = benchmark::Counter(static_cast<double>(keys.size()),
+                                                 benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HostLoopPerKey)
+    ->ArgsProduct({{1 << 10, 1 << 14, 1 << 18}, {1, 0}})
+    ->ArgNames({"keys", "replace"})
+    ->Unit(benchmark::kMillisecond);
+
+// Each key timed on its own: the median and the slow tail.
+void BM_HostLoopKeyMedian(benchmark::State& state) {
+  const std::vector<std::string> keys = telex_keys(1 << 16);
+  std::vector<double> times(keys.size());
+  for (auto _ : state) {
+    HostLoop loop{qrx_session_new(nullptr, 1), {}, {}, {}};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      loop.press(keys[i]);
+      times[i] = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    }
+    qrx_session_free(loop.session);
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ns"] = times[times.size() / 2];
+  state.counters["p99_ns"] = times[times.size() * 99 / 100];
+  state.counters["max_ns"] = times.back();
+}
+BENCHMARK(BM_HostLoopKeyMedian)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SessionNew(benchmark::State& state) {
+  qrx_session_free(qrx_session_new(nullptr, 1));  // the process-wide tables, built once
+  for (auto _ : state) {
+    QrxSession* session = qrx_session_new(nullptr, 1);
+    benchmark::DoNotOptimize(session);
+    qrx_session_free(session);
+  }
+}
+BENCHMARK(BM_SessionNew)->Unit(benchmark::kMicrosecond);
+
+// Heap held by each session beyond the process-wide tables, fresh and after typing.
+void BM_SessionMemory(benchmark::State& state) {
+  constexpr std::size_t kSessions = 2000;
+  const std::vector<std::string> keys = telex_keys(200);
+  qrx_session_free(qrx_session_new(nullptr, 1));
+  std::vector<QrxSession*> sessions(kSessions);
+  double fresh = 0;
+  double typed = 0;
+  for (auto _ : state) {
+    const auto before = mallinfo2().uordblks;
+    for (auto& session : sessions) session = qrx_session_new(nullptr, 1);
+    const auto created = mallinfo2().uordblks;
+    for (QrxSession* session : sessions) {
+      HostLoop loop{session, {}, {}, {}};
+      for (const std::string& key : keys) loop.press(key);
+    }
+    const auto used = mallinfo2().uordblks;
+    for (QrxSession* session : sessions) qrx_session_free(session);
+    fresh = static_cast<double>(created - before) / kSessions;
+    typed = static_cast<double>(used - before) / kSessions;
+  }
+  state.counters["bytes_fresh"] = fresh;
+  state.counters["bytes_after_typing"] = typed;
+}
+BENCHMARK(BM_SessionMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+std::string megabyte_of_prose() {
+  const std::string sentence =
+      "Ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t l\xC3\xA0 ng\xC3\xB4n ng\xE1\xBB\xAF c\xE1\xBB\xA7" "a ng\xC6\xB0\xE1\xBB\x9Di "
+      "Vi\xE1\xBB\x87t, \xC4\x91\xC6\xB0\xE1\xBB\xA3" "c d\xC3\xB9ng r\xE1\xBB\x99ng r\xC3\xA3i tr\xC3\xAAn kh\xE1\xBA\xAFp "
+      "\xC4\x91\xE1\xBA\xA5t n\xC6\xB0\xE1\xBB\x9B" "c. ";
+  std::string text;
+  while (text.size() < (1U << 20)) text += sentence;
+  return text;
+}
+
+void BM_EncodeBytes(benchmark::State& state, const char* charset) {
+  const std::string text = megabyte_of_prose();
+  QrxSession* session = qrx_session_new(nullptr, 1);
+  for (auto _ : state) {
+    std::size_t length = 0;
+    benchmark::DoNotOptimize(qrx_charset_encode_bytes(session, charset, text.c_str(), &length));
+    benchmark::DoNotOptimize(length);
+  }
+  qrx_session_free(session);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK_CAPTURE(BM_EncodeBytes, viscii, "viscii")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EncodeBytes, tcvn3, "tcvn3")->Unit(benchmark::kMillisecond);
+
+}  // namespace

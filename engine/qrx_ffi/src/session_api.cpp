@@ -1,0 +1,220 @@
+// Exported functions of the typing road: sessions, keys, session state and edit plans.
+#include "boundary.h"
+
+#include <qrx_adapter_core/plan.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace quorvix;
+using qrx_adapter_core::plan::AdapterAction;
+using qrx_adapter_core::plan::DeleteCount;
+using qrx_adapter_core::plan::ReplaceFallback;
+using qrx_adapter_core::surrounding::FieldState;
+using qrx_engine::ports::OutputMode;
+using qrx_engine::session::Action;
+using qrx_engine::session::Key;
+using qrx_engine::session::KeyEvent;
+
+QrxAction pass_record() {
+  QrxAction record;
+  std::memset(&record, 0, sizeof record);
+  return record;
+}
+
+OutputMode mode_of(std::uint32_t mode) { return mode == 1 ? OutputMode::Replace : OutputMode::Preedit; }
+
+std::uint8_t field_kind_of(std::uint32_t kind) { return kind >= 6 ? 0 : static_cast<std::uint8_t>(kind); }
+
+// A key as the session sees it; the text before the caret is taken before the key runs.
+QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
+  // U+0000 can never reach the host's text, so a key typing it would make every later count
+  // one character off.
+  if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return pass_record();
+  const std::string before = before_display(*handle);
+  return to_c(*handle, handle->session.process_key(event), before);
+}
+
+// A session operation measured against the display text from before it.
+template <class Operation>
+QrxAction run_operation(QrxSession* handle, Operation&& operation) {
+  if (handle == nullptr) return pass_record();
+  return contain(handle, pass_record(), [&] {
+    const std::string before = handle->session.display();
+    return to_c(*handle, operation(handle->session), before);
+  });
+}
+
+std::optional<AdapterAction> adapter_action(const QrxAction& action) {
+  std::string text = action.insert != nullptr ? InputText(action.insert).str() : std::string();
+  switch (action.kind) {
+    case 0:
+      return AdapterAction{AdapterAction::Pass{}};
+    case 1:
+      return AdapterAction{AdapterAction::Preedit{std::move(text), action.cursor_utf16}};
+    case 2:
+      return AdapterAction{
+          AdapterAction::Replace{std::move(text), DeleteCount::utf16(action.delete_before_utf16), action.pass_key}};
+    case 3:
+      return AdapterAction{AdapterAction::Commit{std::move(text), action.pass_key}};
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+QrxSession* qrx_session_new(const char* config_json, std::uint32_t mode) noexcept {
+  return contain(static_cast<QrxSession*>(nullptr), static_cast<QrxSession*>(nullptr), [&]() -> QrxSession* {
+    Config config;
+    if (config_json != nullptr) {
+      auto read = Config::from_json(InputText(config_json).view());
+      if (!read) return nullptr;
+      config = std::move(read).value();
+    }
+    return make_session(std::move(config), mode_of(mode)).release();
+  });
+}
+
+void qrx_session_free(QrxSession* session) noexcept { delete session; }
+
+QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool alt, bool meta) noexcept {
+  if (key == nullptr || session == nullptr) return pass_record();
+  return contain(session, pass_record(), [&] {
+    const KeyEvent event{Key::parse(InputText(key).view()), ctrl, alt, meta};
+    return run_key(session, event);
+  });
+}
+
+QrxAction qrx_process_char(QrxSession* session, std::uint32_t code_point, bool ctrl, bool alt, bool meta) noexcept {
+  if (session == nullptr || !is_scalar_value(code_point)) return pass_record();
+  return contain(session, pass_record(), [&] {
+    return run_key(session, KeyEvent{Key::character(static_cast<char32_t>(code_point)), ctrl, alt, meta});
+  });
+}
+
+QrxAction qrx_flush(QrxSession* session) noexcept {
+  return run_operation(session, [](auto& s) { return s.flush_composition(); });
+}
+
+QrxAction qrx_cursor_moved(QrxSession* session) noexcept {
+  return run_operation(session, [](auto& s) { return s.cursor_moved(); });
+}
+
+QrxAction qrx_focus_changed(QrxSession* session, const char* app_id) noexcept {
+  return run_operation(session, [&](auto& s) {
+    std::optional<std::string> app = optional_input(app_id);
+    session->shared->write()->current_app = app;
+    return s.focus_changed(app ? std::optional<std::string_view>(*app) : std::nullopt);
+  });
+}
+
+QrxAction qrx_toggle_vietnamese(QrxSession* session) noexcept {
+  return run_operation(session, [](auto& s) { return s.toggle_vietnamese(); });
+}
+
+QrxAction qrx_set_field_kind(QrxSession* session, std::uint32_t field_kind) noexcept {
+  return run_operation(session, [&](auto& s) { return s.set_field_kind(field_kind_of(field_kind)); });
+}
+
+QrxAction qrx_set_output_mode(QrxSession* session, std::uint32_t mode) noexcept {
+  return run_operation(session, [&](auto& s) { return s.set_output_mode(mode_of(mode)); });
+}
+
+void qrx_set_surrounding_text(QrxSession* session, const char* text_before_caret) noexcept {
+  if (session == nullptr) return;
+  contain_void(session, [&] {
+    auto shared = session->shared->write();
+    if (text_before_caret == nullptr) {
+      shared->surrounding.reset();
+      return;
+    }
+    const InputText text(text_before_caret);
+    if (shared->surrounding) {
+      shared->surrounding->assign(text.view());  // keeps its storage from key to key
+    } else {
+      shared->surrounding.emplace(text.view());
+    }
+  });
+}
+
+void qrx_reset(QrxSession* session) noexcept {
+  if (session == nullptr) return;
+  contain_void(session, [&] { session->session.reset(); });
+}
+
+const char* qrx_display_text(QrxSession* session) noexcept {
+  if (session == nullptr) return nullptr;
+  return contain(session, static_cast<const char*>(nullptr), [&] {
+    store_without_nul(session->display_slot, session->session.display());
+    return session->display_slot.c_str();
+  });
+}
+
+bool qrx_is_enabled(QrxSession* session) noexcept { return session != nullptr && session->session.enabled(); }
+
+std::uint32_t qrx_profile_backspace_delay_ms(QrxSession* session) noexcept {
+  return session != nullptr ? session->session.profile().backspace_delay_ms : 0;
+}
+
+std::uint32_t qrx_profile_delay_per_char_ms(QrxSession* session) noexcept {
+  return session != nullptr ? session->session.profile().delay_per_char_ms : 0;
+}
+
+std::uint32_t qrx_profile_output_mode(QrxSession* session) noexcept {
+  if (session == nullptr) return 0;
+  const auto& mode = session->session.profile().output_mode;
+  if (!mode) return 0;
+  return *mode == OutputMode::Preedit ? 1 : 2;
+}
+
+bool qrx_profile_wait_ack(QrxSession* session) noexcept {
+  return session != nullptr && session->session.profile().wait_ack;
+}
+
+bool qrx_plan_action(QrxSession* session, const QrxAction* action, std::uint32_t field_kind, const char* display_text,
+                     const char* surrounding_text, std::uint32_t caret_utf16, std::uint32_t anchor_utf16,
+                     bool allow_unverified_replace, QrxPlan* plan) noexcept {
+  return qrx_plan_action_with_fallback(session, action, field_kind, display_text, surrounding_text, caret_utf16,
+                                       anchor_utf16, allow_unverified_replace, 0, plan);
+}
+
+bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action, std::uint32_t field_kind,
+                                   const char* display_text, const char* surrounding_text, std::uint32_t caret_utf16,
+                                   std::uint32_t anchor_utf16, bool allow_unverified_replace,
+                                   std::uint32_t replace_fallback, QrxPlan* plan) noexcept {
+  if (replace_fallback > 2 || action == nullptr || plan == nullptr) return false;
+  return contain(session, false, [&] {
+    const std::optional<AdapterAction> adapter = adapter_action(*action);
+    if (!adapter) return false;
+    const std::string display = display_text != nullptr ? InputText(display_text).str() : std::string();
+    const std::optional<std::string> surrounding = optional_input(surrounding_text);
+    if (session == nullptr) return false;
+
+    FieldState field;
+    field.before_display = display;
+    if (surrounding) field.surrounding = *surrounding;
+    field.cursor_utf16 = caret_utf16;
+    field.anchor_utf16 = anchor_utf16;
+    field.field_kind = field_kind_of(field_kind);
+    field.allow_unverified_replace = allow_unverified_replace;
+    const auto result = qrx_adapter_core::plan::plan_action_with_fallback(
+        *adapter, field, session->session.profile(), static_cast<ReplaceFallback>(replace_fallback));
+
+    const char* text = nullptr;
+    if (!result.text.empty()) {
+      store_without_nul(session->plan_slot, result.text);
+      text = session->plan_slot.c_str();
+    }
+    // Field by field: the record's padding belongs to the host.
+    plan->kind = static_cast<std::uint32_t>(result.kind);
+    plan->delete_utf16 = result.delete_utf16;
+    plan->delete_chars = result.delete_chars;
+    plan->cursor_utf16 = result.cursor_utf16;
+    plan->wait_ms = result.wait_ms;
+    plan->pass_key = result.pass_key;
+    plan->text = text;
+    return true;
+  });
+}

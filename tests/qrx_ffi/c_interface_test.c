@@ -1,0 +1,129 @@
+/* The interface as a C host sees it: the header compiles as C99, the records have the layout
+** every host binds to, and a session can be driven from C against the shared library. */
+#include <quorvix.h>
+
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+static int passed = 0;
+static int failed = 0;
+
+static void check(int ok, const char *what, int line) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    fprintf(stderr, "line %d: %s\n", line, what);
+  }
+}
+#define CHECK(expr) check((expr) != 0, #expr, __LINE__)
+
+static int text_is(const char *text, const char *expected) { return text != NULL && strcmp(text, expected) == 0; }
+
+static int all_zero(const void *record, size_t size) {
+  const unsigned char *bytes = (const unsigned char *)record;
+  size_t i;
+  for (i = 0; i < size; ++i) {
+    if (bytes[i] != 0) return 0;
+  }
+  return 1;
+}
+
+static void test_layout(void) {
+  CHECK(sizeof(bool) == 1);
+  CHECK(offsetof(QrxAction, kind) == 0);
+  CHECK(offsetof(QrxAction, delete_before_utf16) == 4);
+  CHECK(offsetof(QrxAction, cursor_utf16) == 8);
+  CHECK(offsetof(QrxAction, pass_key) == 12);
+  CHECK(offsetof(QrxPlan, kind) == 0);
+  CHECK(offsetof(QrxPlan, delete_utf16) == 4);
+  CHECK(offsetof(QrxPlan, delete_chars) == 8);
+  CHECK(offsetof(QrxPlan, cursor_utf16) == 12);
+  CHECK(offsetof(QrxPlan, wait_ms) == 16);
+  CHECK(offsetof(QrxPlan, pass_key) == 20);
+  if (sizeof(void *) == 8) {
+    CHECK(offsetof(QrxAction, insert) == 16);
+    CHECK(sizeof(QrxAction) == 24);
+    CHECK(offsetof(QrxPlan, text) == 24);
+    CHECK(sizeof(QrxPlan) == 32);
+  }
+}
+
+static void test_typing(void) {
+  const char *keys[] = {"v", "i", "e", "e", "t", "j"};
+  QrxSession *session = qrx_session_new(NULL, 0);
+  QrxAction action;
+  QrxPlan plan;
+  size_t i;
+  CHECK(session != NULL);
+  if (session == NULL) return;
+
+  for (i = 0; i < sizeof keys / sizeof keys[0]; ++i) action = qrx_process_key(session, keys[i], false, false, false);
+  CHECK(action.kind == 1);
+  CHECK(text_is(action.insert, "vi\xE1\xBB\x87t"));
+  CHECK(action.cursor_utf16 == 4);
+  CHECK(text_is(qrx_display_text(session), "vi\xE1\xBB\x87t"));
+
+  CHECK(qrx_plan_action_with_fallback(session, &action, 0, "vi\xC3\xAAt", NULL, 0, 0, false, 1, &plan));
+  CHECK(plan.kind == 1);
+  CHECK(plan.cursor_utf16 == 4);
+  CHECK(text_is(plan.text, "vi\xE1\xBB\x87t"));
+
+  action = qrx_process_key(session, " ", false, false, false);
+  CHECK(action.kind == 3);
+  CHECK(text_is(action.insert, "vi\xE1\xBB\x87t "));
+  CHECK(!action.pass_key);
+
+  action = qrx_process_key(session, "Shift", false, false, false);
+  CHECK(all_zero(&action, sizeof action));
+  action = qrx_process_char(session, 0xD800, false, false, false);
+  CHECK(all_zero(&action, sizeof action));
+  action = qrx_process_key(session, NULL, false, false, false);
+  CHECK(all_zero(&action, sizeof action));
+
+  action = qrx_set_output_mode(session, 1);
+  CHECK(all_zero(&action, sizeof action));
+  qrx_set_surrounding_text(session, "vi\xE1\xBB\x87t a");
+  action = qrx_process_key(session, "s", false, false, false);
+  CHECK(action.kind == 2);
+  CHECK(action.delete_before_utf16 == 1);
+  CHECK(text_is(action.insert, "\xC3\xA1"));
+  CHECK(qrx_plan_action(session, &action, 0, "a", "vi\xE1\xBB\x87t a", 6, 6, false, &plan));
+  CHECK(plan.kind == 3);
+  CHECK(plan.delete_utf16 == 1);
+  CHECK(plan.delete_chars == 1);
+  CHECK(plan.wait_ms == 3);
+
+  CHECK(qrx_set_config_json(session, "{\"input_method\":\"vni\"}"));
+  CHECK(strstr(qrx_config_json(session), "\"input_method\":\"vni\"") != NULL);
+  CHECK(qrx_config_version(session) == 0);
+  CHECK(qrx_is_enabled(session));
+  qrx_session_free(session);
+}
+
+static void test_process_wide(void) {
+  const char *list = qrx_charset_list();
+  size_t lines = 0;
+  const char *p;
+  for (p = list; *p != '\0'; ++p) lines += *p == '\n';
+  CHECK(lines == 16);
+  CHECK(strncmp(list, "unicode\tUnicode (NFC)\n", 22) == 0);
+  CHECK(list == qrx_charset_list());
+  CHECK(text_is(qrx_version(), "0.1.2"));
+  CHECK(qrx_char_to_utf16_offset("\xF0\x9F\x98\x80", 1) == 2);
+  CHECK(qrx_char_to_utf16_offset("\xF0\x9F\x98\x80", 2) == 0xFFFFFFFFu);
+  CHECK(qrx_utf16_to_byte_offset("\xF0\x9F\x98\x80", 1) == 0xFFFFFFFFu);
+  CHECK(qrx_char_to_byte_offset("a\xFF", 1) == 0xFFFFFFFFu);
+  CHECK(qrx_is_word_codepoint(0x5F));
+  CHECK(!qrx_is_word_codepoint(0xD800));
+  qrx_session_free(NULL);
+}
+
+int main(void) {
+  test_layout();
+  test_typing();
+  test_process_wide();
+  printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,38 @@
+# The shared library's dynamic symbol table holds exactly the functions the header declares.
+# Usage: cmake -DLIBRARY=<libquorvix.so> -DHEADER=<quorvix.h> -DNM=<nm> -P exports_test.cmake
+
+file(READ ${HEADER} header)
+string(REGEX MATCHALL "QRX_API[^;]*[ *](qrx_[a-z0-9_]+)\\(" declarations "${header}")
+set(declared)
+foreach(declaration IN LISTS declarations)
+  string(REGEX MATCH "(qrx_[a-z0-9_]+)\\($" name "${declaration}")
+  list(APPEND declared ${CMAKE_MATCH_1})
+endforeach()
+list(LENGTH declared declared_count)
+if(NOT declared_count EQUAL 37)
+  message(FATAL_ERROR "the header declares ${declared_count} functions, expected 37: ${declared}")
+endif()
+
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${symbols}")
+set(exported)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] ([^@ ]+)")
+    list(APPEND exported ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+
+list(SORT declared)
+list(SORT exported)
+if(NOT declared STREQUAL exported)
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${declared})
+  set(missing ${declared})
+  list(REMOVE_ITEM missing ${exported})
+  message(FATAL_ERROR "exported symbols differ from the header\n  not declared: ${extra}\n  not exported: ${missing}")
+endif()
+message(STATUS "37 functions exported, nothing else")

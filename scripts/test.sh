@@ -16,3 +16,6 @@ echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQRX_SANITIZE=ON -DQRX_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure --parallel "$jobs"
+
+echo "== fuzz targets, 15 seconds each"
+scripts/fuzz.sh 15

@@ -33,7 +33,9 @@ TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
 TEST(Utf8, ValidityAgreesWithDecoding) {
   EXPECT_TRUE(unicode::is_valid_utf8(""));
   EXPECT_TRUE(unicode::is_valid_utf8("vi\xe1\xbb\x87t \xef\xbf\xbd \xf0\x9f\x98\x80"));
-  for (const char* bad : {"\x80", "\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\x80", "a\xfe"}) {
+  EXPECT_TRUE(unicode::is_valid_utf8("abcdefgh\xc3\xa9ijklmnopqrstuvwx"));
+  for (const char* bad : {"\x80", "\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\x80", "a\xfe",
+                          "abcdefghijklmnop\x80", "abcdefgh\xc3"}) {
     EXPECT_FALSE(unicode::is_valid_utf8(bad)) << bad;
   }
 }

@@ -131,7 +131,7 @@ TEST(SharedPorts, ReadAndWriteTheHostState) {
   EXPECT_EQ(cell->read()->config_version, 2U);
 }
 
-const qrx_engine::ports::WordListDictionary& dictionary_of(QrxSession& session) {
+const qrx_engine::testing::WordListDictionary& dictionary_of(QrxSession& session) {
   return *session.shared->read()->dictionary;
 }
 
@@ -169,7 +169,7 @@ TEST(Dictionary, LoadingReplacesOnlyTheGivenLists) {
 
   qrx_load_dictionary(a.get(), "Hello  WORLD\n", nullptr);
   const auto& dict = dictionary_of(*a);
-  EXPECT_EQ(dict.english(), (qrx_engine::ports::WordSet{"hello", "world"}));
+  EXPECT_EQ(dict.english(), (qrx_engine::testing::WordSet{"hello", "world"}));
   EXPECT_EQ(dict.vietnamese().size(), vietnamese_before);
   EXPECT_EQ(&dictionary_of(*b), quorvix::shared_dictionary::dictionary().get());
   EXPECT_GT(dictionary_of(*b).english().size(), 2U);

@@ -1,4 +1,4 @@
-#include <qrx_engine/ports.h>
+#include <qrx_engine/testing.h>
 
 #include <unicode_text/unicode.h>
 
@@ -10,7 +10,9 @@
 
 #include <unistd.h>
 
-namespace qrx_engine::ports {
+namespace qrx_engine::testing {
+
+using ports::Config;
 namespace {
 
 std::optional<std::string> read_file(const std::filesystem::path& path) {
@@ -77,4 +79,4 @@ void JsonFileConfigStore::save(const Config& config) const {
   if (renamed) std::filesystem::remove(temporary, ignored);
 }
 
-}  // namespace qrx_engine::ports
+}  // namespace qrx_engine::testing

@@ -57,8 +57,8 @@ class BuiltinDictionary : public ports::Dictionary {
   bool is_vietnamese(std::string_view word) const override { return words().is_vietnamese(word); }
 
  private:
-  static const ports::WordListDictionary& words() {
-    static const ports::WordListDictionary dictionary = ports::WordListDictionary::make_default();
+  static const WordListDictionary& words() {
+    static const WordListDictionary dictionary = WordListDictionary::make_default();
     return dictionary;
   }
 };

@@ -1,4 +1,4 @@
-#include <qrx_engine/ports.h>
+#include <qrx_engine/testing.h>
 
 #include <unicode_text/unicode.h>
 
@@ -15,8 +15,8 @@ extern const std::string_view vietnamese_words;
 
 namespace {
 
-using qrx_engine::ports::split_words;
-using qrx_engine::ports::WordListDictionary;
+using qrx_engine::testing::split_words;
+using qrx_engine::testing::WordListDictionary;
 
 std::vector<std::string> pieces(std::string_view text) {
   std::vector<std::string> out;
@@ -96,7 +96,7 @@ TEST(WordListDictionary, DefaultAnswersFromTheBuiltInLists) {
 
 TEST(WordListDictionary, FromTextKeepsWordsAsWritten) {
   const WordListDictionary dictionary = WordListDictionary::from_text("  \tHello\nworld ", "");
-  EXPECT_EQ(dictionary.english(), (qrx_engine::ports::WordSet{"Hello", "world"}));
+  EXPECT_EQ(dictionary.english(), (qrx_engine::testing::WordSet{"Hello", "world"}));
   EXPECT_TRUE(dictionary.vietnamese().empty());
   EXPECT_TRUE(dictionary.is_english("Hello"));
   EXPECT_TRUE(dictionary.is_english("world"));
@@ -106,7 +106,7 @@ TEST(WordListDictionary, FromTextKeepsWordsAsWritten) {
 
   const WordListDictionary repeated = WordListDictionary::from_text("a a\ta", "x, x. x");
   EXPECT_EQ(repeated.english().size(), 1u);
-  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::ports::WordSet{"x,", "x.", "x"}));
+  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::testing::WordSet{"x,", "x.", "x"}));
 }
 
 TEST(SplitWords, BreaksAtEveryRunOfUnicodeWhiteSpace) {

@@ -1,4 +1,4 @@
-#include <qrx_engine/ports.h>
+#include <qrx_engine/testing.h>
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 using qrx_engine::ports::AppProfile;
 using qrx_engine::ports::Config;
-using qrx_engine::ports::JsonFileConfigStore;
-using qrx_engine::ports::MemoryConfigStore;
+using qrx_engine::testing::JsonFileConfigStore;
+using qrx_engine::testing::MemoryConfigStore;
 
 // A fresh directory per test, removed afterwards.
 class FileStoreTest : public testing::Test {

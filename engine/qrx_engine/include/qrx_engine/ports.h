@@ -1,6 +1,6 @@
-// The engine's configuration record and its JSON form, per-application profiles, the four
-// interfaces through which a session reaches its host, and ready-made implementations of some
-// of them (the word-list dictionary and two configuration stores).
+// The engine's configuration record and its JSON form, per-application profiles, and the four
+// interfaces through which a session reaches its host. Ready-made implementations of some of
+// them (the word-list dictionary and two configuration stores) are in <qrx_engine/testing.h>.
 #pragma once
 
 #include <json/json.h>
@@ -197,70 +197,6 @@ struct Ports {
     surrounding_text.reset();
     dictionary.reset();
   }
-};
-
-// Hashes texts and views alike, so that a lookup needs no copy of the word.
-struct WordHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
-};
-using WordSet = std::unordered_set<std::string, WordHash, std::equal_to<>>;
-
-// A dictionary over two word sets; lookups are exact, byte-for-byte.
-class WordListDictionary : public Dictionary {
- public:
-  WordListDictionary() = default;
-  WordListDictionary(WordSet english, WordSet vietnamese)
-      : english_(std::move(english)), vietnamese_(std::move(vietnamese)) {}
-
-  // The built-in English and Vietnamese word lists.
-  static WordListDictionary make_default();
-  // Word sets split from two texts at every run of white space; words are kept unchanged.
-  static WordListDictionary from_text(std::string_view english, std::string_view vietnamese);
-
-  bool is_english(std::string_view word) const override;
-  bool is_vietnamese(std::string_view word) const override;
-
-  const WordSet& english() const { return english_; }
-  const WordSet& vietnamese() const { return vietnamese_; }
-  WordSet& english() { return english_; }
-  WordSet& vietnamese() { return vietnamese_; }
-
- private:
-  WordSet english_;
-  WordSet vietnamese_;
-};
-
-// The pieces of `text` between runs of white space (Unicode White_Space), empty pieces dropped.
-std::vector<std::string_view> split_words(std::string_view text);
-
-// A configuration store on one JSON file.
-class JsonFileConfigStore : public ConfigStore {
- public:
-  explicit JsonFileConfigStore(std::filesystem::path path) : path_(std::move(path)) {}
-  const std::filesystem::path& path() const { return path_; }
-
-  // The file's configuration, or the defaults when it cannot be read or parsed.
-  Config load() const override;
-  // Writes the pretty form through a temporary file beside the target, renamed over it, so that
-  // the file is never left half-written.
-  void save(const Config& config) const override;
-
- private:
-  std::filesystem::path path_;
-};
-
-// A configuration store in memory.
-class MemoryConfigStore : public ConfigStore {
- public:
-  MemoryConfigStore() = default;
-  explicit MemoryConfigStore(Config config) : config_(std::move(config)) {}
-
-  Config load() const override { return config_; }
-  void save(const Config& config) const override { config_ = config; }
-
- private:
-  mutable Config config_;
 };
 
 }  // namespace qrx_engine::ports

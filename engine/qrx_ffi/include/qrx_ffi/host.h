@@ -9,6 +9,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 #include <qrx_engine/session.h>
+#include <qrx_engine/testing.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +23,7 @@
 namespace quorvix {
 
 using qrx_engine::ports::Config;
-using qrx_engine::ports::WordListDictionary;
+using qrx_engine::testing::WordListDictionary;
 
 // ---------------------------------------------------------------------------------------------
 // Strings going in.

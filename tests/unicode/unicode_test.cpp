@@ -40,6 +40,33 @@ TEST(Utf8, ValidityAgreesWithDecoding) {
   }
 }
 
+// Validation and decoding are written separately; they must agree on every short sequence.
+TEST(Utf8, ValidationAgreesWithDecodingOnAllShortSequences) {
+  const auto decodes_cleanly = [](const std::string& bytes) {
+    return unicode::encode_utf8(unicode::decode_utf8(bytes)) == bytes;
+  };
+  std::string s(2, '\0');
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) {
+      s[0] = static_cast<char>(a);
+      s[1] = static_cast<char>(b);
+      ASSERT_EQ(unicode::is_valid_utf8(s), decodes_cleanly(s)) << a << " " << b;
+    }
+  }
+  std::string t(3, '\0');
+  for (int a = 0xE0; a < 0x100; ++a) {
+    for (int b = 0x70; b < 0xD0; ++b) {
+      for (int c : {0x41, 0x80, 0xBF, 0xC0}) {
+        t[0] = static_cast<char>(a);
+        t[1] = static_cast<char>(b);
+        t[2] = static_cast<char>(c);
+        ASSERT_EQ(unicode::is_valid_utf8(t), decodes_cleanly(t)) << a << " " << b << " " << c;
+        ASSERT_EQ(unicode::is_valid_utf8("abcdefgh" + t + "\x80\x80"), decodes_cleanly("abcdefgh" + t + "\x80\x80"));
+      }
+    }
+  }
+}
+
 TEST(Utf8, EncodeRoundTripsAndReplacesNonScalars) {
   const std::u32string text = U"Ti\u1ebfng Vi\u1ec7t \U0001F600 \u0000end";
   EXPECT_EQ(unicode::decode_utf8(unicode::encode_utf8(text)), text);

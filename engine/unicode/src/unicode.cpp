@@ -140,25 +140,44 @@ std::u32string decode_utf8(std::string_view text) {
 
 bool is_valid_utf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t pos = 0; pos < text.size();) {
-    // Skip ASCII eight bytes at a time: most text is mostly ASCII.
-    while (pos + 8 <= text.size()) {
-      std::uint64_t word;
-      std::memcpy(&word, p + pos, 8);
-      if (word & 0x8080808080808080ULL) break;
-      pos += 8;
-    }
-    if (pos >= text.size()) break;
-    if (p[pos] < 0x80) {
+  const std::size_t n = text.size();
+  std::size_t pos = 0;
+  while (pos < n) {
+    const unsigned char b0 = p[pos];
+    if (b0 < 0x80) {
       ++pos;
+      // Runs of ASCII go eight bytes at a time.
+      while (pos + 8 <= n) {
+        std::uint64_t word;
+        std::memcpy(&word, p + pos, 8);
+        if (word & 0x8080808080808080ULL) break;
+        pos += 8;
+      }
       continue;
     }
-    std::size_t used = 0;
-    if (decode_one(p + pos, text.size() - pos, used) == kReplacementCharacter) {
-      // U+FFFD itself is well-formed; anything else that decoded to it was not.
-      if (!(used == 3 && p[pos] == 0xEF && p[pos + 1] == 0xBF && p[pos + 2] == 0xBD)) return false;
+    // The well-formed sequences of the Unicode standard (table 3-7), the common ones first.
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+      if (pos + 1 >= n || !is_continuation(p[pos + 1])) return false;
+      pos += 2;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      if (pos + 2 >= n) return false;
+      const unsigned char b1 = p[pos + 1];
+      const bool second_ok = b0 == 0xE0 ? (b1 >= 0xA0 && b1 <= 0xBF)
+                             : b0 == 0xED ? (b1 >= 0x80 && b1 <= 0x9F)
+                                          : is_continuation(b1);
+      if (!second_ok || !is_continuation(p[pos + 2])) return false;
+      pos += 3;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+      if (pos + 3 >= n) return false;
+      const unsigned char b1 = p[pos + 1];
+      const bool second_ok = b0 == 0xF0 ? (b1 >= 0x90 && b1 <= 0xBF)
+                             : b0 == 0xF4 ? (b1 >= 0x80 && b1 <= 0x8F)
+                                          : is_continuation(b1);
+      if (!second_ok || !is_continuation(p[pos + 2]) || !is_continuation(p[pos + 3])) return false;
+      pos += 4;
+    } else {
+      return false;
     }
-    pos += used;
   }
   return true;
 }

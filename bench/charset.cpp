@@ -43,26 +43,31 @@ void run(benchmark::State& state, Convert convert, bool count_output) {
     produced = out.size();
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (count_output ? produced : text.size())));
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * (count_output ? produced : text.size())));
 }
 
 void encode_bytes(benchmark::State& state, std::string_view charset) {
-  run(state, [&](const std::string& text) { return *cs::encode_bytes(text, charset); }, false);
+  run(
+      state, [&](const std::string& text) { return *cs::encode_bytes(text, charset); }, false);
 }
 
 void decode_bytes(benchmark::State& state, std::string_view charset) {
   const std::vector<std::uint8_t> bytes =
       *cs::encode_bytes(text_of(static_cast<std::size_t>(state.range(0))), charset);
-  run(state, [&](const std::string&) { return cs::decode_bytes(bytes, charset); }, true);
+  run(
+      state, [&](const std::string&) { return cs::decode_bytes(bytes, charset); }, true);
 }
 
 void encode_text(benchmark::State& state, std::string_view charset) {
-  run(state, [&](const std::string& text) { return cs::encode(text, charset); }, false);
+  run(
+      state, [&](const std::string& text) { return cs::encode(text, charset); }, false);
 }
 
 void decode_text(benchmark::State& state, std::string_view charset) {
   const std::string encoded = cs::encode(text_of(static_cast<std::size_t>(state.range(0))), charset);
-  run(state, [&](const std::string&) { return cs::decode(encoded, charset); }, true);
+  run(
+      state, [&](const std::string&) { return cs::decode(encoded, charset); }, true);
 }
 
 void sizes(benchmark::internal::Benchmark* b) { b->Arg(1 << 10)->Arg(1 << 20)->Arg(16 << 20); }

@@ -17,10 +17,11 @@ namespace {
 
 // Telex keys of ordinary Vietnamese prose, with capitals, punctuation and a few corrections.
 const char* const kWords[] = {
-    "Hoom", "nay", "tooi", "ddi", "hocj", "tieengs", "Vieetj", "owr", "truwowngf", "ddaij", "hocj", "quoocs",
-    "gia,", "nguwowif", "ta", "noois", "rawngf", "cuooocj", "soongs", "laf", "mootj", "chuyeens", "ddi",
-    "dafi.", "Chungs", "tooi", "ddax", "vieets", "nhieeuf", "thuw", "cho", "banj", "bef", "xa", "quee",
-    "huwowng", "vaf", "ddoojc", "saschs", "muwowif", "trang", "moxi", "ngafy.",
+    "Hoom",   "nay",     "tooi",   "ddi",      "hocj",     "tieengs", "Vieetj", "owr",    "truwowngf",
+    "ddaij",  "hocj",    "quoocs", "gia,",     "nguwowif", "ta",      "noois",  "rawngf", "cuooocj",
+    "soongs", "laf",     "mootj",  "chuyeens", "ddi",      "dafi.",   "Chungs", "tooi",   "ddax",
+    "vieets", "nhieeuf", "thuw",   "cho",      "banj",     "bef",     "xa",     "quee",   "huwowng",
+    "vaf",    "ddoojc",  "saschs", "muwowif",  "trang",    "moxi",    "ngafy.",
 };
 
 std::vector<std::string> telex_keys(std::size_t count) {
@@ -104,8 +105,8 @@ struct HostLoop {
     qrx_set_surrounding_text(session, snapshot.c_str());
     const QrxAction action = qrx_process_key(session, key.c_str(), false, false, false);
     QrxPlan plan{};
-    qrx_plan_action_with_fallback(session, &action, 0, display.c_str(), snapshot.c_str(), caret, caret, false, 1,
-                                  &plan);
+    qrx_plan_action_with_fallback(session, &action, 0, display.c_str(), snapshot.c_str(), caret, caret, false,
+                                  1, &plan);
     field.apply(plan, key);
   }
 };
@@ -120,9 +121,9 @@ void BM_HostLoopPerKey(benchmark::State& state) {
     benchmark::DoNotOptimize(loop.field.size());
     qrx_session_free(loop.session);
   }
-  state.counters["per_key"] = benchmark::Counter(static_cast<double>(keys.size()),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["per_key"] =
+      benchmark::Counter(static_cast<double>(keys.size()),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_HostLoopPerKey)
     ->ArgsProduct({{1 << 10, 1 << 14, 1 << 18}, {1, 0}})
@@ -187,9 +188,12 @@ BENCHMARK(BM_SessionMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 std::string megabyte_of_prose() {
   const std::string sentence =
-      "Ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t l\xC3\xA0 ng\xC3\xB4n ng\xE1\xBB\xAF c\xE1\xBB\xA7" "a ng\xC6\xB0\xE1\xBB\x9Di "
-      "Vi\xE1\xBB\x87t, \xC4\x91\xC6\xB0\xE1\xBB\xA3" "c d\xC3\xB9ng r\xE1\xBB\x99ng r\xC3\xA3i tr\xC3\xAAn kh\xE1\xBA\xAFp "
-      "\xC4\x91\xE1\xBA\xA5t n\xC6\xB0\xE1\xBB\x9B" "c. ";
+      "Ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t l\xC3\xA0 ng\xC3\xB4n ng\xE1\xBB\xAF c\xE1\xBB\xA7"
+      "a ng\xC6\xB0\xE1\xBB\x9Di "
+      "Vi\xE1\xBB\x87t, \xC4\x91\xC6\xB0\xE1\xBB\xA3"
+      "c d\xC3\xB9ng r\xE1\xBB\x99ng r\xC3\xA3i tr\xC3\xAAn kh\xE1\xBA\xAFp "
+      "\xC4\x91\xE1\xBA\xA5t n\xC6\xB0\xE1\xBB\x9B"
+      "c. ";
   std::string text;
   while (text.size() < (1U << 20)) text += sentence;
   return text;

@@ -48,8 +48,8 @@ void BM_ProcessKey(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
   state.counters["ns_per_key"] =
-      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
-                                                                   benchmark::Counter::kInvert);
+      benchmark::Counter(static_cast<double>(state.range(0)),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["heap_growth_bytes"] = static_cast<double>(heap_growth);
 }
 

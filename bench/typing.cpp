@@ -77,9 +77,8 @@ void type_text(benchmark::State& state, const InputMethodSpec& spec, bool render
     allocations += g_allocations.load(std::memory_order_relaxed) - before;
   }
   const auto total_keys = static_cast<double>(keys) * static_cast<double>(state.iterations());
-  state.counters["time_per_key"] =
-      benchmark::Counter(static_cast<double>(keys), benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+  state.counters["time_per_key"] = benchmark::Counter(
+      static_cast<double>(keys), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["allocs_per_key"] = static_cast<double>(allocations) / total_keys;
   state.counters["keys"] = static_cast<double>(keys);
 }

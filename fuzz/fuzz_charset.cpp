@@ -31,8 +31,8 @@ std::u32string lossy_letters(QrxSession* session, const std::string& name) {
     bool ok = text_back != nullptr && text_back == letter;
     if (bytes != nullptr) {
       const std::string raw(reinterpret_cast<const char*>(bytes), length);
-      const char* back = qrx_charset_decode_bytes(session, name.c_str(), reinterpret_cast<const std::uint8_t*>(raw.data()),
-                                                  raw.size());
+      const char* back = qrx_charset_decode_bytes(
+          session, name.c_str(), reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
       ok = ok && back != nullptr && back == letter;
     }
     if (!ok) lossy.push_back(c);
@@ -46,7 +46,8 @@ std::vector<std::string> charset_names() {
   for (std::size_t start = 0; start < list.size();) {
     const std::size_t tab = list.find('\t', start);
     const std::size_t end = list.find('\n', start);
-    fuzz::check(tab != std::string_view::npos && end != std::string_view::npos && tab < end, "charset list line");
+    fuzz::check(tab != std::string_view::npos && end != std::string_view::npos && tab < end,
+                "charset list line");
     names.emplace_back(list.substr(start, tab - start));
     start = end + 1;
   }
@@ -59,7 +60,8 @@ std::vector<std::string> charset_names() {
 std::string palette_text(fuzz::Input& in) {
   const std::u32string letters = fuzz::code_points(kPalette);
   std::string text;
-  for (std::size_t n = in.byte() % 24; n > 0 && !in.empty(); --n) fuzz::append_utf8(text, letters[in.byte() % letters.size()]);
+  for (std::size_t n = in.byte() % 24; n > 0 && !in.empty(); --n)
+    fuzz::append_utf8(text, letters[in.byte() % letters.size()]);
   return text;
 }
 
@@ -101,9 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::string raw = in.bytes(64);
       fuzz::checked_text(qrx_charset_encode(session, name.c_str(), raw.c_str()), "encode");
       fuzz::checked_text(qrx_charset_decode(session, name.c_str(), raw.c_str()), "decode");
-      fuzz::checked_text(qrx_charset_decode_bytes(session, name.c_str(), reinterpret_cast<const std::uint8_t*>(raw.data()),
-                                                  raw.size()),
-                         "decode bytes");
+      fuzz::checked_text(
+          qrx_charset_decode_bytes(session, name.c_str(), reinterpret_cast<const std::uint8_t*>(raw.data()),
+                                   raw.size()),
+          "decode bytes");
       std::size_t length = 12345;
       const std::uint8_t* bytes = qrx_charset_encode_bytes(session, name.c_str(), raw.c_str(), &length);
       fuzz::check(bytes != nullptr || length == 12345, "length written for a failed encoding");
@@ -116,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::uint8_t* bytes = qrx_charset_encode_bytes(session, name.c_str(), text.c_str(), &length);
       if (bytes == nullptr || collides) continue;
       const std::string encoded(reinterpret_cast<const char*>(bytes), length);
-      const char* back = qrx_charset_decode_bytes(session, name.c_str(), reinterpret_cast<const std::uint8_t*>(encoded.data()),
-                                                   encoded.size());
+      const char* back = qrx_charset_decode_bytes(
+          session, name.c_str(), reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
       fuzz::check(back != nullptr && back == text, "byte round trip", name + ": " + text);
     } else {
       const char* encoded = qrx_charset_encode(session, name.c_str(), text.c_str());

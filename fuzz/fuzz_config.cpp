@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::check(again != nullptr, "written configuration rejected", written);
   fuzz::check(read(fuzz::checked_text(qrx_config_json(again), "configuration JSON")) == config,
               "configuration changed on the way round", written);
-  fuzz::check(qrx_set_config_json(again, written.c_str()), "written configuration rejected as a patch", written);
+  fuzz::check(qrx_set_config_json(again, written.c_str()), "written configuration rejected as a patch",
+              written);
   fuzz::check(read(fuzz::checked_text(qrx_config_json(again), "configuration JSON")) == config,
               "patch with the same configuration changed it", written);
 

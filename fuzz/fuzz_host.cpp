@@ -11,14 +11,42 @@
 
 namespace {
 
-constexpr std::array<const char*, 28> kKeys = {
-    "a", "s", "f", "r", "x", "j", "w", "d", "e", "o", "1", "6", "9", " ", ".", "\xe1\xbb\x87", "\xf0\x9f\x98\x80",
-    "Backspace", "Enter", "Escape", "Tab", "Left", "Home", "Delete", "Shift", "", "Command", "\xcc\x81"};
+constexpr std::array<const char*, 28> kKeys = {"a",
+                                               "s",
+                                               "f",
+                                               "r",
+                                               "x",
+                                               "j",
+                                               "w",
+                                               "d",
+                                               "e",
+                                               "o",
+                                               "1",
+                                               "6",
+                                               "9",
+                                               " ",
+                                               ".",
+                                               "\xe1\xbb\x87",
+                                               "\xf0\x9f\x98\x80",
+                                               "Backspace",
+                                               "Enter",
+                                               "Escape",
+                                               "Tab",
+                                               "Left",
+                                               "Home",
+                                               "Delete",
+                                               "Shift",
+                                               "",
+                                               "Command",
+                                               "\xcc\x81"};
 
 constexpr std::array<const char*, 6> kPatches = {
-    R"({"input_method":"vni"})", R"({"input_method":"telex","macros":{"ko":"không","xin chao":"Xin chào"}})",
-    R"({"unicode_form":"NFD"})", R"({"auto_capitalize":true,"smart_caps":true})",
-    R"({"macro_in_off_mode":true,"default_vietnamese":false})", "[\"viqr\"]"};
+    R"({"input_method":"vni"})",
+    R"({"input_method":"telex","macros":{"ko":"không","xin chao":"Xin chào"}})",
+    R"({"unicode_form":"NFD"})",
+    R"({"auto_capitalize":true,"smart_caps":true})",
+    R"({"macro_in_off_mode":true,"default_vietnamese":false})",
+    "[\"viqr\"]"};
 
 // The host's field: everything before the caret, as the host would report it.
 struct Field {
@@ -46,7 +74,8 @@ struct Field {
 void check_action(const QrxAction& a) {
   fuzz::check(a.kind <= 3, "action kind");
   if (a.kind == 0) {
-    fuzz::check(a.insert == nullptr && a.delete_before_utf16 == 0 && a.cursor_utf16 == 0 && !a.pass_key, "pass record");
+    fuzz::check(a.insert == nullptr && a.delete_before_utf16 == 0 && a.cursor_utf16 == 0 && !a.pass_key,
+                "pass record");
     return;
   }
   fuzz::check(a.insert != nullptr, "action without text");
@@ -56,19 +85,23 @@ void check_action(const QrxAction& a) {
 
 // `surrounding` is the host's text before the caret as it gave it (null when not given);
 // `display` is what the session showed before the key.
-void check_plan(const QrxPlan& p, const std::string* surrounding, std::uint32_t caret, std::string_view display) {
+void check_plan(const QrxPlan& p, const std::string* surrounding, std::uint32_t caret,
+                std::string_view display) {
   fuzz::check(p.kind <= 4, "plan kind");
   const std::string_view text = fuzz::checked_text(p.text, "plan text");
   fuzz::check(p.text == nullptr || !text.empty(), "plan text empty but not null");
-  fuzz::check(p.delete_chars <= p.delete_utf16 && p.delete_utf16 <= 2 * static_cast<std::uint64_t>(p.delete_chars),
-              "deletion counts disagree");
+  fuzz::check(
+      p.delete_chars <= p.delete_utf16 && p.delete_utf16 <= 2 * static_cast<std::uint64_t>(p.delete_chars),
+      "deletion counts disagree");
   if (p.kind == 1) fuzz::check(p.cursor_utf16 <= fuzz::utf16_units(text), "plan cursor beyond its text");
-  if (p.kind == 4) fuzz::check(p.text == nullptr && p.delete_utf16 == 0 && !p.pass_key, "fail-safe plan does something");
+  if (p.kind == 4)
+    fuzz::check(p.text == nullptr && p.delete_utf16 == 0 && !p.pass_key, "fail-safe plan does something");
   // A plan may delete beyond the host's text only when that text cannot tell: the field was
   // unreadable (nothing before the caret), or all of it is the end of the engine's own text, so
   // that cutting the deletion at the start of the document touches nothing else.
   if (surrounding != nullptr && p.kind == 3 && p.delete_utf16 > caret && !surrounding->empty()) {
-    fuzz::check(display.ends_with(*surrounding), "plan deletes more than the text before the caret", *surrounding);
+    fuzz::check(display.ends_with(*surrounding), "plan deletes more than the text before the caret",
+                *surrounding);
   }
 }
 
@@ -102,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool unverified = (flags & 0x80) != 0;
         const std::string* snapshot = surrounding_given ? &field.before : nullptr;
         if (qrx_plan_action_with_fallback(session, &action, 0, display.c_str(),
-                                          snapshot ? snapshot->c_str() : nullptr, caret, caret, unverified, fallback,
-                                          &plan)) {
+                                          snapshot ? snapshot->c_str() : nullptr, caret, caret, unverified,
+                                          fallback, &plan)) {
           check_plan(plan, snapshot, caret, display);
           if (plan.kind == 4) {
             qrx_reset(session);
@@ -113,14 +146,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
       }
-      case 3: action = qrx_process_char(session, in.u32() % 0x110100, false, false, false); break;
+      case 3:
+        action = qrx_process_char(session, in.u32() % 0x110100, false, false, false);
+        break;
       case 4: {
-        static constexpr std::array<const char*, 4> apps = {"com.apple.Terminal", "com.microsoft.Word", "", "x"};
+        static constexpr std::array<const char*, 4> apps = {"com.apple.Terminal", "com.microsoft.Word", "",
+                                                            "x"};
         const std::uint8_t pick = in.byte() % 5;
         action = qrx_focus_changed(session, pick < 4 ? apps[pick] : nullptr);
         break;
       }
-      case 5: action = qrx_cursor_moved(session); break;
+      case 5:
+        action = qrx_cursor_moved(session);
+        break;
       case 6: {
         surrounding_given = (in.byte() & 1) != 0;
         if (!surrounding_given) {
@@ -133,9 +171,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
       }
-      case 7: action = qrx_set_output_mode(session, in.byte() % 3); break;
-      case 8: action = qrx_set_field_kind(session, in.byte() % 8); break;
-      case 9: action = qrx_toggle_vietnamese(session); break;
+      case 7:
+        action = qrx_set_output_mode(session, in.byte() % 3);
+        break;
+      case 8:
+        action = qrx_set_field_kind(session, in.byte() % 8);
+        break;
+      case 9:
+        action = qrx_toggle_vietnamese(session);
+        break;
       case 10: {
         QrxAction out{};
         if (qrx_apply_config_json(session, kPatches[in.byte() % kPatches.size()], &out)) check_action(out);
@@ -151,10 +195,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string text = in.bytes(8);
         made.insert = (made.kind % 2) ? text.c_str() : nullptr;
         const std::string display = in.bytes(8);
-        const std::uint32_t caret = static_cast<std::uint32_t>(fuzz::utf16_units(fuzz::valid_utf8(field.before) ? field.before : ""));
+        const std::uint32_t caret =
+            static_cast<std::uint32_t>(fuzz::utf16_units(fuzz::valid_utf8(field.before) ? field.before : ""));
         QrxPlan plan{};
-        if (qrx_plan_action_with_fallback(session, &made, in.byte() % 7, display.c_str(), field.before.c_str(), caret,
-                                          caret, (in.byte() & 1) != 0, in.byte() % 4, &plan)) {
+        if (qrx_plan_action_with_fallback(session, &made, in.byte() % 7, display.c_str(),
+                                          field.before.c_str(), caret, caret, (in.byte() & 1) != 0,
+                                          in.byte() % 4, &plan)) {
           check_plan(plan, &field.before, caret, display);
         }
         break;

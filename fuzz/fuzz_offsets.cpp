@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  const std::uint32_t offset = static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8);
+  const std::uint32_t offset =
+      static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8);
   const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
   const char* c_text = text.c_str();  // what the host passes: up to the first NUL
   const std::string_view seen(c_text);

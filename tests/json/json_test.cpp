@@ -127,11 +127,14 @@ TEST(JsonErrors, BuildersNameWhatWasFound) {
   const json::Error e = json::invalid_type(v, "a boolean");
   EXPECT_EQ(e.message, "invalid type: null, expected a boolean");
   EXPECT_EQ(e.position.line, 2U);
-  EXPECT_EQ(json::invalid_type(json::Value(5), "a string").message, "invalid type: integer `5`, expected a string");
+  EXPECT_EQ(json::invalid_type(json::Value(5), "a string").message,
+            "invalid type: integer `5`, expected a string");
   EXPECT_EQ(json::invalid_value(json::Value(-1), "u32").message, "invalid value: integer `-1`, expected u32");
   EXPECT_EQ(json::duplicate_field("spell_check").to_string(), "duplicate field `spell_check`");
-  EXPECT_EQ(json::unknown_variant("nfd", {"NFC", "NFD"}).message, "unknown variant `nfd`, expected `NFC` or `NFD`");
-  EXPECT_EQ(json::unknown_variant("x", {"a", "b", "c"}).message, "unknown variant `x`, expected `a`, `b` or `c`");
+  EXPECT_EQ(json::unknown_variant("nfd", {"NFC", "NFD"}).message,
+            "unknown variant `nfd`, expected `NFC` or `NFD`");
+  EXPECT_EQ(json::unknown_variant("x", {"a", "b", "c"}).message,
+            "unknown variant `x`, expected `a`, `b` or `c`");
   EXPECT_EQ(json::invalid_length(23, "fewer elements in array").message,
             "invalid length 23, expected fewer elements in array");
 }

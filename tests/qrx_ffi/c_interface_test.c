@@ -9,7 +9,7 @@
 static int passed = 0;
 static int failed = 0;
 
-static void check(int ok, const char *what, int line) {
+static void check(int ok, const char* what, int line) {
   if (ok) {
     ++passed;
   } else {
@@ -19,10 +19,12 @@ static void check(int ok, const char *what, int line) {
 }
 #define CHECK(expr) check((expr) != 0, #expr, __LINE__)
 
-static int text_is(const char *text, const char *expected) { return text != NULL && strcmp(text, expected) == 0; }
+static int text_is(const char* text, const char* expected) {
+  return text != NULL && strcmp(text, expected) == 0;
+}
 
-static int all_zero(const void *record, size_t size) {
-  const unsigned char *bytes = (const unsigned char *)record;
+static int all_zero(const void* record, size_t size) {
+  const unsigned char* bytes = (const unsigned char*)record;
   size_t i;
   for (i = 0; i < size; ++i) {
     if (bytes[i] != 0) return 0;
@@ -42,7 +44,7 @@ static void test_layout(void) {
   CHECK(offsetof(QrxPlan, cursor_utf16) == 12);
   CHECK(offsetof(QrxPlan, wait_ms) == 16);
   CHECK(offsetof(QrxPlan, pass_key) == 20);
-  if (sizeof(void *) == 8) {
+  if (sizeof(void*) == 8) {
     CHECK(offsetof(QrxAction, insert) == 16);
     CHECK(sizeof(QrxAction) == 24);
     CHECK(offsetof(QrxPlan, text) == 24);
@@ -51,15 +53,16 @@ static void test_layout(void) {
 }
 
 static void test_typing(void) {
-  const char *keys[] = {"v", "i", "e", "e", "t", "j"};
-  QrxSession *session = qrx_session_new(NULL, 0);
+  const char* keys[] = {"v", "i", "e", "e", "t", "j"};
+  QrxSession* session = qrx_session_new(NULL, 0);
   QrxAction action;
   QrxPlan plan;
   size_t i;
   CHECK(session != NULL);
   if (session == NULL) return;
 
-  for (i = 0; i < sizeof keys / sizeof keys[0]; ++i) action = qrx_process_key(session, keys[i], false, false, false);
+  for (i = 0; i < sizeof keys / sizeof keys[0]; ++i)
+    action = qrx_process_key(session, keys[i], false, false, false);
   CHECK(action.kind == 1);
   CHECK(text_is(action.insert, "vi\xE1\xBB\x87t"));
   CHECK(action.cursor_utf16 == 4);
@@ -103,9 +106,9 @@ static void test_typing(void) {
 }
 
 static void test_process_wide(void) {
-  const char *list = qrx_charset_list();
+  const char* list = qrx_charset_list();
   size_t lines = 0;
-  const char *p;
+  const char* p;
   for (p = list; *p != '\0'; ++p) lines += *p == '\n';
   CHECK(lines == 16);
   CHECK(strncmp(list, "unicode\tUnicode (NFC)\n", 22) == 0);

@@ -93,8 +93,8 @@ class Field {
     const QrxAction action = qrx_process_key(session_, key.c_str(), false, false, false);
     QrxPlan plan{};
     ASSERT_TRUE(qrx_plan_action_with_fallback(session_, &action, 0, display.c_str(),
-                                              readable_ ? snapshot.c_str() : nullptr, caret, caret, false, fallback_,
-                                              &plan));
+                                              readable_ ? snapshot.c_str() : nullptr, caret, caret, false,
+                                              fallback_, &plan));
     const std::u16string text = plan.text != nullptr ? to_utf16(plan.text) : std::u16string();
     switch (plan.kind) {
       case 0:
@@ -160,20 +160,23 @@ TEST(HostLoop, TypesTextInBothOutputModes) {
   const LoopCase cases[] = {
       {"two words", "{}", "", "tieengs Vieetj ", nullptr, "ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t "},
       {"horn, stroke, dot below", "{}", "", "nguwowif ddi hocj.", nullptr,
-       "ng\xC6\xB0\xE1\xBB\x9Di \xC4\x91i h\xE1\xBB\x8D" "c."},
+       "ng\xC6\xB0\xE1\xBB\x9Di \xC4\x91i h\xE1\xBB\x8D"
+       "c."},
       {"backspace inside a word", "{}", "", "vieetj{Backspace}t ", nullptr, "vi\xE1\xBB\x87t "},
       {"after a character outside the BMP", "{}", "", "\xF0\x9F\x98\x80vieetj ", nullptr, grin_viet.c_str()},
       {"NFD output", R"({"unicode_form":"NFD"})", "", "vieetj ", nullptr, nfd_doc.c_str()},
       {"word macro", R"({"macros":{"ko":"kh\u00f4ng"}})", "", "ko ", nullptr, "kh\xC3\xB4ng "},
       {"enter ends the word", "{}", "", "ddaay{Enter}", nullptr, "\xC4\x91\xC3\xA2y\n"},
-      {"long text scrolls past the snapshot", "{}", "", "mootj hai ba boosn nawm sasu bayr tasm chins muwowif ",
-       nullptr,
+      {"long text scrolls past the snapshot", "{}", "",
+       "mootj hai ba boosn nawm sasu bayr tasm chins muwowif ", nullptr,
        "m\xE1\xBB\x99t hai ba b\xE1\xBB\x91n n\xC4\x83m s\xC3\xA1u b\xE1\xBA\xA3y t\xC3\xA1m ch\xC3\xADn "
        "m\xC6\xB0\xE1\xBB\x9Di "},
       // A phrase macro deletes the words before the current one too.
-      {"phrase macro", R"({"macros":{"xin chao":"Xin ch\u00e0o"}})", "", "xin chao ", "Xin ch\xC3\xA0o ", "xin chao "},
-      {"off-mode macro", R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{"ko":"kh\u00f4ng"}})", "",
-       "ko ", "kh\xC3\xB4ng ", "ko "},
+      {"phrase macro", R"({"macros":{"xin chao":"Xin ch\u00e0o"}})", "", "xin chao ", "Xin ch\xC3\xA0o ",
+       "xin chao "},
+      {"off-mode macro",
+       R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{"ko":"kh\u00f4ng"}})", "", "ko ",
+       "kh\xC3\xB4ng ", "ko "},
       {"previous word re-opened", "{}", "T\xC3\xB4i chao", "f ", "T\xC3\xB4i ch\xC3\xA0o ", nullptr},
   };
   for (const LoopCase& c : cases) {

@@ -56,9 +56,14 @@ TEST(SessionNew, ModeAndConfigurationText) {
 }
 
 TEST(SessionNew, InvalidUtf8InsideAStringIsReadAsReplacementCharacter) {
-  auto session = make_session("{\"macros\":{\"k\":\"a\xFF" "b\"}}");
+  auto session = make_session(
+      "{\"macros\":{\"k\":\"a\xFF"
+      "b\"}}");
   ASSERT_NE(session, nullptr);
-  EXPECT_NE(std::string(qrx_config_json(session.get())).find("\"k\":\"a\xEF\xBF\xBD" "b\""), std::string::npos);
+  EXPECT_NE(std::string(qrx_config_json(session.get()))
+                .find("\"k\":\"a\xEF\xBF\xBD"
+                      "b\""),
+            std::string::npos);
 }
 
 TEST(NullHandle, EveryFunctionGivesItsNeutralResult) {
@@ -231,7 +236,8 @@ TEST(SessionState, ProfileValues) {
   auto custom = make_session(R"({"app_profiles":{"editor":{"output_mode":"replace"}}})");
   qrx_focus_changed(custom.get(), "editor");
   EXPECT_EQ(qrx_profile_output_mode(custom.get()), 2U);
-  EXPECT_NE(std::string(qrx_app_profile_json(custom.get())).find("\"output_mode\":\"replace\""), std::string::npos);
+  EXPECT_NE(std::string(qrx_app_profile_json(custom.get())).find("\"output_mode\":\"replace\""),
+            std::string::npos);
 }
 
 QrxAction action_of(std::uint32_t kind, const char* text, std::uint32_t del = 0, bool pass_key = false) {
@@ -250,7 +256,8 @@ TEST(Plan, ArgumentsAndRecord) {
   const QrxPlan untouched = plan;
 
   const QrxAction replace = action_of(2, "vi\xE1\xBB\x87t", 3);
-  EXPECT_FALSE(qrx_plan_action_with_fallback(session.get(), &replace, 0, "vie", "vie", 3, 3, false, 3, &plan));
+  EXPECT_FALSE(
+      qrx_plan_action_with_fallback(session.get(), &replace, 0, "vie", "vie", 3, 3, false, 3, &plan));
   const QrxAction unknown = action_of(4, "x");
   EXPECT_FALSE(qrx_plan_action(session.get(), &unknown, 0, "", nullptr, 0, 0, false, &plan));
   EXPECT_EQ(std::memcmp(&plan, &untouched, sizeof plan), 0);
@@ -264,7 +271,8 @@ TEST(Plan, ArgumentsAndRecord) {
   EXPECT_STREQ(plan.text, "vi\xE1\xBB\x87t");
   // The record's padding is the host's.
   const auto* raw = reinterpret_cast<const unsigned char*>(&plan);
-  for (std::size_t i = offsetof(QrxPlan, pass_key) + 1; i < offsetof(QrxPlan, text); ++i) EXPECT_EQ(raw[i], 0xAB) << i;
+  for (std::size_t i = offsetof(QrxPlan, pass_key) + 1; i < offsetof(QrxPlan, text); ++i)
+    EXPECT_EQ(raw[i], 0xAB) << i;
 
   // An empty plan text gives null and leaves the earlier text where it was.
   const char* earlier = plan.text;
@@ -304,8 +312,8 @@ TEST(Plan, KindsAndFallbacks) {
   };
   for (const Case& c : cases) {
     QrxPlan plan{};
-    ASSERT_TRUE(qrx_plan_action_with_fallback(session.get(), &c.action, c.field_kind, c.display, c.surrounding,
-                                              c.caret, c.caret, false, c.fallback, &plan))
+    ASSERT_TRUE(qrx_plan_action_with_fallback(session.get(), &c.action, c.field_kind, c.display,
+                                              c.surrounding, c.caret, c.caret, false, c.fallback, &plan))
         << c.name;
     EXPECT_EQ(plan.kind, c.kind) << c.name;
     EXPECT_EQ(plan.delete_utf16, c.delete_units) << c.name;
@@ -447,8 +455,14 @@ TEST(Offsets, ConversionsOnTheHostsOwnText) {
       {"utf16 after a pair", qrx_utf16_to_byte_offset, grin.c_str(), 2, 4},
       {"null text", qrx_char_to_byte_offset, nullptr, 0, kNone},
       // Invalid UTF-8: an answer about a repaired copy would not fit the host's buffer.
-      {"invalid byte, char to byte", qrx_char_to_byte_offset, "a\xFF" "b", 3, kNone},
-      {"invalid byte, char to utf16", qrx_char_to_utf16_offset, "a\xFF" "b", 0, kNone},
+      {"invalid byte, char to byte", qrx_char_to_byte_offset,
+       "a\xFF"
+       "b",
+       3, kNone},
+      {"invalid byte, char to utf16", qrx_char_to_utf16_offset,
+       "a\xFF"
+       "b",
+       0, kNone},
       {"truncated sequence, utf16 to byte", qrx_utf16_to_byte_offset, "a\xE1\xBB", 1, kNone},
   };
   for (const Case& c : cases) EXPECT_EQ(c.convert(c.text, c.offset), c.expected) << c.name;

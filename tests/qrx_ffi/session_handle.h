@@ -27,6 +27,8 @@ inline QrxAction type_keys(QrxSession* session, const std::string& keys) {
   return last;
 }
 
-inline std::string text_of(const char* text) { return text != nullptr ? std::string(text) : std::string("(null)"); }
+inline std::string text_of(const char* text) {
+  return text != nullptr ? std::string(text) : std::string("(null)");
+}
 
 }  // namespace qrx_ffi_test

@@ -15,7 +15,10 @@ TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
       {"ascii", "abc", U"abc"},
       {"vietnamese", "vi\xe1\xbb\x87t", U"vi\u1ec7t"},
       {"astral", "\xf0\x9f\x98\x80", U"\U0001F600"},
-      {"lone continuation", "a\x80" "b", U"a\uFFFDb"},
+      {"lone continuation",
+       "a\x80"
+       "b",
+       U"a\uFFFDb"},
       {"truncated three-byte", "\xe1\xbb", U"\uFFFD"},
       {"truncated then ascii", "\xe1\xbbx", U"\uFFFDx"},
       {"overlong two-byte", "\xc0\xaf", U"\uFFFD\uFFFD"},
@@ -61,7 +64,8 @@ TEST(Utf8, ValidationAgreesWithDecodingOnAllShortSequences) {
         t[1] = static_cast<char>(b);
         t[2] = static_cast<char>(c);
         ASSERT_EQ(unicode::is_valid_utf8(t), decodes_cleanly(t)) << a << " " << b << " " << c;
-        ASSERT_EQ(unicode::is_valid_utf8("abcdefgh" + t + "\x80\x80"), decodes_cleanly("abcdefgh" + t + "\x80\x80"));
+        ASSERT_EQ(unicode::is_valid_utf8("abcdefgh" + t + "\x80\x80"),
+                  decodes_cleanly("abcdefgh" + t + "\x80\x80"));
       }
     }
   }

@@ -108,8 +108,7 @@ TEST(Letters, EveryVietnameseLetterComesApartAndBackTogether) {
       EXPECT_EQ(p.mark(), Mark::Stroke) << hex(c);
     } else {
       EXPECT_EQ(p.tone(), in_case % 6) << hex(c);
-      EXPECT_EQ(vi_syllable::is_vowel(vi_syllable::compose_char(p.base(), p.mark(), 0, false)),
-                true)
+      EXPECT_EQ(vi_syllable::is_vowel(vi_syllable::compose_char(p.base(), p.mark(), 0, false)), true)
           << hex(c);
     }
     EXPECT_TRUE(p.base() >= U'a' && p.base() <= U'z') << hex(c);
@@ -125,11 +124,10 @@ struct ToneIndexCase {
 
 TEST(ToneIndex, OldAndNewStyle) {
   const ToneIndexCase cases[] = {
-      {"hoa", 1, 2},      {"thuy", 2, 3},  {"khoe", 2, 3},   {"hoan", 2, 2},  {"nguoi", 3, 3},
-      {"nguơi", 3, 3},    {"quy", 2, 2},   {"gia", 2, 2},    {"gi", 1, 1},    {"viêt", 2, 2},
-      {"viet", 2, 2},     {"thuơ", 3, 3},  {"tuyêt", 3, 3},  {"mua", 1, 1},   {"oai", 1, 1},
-      {"ươi", 1, 1},      {"uyu", 1, 1},   {"a", 0, 0},      {"đương", 2, 2}, {"ng", {}, {}},
-      {"qu", {}, {}},     {"", {}, {}},    {"xyz", 1, 1},    {"aoeu", 0, 0},
+      {"hoa", 1, 2},   {"thuy", 2, 3}, {"khoe", 2, 3}, {"hoan", 2, 2}, {"nguoi", 3, 3}, {"nguơi", 3, 3},
+      {"quy", 2, 2},   {"gia", 2, 2},  {"gi", 1, 1},   {"viêt", 2, 2}, {"viet", 2, 2},  {"thuơ", 3, 3},
+      {"tuyêt", 3, 3}, {"mua", 1, 1},  {"oai", 1, 1},  {"ươi", 1, 1},  {"uyu", 1, 1},   {"a", 0, 0},
+      {"đương", 2, 2}, {"ng", {}, {}}, {"qu", {}, {}}, {"", {}, {}},   {"xyz", 1, 1},   {"aoeu", 0, 0},
   };
   for (const ToneIndexCase& c : cases) {
     EXPECT_EQ(vi_syllable::tone_index(c.word, ToneStyle::Old), c.old_style) << c.word;
@@ -171,20 +169,13 @@ TEST(PlaceTone, PutsTheToneOnTheRightLetter) {
     std::string result;
   };
   const Case cases[] = {
-      {"viet", 5, ToneStyle::New, "viẹt"},
-      {"viêt", 5, ToneStyle::New, "việt"},
-      {"hoa", 2, ToneStyle::Old, "hòa"},
-      {"hoa", 2, ToneStyle::New, "hoà"},
-      {"THUY", 3, ToneStyle::Old, "THỦY"},
-      {"THUY", 3, ToneStyle::New, "THUỶ"},
-      {"hóa", 0, ToneStyle::New, "hoa"},
-      {"Việt", 1, ToneStyle::New, "Viết"},
-      {"HOÀ", 1, ToneStyle::Old, "HÓA"},
-      {"Đuong", 2, ToneStyle::New, "Đuòng"},
-      {"ng", 2, ToneStyle::New, "ng"},
-      {"", 1, ToneStyle::New, ""},
-      {"한", 1, ToneStyle::New, "한"},
-      {"한국", 0, ToneStyle::New, "한국"},
+      {"viet", 5, ToneStyle::New, "viẹt"}, {"viêt", 5, ToneStyle::New, "việt"},
+      {"hoa", 2, ToneStyle::Old, "hòa"},   {"hoa", 2, ToneStyle::New, "hoà"},
+      {"THUY", 3, ToneStyle::Old, "THỦY"}, {"THUY", 3, ToneStyle::New, "THUỶ"},
+      {"hóa", 0, ToneStyle::New, "hoa"},   {"Việt", 1, ToneStyle::New, "Viết"},
+      {"HOÀ", 1, ToneStyle::Old, "HÓA"},   {"Đuong", 2, ToneStyle::New, "Đuòng"},
+      {"ng", 2, ToneStyle::New, "ng"},     {"", 1, ToneStyle::New, ""},
+      {"한", 1, ToneStyle::New, "한"},     {"한국", 0, ToneStyle::New, "한국"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(vi_syllable::place_tone(c.word, c.tone, c.style), c.result)

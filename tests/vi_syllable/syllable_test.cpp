@@ -21,26 +21,16 @@ struct ParseCase {
 
 TEST(Parse, SplitsOnsetVowelAndCoda) {
   const ParseCase cases[] = {
-      {"", "", "", "", 0},
-      {"nghieng", "ngh", "ie", "ng", 3},
-      {"ngoan", "ng", "oa", "n", 2},
-      {"nhanh", "nh", "a", "nh", 2},
-      {"gi", "g", "i", "", 1},
-      {"gin", "g", "i", "n", 1},
-      {"gia", "gi", "a", "", 2},
-      {"giêng", "gi", "ê", "ng", 2},
-      {"gìn", "g", "", "ìn", 1},
-      {"qu", "qu", "", "", 2},
-      {"qua", "qu", "a", "", 2},
-      {"quy", "qu", "y", "", 2},
-      {"quyên", "qu", "yê", "n", 2},
-      {"q", "", "", "q", 0},
-      {"qa", "", "", "qa", 0},
-      {"ba1", "b", "a", "1", 1},
-      {"anh", "", "a", "nh", 0},
-      {"xyz", "x", "y", "z", 1},
-      {"đương", "đ", "ươ", "ng", 1},
-      {"ươ", "", "ươ", "", 0},
+      {"", "", "", "", 0},           {"nghieng", "ngh", "ie", "ng", 3},
+      {"ngoan", "ng", "oa", "n", 2}, {"nhanh", "nh", "a", "nh", 2},
+      {"gi", "g", "i", "", 1},       {"gin", "g", "i", "n", 1},
+      {"gia", "gi", "a", "", 2},     {"giêng", "gi", "ê", "ng", 2},
+      {"gìn", "g", "", "ìn", 1},     {"qu", "qu", "", "", 2},
+      {"qua", "qu", "a", "", 2},     {"quy", "qu", "y", "", 2},
+      {"quyên", "qu", "yê", "n", 2}, {"q", "", "", "q", 0},
+      {"qa", "", "", "qa", 0},       {"ba1", "b", "a", "1", 1},
+      {"anh", "", "a", "nh", 0},     {"xyz", "x", "y", "z", 1},
+      {"đương", "đ", "ươ", "ng", 1}, {"ươ", "", "ươ", "", 0},
       {"ng", "ng", "", "", 2},
   };
   for (const ParseCase& c : cases) {
@@ -53,7 +43,10 @@ TEST(Parse, SplitsOnsetVowelAndCoda) {
 }
 
 TEST(Parse, PartsAlwaysJoinToTheWord) {
-  for (const char* word : {"", "nghiêng", "q", "Quá", "a\xff" "b", "đđ", "giữa", "12 3", "ngh"}) {
+  for (const char* word : {"", "nghiêng", "q", "Quá",
+                           "a\xff"
+                           "b",
+                           "đđ", "giữa", "12 3", "ngh"}) {
     const vi_syllable::Syllable s = vi_syllable::parse(word);
     EXPECT_EQ(s.onset + s.vowel + s.coda, word);
   }
@@ -89,8 +82,8 @@ TEST(Relax, EverySubsetOfMarksMayBeDropped) {
 TEST(Tables, SizesAndContents) {
   const vi_syllable::Tables& t = vi_syllable::tables();
   EXPECT_EQ(t.onset_prefixes,
-            (StringSet{"b",  "c", "ch", "d", "đ",  "g", "gh", "gi", "h",  "k",  "kh", "l", "m", "n",
-                       "ng", "ngh", "nh", "p", "ph", "q", "qu", "r",  "s",  "t",  "th", "tr", "v", "x"}));
+            (StringSet{"b",  "c",   "ch", "d", "đ",  "g", "gh", "gi", "h", "k", "kh", "l",  "m", "n",
+                       "ng", "ngh", "nh", "p", "ph", "q", "qu", "r",  "s", "t", "th", "tr", "v", "x"}));
   EXPECT_EQ(t.onset_prefixes.size(), 28u);
   EXPECT_EQ(t.open_nuclei.size(), 45u);
   EXPECT_EQ(t.closed_nuclei.size(), 23u);

@@ -102,11 +102,11 @@ TEST(Check, Status) {
 
 TEST(CheckFinal, StopFinalsWantAcuteOrDotBelow) {
   const CheckCase cases[] = {
-      {"mac", 0, false, kInvalid},  {"mac", 1, false, kValid},   {"mac", 5, false, kValid},
-      {"mac", 2, false, kInvalid},  {"ach", 0, false, kInvalid}, {"ach", 1, false, kValid},
-      {"ak", 0, true, kInvalid},    {"ak", 1, true, kValid},     {"ak", 5, true, kValid},
-      {"ak", 1, false, kInvalid},   {"man", 0, false, kValid},   {"man", 4, false, kValid},
-      {"ba", 3, false, kValid},     {"tien", 0, false, kIncomplete}, {"", 0, false, kIncomplete},
+      {"mac", 0, false, kInvalid}, {"mac", 1, false, kValid},       {"mac", 5, false, kValid},
+      {"mac", 2, false, kInvalid}, {"ach", 0, false, kInvalid},     {"ach", 1, false, kValid},
+      {"ak", 0, true, kInvalid},   {"ak", 1, true, kValid},         {"ak", 5, true, kValid},
+      {"ak", 1, false, kInvalid},  {"man", 0, false, kValid},       {"man", 4, false, kValid},
+      {"ba", 3, false, kValid},    {"tien", 0, false, kIncomplete}, {"", 0, false, kIncomplete},
   };
   for (const CheckCase& c : cases) {
     EXPECT_EQ(vi_syllable::check_final(c.word, c.tone, c.allow_k), c.status)
@@ -122,10 +122,9 @@ TEST(ToneAllowed, HeavyTonesStayOffStopFinals) {
     bool allowed;
   };
   const Case cases[] = {
-      {"mat", 4, false, false}, {"mat", 1, false, true}, {"mat", 5, false, true},
-      {"mat", 0, false, true},  {"man", 4, false, true}, {"ak", 2, false, true},
-      {"ak", 2, true, false},   {"ech", 3, false, false}, {"xyz", 2, false, true},
-      {"", 2, false, true},
+      {"mat", 4, false, false}, {"mat", 1, false, true}, {"mat", 5, false, true}, {"mat", 0, false, true},
+      {"man", 4, false, true},  {"ak", 2, false, true},  {"ak", 2, true, false},  {"ech", 3, false, false},
+      {"xyz", 2, false, true},  {"", 2, false, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(vi_syllable::tone_allowed_with(c.word, c.tone, c.allow_k), c.allowed)

@@ -78,10 +78,10 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
 
   bool null() override { return add(Value(nullptr)); }
   bool boolean(bool b) override { return add(Value(b)); }
-  bool number_integer(number_integer_t v) override {
-    return add_number(Value(static_cast<std::int64_t>(v)));
+  bool number_integer(number_integer_t v) override { return add_number(Value(static_cast<std::int64_t>(v))); }
+  bool number_unsigned(number_unsigned_t v) override {
+    return add_number(Value(static_cast<std::uint64_t>(v)));
   }
-  bool number_unsigned(number_unsigned_t v) override { return add_number(Value(static_cast<std::uint64_t>(v))); }
   bool number_float(number_float_t v, const string_t&) override {
     if (!std::isfinite(v)) return fail("number out of range");
     return add_number(Value(static_cast<double>(v)));
@@ -141,7 +141,8 @@ class TreeBuilder : public nlohmann::json_sax<nlohmann::json> {
   // The lexer reads one byte past a number to see where it ends; step back over it.
   bool add_number(Value v) {
     std::size_t end = *consumed_;
-    while (end > 0 && std::string_view("0123456789+-.eE").find(text_[end - 1]) == std::string_view::npos) --end;
+    while (end > 0 && std::string_view("0123456789+-.eE").find(text_[end - 1]) == std::string_view::npos)
+      --end;
     place(std::move(v), positions_.at(end));
     return true;
   }
@@ -191,13 +192,27 @@ void write_string(std::string& out, std::string_view s) {
   for (char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           out += "\\u00";
@@ -228,12 +243,24 @@ void write_value(std::string& out, const Value& v, int indent, int level) {
     out.append(static_cast<std::size_t>(indent * lvl), ' ');
   };
   switch (v.kind()) {
-    case Value::Kind::Null: out += "null"; break;
-    case Value::Kind::Bool: out += v.as_bool() ? "true" : "false"; break;
-    case Value::Kind::Int: out += std::to_string(v.as_int()); break;
-    case Value::Kind::UInt: out += std::to_string(v.as_uint()); break;
-    case Value::Kind::Double: out += format_double(v.as_double()); break;
-    case Value::Kind::String: write_string(out, v.as_string()); break;
+    case Value::Kind::Null:
+      out += "null";
+      break;
+    case Value::Kind::Bool:
+      out += v.as_bool() ? "true" : "false";
+      break;
+    case Value::Kind::Int:
+      out += std::to_string(v.as_int());
+      break;
+    case Value::Kind::UInt:
+      out += std::to_string(v.as_uint());
+      break;
+    case Value::Kind::Double:
+      out += format_double(v.as_double());
+      break;
+    case Value::Kind::String:
+      write_string(out, v.as_string());
+      break;
     case Value::Kind::Array: {
       const Array& a = v.as_array();
       out.push_back('[');
@@ -290,18 +317,25 @@ const Value* Value::find(std::string_view name) const {
 
 std::string Value::describe() const {
   switch (kind()) {
-    case Kind::Null: return "null";
-    case Kind::Bool: return std::string("boolean ") + (as_bool() ? "`true`" : "`false`");
-    case Kind::Int: return "integer " + backquoted(std::to_string(as_int()));
-    case Kind::UInt: return "integer " + backquoted(std::to_string(as_uint()));
-    case Kind::Double: return "floating point " + backquoted(format_double(as_double()));
+    case Kind::Null:
+      return "null";
+    case Kind::Bool:
+      return std::string("boolean ") + (as_bool() ? "`true`" : "`false`");
+    case Kind::Int:
+      return "integer " + backquoted(std::to_string(as_int()));
+    case Kind::UInt:
+      return "integer " + backquoted(std::to_string(as_uint()));
+    case Kind::Double:
+      return "floating point " + backquoted(format_double(as_double()));
     case Kind::String: {
       std::string quoted;
       write_string(quoted, as_string());
       return "string " + quoted;
     }
-    case Kind::Array: return "sequence";
-    case Kind::Object: return "map";
+    case Kind::Array:
+      return "sequence";
+    case Kind::Object:
+      return "map";
   }
   return "value";
 }
@@ -341,7 +375,8 @@ Error invalid_type(const Value& found, std::string_view expected) {
 }
 
 Error invalid_value(const Value& found, std::string_view expected) {
-  return Error{"invalid value: " + found.describe() + ", expected " + std::string(expected), found.position()};
+  return Error{"invalid value: " + found.describe() + ", expected " + std::string(expected),
+               found.position()};
 }
 
 Error invalid_length(std::size_t length, std::string_view expected, Position at) {
@@ -352,7 +387,8 @@ Error duplicate_field(std::string_view name, Position at) {
   return Error{"duplicate field " + backquoted(name), at};
 }
 
-Error unknown_variant(std::string_view variant, std::initializer_list<std::string_view> expected, Position at) {
+Error unknown_variant(std::string_view variant, std::initializer_list<std::string_view> expected,
+                      Position at) {
   std::string message = "unknown variant " + backquoted(variant) + ", expected ";
   std::size_t i = 0;
   for (std::string_view e : expected) {

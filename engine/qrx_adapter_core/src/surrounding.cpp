@@ -11,10 +11,10 @@ constexpr bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 // Bytes of the sequence a lead byte announces; a stray byte counts as one so that a walk
 // always moves forward.
 constexpr std::size_t sequence_length(unsigned char b) {
-    if (b < 0xC0) return 1;
-    if (b < 0xE0) return 2;
-    if (b < 0xF0) return 3;
-    return 4;
+  if (b < 0xC0) return 1;
+  if (b < 0xE0) return 2;
+  if (b < 0xF0) return 3;
+  return 4;
 }
 
 // Four-byte sequences are the characters beyond the Basic Multilingual Plane: a surrogate pair.
@@ -23,186 +23,184 @@ constexpr std::uint32_t utf16_units(unsigned char lead) { return lead >= 0xF0 ? 
 // Where a walk over whole characters stopped: the byte offset (for a walk from the back, the
 // start of the suffix walked over), and the characters and UTF-16 units walked over.
 struct Position {
-    std::size_t byte = 0;
-    std::uint32_t chars = 0;
-    std::uint64_t units = 0;
+  std::size_t byte = 0;
+  std::uint32_t chars = 0;
+  std::uint64_t units = 0;
 };
 
 // The field `member` of a found position.
 template <class M>
 std::optional<M> field_of(const std::optional<Position>& found, M Position::*member) {
-    if (!found) return std::nullopt;
-    return (*found).*member;
+  if (!found) return std::nullopt;
+  return (*found).*member;
 }
 
 std::size_t next_start(std::string_view text, std::size_t i) {
-    const std::size_t len = sequence_length(static_cast<unsigned char>(text[i]));
-    return len < text.size() - i ? i + len : text.size();
+  const std::size_t len = sequence_length(static_cast<unsigned char>(text[i]));
+  return len < text.size() - i ? i + len : text.size();
 }
 
 // Start of the character that ends at byte `end` (> 0).
 std::size_t previous_start(std::string_view text, std::size_t end) {
-    std::size_t i = end - 1;
-    while (i > 0 && end - i < 4 && is_continuation(static_cast<unsigned char>(text[i]))) --i;
-    return i;
+  std::size_t i = end - 1;
+  while (i > 0 && end - i < 4 && is_continuation(static_cast<unsigned char>(text[i]))) --i;
+  return i;
 }
 
 // Walks over characters from the front while `more` holds; none when the text ends first.
 template <class More>
 std::optional<Position> walk_forward(std::string_view text, More more) {
-    Position pos;
-    while (more(pos)) {
-        if (pos.byte >= text.size()) return std::nullopt;
-        pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
-        pos.byte = next_start(text, pos.byte);
-        ++pos.chars;
-    }
-    return pos;
+  Position pos;
+  while (more(pos)) {
+    if (pos.byte >= text.size()) return std::nullopt;
+    pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
+    pos.byte = next_start(text, pos.byte);
+    ++pos.chars;
+  }
+  return pos;
 }
 
 // The same from the back: the planner asks for a few characters at the end of a text that may
 // be long.
 template <class More>
 std::optional<Position> walk_back(std::string_view text, More more) {
-    Position pos{text.size(), 0, 0};
-    while (more(pos)) {
-        if (pos.byte == 0) return std::nullopt;
-        pos.byte = previous_start(text, pos.byte);
-        pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
-        ++pos.chars;
-    }
-    return pos;
+  Position pos{text.size(), 0, 0};
+  while (more(pos)) {
+    if (pos.byte == 0) return std::nullopt;
+    pos.byte = previous_start(text, pos.byte);
+    pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
+    ++pos.chars;
+  }
+  return pos;
 }
 
 // A walk meant to cover `target` units that stepped over it: the target lay between the two
 // units of a pair.
 std::optional<Position> exactly(std::optional<Position> pos, std::uint32_t target) {
-    if (pos && pos->units != target) return std::nullopt;
-    return pos;
+  if (pos && pos->units != target) return std::nullopt;
+  return pos;
 }
 
 std::optional<Position> walk_utf16(std::string_view text, std::uint32_t target) {
-    return exactly(walk_forward(text, [target](const Position& p) { return p.units < target; }),
-                   target);
+  return exactly(walk_forward(text, [target](const Position& p) { return p.units < target; }), target);
 }
 
 std::optional<Position> walk_chars(std::string_view text, std::uint32_t n) {
-    return walk_forward(text, [n](const Position& p) { return p.chars < n; });
+  return walk_forward(text, [n](const Position& p) { return p.chars < n; });
 }
 
 std::optional<Position> suffix_of_units(std::string_view text, std::uint32_t n) {
-    return exactly(walk_back(text, [n](const Position& p) { return p.units < n; }), n);
+  return exactly(walk_back(text, [n](const Position& p) { return p.units < n; }), n);
 }
 
 std::optional<Position> suffix_of_chars(std::string_view text, std::uint32_t n) {
-    return walk_back(text, [n](const Position& p) { return p.chars < n; });
+  return walk_back(text, [n](const Position& p) { return p.chars < n; });
 }
 
 // See known_text_before_caret; `prefix` is the snapshot's text before the caret, if any.
-std::string_view known_text(std::string_view before_display,
-                            std::optional<std::string_view> prefix) {
-    if (before_display.empty()) return prefix.value_or(std::string_view{});
-    if (prefix && prefix->ends_with(before_display)) return *prefix;
-    return before_display;
+std::string_view known_text(std::string_view before_display, std::optional<std::string_view> prefix) {
+  if (before_display.empty()) return prefix.value_or(std::string_view{});
+  if (prefix && prefix->ends_with(before_display)) return *prefix;
+  return before_display;
 }
 
 }  // namespace
 
 std::optional<std::string_view> char_suffix(std::string_view text, std::uint32_t n) {
-    const auto start = field_of(suffix_of_chars(text, n), &Position::byte);
-    if (!start) return std::nullopt;
-    return text.substr(*start);
+  const auto start = field_of(suffix_of_chars(text, n), &Position::byte);
+  if (!start) return std::nullopt;
+  return text.substr(*start);
 }
 
 std::optional<std::string_view> utf16_prefix(std::string_view text, std::uint32_t n) {
-    const auto pos = walk_utf16(text, n);
-    if (!pos) return std::nullopt;
-    return text.substr(0, pos->byte);
+  const auto pos = walk_utf16(text, n);
+  if (!pos) return std::nullopt;
+  return text.substr(0, pos->byte);
 }
 
 std::optional<std::string_view> utf16_suffix(std::string_view text, std::uint32_t n) {
-    const auto start = field_of(suffix_of_units(text, n), &Position::byte);
-    if (!start) return std::nullopt;
-    return text.substr(*start);
+  const auto start = field_of(suffix_of_units(text, n), &Position::byte);
+  if (!start) return std::nullopt;
+  return text.substr(*start);
 }
 
 std::optional<char32_t> next_codepoint(std::string_view text, std::uint32_t offset) {
-    const auto pos = walk_utf16(text, offset);
-    if (!pos || pos->byte >= text.size()) return std::nullopt;
-    std::size_t byte = pos->byte;
-    return unicode::next_char(text, byte);
+  const auto pos = walk_utf16(text, offset);
+  if (!pos || pos->byte >= text.size()) return std::nullopt;
+  std::size_t byte = pos->byte;
+  return unicode::next_char(text, byte);
 }
 
 std::optional<std::size_t> char_to_byte_offset(std::string_view text, std::uint32_t n) {
-    return field_of(walk_chars(text, n), &Position::byte);
+  return field_of(walk_chars(text, n), &Position::byte);
 }
 
 std::optional<std::uint32_t> char_to_utf16_offset(std::string_view text, std::uint32_t n) {
-    const auto units = field_of(walk_chars(text, n), &Position::units);
-    if (!units) return std::nullopt;
-    return static_cast<std::uint32_t>(*units);
+  const auto units = field_of(walk_chars(text, n), &Position::units);
+  if (!units) return std::nullopt;
+  return static_cast<std::uint32_t>(*units);
 }
 
 std::optional<std::size_t> utf16_to_byte_offset(std::string_view text, std::uint32_t offset) {
-    return field_of(walk_utf16(text, offset), &Position::byte);
+  return field_of(walk_utf16(text, offset), &Position::byte);
 }
 
 std::optional<std::uint32_t> utf16_to_char_offset(std::string_view text, std::uint32_t offset) {
-    return field_of(walk_utf16(text, offset), &Position::chars);
+  return field_of(walk_utf16(text, offset), &Position::chars);
 }
 
 std::optional<std::uint32_t> char_suffix_utf16_len(std::string_view text, std::uint32_t n) {
-    const auto units = field_of(suffix_of_chars(text, n), &Position::units);
-    if (!units) return std::nullopt;
-    return static_cast<std::uint32_t>(*units);
+  const auto units = field_of(suffix_of_chars(text, n), &Position::units);
+  if (!units) return std::nullopt;
+  return static_cast<std::uint32_t>(*units);
 }
 
 // Branch-free byte counts so the compiler can vectorise them over long texts: every byte that
 // starts a character is one unit, and a four-byte lead adds the second unit of its pair.
 std::uint32_t utf16_len(std::string_view text) {
-    std::uint64_t units = 0;
-    for (const char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        units += static_cast<std::uint64_t>(!is_continuation(b)) + (b >= 0xF0);
-    }
-    return static_cast<std::uint32_t>(units);
+  std::uint64_t units = 0;
+  for (const char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    units += static_cast<std::uint64_t>(!is_continuation(b)) + (b >= 0xF0);
+  }
+  return static_cast<std::uint32_t>(units);
 }
 
 std::uint32_t char_len(std::string_view text) {
-    std::uint64_t chars = 0;
-    for (const char ch : text) chars += !is_continuation(static_cast<unsigned char>(ch));
-    return static_cast<std::uint32_t>(chars);
+  std::uint64_t chars = 0;
+  for (const char ch : text) chars += !is_continuation(static_cast<unsigned char>(ch));
+  return static_cast<std::uint32_t>(chars);
 }
 
 std::string_view known_text_before_caret(std::string_view before_display, const FieldState& field) {
-    std::optional<std::string_view> prefix;
-    if (field.surrounding) prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
-    return known_text(before_display, prefix);
+  std::optional<std::string_view> prefix;
+  if (field.surrounding) prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
+  return known_text(before_display, prefix);
 }
 
 std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
                                                        const FieldState& field, std::uint32_t n) {
-    if (n == 0 || !field.surrounding) return std::nullopt;
-    if (field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
-    const auto prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
-    if (!prefix) return std::nullopt;
-    const auto tail = utf16_suffix(known_text(before_display, prefix), n);
-    if (!tail || tail->empty() || tail->size() > prefix->size() || !prefix->ends_with(*tail)) {
-        return std::nullopt;
-    }
-    // The caret stands at the prefix's end, so the character after it is decoded from there.
-    if (prefix->size() < field.surrounding->size()) {
-        std::size_t at = prefix->size();
-        if (is_word_codepoint(unicode::next_char(*field.surrounding, at))) return std::nullopt;
-    }
-    return VerifiedDeletionView{*tail, n, char_len(*tail)};
+  if (n == 0 || !field.surrounding) return std::nullopt;
+  if (field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
+  const auto prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
+  if (!prefix) return std::nullopt;
+  const auto tail = utf16_suffix(known_text(before_display, prefix), n);
+  if (!tail || tail->empty() || tail->size() > prefix->size() || !prefix->ends_with(*tail)) {
+    return std::nullopt;
+  }
+  // The caret stands at the prefix's end, so the character after it is decoded from there.
+  if (prefix->size() < field.surrounding->size()) {
+    std::size_t at = prefix->size();
+    if (is_word_codepoint(unicode::next_char(*field.surrounding, at))) return std::nullopt;
+  }
+  return VerifiedDeletionView{*tail, n, char_len(*tail)};
 }
 
-std::optional<VerifiedDeletion> check_replace(std::string_view before_display,
-                                              const FieldState& field, std::uint32_t n) {
-    const auto view = check_replace_view(before_display, field, n);
-    if (!view) return std::nullopt;
-    return VerifiedDeletion{std::string(view->deleted), view->delete_utf16, view->delete_chars};
+std::optional<VerifiedDeletion> check_replace(std::string_view before_display, const FieldState& field,
+                                              std::uint32_t n) {
+  const auto view = check_replace_view(before_display, field, n);
+  if (!view) return std::nullopt;
+  return VerifiedDeletion{std::string(view->deleted), view->delete_utf16, view->delete_chars};
 }
 
 }  // namespace qrx_adapter_core::surrounding

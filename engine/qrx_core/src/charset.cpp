@@ -168,8 +168,7 @@ constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
 };
 
 constexpr std::array<bool, kIdentifiers.size()> kSingleByte = {
-    false, false, true, true, false, false, true, true, true, true, true, true,
-    false, false, false, false};
+    false, false, true, true, false, false, true, true, true, true, true, true, false, false, false, false};
 
 // The tables write byte 0x80 + i as kHighBytes[i], the character Windows-1252 shows for it;
 // the five bytes it leaves undefined keep their own value.
@@ -215,9 +214,9 @@ std::optional<std::uint8_t> char_byte(char32_t c) {
 
 // Capitals that VISCII places among the control codes and at A0, while its letter table gives
 // them the code of their lower-case letter.
-constexpr std::pair<char32_t, char32_t> kVisciiCapitals[] = {
-    {0x0002, U'Ẳ'}, {0x0005, U'Ẵ'}, {0x0006, U'Ẫ'}, {0x0014, U'Ỷ'},
-    {0x0019, U'Ỹ'}, {0x001E, U'Ỵ'}, {0x00A0, U'Õ'}};
+constexpr std::pair<char32_t, char32_t> kVisciiCapitals[] = {{0x0002, U'Ẳ'}, {0x0005, U'Ẵ'}, {0x0006, U'Ẫ'},
+                                                             {0x0014, U'Ỷ'}, {0x0019, U'Ỹ'}, {0x001E, U'Ỵ'},
+                                                             {0x00A0, U'Õ'}};
 
 bool is_ascii_punctuation(char32_t c) {
   return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
@@ -325,8 +324,7 @@ std::optional<char32_t> decode_letter(std::vector<char32_t> group) {
   return group.front();
 }
 
-Data::Decoder make_decoder(const std::map<char32_t, std::string>& letters, bool viscii,
-                           bool single_byte) {
+Data::Decoder make_decoder(const std::map<char32_t, std::string>& letters, bool viscii, bool single_byte) {
   std::map<std::u32string, std::vector<char32_t>> groups;
   for (const auto& [letter, value] : letters) groups[unicode::decode_utf8(value)].push_back(letter);
   Data::Decoder dec;
@@ -393,9 +391,8 @@ std::shared_ptr<const Data> build(std::string_view json_text) {
     if (index == kUnicode || index == kUnicodeNfd || index >= kIdentifiers.size()) continue;
     const json::Value* name = member.value.find("name");
     const auto letters = read_map(member.value);
-    data->encoders[index] =
-        make_encoder(name != nullptr && name->is_string() ? name->as_string() : member.name, letters,
-                     kSingleByte[index]);
+    data->encoders[index] = make_encoder(
+        name != nullptr && name->is_string() ? name->as_string() : member.name, letters, kSingleByte[index]);
     data->decoders[index] = make_decoder(letters, index == kViscii, kSingleByte[index]);
     for (const auto& [letter, value] : letters) plain.insert(letter);
     if (index == kViqr) {

@@ -10,8 +10,8 @@ namespace {
 
 // The table charsets, likeliest first among equal scores.
 constexpr std::array<std::string_view, 14> kRanked = {
-    "tcvn3",   "vni_windows", "viscii",      "vps",         "bkhcm1",      "bkhcm2",     "vietware_x",
-    "vietware_full", "cp1258", "viqr", "ncr_hex", "ncr_decimal", "cstring_hex", "cstring_decimal"};
+    "tcvn3",         "vni_windows", "viscii", "vps",     "bkhcm1",      "bkhcm2",      "vietware_x",
+    "vietware_full", "cp1258",      "viqr",   "ncr_hex", "ncr_decimal", "cstring_hex", "cstring_decimal"};
 
 // How much Vietnamese a decoding produced: characters that are neither ASCII nor blank.
 std::size_t score(std::string_view decoded) {
@@ -35,8 +35,7 @@ std::vector<std::string_view> Tables::detect(std::string_view text) const {
     if (decoded != text) kept.emplace_back(score(decoded), id);
   }
   // Stable, so that equal scores keep the rank order.
-  std::stable_sort(kept.begin(), kept.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<std::string_view> result;
   result.reserve(kept.size());
   for (const auto& entry : kept) result.push_back(entry.second);

@@ -86,16 +86,13 @@ constexpr std::array<Emoji, 68> kTable = {{
 }};
 
 // What matching compares: no diacritics, lower case.
-std::string fold(std::string_view text) {
-  return unicode::to_lower(charset::remove_diacritics(text));
-}
+std::string fold(std::string_view text) { return unicode::to_lower(charset::remove_diacritics(text)); }
 
 }  // namespace
 
 std::span<const Emoji> table() { return kTable; }
 
-std::vector<std::pair<std::string_view, std::string_view>> search(std::string_view query,
-                                                                  std::size_t limit) {
+std::vector<std::pair<std::string_view, std::string_view>> search(std::string_view query, std::size_t limit) {
   const std::string needle = fold(charset::detail::trim_white_space(query));
   std::vector<std::pair<std::string_view, std::string_view>> result;
   if (needle.empty()) {
@@ -114,11 +111,9 @@ std::vector<std::pair<std::string_view, std::string_view>> search(std::string_vi
     const std::string haystack = fold(std::string(row.name) + ' ' + std::string(row.keywords));
     const std::size_t at = haystack.find(needle);
     if (at == std::string::npos) continue;
-    matches.push_back(
-        {{at == 0 ? 0 : 1, unicode::char_count(row.name), row.emoji, row.name}, &row});
+    matches.push_back({{at == 0 ? 0 : 1, unicode::char_count(row.name), row.emoji, row.name}, &row});
   }
-  std::sort(matches.begin(), matches.end(),
-            [](const Match& a, const Match& b) { return a.key < b.key; });
+  std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) { return a.key < b.key; });
   for (const Match& match : matches) {
     if (result.size() >= limit) break;
     result.emplace_back(match.row->emoji, match.row->name);

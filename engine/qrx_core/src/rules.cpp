@@ -13,8 +13,7 @@ constexpr Mark kHorn = Mark::Horn;
 constexpr Mark kStroke = Mark::Stroke;
 
 // Telex and Simple Telex share their tone and mark lists.
-constexpr std::array<ToneEntry, 5> kTelexTones = {
-    {{U's', 1}, {U'f', 2}, {U'r', 3}, {U'x', 4}, {U'j', 5}}};
+constexpr std::array<ToneEntry, 5> kTelexTones = {{{U's', 1}, {U'f', 2}, {U'r', 3}, {U'x', 4}, {U'j', 5}}};
 
 constexpr std::array<MarkRule, 1> kTelexA = {{{U"a", kCircumflex, false}}};
 constexpr std::array<MarkRule, 1> kTelexE = {{{U"e", kCircumflex, false}}};
@@ -34,8 +33,7 @@ constexpr std::array<MarkEntry, 5> kTelexMarks = {{
 constexpr std::array<LetterEntry, 1> kTelexStandalone = {{{U'w', U'u', kHorn}}};
 constexpr std::array<LetterEntry, 2> kTelexInsert = {{{U'[', U'o', kHorn}, {U']', U'u', kHorn}}};
 
-constexpr std::array<ToneEntry, 5> kVniTones = {
-    {{U'1', 1}, {U'2', 2}, {U'3', 3}, {U'4', 4}, {U'5', 5}}};
+constexpr std::array<ToneEntry, 5> kVniTones = {{{U'1', 1}, {U'2', 2}, {U'3', 3}, {U'4', 4}, {U'5', 5}}};
 constexpr std::array<MarkRule, 1> kCircumflexAeo = {{{U"aeo", kCircumflex, false}}};
 constexpr std::array<MarkRule, 2> kHornUo = {{{U"uo", kHorn, true}, {U"uo", kHorn, false}}};
 constexpr std::array<MarkRule, 1> kBreveA = {{{U"a", kBreve, false}}};
@@ -46,8 +44,7 @@ constexpr std::array<MarkEntry, 4> kVniMarks = {{
     {U'9', kStrokeD},
 }};
 
-constexpr std::array<ToneEntry, 5> kViqrTones = {
-    {{U'\'', 1}, {U'`', 2}, {U'?', 3}, {U'~', 4}, {U'.', 5}}};
+constexpr std::array<ToneEntry, 5> kViqrTones = {{{U'\'', 1}, {U'`', 2}, {U'?', 3}, {U'~', 4}, {U'.', 5}}};
 constexpr std::array<MarkEntry, 4> kViqrMarks = {{
     {U'^', kCircumflexAeo},
     {U'(', kBreveA},
@@ -95,8 +92,7 @@ bool has_key(std::span<const LetterEntry> entries, char32_t key) {
 
 }  // namespace
 
-const InputMethodSpec TELEX{"telex",  kTelexTones, kTelexMarks, kTelexStandalone,
-                            kTelexInsert, U'z',   false};
+const InputMethodSpec TELEX{"telex", kTelexTones, kTelexMarks, kTelexStandalone, kTelexInsert, U'z', false};
 const InputMethodSpec SIMPLE_TELEX{"simple_telex", kTelexTones, kTelexMarks, {}, {}, U'z', false};
 const InputMethodSpec VNI{"vni", kVniTones, kVniMarks, {}, {}, U'0', true};
 const InputMethodSpec VIQR{"viqr", kViqrTones, kViqrMarks, {}, {}, U'0', false};

@@ -12,7 +12,8 @@ bool acted(const WordState& before, const WordState& after) {
   if (before.tone != after.tone) return true;
   const std::size_t n = std::min(before.letters.size(), after.letters.size());
   for (std::size_t i = 0; i < n; ++i) {
-    if (before.letters[i].mark != after.letters[i].mark || before.letters[i].soft_horn != after.letters[i].soft_horn) {
+    if (before.letters[i].mark != after.letters[i].mark ||
+        before.letters[i].soft_horn != after.letters[i].soft_horn) {
       return true;
     }
   }
@@ -40,11 +41,13 @@ UndoPairs undo_pairs(std::span<const WordState> states, std::u32string_view keys
 
 }  // namespace
 
-Composer::Composer(const InputMethodSpec& spec, const TypingOptions& options) : spec_(&spec), options_(options) {
+Composer::Composer(const InputMethodSpec& spec, const TypingOptions& options)
+    : spec_(&spec), options_(options) {
   states_.push_back(WordState{});
 }
 
-Composer Composer::with_raw(const InputMethodSpec& spec, const TypingOptions& options, std::u32string_view keys) {
+Composer Composer::with_raw(const InputMethodSpec& spec, const TypingOptions& options,
+                            std::u32string_view keys) {
   Composer composer(spec, options);
   for (char32_t key : keys) composer.push(key);
   return composer;

@@ -5,7 +5,6 @@
 namespace qrx_core::transform {
 namespace {
 
-
 bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 std::string join_keys(std::u32string_view keys) { return unicode::encode_utf8(keys); }
@@ -87,7 +86,8 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
 }
 
 std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits, UndoPairs undo_pairs) {
-  if (!vni_digits || keys.empty() || std::none_of(keys.begin(), keys.end(), is_ascii_digit)) return std::nullopt;
+  if (!vni_digits || keys.empty() || std::none_of(keys.begin(), keys.end(), is_ascii_digit))
+    return std::nullopt;
   auto collapses = [&](std::size_t i) {
     return is_ascii_digit(keys[i]) && i + 1 < keys.size() && keys[i + 1] == keys[i] && i < 32 &&
            ((undo_pairs >> i) & 1u) != 0;
@@ -173,7 +173,8 @@ std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_
     new_pos = new_next;
   }
   std::string insert;
-  for (std::size_t pos = new_pos; pos < new_text.size();) unicode::append_utf8(insert, unicode::next_char(new_text, pos));
+  for (std::size_t pos = new_pos; pos < new_text.size();)
+    unicode::append_utf8(insert, unicode::next_char(new_text, pos));
   return {std::move(insert), unicode::char_count(old_text.substr(old_pos))};
 }
 

@@ -18,8 +18,8 @@ struct CharRange {
   char32_t end;
 };
 constexpr std::array<CharRange, 2> kEncodedRanges = {{{0x0080, 0x0250}, {0x1E00, 0x1F00}}};
-constexpr std::size_t kEncodedCount = (kEncodedRanges[0].end - kEncodedRanges[0].first) +
-                                      (kEncodedRanges[1].end - kEncodedRanges[1].first);
+constexpr std::size_t kEncodedCount =
+    (kEncodedRanges[0].end - kEncodedRanges[0].first) + (kEncodedRanges[1].end - kEncodedRanges[1].first);
 
 std::array<EncodedChar, kEncodedCount> build_encoded() {
   std::array<EncodedChar, kEncodedCount> table{};
@@ -281,7 +281,8 @@ bool standalone_key(WordState& state, char32_t key, char32_t k, const InputMetho
 Letter Letter::literal(char32_t key) {
   const char32_t lower = rules::lower_key(key);
   if (lower == key) return Letter{key, false, false, false, Mark::None};
-  if (vi_syllable::compose_char(lower, Mark::None, 0, true) == key) return Letter{lower, true, false, false, Mark::None};
+  if (vi_syllable::compose_char(lower, Mark::None, 0, true) == key)
+    return Letter{lower, true, false, false, Mark::None};
   // Case mapping would not give this key back, so the letter keeps the form the user typed.
   return Letter{key, false, false, false, Mark::None};
 }
@@ -346,7 +347,8 @@ CandidateList candidates(std::span<const Letter> letters, std::span<const rules:
       }
     } else {
       for (std::size_t i = start; i < run_end; ++i) {
-        if (rule.letters.find(letters[i].ch) != std::u32string_view::npos) singles.push_back(single(i, rule.mark));
+        if (rule.letters.find(letters[i].ch) != std::u32string_view::npos)
+          singles.push_back(single(i, rule.mark));
       }
     }
   }

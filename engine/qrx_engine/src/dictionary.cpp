@@ -5,7 +5,7 @@
 namespace qrx_data {
 extern const std::string_view english_words;
 extern const std::string_view vietnamese_words;
-}
+}  // namespace qrx_data
 
 namespace qrx_engine::testing {
 

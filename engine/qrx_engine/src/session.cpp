@@ -16,22 +16,33 @@ struct NamedKey {
 };
 
 constexpr std::array<NamedKey, 22> kNamedKeys = {{
-    {"Backspace", Key::Kind::Backspace}, {"Enter", Key::Kind::Enter},
-    {"Escape", Key::Kind::Escape},       {"Tab", Key::Kind::Tab},
-    {"Left", Key::Kind::Left},           {"Right", Key::Kind::Right},
-    {"Up", Key::Kind::Up},               {"Down", Key::Kind::Down},
-    {"Home", Key::Kind::Home},           {"End", Key::Kind::End},
-    {"Delete", Key::Kind::Delete},       {"PageUp", Key::Kind::PageUp},
-    {"PageDown", Key::Kind::PageDown},   {"Shift", Key::Kind::Modifier},
-    {"Control", Key::Kind::Modifier},    {"Alt", Key::Kind::Modifier},
-    {"Option", Key::Kind::Modifier},     {"Meta", Key::Kind::Modifier},
-    {"Super", Key::Kind::Modifier},      {"Command", Key::Kind::Modifier},
-    {"CapsLock", Key::Kind::Modifier},   {"Fn", Key::Kind::Modifier},
+    {"Backspace", Key::Kind::Backspace},
+    {"Enter", Key::Kind::Enter},
+    {"Escape", Key::Kind::Escape},
+    {"Tab", Key::Kind::Tab},
+    {"Left", Key::Kind::Left},
+    {"Right", Key::Kind::Right},
+    {"Up", Key::Kind::Up},
+    {"Down", Key::Kind::Down},
+    {"Home", Key::Kind::Home},
+    {"End", Key::Kind::End},
+    {"Delete", Key::Kind::Delete},
+    {"PageUp", Key::Kind::PageUp},
+    {"PageDown", Key::Kind::PageDown},
+    {"Shift", Key::Kind::Modifier},
+    {"Control", Key::Kind::Modifier},
+    {"Alt", Key::Kind::Modifier},
+    {"Option", Key::Kind::Modifier},
+    {"Meta", Key::Kind::Modifier},
+    {"Super", Key::Kind::Modifier},
+    {"Command", Key::Kind::Modifier},
+    {"CapsLock", Key::Kind::Modifier},
+    {"Fn", Key::Kind::Modifier},
 }};
 
 // The two-key starts that smart caps still composes: ÂA, ĂW, Đ, Ê, Ô, Ơ, Ư typed in capitals.
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
-                                                                      U"OO", U"OW", U"UW"};
+                                                                        U"OO", U"OW", U"UW"};
 
 bool is_ascii_alnum(char32_t c) {
   return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
@@ -78,7 +89,8 @@ bool ImeSession::is_word_char(char32_t ch) const {
   if (!raw_.empty() && method.extra_word_key(ch)) return true;
   if (config_.bracket_keys && method.insert_for(ch)) return true;
   const bool digit = ch >= U'0' && ch <= U'9';
-  if (config_.macro_enabled && config_.macro_digits && !raw_.empty() && !method.vni_digits && digit) return true;
+  if (config_.macro_enabled && config_.macro_digits && !raw_.empty() && !method.vni_digits && digit)
+    return true;
   return !raw_.empty() && digit && method.vni_digits;
 }
 
@@ -118,16 +130,20 @@ Action ImeSession::process_key(const KeyEvent& event) {
 
   if (!event.has_modifier() && !key.is_navigation()) {
     switch (key.kind) {
-      case Key::Kind::Char: return is_word_char(key.ch) ? letter(key.ch) : separator(key.ch);
-      case Key::Kind::Backspace: return backspace();
+      case Key::Kind::Char:
+        return is_word_char(key.ch) ? letter(key.ch) : separator(key.ch);
+      case Key::Kind::Backspace:
+        return backspace();
       case Key::Kind::Enter: {
         Action action = word_end(std::nullopt);
         capitalize_next_ = config_.auto_capitalize;
         sentence_end_ = false;
         return action;
       }
-      case Key::Kind::Escape: return escape();
-      default: return boundary_passthrough();
+      case Key::Kind::Escape:
+        return escape();
+      default:
+        return boundary_passthrough();
     }
   }
 
@@ -157,8 +173,7 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
     undo_record_.reset();
     return Action::pass();
   }
-  const bool eligible =
-      config_.macro_in_off_mode && config_.macro_enabled && field_kind_ != kFieldRestricted;
+  const bool eligible = config_.macro_in_off_mode && config_.macro_enabled && field_kind_ != kFieldRestricted;
   const bool is_char = key.kind == Key::Kind::Char;
   if (eligible && is_char && (is_ascii_alnum(key.ch) || (key.ch >= 0xAA && unicode::is_alphabetic(key.ch)))) {
     // A word longer than the buffer is no macro key: remember that its head was cut off.
@@ -190,7 +205,8 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
 
 std::string ImeSession::compute(bool final) {
   const auto anchored_keys = [this] {
-    return *anchor_ + unicode::encode_utf8(std::u32string_view(raw_).substr(std::min(anchor_raw_len_, raw_.size())));
+    return *anchor_ +
+           unicode::encode_utf8(std::u32string_view(raw_).substr(std::min(anchor_raw_len_, raw_.size())));
   };
   if (raw_kept_) {
     // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
@@ -204,7 +220,8 @@ std::string ImeSession::compute(bool final) {
     const std::u32string_view head = std::u32string_view(raw_).substr(0, 2);
     bool composed_pair = false;
     for (std::u32string_view pair : kSmartCapsComposedPairs) composed_pair = composed_pair || pair == head;
-    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair) return unicode::encode_utf8(raw_);
+    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair)
+      return unicode::encode_utf8(raw_);
   }
   if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
     composer_.emplace(Composer::with_raw(im(), opt(), raw_));
@@ -229,7 +246,8 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
     return Action::preedit(std::move(new_text), cursor);
   }
   auto [insert, deleted] = qrx_core::transform::diff(old_text, new_text);
-  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && insert == unicode::encode_utf8(*typed)) {
+  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 &&
+      insert == unicode::encode_utf8(*typed)) {
     return Action::pass();
   }
   return Action::replace(std::move(insert), deleted, false);

@@ -27,8 +27,12 @@ constexpr std::u32string_view kGlueChars = U"_-./:@\\";
 constexpr std::u32string_view kClosingChars = U"\"')]\u00BB\u2019\u201D\u203A";
 constexpr std::u32string_view kSentenceEnds = U".!?\u2026";
 
-bool is_upper_letter(char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c)); }
-bool is_lower_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= 0xAA && unicode::is_lowercase(c)); }
+bool is_upper_letter(char32_t c) {
+  return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c));
+}
+bool is_lower_letter(char32_t c) {
+  return (c >= U'a' && c <= U'z') || (c >= 0xAA && unicode::is_lowercase(c));
+}
 bool is_ascii_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
@@ -95,7 +99,8 @@ bool ImeSession::reopen_previous_word() {
   std::size_t start = chars.size();
   while (start > 0) {
     const char32_t c = chars[start - 1];
-    if (!(is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0)) break;
+    if (!(is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0))
+      break;
     --start;
   }
   if (start == chars.size()) return false;
@@ -125,8 +130,9 @@ Action ImeSession::letter(char32_t ch) {
     sentence_end_ = false;
     if (!reopen_previous_word()) {
       // Every character of kLiteralAfter is ASCII, so the tail's last byte tells.
-      raw_kept_ = !committed_tail_.empty() &&
-                  kLiteralAfter.find(static_cast<unsigned char>(committed_tail_.back())) != std::u32string_view::npos;
+      raw_kept_ =
+          !committed_tail_.empty() &&
+          kLiteralAfter.find(static_cast<unsigned char>(committed_tail_.back())) != std::u32string_view::npos;
     }
   }
   const bool cache_follows = composer_ && composer_->raw() == std::u32string_view(raw_);
@@ -158,7 +164,8 @@ void ImeSession::append_to_tail(std::string_view text) {
   committed_tail_chars_ += unicode::char_count(text);
   if (committed_tail_chars_ <= kTailChars) return;
   std::size_t pos = 0;
-  for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_) unicode::next_char(committed_tail_, pos);
+  for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_)
+    unicode::next_char(committed_tail_, pos);
   committed_tail_.erase(0, pos);
 }
 
@@ -185,7 +192,8 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
     std::optional<std::string> expansion = macro_of(composed_);
     if (!expansion) expansion = macro_of(typed);
     if (expansion) {
-      if (ch && config_.macro_undo) undo_record_.emplace(out(*expansion) + separator_text, typed + separator_text);
+      if (ch && config_.macro_undo)
+        undo_record_.emplace(out(*expansion) + separator_text, typed + separator_text);
       text = std::move(*expansion);
     }
   }
@@ -197,7 +205,8 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // Only keys that reach back before the current word can match; the longest decides how much
   // of the committed text is worth looking at.
   std::size_t longest_key = 0;
-  for (const auto& entry : config_.macros) longest_key = std::max(longest_key, unicode::char_count(entry.first));
+  for (const auto& entry : config_.macros)
+    longest_key = std::max(longest_key, unicode::char_count(entry.first));
   if (longest_key <= shown_chars) return std::nullopt;
 
   // Only the last `longest_key` characters of the committed text and the word can take part in
@@ -251,7 +260,8 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // form; that is what the host must delete.
   const std::size_t word_chars = unicode::char_count(text);
   const std::size_t matched_chars = combined.size() - best_start;
-  const std::size_t delete_count = matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(shown());
+  const std::size_t delete_count =
+      matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(shown());
 
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (ch) {
@@ -302,7 +312,9 @@ std::optional<std::string> ImeSession::macro_text(std::string_view typed, std::s
   return apply_macro_case(typed, found->second);
 }
 
-std::optional<std::string> ImeSession::macro_of(std::string_view word) const { return macro_text(word, word); }
+std::optional<std::string> ImeSession::macro_of(std::string_view word) const {
+  return macro_text(word, word);
+}
 
 // ---- Backspace ----------------------------------------------------------------------------
 
@@ -367,7 +379,8 @@ Action ImeSession::backspace() {
 
   if (raw_kept_ && !second_text_) {
     bool back_to_composing = false;
-    if (unicode::encode_utf8(raw_) == composed_ && !ports_.dictionary->is_english(unicode::to_lower(composed_))) {
+    if (unicode::encode_utf8(raw_) == composed_ &&
+        !ports_.dictionary->is_english(unicode::to_lower(composed_))) {
       const std::u32string_view fewer = std::u32string_view(raw_).substr(0, n - 1);
       const auto result = Composer::with_raw(im(), opt(), fewer).result(false);
       if (!result.literal && result.status != vi_syllable::kInvalid && result.text != shorter) {

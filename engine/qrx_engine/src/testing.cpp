@@ -79,10 +79,18 @@ void TestHost::type_key(const KeyEvent& event) {
   const Key& key = event.key;
   if (event.has_modifier()) return;  // shortcuts do not edit the text in this host
   switch (key.kind) {
-    case Key::Kind::Char: before_.push_back(key.ch); break;
-    case Key::Kind::Enter: before_.push_back(U'\n'); break;
-    case Key::Kind::Tab: before_.push_back(U'\t'); break;
-    case Key::Kind::Backspace: delete_before(before_.empty() ? 0 : 1); break;
+    case Key::Kind::Char:
+      before_.push_back(key.ch);
+      break;
+    case Key::Kind::Enter:
+      before_.push_back(U'\n');
+      break;
+    case Key::Kind::Tab:
+      before_.push_back(U'\t');
+      break;
+    case Key::Kind::Backspace:
+      delete_before(before_.empty() ? 0 : 1);
+      break;
     case Key::Kind::Left:
       if (!before_.empty()) {
         after_.insert(after_.begin(), before_.back());
@@ -95,7 +103,8 @@ void TestHost::type_key(const KeyEvent& event) {
         after_.erase(after_.begin());
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -109,7 +118,9 @@ void TestHost::apply(const Action& action, const KeyEvent& event) {
       }
       type_key(event);
       break;
-    case Action::Kind::Preedit: marked_ = unicode::decode_utf8(action.as<Action::Preedit>()->text); break;
+    case Action::Kind::Preedit:
+      marked_ = unicode::decode_utf8(action.as<Action::Preedit>()->text);
+      break;
     case Action::Kind::Replace: {
       const auto& replace = *action.as<Action::Replace>();
       marked_.clear();
@@ -141,9 +152,9 @@ void TestHost::set_text(std::string_view before, std::string_view after) {
 // ---- Environment and harness --------------------------------------------------------------
 
 ports::Ports TestEnvironment::make_ports() const {
-  return ports::Ports(std::make_unique<SharedConfigStore>(saved_config, saves), std::make_unique<FixedAppContext>(app),
-                      std::make_unique<HostSurroundingText>(host, surrounding_known),
-                      std::make_unique<BuiltinDictionary>());
+  return ports::Ports(
+      std::make_unique<SharedConfigStore>(saved_config, saves), std::make_unique<FixedAppContext>(app),
+      std::make_unique<HostSurroundingText>(host, surrounding_known), std::make_unique<BuiltinDictionary>());
 }
 
 std::vector<KeyEvent> parse_keys(std::string_view script) {
@@ -183,7 +194,8 @@ ports::Ports prepare(TestEnvironment& env, std::string_view config_json, std::op
 }
 }  // namespace
 
-SessionHarness::SessionHarness(std::string_view config_json, ports::OutputMode mode, std::optional<std::string> app)
+SessionHarness::SessionHarness(std::string_view config_json, ports::OutputMode mode,
+                               std::optional<std::string> app)
     : env_(), session_(prepare(env_, config_json, std::move(app)), mode) {}
 
 Action SessionHarness::type(std::string_view script) {

@@ -180,8 +180,8 @@ std::uint32_t utf16_units_of_suffix(std::string_view text, std::size_t chars) {
 }
 
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode) {
-  auto cell = std::make_shared<SharedCell>(Shared{std::move(config), std::nullopt, std::nullopt,
-                                                  shared_dictionary::dictionary(), 0});
+  auto cell = std::make_shared<SharedCell>(
+      Shared{std::move(config), std::nullopt, std::nullopt, shared_dictionary::dictionary(), 0});
   qrx_engine::session::ImeSession session(make_ports(cell), mode);
   return std::make_unique<QrxSession>(std::move(session), std::move(cell));
 }
@@ -190,7 +190,8 @@ std::string before_display(const QrxSession& handle) {
   std::string display = handle.session.display();
   auto shared = handle.shared->read();
   const std::optional<std::string>& surrounding = shared->surrounding;
-  if (surrounding && (display.empty() || std::string_view(*surrounding).ends_with(display))) return *surrounding;
+  if (surrounding && (display.empty() || std::string_view(*surrounding).ends_with(display)))
+    return *surrounding;
   return display;
 }
 

@@ -54,8 +54,8 @@ std::optional<AdapterAction> adapter_action(const QrxAction& action) {
     case 1:
       return AdapterAction{AdapterAction::Preedit{std::move(text), action.cursor_utf16}};
     case 2:
-      return AdapterAction{
-          AdapterAction::Replace{std::move(text), DeleteCount::utf16(action.delete_before_utf16), action.pass_key}};
+      return AdapterAction{AdapterAction::Replace{
+          std::move(text), DeleteCount::utf16(action.delete_before_utf16), action.pass_key}};
     case 3:
       return AdapterAction{AdapterAction::Commit{std::move(text), action.pass_key}};
     default:
@@ -87,7 +87,8 @@ QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool 
   });
 }
 
-QrxAction qrx_process_char(QrxSession* session, std::uint32_t code_point, bool ctrl, bool alt, bool meta) noexcept {
+QrxAction qrx_process_char(QrxSession* session, std::uint32_t code_point, bool ctrl, bool alt,
+                           bool meta) noexcept {
   if (session == nullptr || !is_scalar_value(code_point)) return pass_record();
   return contain(session, pass_record(), [&] {
     return run_key(session, KeyEvent{Key::character(static_cast<char32_t>(code_point)), ctrl, alt, meta});
@@ -173,17 +174,18 @@ bool qrx_profile_wait_ack(QrxSession* session) noexcept {
   return session != nullptr && session->session.profile().wait_ack;
 }
 
-bool qrx_plan_action(QrxSession* session, const QrxAction* action, std::uint32_t field_kind, const char* display_text,
-                     const char* surrounding_text, std::uint32_t caret_utf16, std::uint32_t anchor_utf16,
-                     bool allow_unverified_replace, QrxPlan* plan) noexcept {
-  return qrx_plan_action_with_fallback(session, action, field_kind, display_text, surrounding_text, caret_utf16,
-                                       anchor_utf16, allow_unverified_replace, 0, plan);
+bool qrx_plan_action(QrxSession* session, const QrxAction* action, std::uint32_t field_kind,
+                     const char* display_text, const char* surrounding_text, std::uint32_t caret_utf16,
+                     std::uint32_t anchor_utf16, bool allow_unverified_replace, QrxPlan* plan) noexcept {
+  return qrx_plan_action_with_fallback(session, action, field_kind, display_text, surrounding_text,
+                                       caret_utf16, anchor_utf16, allow_unverified_replace, 0, plan);
 }
 
 bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action, std::uint32_t field_kind,
-                                   const char* display_text, const char* surrounding_text, std::uint32_t caret_utf16,
-                                   std::uint32_t anchor_utf16, bool allow_unverified_replace,
-                                   std::uint32_t replace_fallback, QrxPlan* plan) noexcept {
+                                   const char* display_text, const char* surrounding_text,
+                                   std::uint32_t caret_utf16, std::uint32_t anchor_utf16,
+                                   bool allow_unverified_replace, std::uint32_t replace_fallback,
+                                   QrxPlan* plan) noexcept {
   if (replace_fallback > 2 || action == nullptr || plan == nullptr) return false;
   return contain(session, false, [&] {
     const std::optional<AdapterAction> adapter = adapter_action(*action);

@@ -109,7 +109,8 @@ std::uint64_t qrx_config_version(QrxSession* session) noexcept {
 
 bool qrx_set_config_json(QrxSession* session, const char* patch_json) noexcept {
   if (patch_json == nullptr || session == nullptr) return false;
-  return contain(session, false, [&] { return patch_config(*session, InputText(patch_json).view()).has_value(); });
+  return contain(session, false,
+                 [&] { return patch_config(*session, InputText(patch_json).view()).has_value(); });
 }
 
 bool qrx_apply_config_json(QrxSession* session, const char* patch_json, QrxAction* action) noexcept {
@@ -124,7 +125,8 @@ bool qrx_apply_config_json(QrxSession* session, const char* patch_json, QrxActio
   });
 }
 
-void qrx_load_dictionary(QrxSession* session, const char* english_words, const char* vietnamese_words) noexcept {
+void qrx_load_dictionary(QrxSession* session, const char* english_words,
+                         const char* vietnamese_words) noexcept {
   if (session == nullptr || (english_words == nullptr && vietnamese_words == nullptr)) return;
   contain_void(session, [&] {
     // Read everything first, so a fault leaves the word lists as they were.
@@ -166,7 +168,8 @@ const std::uint8_t* qrx_charset_encode_bytes(QrxSession* session, const char* ch
     static constexpr std::uint8_t kNoBytes = 0;
     const InputText input(text);
     const InputText name(charset);
-    std::optional<std::vector<std::uint8_t>> bytes = qrx_core::charset::encode_bytes(input.view(), name.view());
+    std::optional<std::vector<std::uint8_t>> bytes =
+        qrx_core::charset::encode_bytes(input.view(), name.view());
     if (!bytes) return nullptr;
     session->byte_buffer = std::move(*bytes);
     if (length != nullptr) *length = session->byte_buffer.size();

@@ -162,7 +162,7 @@ bool is_valid_utf8(std::string_view text) {
     } else if ((b0 & 0xF0) == 0xE0) {
       if (pos + 2 >= n) return false;
       const unsigned char b1 = p[pos + 1];
-      const bool second_ok = b0 == 0xE0 ? (b1 >= 0xA0 && b1 <= 0xBF)
+      const bool second_ok = b0 == 0xE0   ? (b1 >= 0xA0 && b1 <= 0xBF)
                              : b0 == 0xED ? (b1 >= 0x80 && b1 <= 0x9F)
                                           : is_continuation(b1);
       if (!second_ok || !is_continuation(p[pos + 2])) return false;
@@ -170,7 +170,7 @@ bool is_valid_utf8(std::string_view text) {
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
       if (pos + 3 >= n) return false;
       const unsigned char b1 = p[pos + 1];
-      const bool second_ok = b0 == 0xF0 ? (b1 >= 0x90 && b1 <= 0xBF)
+      const bool second_ok = b0 == 0xF0   ? (b1 >= 0x90 && b1 <= 0xBF)
                              : b0 == 0xF4 ? (b1 >= 0x80 && b1 <= 0x8F)
                                           : is_continuation(b1);
       if (!second_ok || !is_continuation(p[pos + 2]) || !is_continuation(p[pos + 3])) return false;
@@ -295,10 +295,18 @@ char32_t simple_lower(char32_t c) {
   return c > 0x10FFFF ? c : static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
 }
 
-bool is_alphabetic(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC); }
-bool is_lowercase(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE); }
-bool is_uppercase(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE); }
-bool is_white_space(char32_t c) { return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
+bool is_alphabetic(char32_t c) {
+  return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}
+bool is_lowercase(char32_t c) {
+  return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
+}
+bool is_uppercase(char32_t c) {
+  return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
+}
+bool is_white_space(char32_t c) {
+  return c <= 0x10FFFF && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
 
 bool is_numeric(char32_t c) {
   if (c > 0x10FFFF) return false;

@@ -144,9 +144,8 @@ const KeySet* KeySetMap::find(std::uint64_t key) const {
 const KeyTables& key_tables() {
   static const KeyTables instance = [] {
     const Tables& t = tables();
-    return KeyTables{KeySet(t.onset_prefixes),    KeySet(t.open_nuclei),
-                     KeySet(t.closed_nuclei),     KeySet(t.palatal_nuclei),
-                     KeySet(t.incomplete_nuclei), KeySetMap(t.coda_prefixes),
+    return KeyTables{KeySet(t.onset_prefixes),    KeySet(t.open_nuclei),       KeySet(t.closed_nuclei),
+                     KeySet(t.palatal_nuclei),    KeySet(t.incomplete_nuclei), KeySetMap(t.coda_prefixes),
                      KeySetMap(t.coda_prefixes_k)};
   }();
   return instance;

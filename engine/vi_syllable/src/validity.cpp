@@ -149,8 +149,6 @@ bool tone_allowed_with(std::string_view word, std::uint8_t tone, bool allow_k) {
   return !(is_heavy(tone) && is_stop(key_of(detail::parse_view(word).coda), allow_k));
 }
 
-bool tone_allowed(std::string_view word, std::uint8_t tone) {
-  return tone_allowed_with(word, tone, false);
-}
+bool tone_allowed(std::string_view word, std::uint8_t tone) { return tone_allowed_with(word, tone, false); }
 
 }  // namespace vi_syllable

@@ -44,10 +44,22 @@ TEST(CharsetNames, NormalizeTrimsLowerCasesAndResolvesAliases) {
 }
 
 TEST(CharsetNames, DisplayNamesAndTheirLowerCaseFormsName) {
-  const std::array<std::string_view, 16> names = {
-      "Unicode (NFC)", "Unicode tổ hợp (NFD)", "TCVN3 (ABC)", "VNI Windows",
-      "Windows 1258 codepage", "VIQR", "VISCII", "VPS", "BKHCM 1", "BKHCM 2", "Vietware X",
-      "Vietware Full", "NCR Decimal", "NCR Hex", "Unicode C string Hex", "Unicode C string Decimal"};
+  const std::array<std::string_view, 16> names = {"Unicode (NFC)",
+                                                  "Unicode tổ hợp (NFD)",
+                                                  "TCVN3 (ABC)",
+                                                  "VNI Windows",
+                                                  "Windows 1258 codepage",
+                                                  "VIQR",
+                                                  "VISCII",
+                                                  "VPS",
+                                                  "BKHCM 1",
+                                                  "BKHCM 2",
+                                                  "Vietware X",
+                                                  "Vietware Full",
+                                                  "NCR Decimal",
+                                                  "NCR Hex",
+                                                  "Unicode C string Hex",
+                                                  "Unicode C string Decimal"};
   for (std::size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(cs::display_name(cs::kIdentifiers[i]), names[i]);
     if (i >= 2) {
@@ -108,31 +120,33 @@ TEST(CharsetConvert, EncodeExamples) {
 
 TEST(CharsetConvert, DecodeExamples) {
   const Conversion cases[] = {
-      {"tcvn3", "VIệT", "VI\u00D6T"},          // a shared code decodes to the lower-case letter
-      {"viscii", "Ẳ", "\u0002"},               // one of VISCII's seven extra entries
+      {"tcvn3", "VIệT", "VI\u00D6T"},  // a shared code decodes to the lower-case letter
+      {"viscii", "Ẳ", "\u0002"},       // one of VISCII's seven extra entries
       {"viscii", "ẳ", "\u00C6"},
       {"viscii", "Õ", "\u00A0"},
-      {"bkhcm1", "\u02DC", "\u02DC"},          // shared by Ặ and Ụ: left alone
-      {"bkhcm1", "\u017D", "\u017D"},          // shared by Ị and Ỵ
+      {"bkhcm1", "\u02DC", "\u02DC"},  // shared by Ặ and Ụ: left alone
+      {"bkhcm1", "\u017D", "\u017D"},  // shared by Ị and Ỵ
       {"cp1258", "à", "a\u00CC"},
       {"cp1258", "a", "a"},
-      {"viqr", "Ấ", "A^'"},                    // longest match
+      {"viqr", "Ấ", "A^'"},  // longest match
       {"viqr", "Â", "A^"},
-      {"viqr", "Hellỏ", "Hello?"},             // no context
+      {"viqr", "Hellỏ", "Hello?"},  // no context
       {"viqr", "a?", "a\\?"},
       {"viqr", "\\", "\\\\"},
-      {"viqr", "\\a", "\\a"},                   // only punctuation is escaped
+      {"viqr", "\\a", "\\a"},  // only punctuation is escaped
       {"viqr", "đ", "dd"},
       {"viqr", "\\", "\\"},
       {"ncr_hex", "ạ", "&#x1EA1;"},
-      {"ncr_hex", "&#x1ea1;", "&#x1ea1;"},     // upper-case digits only
-      {"ncr_hex", "&#x1EA", "&#x1EA"},         // a prefix of a key is no key
+      {"ncr_hex", "&#x1ea1;", "&#x1ea1;"},  // upper-case digits only
+      {"ncr_hex", "&#x1EA", "&#x1EA"},      // a prefix of a key is no key
       {"ncr_decimal", "ệ&#;", "&#7879;&#;"},
       {"cstring_hex", "ệ", "\\x1EC7"},
       {"cstring_decimal", "À", "\\u192"},
-      {"tcvn3", "à", "a\u0300"},               // the output is composed
+      {"tcvn3", "à", "a\u0300"},  // the output is composed
       {"unicode_nfd", "à", "a\u0300"},
-      {"unicode", "\uFFFDa", "\xC3" "a"},      // ill-formed UTF-8 becomes U+FFFD
+      {"unicode", "\uFFFDa",
+       "\xC3"
+       "a"},  // ill-formed UTF-8 becomes U+FFFD
       {"tcvn3", "\uFFFDá", "\xFF\u00B8"},
   };
   for (const Conversion& c : cases) {
@@ -209,7 +223,8 @@ TEST(CharsetConvert, ConvertDecodesThenEncodes) {
 // Bytes
 
 TEST(CharsetBytes, EncodeBytesOnlyForSingleByteCharsets) {
-  for (std::string_view charset : {"cp1258", "viqr", "unicode", "unicode_nfd", "ncr_decimal", "cstring_hex"}) {
+  for (std::string_view charset :
+       {"cp1258", "viqr", "unicode", "unicode_nfd", "ncr_decimal", "cstring_hex"}) {
     EXPECT_FALSE(cs::encode_bytes("abc", charset).has_value()) << charset;
   }
   const auto tcvn3 = cs::encode_bytes("Tiếng Việt", "tcvn3");

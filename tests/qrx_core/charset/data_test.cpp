@@ -45,10 +45,10 @@ constexpr Facts kFacts[] = {
 };
 
 // What Windows-1252 shows for bytes 0x80-0x9F where it defines a character.
-const std::set<char32_t> kWindows1252High = {
-    0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+const std::set<char32_t> kWindows1252High = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x017D, 0x2018,
+                                             0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC,
+                                             0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
 
 const json::Value& charsets() {
   static const json::Value root = json::parse(qrx_data::charsets_json).value();
@@ -163,15 +163,24 @@ TEST(CharsetData, RuleTablesFollowTheirRules) {
     std::string_view value;
   };
   const Case cases[] = {
-      {"ncr_decimal", U'ệ', "&#7879;"},    {"ncr_decimal", U'À', "&#192;"},
-      {"ncr_hex", U'ệ', "&#x1EC7;"},       {"ncr_hex", U'Ă', "&#x102;"},
-      {"cstring_hex", U'À', "\\xC0"},      {"cstring_hex", U'ệ', "\\x1EC7"},
-      {"cstring_decimal", U'À', "\\u192"}, {"cstring_decimal", U'ệ', "\\u7879"},
-      {"viqr", U'ệ', "e^."},               {"viqr", U'Ử', "U+?"},
-      {"viqr", U'ẵ', "a(~"},               {"viqr", U'Đ', "DD"},
-      {"viqr", U'đ', "dd"},                {"viqr", U'À', "A`"},
-      {"viqr", U'ỹ', "y~"},                {"tcvn3", U'À', "\u00B5"},
-      {"vni_windows", U'ỹ', "y\u00F5"},    {"vps", U'À', "\u20AC"},
+      {"ncr_decimal", U'ệ', "&#7879;"},
+      {"ncr_decimal", U'À', "&#192;"},
+      {"ncr_hex", U'ệ', "&#x1EC7;"},
+      {"ncr_hex", U'Ă', "&#x102;"},
+      {"cstring_hex", U'À', "\\xC0"},
+      {"cstring_hex", U'ệ', "\\x1EC7"},
+      {"cstring_decimal", U'À', "\\u192"},
+      {"cstring_decimal", U'ệ', "\\u7879"},
+      {"viqr", U'ệ', "e^."},
+      {"viqr", U'Ử', "U+?"},
+      {"viqr", U'ẵ', "a(~"},
+      {"viqr", U'Đ', "DD"},
+      {"viqr", U'đ', "dd"},
+      {"viqr", U'À', "A`"},
+      {"viqr", U'ỹ', "y~"},
+      {"tcvn3", U'À', "\u00B5"},
+      {"vni_windows", U'ỹ', "y\u00F5"},
+      {"vps", U'À', "\u20AC"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(charsets().find(c.id)->find("map")->find(utf8(c.letter))->as_string(), c.value)

@@ -8,8 +8,9 @@ namespace cs = qrx_core::charset;
 using Ids = std::vector<std::string_view>;
 
 TEST(CharsetDetect, Examples) {
-  const Ids all = {"tcvn3",         "vni_windows", "viscii", "vps",     "bkhcm1",      "bkhcm2",      "vietware_x",
-                   "vietware_full", "cp1258",      "viqr",   "ncr_hex", "ncr_decimal", "cstring_hex", "cstring_decimal"};
+  const Ids all = {"tcvn3",       "vni_windows",    "viscii", "vps",  "bkhcm1",  "bkhcm2",
+                   "vietware_x",  "vietware_full",  "cp1258", "viqr", "ncr_hex", "ncr_decimal",
+                   "cstring_hex", "cstring_decimal"};
   const std::pair<std::string_view, Ids> cases[] = {
       {"", {}},
       {"Hello, world! 123 (ok)", {}},

@@ -17,9 +17,9 @@ TEST(Emoji, TableShape) {
   for (const emoji::Emoji& row : table) {
     EXPECT_TRUE(seen.insert(row.emoji).second) << row.emoji;
     EXPECT_FALSE(row.name.empty());
-    EXPECT_TRUE(std::all_of(row.keywords.begin(), row.keywords.end(),
-                            [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' '; }))
-        << row.keywords;
+    EXPECT_TRUE(std::all_of(row.keywords.begin(), row.keywords.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ';
+    })) << row.keywords;
     EXPECT_EQ(row.keywords.find("  "), std::string_view::npos);
     EXPECT_NE(row.keywords.front(), ' ');
     EXPECT_NE(row.keywords.back(), ' ');
@@ -52,7 +52,8 @@ TEST(Emoji, SearchOrdersByPrefixThenNameLengthThenEmoji) {
   const Rows love = {{"\U0001F494", "tim vỡ"}, {"\u2764\uFE0F", "trái tim"}, {"\U0001F970", "yêu thương"}};
   EXPECT_EQ(emoji::search("love", 3), love);
 
-  const Rows ok = {{"\U0001F44C", "ok"}, {"\u2705", "xong"}, {"\U0001F44D", "like"}, {"\U0001F494", "tim vỡ"}};
+  const Rows ok = {
+      {"\U0001F44C", "ok"}, {"\u2705", "xong"}, {"\U0001F44D", "like"}, {"\U0001F494", "tim vỡ"}};
   EXPECT_EQ(emoji::search("ok", 10), ok);
 
   const Rows flag = {{"\U0001F1FB\U0001F1F3", "Việt Nam"}};

@@ -8,9 +8,9 @@
 
 namespace {
 
-using qrx_core::charset::Tables;
 using charset_test::bytes_of;
 using charset_test::kTableCharsets;
+using qrx_core::charset::Tables;
 
 TEST(CharsetTables, TextThatIsNotJsonIsAnInternalFault) {
   for (std::string_view text : {"", "{", "{\"charsets\": {}} x", "\xEF\xBB\xBF{}"}) {
@@ -83,7 +83,8 @@ TEST(CharsetTables, SharedValuesDecodeOnlyToOneCaseOfOneLetter) {
 }
 
 TEST(CharsetTables, VisciiGainsItsCapitalsEvenOverOtherData) {
-  const Tables tables = Tables::from_json(R"({"charsets": {"viscii": {"map": {"ẳ": "\u00C6", "ạ": "\u0002"}}}})");
+  const Tables tables =
+      Tables::from_json(R"({"charsets": {"viscii": {"map": {"ẳ": "\u00C6", "ạ": "\u0002"}}}})");
   EXPECT_EQ(tables.decode("\u0002\u0005\u0006\u0014\u0019\u001E\u00A0\u00C6", "viscii"), "ẲẴẪỶỸỴÕẳ");
   EXPECT_EQ(tables.encode("Ẳ", "viscii"), "Ẳ");
   // The same data under another name gets no extra entries.

@@ -10,12 +10,12 @@ TEST(RemoveDiacritics, Examples) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"Đường Việt Nam", "Duong Viet Nam"},
       {"ñ", "n"},
-      {"e\u0301\u0323", "e"},        // separate marks go too
+      {"e\u0301\u0323", "e"},  // separate marks go too
       {"\u0301x", "x"},
-      {"ø", "ø"},                     // no decomposition
+      {"ø", "ø"},  // no decomposition
       {"ĐĂÂÊÔƠƯđăâêôơư", "DAAEOOUdaaeoou"},
-      {"Ǻ", "A"},                     // a mark over a mark
-      {"한국", "한국"},               // Hangul decomposes to starters and composes again
+      {"Ǻ", "A"},        // a mark over a mark
+      {"한국", "한국"},  // Hangul decomposes to starters and composes again
       {"", ""},
       {"plain ASCII 123", "plain ASCII 123"},
       {"a\xFF", "a\uFFFD"},
@@ -49,7 +49,8 @@ TEST(ChangeCase, Modes) {
       {"", "title", ""},
       {"", "upper", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(cs::change_case(c.text, c.mode), c.expected) << c.text << " " << c.mode;
+  for (const Case& c : cases)
+    EXPECT_EQ(cs::change_case(c.text, c.mode), c.expected) << c.text << " " << c.mode;
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST(Composer, SameAsTransformKeyByKey) {
   all.w_as_u = all.bracket_keys = all.quick_telex = true;
   const Sequence sequences[] = {
       {&TELEX, "nguoiwf"}, {&TELEX, "thuowww"}, {&TELEX, "ccaafn"}, {&TELEX, "DDuwowngf"}, {&TELEX, "w]a[s"},
-      {&VNI, "x100a11"},   {&VNI, "d9u7o7ng2"}, {&VNI, "a1611"},    {&VIQR, "Vie^.t"},    {&VIQR, "a''0"},
+      {&VNI, "x100a11"},   {&VNI, "d9u7o7ng2"}, {&VNI, "a1611"},    {&VIQR, "Vie^.t"},     {&VIQR, "a''0"},
   };
   for (const Sequence& s : sequences) {
     for (const TypingOptions& o : {defaults(), all}) {
@@ -129,8 +129,9 @@ TEST(Diff, CommonPrefixOnly) {
     std::size_t deleted;
   };
   const Case cases[] = {
-      {"tiêng", "tiếng", "ếng", 3}, {"ab", "abc", "c", 0}, {"abc", "ab", "", 1},     {"việt", "việt", "", 0},
-      {"", "người", "người", 0},    {"người", "", "", 5},  {"abcd", "xbcd", "xbcd", 4}, {"thuơ", "thươ", "ươ", 2},
+      {"tiêng", "tiếng", "ếng", 3}, {"ab", "abc", "c", 0},     {"abc", "ab", "", 1},
+      {"việt", "việt", "", 0},      {"", "người", "người", 0}, {"người", "", "", 5},
+      {"abcd", "xbcd", "xbcd", 4},  {"thuơ", "thươ", "ươ", 2},
   };
   for (const Case& c : cases) {
     const auto [insert, deleted] = diff(c.old_text, c.new_text);

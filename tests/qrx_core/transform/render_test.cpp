@@ -155,8 +155,9 @@ TEST(RenderVni, VniLiteralTakesOnlyUndonePairs) {
 }
 
 TEST(RenderViqr, Words) {
-  expect_typed({{"Vie^.t", "Việt", false, kValid}, {"d-", "d-", false, kAnyStatus}, {"a''", "a'", false, kInvalid}},
-               VIQR, defaults(), false);
+  expect_typed(
+      {{"Vie^.t", "Việt", false, kValid}, {"d-", "d-", false, kAnyStatus}, {"a''", "a'", false, kInvalid}},
+      VIQR, defaults(), false);
 }
 
 TEST(RenderLimits, MoreThanTwentyFourKeys) {

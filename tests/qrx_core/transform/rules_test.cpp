@@ -71,7 +71,9 @@ TEST(InputMethodTables, MarkRulesInOrder) {
       {&TELEX, U'o', {{U"o", Mark::Circumflex, false}}},
       {&TELEX, U'w', {{U"uo", Mark::Horn, true}, {U"uo", Mark::Horn, false}, {U"a", Mark::Breve, false}}},
       {&TELEX, U'd', {{U"d", Mark::Stroke, false}}},
-      {&SIMPLE_TELEX, U'w', {{U"uo", Mark::Horn, true}, {U"uo", Mark::Horn, false}, {U"a", Mark::Breve, false}}},
+      {&SIMPLE_TELEX,
+       U'w',
+       {{U"uo", Mark::Horn, true}, {U"uo", Mark::Horn, false}, {U"a", Mark::Breve, false}}},
       {&VNI, U'6', {{U"aeo", Mark::Circumflex, false}}},
       {&VNI, U'7', {{U"uo", Mark::Horn, true}, {U"uo", Mark::Horn, false}}},
       {&VNI, U'8', {{U"a", Mark::Breve, false}}},
@@ -111,9 +113,9 @@ TEST(InputMethodLookups, ExtraWordKey) {
   };
   const Case cases[] = {
       {&TELEX, U'W', false}, {&TELEX, U's', false}, {&TELEX, U'S', false}, {&TELEX, U'[', false},
-      {&TELEX, U'1', false}, {&TELEX, U'z', false}, {&VNI, U'1', true},     {&VNI, U'0', true},
-      {&VNI, U'6', true},    {&VNI, U'a', false},   {&VIQR, U'^', true},    {&VIQR, U'.', true},
-      {&VIQR, U'\'', true},  {&VIQR, U'0', true},   {&VIQR, U'd', false},   {&VIQR, U'!', false},
+      {&TELEX, U'1', false}, {&TELEX, U'z', false}, {&VNI, U'1', true},    {&VNI, U'0', true},
+      {&VNI, U'6', true},    {&VNI, U'a', false},   {&VIQR, U'^', true},   {&VIQR, U'.', true},
+      {&VIQR, U'\'', true},  {&VIQR, U'0', true},   {&VIQR, U'd', false},  {&VIQR, U'!', false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.spec->extra_word_key(c.key), c.expected) << c.spec->name << " " << static_cast<char>(c.key);
@@ -154,16 +156,25 @@ TEST(InputMethodLookups, MarkKey) {
     std::optional<char32_t> key;
   };
   const Case cases[] = {
-      {&TELEX, U'a', Mark::Circumflex, U'a'}, {&TELEX, U'e', Mark::Circumflex, U'e'},
-      {&TELEX, U'o', Mark::Circumflex, U'o'}, {&TELEX, U'u', Mark::Horn, U'w'},
-      {&TELEX, U'o', Mark::Horn, U'w'},       {&TELEX, U'a', Mark::Breve, U'w'},
-      {&TELEX, U'd', Mark::Stroke, U'd'},     {&TELEX, U'u', Mark::Circumflex, std::nullopt},
+      {&TELEX, U'a', Mark::Circumflex, U'a'},
+      {&TELEX, U'e', Mark::Circumflex, U'e'},
+      {&TELEX, U'o', Mark::Circumflex, U'o'},
+      {&TELEX, U'u', Mark::Horn, U'w'},
+      {&TELEX, U'o', Mark::Horn, U'w'},
+      {&TELEX, U'a', Mark::Breve, U'w'},
+      {&TELEX, U'd', Mark::Stroke, U'd'},
+      {&TELEX, U'u', Mark::Circumflex, std::nullopt},
       {&TELEX, U'o', Mark::Breve, std::nullopt},
-      {&VNI, U'a', Mark::Circumflex, U'6'},   {&VNI, U'e', Mark::Circumflex, U'6'},
-      {&VNI, U'u', Mark::Horn, U'7'},         {&VNI, U'a', Mark::Breve, U'8'},
-      {&VNI, U'd', Mark::Stroke, U'9'},       {&VNI, U'u', Mark::Circumflex, std::nullopt},
-      {&VIQR, U'a', Mark::Circumflex, U'^'},  {&VIQR, U'u', Mark::Horn, U'+'},
-      {&VIQR, U'a', Mark::Breve, U'('},       {&VIQR, U'd', Mark::Stroke, U'd'},
+      {&VNI, U'a', Mark::Circumflex, U'6'},
+      {&VNI, U'e', Mark::Circumflex, U'6'},
+      {&VNI, U'u', Mark::Horn, U'7'},
+      {&VNI, U'a', Mark::Breve, U'8'},
+      {&VNI, U'd', Mark::Stroke, U'9'},
+      {&VNI, U'u', Mark::Circumflex, std::nullopt},
+      {&VIQR, U'a', Mark::Circumflex, U'^'},
+      {&VIQR, U'u', Mark::Horn, U'+'},
+      {&VIQR, U'a', Mark::Breve, U'('},
+      {&VIQR, U'd', Mark::Stroke, U'd'},
       {&VIQR, U'o', Mark::Breve, std::nullopt},
   };
   for (const Case& c : cases) {

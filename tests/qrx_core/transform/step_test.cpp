@@ -16,7 +16,8 @@ struct Shown {
   const char* word;
 };
 
-void expect_shown(const std::vector<Shown>& cases, const InputMethodSpec& spec, const TypingOptions& options) {
+void expect_shown(const std::vector<Shown>& cases, const InputMethodSpec& spec,
+                  const TypingOptions& options) {
   for (const Shown& c : cases) {
     EXPECT_EQ(shown(typed(c.keys, spec, options), options), c.word) << spec.name << " keys " << c.keys;
   }
@@ -28,12 +29,12 @@ TEST(StepTelex, Tones) {
                 {"ar", "ả"},
                 {"ax", "ã"},
                 {"aj", "ạ"},
-                {"asf", "à"},     // a different tone replaces the first
-                {"asa", "ấ"},     // the circumflex joins the toned letter
-                {"asas", "ấ"},    // the same tone, not directly repeated, is consumed
-                {"s", "s"},       // no vowel: an ordinary letter
-                {"qus", "qú"},    // qu counts as having a vowel
-                {"acr", "acr"},   // hook above refused on a stop final
+                {"asf", "à"},    // a different tone replaces the first
+                {"asa", "ấ"},    // the circumflex joins the toned letter
+                {"asas", "ấ"},   // the same tone, not directly repeated, is consumed
+                {"s", "s"},      // no vowel: an ordinary letter
+                {"qus", "qú"},   // qu counts as having a vowel
+                {"acr", "acr"},  // hook above refused on a stop final
                 {"acs", "ác"},
                 {"tieengs", "tiếng"}},
                TELEX, defaults());
@@ -54,7 +55,7 @@ TEST(StepTelex, Marks) {
                 {"uw", "ư"},
                 {"dd", "đ"},
                 {"dda", "đa"},
-                {"dad", "đa"},       // the stroke reaches back to the onset
+                {"dad", "đa"},  // the stroke reaches back to the onset
                 {"dinhd", "đinh"},
                 {"muow", "mươ"},     // pair horn
                 {"thuow", "thuơ"},   // soft horn after th
@@ -82,8 +83,8 @@ TEST(StepTelex, UndoByDoublePress) {
 }
 
 TEST(StepTelex, RemoveKey) {
-  expect_shown({{"asz", "a"}, {"aaz", "a"}, {"z", "z"}, {"aasz", "â"}, {"ddaz", "đa"}, {"az", "az"}},
-               TELEX, defaults());
+  expect_shown({{"asz", "a"}, {"aaz", "a"}, {"z", "z"}, {"aasz", "â"}, {"ddaz", "đa"}, {"az", "az"}}, TELEX,
+               defaults());
 }
 
 TEST(StepTelex, StateFlags) {
@@ -264,7 +265,8 @@ TEST(StepLetters, DisplayAndSpan) {
   const auto d = qrx_core::transform::display(soft.letters);
   EXPECT_EQ(d[2].mark, Mark::None);
   EXPECT_EQ(d[3].mark, Mark::Horn);
-  EXPECT_EQ(qrx_core::transform::status(typed("ba", TELEX, defaults()).letters, 0, false), vi_syllable::kValid);
+  EXPECT_EQ(qrx_core::transform::status(typed("ba", TELEX, defaults()).letters, 0, false),
+            vi_syllable::kValid);
 }
 
 TEST(StepCandidates, PairsFirstThenSinglesFromTheEnd) {

@@ -28,12 +28,12 @@ std::vector<std::string> member_names(const json::Value& value) {
 }
 
 const std::vector<std::string> kConfigKeys{
-    "input_method",     "tone_style",          "spell_check",      "w_as_u",
-    "bracket_keys",     "quick_telex",         "allow_coda_k",     "macro_enabled",
-    "macro_digits",     "macro_undo",          "macro_in_off_mode", "macros",
-    "auto_capitalize",  "excluded_apps",       "app_modes",        "default_vietnamese",
-    "edit_previous_word", "app_profiles",      "restore_after_space", "smart_caps",
-    "unicode_form",     "schema_version"};
+    "input_method",       "tone_style",    "spell_check",         "w_as_u",
+    "bracket_keys",       "quick_telex",   "allow_coda_k",        "macro_enabled",
+    "macro_digits",       "macro_undo",    "macro_in_off_mode",   "macros",
+    "auto_capitalize",    "excluded_apps", "app_modes",           "default_vietnamese",
+    "edit_previous_word", "app_profiles",  "restore_after_space", "smart_caps",
+    "unicode_form",       "schema_version"};
 
 // A configuration in which every setting differs from its default.
 Config everything_changed() {
@@ -194,10 +194,17 @@ TEST(ConfigReading, AcceptsAndAppliesDocumentedForms) {
          c.spell_check = false;
        }},
       {"{\"macros\": {\"ko\": \"không\", \"ko\": \"Việt Nam\"}}",
-       [](Config& c) { c.macros = {{"ko", "Việt Nam"}}; }},
+       [](Config& c) {
+         c.macros = {{"ko", "Việt Nam"}};
+       }},
       {"{\"app_modes\": {\"kitty\": true, \"kitty\": false, \"code\": true}}",
-       [](Config& c) { c.app_modes = {{"kitty", false}, {"code", true}}; }},
-      {"{\"excluded_apps\": [\"a\", \"b\", \"a\"]}", [](Config& c) { c.excluded_apps = {"a", "b", "a"}; }},
+       [](Config& c) {
+         c.app_modes = {{"kitty", false}, {"code", true}};
+       }},
+      {"{\"excluded_apps\": [\"a\", \"b\", \"a\"]}",
+       [](Config& c) {
+         c.excluded_apps = {"a", "b", "a"};
+       }},
       {"{\"input_method\": \"\\u0076\\u006e\\u0069\"}", [](Config& c) { c.input_method = "vni"; }},
       {"{\"\\u0073pell_check\": false}", [](Config& c) { c.spell_check = false; }},
       {"[\"vni\"]", [](Config& c) { c.input_method = "vni"; }},

@@ -30,8 +30,8 @@ TEST(WordLists, BuiltInListsHaveTheDocumentedShape) {
     std::size_t count;
     std::string_view first, last;
   };
-  for (const List& list : {List{qrx_data::english_words, 227, "a", "sign"},
-                           List{qrx_data::vietnamese_words, 603, "a", "ữ"}}) {
+  for (const List& list :
+       {List{qrx_data::english_words, 227, "a", "sign"}, List{qrx_data::vietnamese_words, 603, "a", "ữ"}}) {
     SCOPED_TRACE(list.first);
     // One line of words separated by single spaces, ended by a line feed.
     ASSERT_TRUE(list.text.ends_with("\n"));

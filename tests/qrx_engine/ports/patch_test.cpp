@@ -44,10 +44,19 @@ TEST(ConfigPatch, ReplacesOnlyTheNamedTopLevelMembers) {
       {"{\"input_method\": \"vni\"}", [](Config& c) { c.input_method = "vni"; }},
       {"{\"spell_check\": true, \"spell_check\": false}", same},
       {"{\"spell_check\": false, \"spell_check\": true}", [](Config& c) { c.spell_check = true; }},
-      {"{\"macros\": {\"ko\": \"không\"}}", [](Config& c) { c.macros = {{"ko", "không"}}; }},
+      {"{\"macros\": {\"ko\": \"không\"}}",
+       [](Config& c) {
+         c.macros = {{"ko", "không"}};
+       }},
       {"{\"macros\": {}}", [](Config& c) { c.macros.clear(); }},
-      {"{\"app_modes\": {\"notes\": true}}", [](Config& c) { c.app_modes = {{"notes", true}}; }},
-      {"{\"excluded_apps\": [\"a\", \"b\"]}", [](Config& c) { c.excluded_apps = {"a", "b"}; }},
+      {"{\"app_modes\": {\"notes\": true}}",
+       [](Config& c) {
+         c.app_modes = {{"notes", true}};
+       }},
+      {"{\"excluded_apps\": [\"a\", \"b\"]}",
+       [](Config& c) {
+         c.excluded_apps = {"a", "b"};
+       }},
       {"{\"excluded_apps\": []}", [](Config& c) { c.excluded_apps.clear(); }},
       {"{\"app_profiles\": {}}",
        [](Config& c) { c.app_profiles = qrx_engine::ports::default_app_profiles(); }},

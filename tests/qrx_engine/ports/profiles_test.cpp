@@ -153,8 +153,7 @@ TEST(ResolveProfile, FindsTheProfileOfTheApplicationKey) {
   };
   for (const auto& [app, profile] : cases) {
     SCOPED_TRACE(app.value_or("<absent>"));
-    EXPECT_EQ(resolve_profile(config, app ? std::optional<std::string_view>(*app) : std::nullopt),
-              profile);
+    EXPECT_EQ(resolve_profile(config, app ? std::optional<std::string_view>(*app) : std::nullopt), profile);
   }
 }
 
@@ -245,8 +244,7 @@ TEST(AppProfileData, BrokenBuiltInDocumentIsAnInternalFault) {
   testing::internal::CaptureStderr();
   EXPECT_THROW(qrx_engine::ports::load_builtin_app_profile_data("{\"aliases\": {}"), std::runtime_error);
   const std::string written = testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(written.starts_with("app_profiles.json không hợp lệ: EOF while parsing an object"))
-      << written;
+  EXPECT_TRUE(written.starts_with("app_profiles.json không hợp lệ: EOF while parsing an object")) << written;
   EXPECT_TRUE(written.ends_with(" at line 1 column 14\n")) << written;
 }
 

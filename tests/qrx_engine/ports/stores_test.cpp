@@ -55,7 +55,10 @@ Config customised() {
   c.macros = {{"ko", "không"}, {"vn", "Việt Nam"}};
   c.excluded_apps = {"kitty"};
   c.app_modes = {{"code", false}};
-  c.app_profiles["myeditor"] = profile_with([](auto& p) { p.backspace_delay_ms = 12; p.charset = "tcvn3"; });
+  c.app_profiles["myeditor"] = profile_with([](auto& p) {
+    p.backspace_delay_ms = 12;
+    p.charset = "tcvn3";
+  });
   c.schema_version = 2;
   return c;
 }
@@ -174,10 +177,9 @@ struct Words : Recorded<qrx_engine::ports::Dictionary> {
 TEST(Ports, AreDestroyedInDeclaredOrder) {
   Trail trail;
   {
-    qrx_engine::ports::Ports ports(std::make_unique<Store>(trail, "store"),
-                                   std::make_unique<App>(trail, "app"),
-                                   std::make_unique<Surrounding>(trail, "surrounding"),
-                                   std::make_unique<Words>(trail, "dictionary"));
+    qrx_engine::ports::Ports ports(
+        std::make_unique<Store>(trail, "store"), std::make_unique<App>(trail, "app"),
+        std::make_unique<Surrounding>(trail, "surrounding"), std::make_unique<Words>(trail, "dictionary"));
     qrx_engine::ports::Ports moved = std::move(ports);
     EXPECT_TRUE(trail.destroyed.empty());
   }

@@ -12,7 +12,8 @@ using qrx_engine::ports::OutputMode;
 using qrx_engine::session::Action;
 using qrx_engine::testing::SessionHarness;
 
-constexpr const char* kOffModeKo = R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{"ko":"không"}})";
+constexpr const char* kOffModeKo =
+    R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{"ko":"không"}})";
 
 TEST(OffModeMacros, OnlyASeparatorOrEnterExpands) {
   struct Case {
@@ -20,12 +21,8 @@ TEST(OffModeMacros, OnlyASeparatorOrEnterExpands) {
     const char* doc;
   };
   const Case cases[] = {
-      {"ko ", "không "},
-      {"ko{Enter}", "không\n"},
-      {"ko{Backspace}", "k"},
-      {"ko{Escape}", "ko"},
-      {"ko{Left} ", "k o"},
-      {"kko ", "kko "},
+      {"ko ", "không "},    {"ko{Enter}", "không\n"}, {"ko{Backspace}", "k"},
+      {"ko{Escape}", "ko"}, {"ko{Left} ", "k o"},     {"kko ", "kko "},
   };
   for (const Case& c : cases) {
     SessionHarness h(kOffModeKo, OutputMode::Replace);
@@ -45,7 +42,8 @@ TEST(OffModeMacros, OnlyASeparatorOrEnterExpands) {
 
 TEST(OffModeMacros, AWordLongerThanTheBufferNeverExpands) {
   const std::string key(24, 'a');
-  const std::string config = R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{")" + key + R"(":"X"}})";
+  const std::string config =
+      R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{")" + key + R"(":"X"}})";
   SessionHarness exact(config, OutputMode::Replace);
   exact.type(key + " ");
   EXPECT_EQ(exact.text(), "X ");
@@ -82,8 +80,9 @@ TEST(OutputForm, MacrosFollowTheConfiguredForm) {
   phrase.type("xin chao ");
   EXPECT_EQ(phrase.text(), "Xin " + nfd_chao + " ");
 
-  SessionHarness off(R"({"unicode_form":"NFD","default_vietnamese":false,"macro_in_off_mode":true,"macros":{"c":"chào"}})",
-                     OutputMode::Replace);
+  SessionHarness off(
+      R"({"unicode_form":"NFD","default_vietnamese":false,"macro_in_off_mode":true,"macros":{"c":"chào"}})",
+      OutputMode::Replace);
   off.type("c ");
   EXPECT_EQ(off.text(), nfd_chao + " ");
 }
@@ -132,11 +131,9 @@ TEST(LiteralWords, ADoubledDigitKeepsWhatItShowed) {
     const char* doc;
   };
   const Case cases[] = {
-      {"a66 ", "a6 "},
-      {"an11 ", "an1 "},
+      {"a66 ", "a6 "},      {"an11 ", "an1 "},
       {"Win11 ", "Win11 "},  // the first 1 did nothing to Win, so both digits stay
-      {"a11 ", "a1 "},
-      {"x100 ", "x100 "},
+      {"a11 ", "a1 "},      {"x100 ", "x100 "},
       {"x99 ", "x99 "},
   };
   for (const Case& c : cases) {

@@ -39,7 +39,8 @@ TEST(SessionTyping, WordsInEachMethod) {
       {"vni digits", R"({"input_method":"vni"})", "vie65t ", nullptr, "việt "},
       {"vni digit at word start is a separator", R"({"input_method":"vni"})", "1a ", nullptr, "1a "},
       {"viqr", R"({"input_method":"viqr"})", "vie^.t ", nullptr, "việt "},
-      {"profile-free unknown method falls back to telex", R"({"input_method":"dvorak"})", "as ", nullptr, "á "},
+      {"profile-free unknown method falls back to telex", R"({"input_method":"dvorak"})", "as ", nullptr,
+       "á "},
       {"enter ends the word", "{}", "vieetj{Enter}", nullptr, "việt\n"},
       {"spell check keeps keys of a non-word", "{}", "vieet ", nullptr, "vieet "},
       {"spell check off", R"({"spell_check":false})", "vieet ", nullptr, "viêt "},
@@ -47,7 +48,8 @@ TEST(SessionTyping, WordsInEachMethod) {
       {"nfd output", R"({"unicode_form":"NFD"})", "vieetj ", nullptr, "vie\xcc\xa3\xcc\x82t "},
       {"escape keeps the keys", "{}", "vieetj{Escape} ", nullptr, "vieetj "},
       {"word after a slash stays as typed", "{}", "a/vieetj ", nullptr, "a/vieetj "},
-      {"word of 25 keys is shown as typed", "{}", "aaaaaaaaaaaaaaaaaaaaaaaaaaas", nullptr, "aaaaaaaaaaaaaaaaaaaaaaaaaaas"},
+      {"word of 25 keys is shown as typed", "{}", "aaaaaaaaaaaaaaaaaaaaaaaaaaas", nullptr,
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaas"},
   });
 }
 
@@ -73,7 +75,8 @@ TEST(SessionTyping, MacrosAndTheirCase) {
       {"macros off", R"({"macros":{"ko":"không"},"macro_enabled":false})", "ko ", nullptr, "ko "},
       {"macro undo in replace mode", ko, "ko {Backspace}", "ko ", nullptr},
       {"phrase macro", R"({"macros":{"xin chao":"Xin chào!"}})", "xin chao ", "Xin chào! ", "xin chao "},
-      {"phrase macro needs a token boundary", R"({"macros":{"xin chao":"Xin chào!"}})", "axin chao ", "axin chao ", nullptr},
+      {"phrase macro needs a token boundary", R"({"macros":{"xin chao":"Xin chào!"}})", "axin chao ",
+       "axin chao ", nullptr},
   });
 }
 
@@ -197,7 +200,8 @@ TEST(SessionState, CursorMoveEndsPreviousWordEditing) {
 }
 
 TEST(SessionState, ProfileOverridesMethodAndMutatorsCommit) {
-  SessionHarness h(R"({"app_profiles":{"editor":{"input_method":"vni"}}})", OutputMode::Preedit, "com.example.editor");
+  SessionHarness h(R"({"app_profiles":{"editor":{"input_method":"vni"}}})", OutputMode::Preedit,
+                   "com.example.editor");
   EXPECT_EQ(&h.session().im(), &qrx_core::rules::VNI);
   h.type("a1");
   EXPECT_EQ(h.session().set_output_mode(OutputMode::Replace), Action::commit("á", false));
@@ -225,10 +229,14 @@ TEST(SessionState, KeyParsing) {
     Key expected;
   };
   const Case cases[] = {
-      {"a", Key::character(U'a')},          {"Up", Key::named(Key::Kind::Up)},
-      {"up", Key::named(Key::Kind::Other)}, {"", Key::named(Key::Kind::Other)},
-      {"Option", Key::named(Key::Kind::Modifier)}, {"ư", Key::character(U'ư')},
-      {" ", Key::character(U' ')},          {"PageDown", Key::named(Key::Kind::PageDown)},
+      {"a", Key::character(U'a')},
+      {"Up", Key::named(Key::Kind::Up)},
+      {"up", Key::named(Key::Kind::Other)},
+      {"", Key::named(Key::Kind::Other)},
+      {"Option", Key::named(Key::Kind::Modifier)},
+      {"ư", Key::character(U'ư')},
+      {" ", Key::character(U' ')},
+      {"PageDown", Key::named(Key::Kind::PageDown)},
   };
   for (const Case& c : cases) EXPECT_EQ(Key::parse(c.name), c.expected) << c.name;
 }

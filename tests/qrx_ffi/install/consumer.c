@@ -6,9 +6,9 @@
 #include <string.h>
 
 int main(void) {
-  const char *keys[] = {"v", "i", "e", "e", "t", "j", " "};
+  const char* keys[] = {"v", "i", "e", "e", "t", "j", " "};
   QrxAction action;
-  QrxSession *session;
+  QrxSession* session;
   size_t i;
 
   if (strcmp(qrx_version(), "0.1.2") != 0) {
@@ -20,7 +20,8 @@ int main(void) {
     fprintf(stderr, "no session\n");
     return 1;
   }
-  for (i = 0; i < sizeof keys / sizeof keys[0]; ++i) action = qrx_process_key(session, keys[i], false, false, false);
+  for (i = 0; i < sizeof keys / sizeof keys[0]; ++i)
+    action = qrx_process_key(session, keys[i], false, false, false);
   if (action.kind != 3 || action.insert == NULL || strcmp(action.insert, "vi\xE1\xBB\x87t ") != 0) {
     fprintf(stderr, "typing gave kind %u\n", (unsigned)action.kind);
     qrx_session_free(session);

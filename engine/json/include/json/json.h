@@ -105,9 +105,7 @@ class Value {
 struct Member {
   std::string name;
   Value value;
-  friend bool operator==(const Member& a, const Member& b) {
-    return a.name == b.name && a.value == b.value;
-  }
+  friend bool operator==(const Member& a, const Member& b) { return a.name == b.name && a.value == b.value; }
 };
 
 // Defined here, where Member is complete (some standard libraries insist on it).
@@ -162,12 +160,12 @@ std::string write_compact(const Value& value);
 std::string write_pretty(const Value& value);  // two-space indentation, "name": value
 
 // Error builders with the messages every typed reader uses; each takes the position of `at`.
-Error invalid_type(const Value& found, std::string_view expected);  // "invalid type: X, expected E"
+Error invalid_type(const Value& found, std::string_view expected);   // "invalid type: X, expected E"
 Error invalid_value(const Value& found, std::string_view expected);  // "invalid value: X, expected E"
 Error invalid_length(std::size_t length, std::string_view expected, Position at = {});
 Error duplicate_field(std::string_view name, Position at = {});  // "duplicate field `name`"
 Error unknown_variant(std::string_view variant, std::initializer_list<std::string_view> expected,
-                      Position at = {});  // "unknown variant `x`, expected `a` or `b`"
+                      Position at = {});                       // "unknown variant `x`, expected `a` or `b`"
 Error missing_field(std::string_view name, Position at = {});  // "missing field `name`"
 
 }  // namespace json

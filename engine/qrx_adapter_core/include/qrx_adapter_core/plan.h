@@ -23,44 +23,44 @@ using surrounding::FieldState;
 // How many units to delete before the caret: characters from the session, UTF-16 units from
 // hosts that already measured in their own units.
 struct DeleteCount {
-    enum class Unit : std::uint8_t { Chars = 0, Utf16 = 1 };
-    Unit unit = Unit::Chars;
-    std::uint32_t count = 0;
+  enum class Unit : std::uint8_t { Chars = 0, Utf16 = 1 };
+  Unit unit = Unit::Chars;
+  std::uint32_t count = 0;
 
-    static constexpr DeleteCount chars(std::uint32_t n) { return {Unit::Chars, n}; }
-    static constexpr DeleteCount utf16(std::uint32_t n) { return {Unit::Utf16, n}; }
-    friend bool operator==(const DeleteCount&, const DeleteCount&) = default;
+  static constexpr DeleteCount chars(std::uint32_t n) { return {Unit::Chars, n}; }
+  static constexpr DeleteCount utf16(std::uint32_t n) { return {Unit::Utf16, n}; }
+  friend bool operator==(const DeleteCount&, const DeleteCount&) = default;
 };
 
 // The planner's input: the session's action with the caret measured in UTF-16 units.
 struct AdapterAction {
-    struct Pass {
-        friend bool operator==(const Pass&, const Pass&) = default;
-    };
-    struct Preedit {
-        std::string text;
-        std::uint32_t cursor_utf16 = 0;
-        friend bool operator==(const Preedit&, const Preedit&) = default;
-    };
-    struct Commit {
-        std::string text;
-        bool pass_key = false;
-        friend bool operator==(const Commit&, const Commit&) = default;
-    };
-    struct Replace {
-        std::string text;
-        DeleteCount delete_count;
-        bool pass_key = false;
-        friend bool operator==(const Replace&, const Replace&) = default;
-    };
+  struct Pass {
+    friend bool operator==(const Pass&, const Pass&) = default;
+  };
+  struct Preedit {
+    std::string text;
+    std::uint32_t cursor_utf16 = 0;
+    friend bool operator==(const Preedit&, const Preedit&) = default;
+  };
+  struct Commit {
+    std::string text;
+    bool pass_key = false;
+    friend bool operator==(const Commit&, const Commit&) = default;
+  };
+  struct Replace {
+    std::string text;
+    DeleteCount delete_count;
+    bool pass_key = false;
+    friend bool operator==(const Replace&, const Replace&) = default;
+  };
 
-    std::variant<Pass, Preedit, Commit, Replace> value;
+  std::variant<Pass, Preedit, Commit, Replace> value;
 
-    template <class T>
-    const T* as() const {
-        return std::get_if<T>(&value);
-    }
-    friend bool operator==(const AdapterAction&, const AdapterAction&) = default;
+  template <class T>
+  const T* as() const {
+    return std::get_if<T>(&value);
+  }
+  friend bool operator==(const AdapterAction&, const AdapterAction&) = default;
 };
 
 // The session's action in the planner's terms: counts stay characters, the preedit caret
@@ -77,23 +77,22 @@ enum class PlanKind : std::uint8_t { Pass = 0, Preedit = 1, Commit = 2, Replace 
 enum class ReplaceFallback : std::uint8_t { Off = 0, WithSurrounding = 1, Always = 2 };
 
 struct Plan {
-    std::string text;             // to insert, commit or show; empty for Pass and FailSafe
-    std::string_view reason;      // one of the fixed reason texts, never owned
-    std::uint32_t cursor_utf16 = 0;
-    std::uint32_t delete_utf16 = 0;
-    std::uint32_t delete_chars = 0;
-    std::uint32_t wait_ms = 0;    // pause after deleting, before inserting
-    bool pass_key = false;        // deliver the key to the application after the edit
-    PlanKind kind = PlanKind::Pass;
-    friend bool operator==(const Plan&, const Plan&) = default;
+  std::string text;         // to insert, commit or show; empty for Pass and FailSafe
+  std::string_view reason;  // one of the fixed reason texts, never owned
+  std::uint32_t cursor_utf16 = 0;
+  std::uint32_t delete_utf16 = 0;
+  std::uint32_t delete_chars = 0;
+  std::uint32_t wait_ms = 0;  // pause after deleting, before inserting
+  bool pass_key = false;      // deliver the key to the application after the edit
+  PlanKind kind = PlanKind::Pass;
+  friend bool operator==(const Plan&, const Plan&) = default;
 };
 
 Plan plan_action(const AdapterAction& action, const FieldState& field,
                  const qrx_engine::ports::AppProfile& profile);
 
 Plan plan_action_with_fallback(const AdapterAction& action, const FieldState& field,
-                               const qrx_engine::ports::AppProfile& profile,
-                               ReplaceFallback fallback);
+                               const qrx_engine::ports::AppProfile& profile, ReplaceFallback fallback);
 
 // Byte offset of a UTF-16 caret in `text`.
 std::optional<std::size_t> utf16_cursor_to_byte(std::string_view text, std::uint32_t cursor);

@@ -66,42 +66,42 @@ inline constexpr std::array<std::pair<char32_t, char32_t>, 7> kWordRanges{{
 }};
 
 constexpr bool is_word_codepoint(char32_t c) {
-    for (const auto& [first, last] : kWordRanges) {
-        if (c >= first && c <= last) return true;
-    }
-    return false;
+  for (const auto& [first, last] : kWordRanges) {
+    if (c >= first && c <= last) return true;
+  }
+  return false;
 }
 
 // What the host knows of one text field at the moment of one key. Borrowed for one call.
 struct FieldState {
-    // What the session displayed before this key, as the host shows it (may be empty).
-    std::string_view before_display;
-    // The field's text around the caret; none when the host cannot read the field.
-    std::optional<std::string_view> surrounding;
-    // Caret and the other end of the selection in `surrounding`, UTF-16 units; equal when
-    // nothing is selected.
-    std::uint32_t cursor_utf16 = 0;
-    std::uint32_t anchor_utf16 = 0;
-    // 0 and 5 normal, 1 to 3 pass-through, 4 restricted.
-    std::uint8_t field_kind = 0;
-    // The host accepts a replacement that could not be checked against `surrounding`.
-    bool allow_unverified_replace = false;
+  // What the session displayed before this key, as the host shows it (may be empty).
+  std::string_view before_display;
+  // The field's text around the caret; none when the host cannot read the field.
+  std::optional<std::string_view> surrounding;
+  // Caret and the other end of the selection in `surrounding`, UTF-16 units; equal when
+  // nothing is selected.
+  std::uint32_t cursor_utf16 = 0;
+  std::uint32_t anchor_utf16 = 0;
+  // 0 and 5 normal, 1 to 3 pass-through, 4 restricted.
+  std::uint8_t field_kind = 0;
+  // The host accepts a replacement that could not be checked against `surrounding`.
+  bool allow_unverified_replace = false;
 };
 
 // A deletion that the field's snapshot confirms.
 struct VerifiedDeletion {
-    std::string deleted;          // the text the host will remove
-    std::uint32_t delete_utf16 = 0;
-    std::uint32_t delete_chars = 0;
-    friend bool operator==(const VerifiedDeletion&, const VerifiedDeletion&) = default;
+  std::string deleted;  // the text the host will remove
+  std::uint32_t delete_utf16 = 0;
+  std::uint32_t delete_chars = 0;
+  friend bool operator==(const VerifiedDeletion&, const VerifiedDeletion&) = default;
 };
 
 // Same check without copying the deleted text: the view points into `before_display` or into
 // the field's snapshot.
 struct VerifiedDeletionView {
-    std::string_view deleted;
-    std::uint32_t delete_utf16 = 0;
-    std::uint32_t delete_chars = 0;
+  std::string_view deleted;
+  std::uint32_t delete_utf16 = 0;
+  std::uint32_t delete_chars = 0;
 };
 
 // The session's text before the caret, as far as `field` can vouch for it. Normally the
@@ -114,8 +114,8 @@ std::string_view known_text_before_caret(std::string_view before_display, const 
 // Whether deleting `n` UTF-16 units before the caret removes only what the session believes
 // it shows: nothing is selected, the snapshot's text before the caret ends with the text to be
 // deleted, and the caret does not stand inside a word. None when any of this fails or n is 0.
-std::optional<VerifiedDeletion> check_replace(std::string_view before_display,
-                                              const FieldState& field, std::uint32_t n);
+std::optional<VerifiedDeletion> check_replace(std::string_view before_display, const FieldState& field,
+                                              std::uint32_t n);
 std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
                                                        const FieldState& field, std::uint32_t n);
 

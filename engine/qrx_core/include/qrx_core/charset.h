@@ -20,9 +20,9 @@ namespace qrx_core::charset {
 
 // The sixteen identifiers, in the order in which the system lists them.
 inline constexpr std::array<std::string_view, 16> kIdentifiers = {
-    "unicode",   "unicode_nfd", "tcvn3",        "vni_windows",   "cp1258",      "viqr",
-    "viscii",    "vps",         "bkhcm1",       "bkhcm2",        "vietware_x",  "vietware_full",
-    "ncr_decimal", "ncr_hex",   "cstring_hex",  "cstring_decimal"};
+    "unicode",     "unicode_nfd", "tcvn3",       "vni_windows",    "cp1258",     "viqr",
+    "viscii",      "vps",         "bkhcm1",      "bkhcm2",         "vietware_x", "vietware_full",
+    "ncr_decimal", "ncr_hex",     "cstring_hex", "cstring_decimal"};
 
 // Message of the internal fault raised (and written to standard error) when charset data
 // cannot be read as JSON.
@@ -53,8 +53,7 @@ class Tables {
   std::string decode(std::string_view text, std::string_view name) const;
   // Bytes of a single-byte charset; nothing for other charsets or for text with a character
   // that has no byte there.
-  std::optional<std::vector<std::uint8_t>> encode_bytes(std::string_view text,
-                                                        std::string_view name) const;
+  std::optional<std::vector<std::uint8_t>> encode_bytes(std::string_view text, std::string_view name) const;
   std::string decode_bytes(std::span<const std::uint8_t> bytes, std::string_view name) const;
   std::string convert(std::string_view text, std::string_view from, std::string_view to) const;
   // The table charsets whose decoding changes the text, likeliest first.

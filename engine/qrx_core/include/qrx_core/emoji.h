@@ -21,7 +21,6 @@ std::span<const Emoji> table();
 
 // At most `limit` (emoji, name) pairs whose name or keywords contain the query; those that
 // start with it first, then shorter names. An empty query lists the table from the start.
-std::vector<std::pair<std::string_view, std::string_view>> search(std::string_view query,
-                                                                  std::size_t limit);
+std::vector<std::pair<std::string_view, std::string_view>> search(std::string_view query, std::size_t limit);
 
 }  // namespace qrx_core::emoji

@@ -195,10 +195,10 @@ using UndoPairs = std::uint32_t;
 // digit once, and a word ending in two or more tone digits is shown as typed.
 std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits, UndoPairs undo_pairs);
 
-TypingResult transform(std::u32string_view keys, const InputMethodSpec& spec,
-                       const TypingOptions& options, bool finishing);
-TypingResult transform_str(std::string_view text, const InputMethodSpec& spec,
-                           const TypingOptions& options, bool finishing);
+TypingResult transform(std::u32string_view keys, const InputMethodSpec& spec, const TypingOptions& options,
+                       bool finishing);
+TypingResult transform_str(std::string_view text, const InputMethodSpec& spec, const TypingOptions& options,
+                           bool finishing);
 
 // Keys that type a finished word, or none when the method cannot type it.
 std::optional<std::string> to_raw(std::string_view word, const InputMethodSpec& spec);

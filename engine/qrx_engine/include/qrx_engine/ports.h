@@ -28,8 +28,8 @@ enum class OutputMode : std::uint8_t { Preedit = 0, Replace = 1 };
 // The normalization form of all text a session emits.
 enum class UnicodeForm : std::uint8_t { NFC = 0, NFD = 1 };
 
-std::string_view output_mode_name(OutputMode mode);      // "preedit" / "replace"
-std::string_view unicode_form_name(UnicodeForm form);    // "NFC" / "NFD"
+std::string_view output_mode_name(OutputMode mode);    // "preedit" / "replace"
+std::string_view unicode_form_name(UnicodeForm form);  // "NFC" / "NFD"
 json::Result<OutputMode> output_mode_from_json(const json::Value& value);
 json::Result<UnicodeForm> unicode_form_from_json(const json::Value& value);
 

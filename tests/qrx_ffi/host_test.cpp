@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace {
 
 using namespace qrx_ffi_test;
@@ -15,22 +13,17 @@ using qrx_engine::session::Action;
 using quorvix::AccessConflict;
 using quorvix::to_c;
 
-const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
-
 TEST(ToC, CountsInUtf16Units) {
   struct Case {
     const char* name;
     Action action;
     std::string before;
-    std::uint32_t kind;
-    std::uint32_t delete_units;
-    std::uint32_t cursor_units;
+    std::uint32_t kind, delete_units, cursor_units;
   };
   const Case cases[] = {
       {"preedit caret after a pair", Action::preedit("a" + kGrin + "b", 2), "", 1, 0, 3},
       {"preedit caret past the end", Action::preedit("a" + kGrin + "b", 9), "", 1, 0, 4},
       {"replace over a pair", Action::replace("y", 2, false), "x" + kGrin, 2, 3, 0},
-      {"one deleted pair is two units", Action::replace("", 1, false), "ab" + kGrin, 2, 2, 0},
       // Characters the text does not reach still count: a smaller deletion would leave old
       // text in the host's field.
       {"deletion beyond the known text", Action::replace("y", 5, true), "ab", 2, 5, 0},
@@ -62,19 +55,9 @@ TEST(ToC, TextsLoseNulAndStayNonNullWhenEmpty) {
   EXPECT_FALSE(empty.pass_key);
 }
 
-TEST(ToC, PassIsAllZeroAndLeavesTheActionSlot) {
-  auto session = make_session();
-  const QrxAction earlier = to_c(*session, Action::preedit("vi", 2), "");
-  const QrxAction pass = to_c(*session, Action::pass(), "vi");
-  const unsigned char zero[sizeof(QrxAction)] = {};
-  EXPECT_EQ(std::memcmp(&pass, zero, sizeof pass), 0);
-  EXPECT_STREQ(earlier.insert, "vi");
-}
-
 TEST(BeforeDisplay, ExtendsTheDisplayBySurroundingTextThatEndsWithIt) {
   struct Case {
-    const char* name;
-    const char* keys;
+    const char *name, *keys;
     const char* surrounding;  // nullptr: never set
     const char* expected;
   };
@@ -110,25 +93,15 @@ TEST(SharedCell, ConflictingAccessThrowsInsteadOfBlocking) {
   EXPECT_NO_THROW(cell.read());
 }
 
-TEST(SharedPorts, ReadAndWriteTheHostState) {
+TEST(SharedPorts, BeforeCursorCountsCharactersNotBytes) {
   auto cell = std::make_shared<quorvix::SharedCell>(quorvix::Shared{});
   const quorvix::SharedPorts ports(cell);
   EXPECT_EQ(ports.before_cursor(3), std::nullopt);
-  cell->write()->surrounding = "T\xC3\xB4i " + kGrin + "ab";
+  const std::string text = "T\xC3\xB4i " + kGrin + "ab";
+  cell->write()->surrounding = text;
   EXPECT_EQ(ports.before_cursor(3), kGrin + "ab");
   EXPECT_EQ(ports.before_cursor(0), "");
-  EXPECT_EQ(ports.before_cursor(50), "T\xC3\xB4i " + kGrin + "ab");
-
-  EXPECT_EQ(ports.current_app(), std::nullopt);
-  cell->write()->current_app = "firefox";
-  EXPECT_EQ(ports.current_app(), "firefox");
-
-  quorvix::Config config;
-  config.input_method = "vni";
-  ports.save(config);
-  ports.save(config);
-  EXPECT_EQ(ports.load().input_method, "vni");
-  EXPECT_EQ(cell->read()->config_version, 2U);
+  EXPECT_EQ(ports.before_cursor(50), text);
 }
 
 const qrx_engine::testing::WordListDictionary& dictionary_of(QrxSession& session) {
@@ -137,7 +110,6 @@ const qrx_engine::testing::WordListDictionary& dictionary_of(QrxSession& session
 
 TEST(Dictionary, EachSessionCopiesBeforeItsFirstChange) {
   auto a = make_session();
-  auto b = make_session();
   const auto& process = quorvix::shared_dictionary::dictionary();
   EXPECT_EQ(&dictionary_of(*a), process.get());
 
@@ -150,7 +122,6 @@ TEST(Dictionary, EachSessionCopiesBeforeItsFirstChange) {
   EXPECT_TRUE(copy->is_english("zyxwv"));
   EXPECT_TRUE(copy->is_english("quux"));
   EXPECT_FALSE(copy->is_english("Zyxwv"));
-  EXPECT_FALSE(dictionary_of(*b).is_english("zyxwv"));
   EXPECT_FALSE(process->is_english("zyxwv"));
 
   qrx_add_dictionary_words(a.get(), "\xC4\x90\xC3\x94NG", true);  // ĐÔNG
@@ -160,19 +131,18 @@ TEST(Dictionary, EachSessionCopiesBeforeItsFirstChange) {
 
 TEST(Dictionary, LoadingReplacesOnlyTheGivenLists) {
   auto a = make_session();
-  auto b = make_session();
+  const auto& process = quorvix::shared_dictionary::dictionary();
   const std::size_t vietnamese_before = dictionary_of(*a).vietnamese().size();
   ASSERT_GT(vietnamese_before, 0U);
 
   qrx_load_dictionary(a.get(), nullptr, nullptr);
-  EXPECT_EQ(&dictionary_of(*a), quorvix::shared_dictionary::dictionary().get());
+  EXPECT_EQ(&dictionary_of(*a), process.get());
 
   qrx_load_dictionary(a.get(), "Hello  WORLD\n", nullptr);
   const auto& dict = dictionary_of(*a);
   EXPECT_EQ(dict.english(), (qrx_engine::testing::WordSet{"hello", "world"}));
   EXPECT_EQ(dict.vietnamese().size(), vietnamese_before);
-  EXPECT_EQ(&dictionary_of(*b), quorvix::shared_dictionary::dictionary().get());
-  EXPECT_GT(dictionary_of(*b).english().size(), 2U);
+  EXPECT_GT(process->english().size(), 2U) << "other sessions keep the built-in lists";
 
   qrx_load_dictionary(a.get(), nullptr, " \n ");
   EXPECT_TRUE(dictionary_of(*a).vietnamese().empty());
@@ -186,9 +156,7 @@ TEST(Faults, AreContainedAndResetTheComposition) {
   {
     // A write left open below the boundary: the next key's access to the host state conflicts.
     auto open = session->shared->write();
-    const QrxAction action = qrx_process_key(session.get(), "j", false, false, false);
-    const unsigned char zero[sizeof(QrxAction)] = {};
-    EXPECT_EQ(std::memcmp(&action, zero, sizeof action), 0);
+    EXPECT_TRUE(is_all_zero(qrx_process_key(session.get(), "j", false, false, false)));
     EXPECT_EQ(qrx_config_version(session.get()), 0U);
   }
   EXPECT_STREQ(qrx_display_text(session.get()), "") << "the composition is dropped";

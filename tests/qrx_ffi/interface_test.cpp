@@ -4,20 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <functional>
-#include <sstream>
+#include <algorithm>
 #include <vector>
 
 namespace {
 
 using namespace qrx_ffi_test;
 
-const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
-
-bool is_all_zero(const QrxAction& action) {
-  const unsigned char zero[sizeof(QrxAction)] = {};
-  return std::memcmp(&action, zero, sizeof action) == 0;
+// A plan record whose every byte is 0xAB, to see what a call wrote into it.
+void poison(QrxPlan& plan) { std::memset(&plan, 0xAB, sizeof plan); }
+bool is_poisoned(const QrxPlan& plan) {
+  const auto* raw = reinterpret_cast<const unsigned char*>(&plan);
+  return std::all_of(raw, raw + sizeof plan, [](unsigned char b) { return b == 0xAB; });
 }
 
 // Whether typing "a" shows marked text (preedit) or lets the key through (replace).
@@ -37,11 +35,9 @@ TEST(SessionNew, ModeAndConfigurationText) {
   const Case cases[] = {
       {nullptr, 1, true, kReplace},
       {nullptr, 0, true, kPreedit},
-      {nullptr, 2, true, kPreedit},
       {nullptr, 0xFFFFFFFF, true, kPreedit},
       {"{}\n\t ", 1, true, kReplace},
       {"{} x", 1, false, 0},
-      {"{}{}", 1, false, 0},
       {"", 1, false, 0},
       {"[", 1, false, 0},
       {R"({"spell_check":1})", 1, false, 0},
@@ -56,13 +52,9 @@ TEST(SessionNew, ModeAndConfigurationText) {
 }
 
 TEST(SessionNew, InvalidUtf8InsideAStringIsReadAsReplacementCharacter) {
-  auto session = make_session(
-      "{\"macros\":{\"k\":\"a\xFF"
-      "b\"}}");
+  auto session = make_session("{\"macros\":{\"k\":\"a\377b\"}}");
   ASSERT_NE(session, nullptr);
-  EXPECT_NE(std::string(qrx_config_json(session.get()))
-                .find("\"k\":\"a\xEF\xBF\xBD"
-                      "b\""),
+  EXPECT_NE(std::string(qrx_config_json(session.get())).find("\"k\":\"a\xEF\xBF\xBD\x62\""),
             std::string::npos);
 }
 
@@ -71,8 +63,7 @@ TEST(NullHandle, EveryFunctionGivesItsNeutralResult) {
   action.kind = 3;
   action.insert = "x";
   QrxPlan plan;
-  std::memset(&plan, 0xAB, sizeof plan);
-  const QrxPlan untouched = plan;
+  poison(plan);
   std::size_t length = 77;
   const std::uint8_t bytes[] = {'a'};
 
@@ -95,7 +86,7 @@ TEST(NullHandle, EveryFunctionGivesItsNeutralResult) {
   EXPECT_FALSE(qrx_profile_wait_ack(nullptr));
   EXPECT_FALSE(qrx_plan_action(nullptr, &action, 0, "", "", 0, 0, false, &plan));
   EXPECT_FALSE(qrx_plan_action_with_fallback(nullptr, &action, 0, "", "", 0, 0, false, 1, &plan));
-  EXPECT_EQ(std::memcmp(&plan, &untouched, sizeof plan), 0);
+  EXPECT_TRUE(is_poisoned(plan));
   EXPECT_EQ(qrx_config_json(nullptr), nullptr);
   EXPECT_EQ(qrx_app_profile_json(nullptr), nullptr);
   EXPECT_EQ(qrx_config_version(nullptr), 0U);
@@ -118,8 +109,7 @@ TEST(NullArguments, AreRejectedWithoutTouchingTheSession) {
   std::size_t length = 77;
   const std::uint8_t bytes[] = {'a'};
   QrxPlan plan;
-  std::memset(&plan, 0xAB, sizeof plan);
-  const QrxPlan untouched = plan;
+  poison(plan);
   QrxAction action{};
 
   EXPECT_TRUE(is_all_zero(qrx_process_key(session.get(), nullptr, false, false, false)));
@@ -136,7 +126,7 @@ TEST(NullArguments, AreRejectedWithoutTouchingTheSession) {
   EXPECT_EQ(qrx_charset_decode_bytes(session.get(), "tcvn3", nullptr, 0), nullptr);
   EXPECT_FALSE(qrx_plan_action(session.get(), nullptr, 0, "", "", 0, 0, false, &plan));
   EXPECT_FALSE(qrx_plan_action(session.get(), &action, 0, "", "", 0, 0, false, nullptr));
-  EXPECT_EQ(std::memcmp(&plan, &untouched, sizeof plan), 0);
+  EXPECT_TRUE(is_poisoned(plan));
   EXPECT_STREQ(qrx_display_text(session.get()), "vie");
 }
 
@@ -156,12 +146,6 @@ TEST(ProcessKey, NamesAndCodePoints) {
   EXPECT_EQ(other.kind, 3U);
   EXPECT_STREQ(other.insert, "vi\xC3\xAA");
   EXPECT_TRUE(other.pass_key);
-
-  auto by_name = make_session(nullptr, kPreedit);
-  type_keys(by_name.get(), "vie");
-  const QrxAction same = qrx_process_key(by_name.get(), "e", false, false, false);
-  EXPECT_EQ(same.kind, by_char.kind);
-  EXPECT_STREQ(same.insert, "vi\xC3\xAA");
 }
 
 TEST(ProcessKey, ReplaceOfAPreviousWordIsMeasuredOnTheSurroundingText) {
@@ -200,6 +184,7 @@ TEST(SessionState, FocusAndToggle) {
   EXPECT_TRUE(is_all_zero(qrx_toggle_vietnamese(session.get())));
   EXPECT_FALSE(qrx_is_enabled(session.get()));
   EXPECT_EQ(qrx_config_version(session.get()), 1U) << "the per-application choice is saved";
+  ASSERT_TRUE(qrx_set_config_json(session.get(), "{}")) << "a patch builds on the saved configuration";
   EXPECT_NE(std::string(qrx_config_json(session.get())).find("\"app_modes\":{\"editor\":false}"),
             std::string::npos);
 
@@ -216,9 +201,7 @@ TEST(SessionState, ProfileValues) {
   auto session = make_session();
   struct Case {
     const char* app;
-    std::uint32_t backspace;
-    std::uint32_t per_char;
-    std::uint32_t mode;
+    std::uint32_t backspace, per_char, mode;
     bool wait_ack;
   };
   const Case cases[] = {
@@ -252,15 +235,14 @@ QrxAction action_of(std::uint32_t kind, const char* text, std::uint32_t del = 0,
 TEST(Plan, ArgumentsAndRecord) {
   auto session = make_session();
   QrxPlan plan;
-  std::memset(&plan, 0xAB, sizeof plan);
-  const QrxPlan untouched = plan;
+  poison(plan);
 
   const QrxAction replace = action_of(2, "vi\xE1\xBB\x87t", 3);
   EXPECT_FALSE(
       qrx_plan_action_with_fallback(session.get(), &replace, 0, "vie", "vie", 3, 3, false, 3, &plan));
   const QrxAction unknown = action_of(4, "x");
   EXPECT_FALSE(qrx_plan_action(session.get(), &unknown, 0, "", nullptr, 0, 0, false, &plan));
-  EXPECT_EQ(std::memcmp(&plan, &untouched, sizeof plan), 0);
+  EXPECT_TRUE(is_poisoned(plan));
 
   ASSERT_TRUE(qrx_plan_action(session.get(), &replace, 0, "vie", "xin vie", 7, 7, false, &plan));
   EXPECT_EQ(plan.kind, 3U);
@@ -283,18 +265,16 @@ TEST(Plan, ArgumentsAndRecord) {
   EXPECT_STREQ(earlier, "vi\xE1\xBB\x87t");
 }
 
+// Action kinds, field kinds and fall-backs as the interface numbers them; the planning rules
+// themselves are the adapter core's.
 TEST(Plan, KindsAndFallbacks) {
   auto session = make_session();
   struct Case {
     const char* name;
     QrxAction action;
     std::uint32_t field_kind;
-    const char* display;
-    const char* surrounding;
-    std::uint32_t caret;
-    std::uint32_t fallback;
-    std::uint32_t kind;
-    std::uint32_t delete_units;
+    const char *display, *surrounding;
+    std::uint32_t caret, fallback, kind, delete_units;
   };
   const std::string grin_word = "a" + kGrin;
   const Case cases[] = {
@@ -306,7 +286,6 @@ TEST(Plan, KindsAndFallbacks) {
       {"no snapshot, fallback with surrounding", action_of(2, "x", 1), 0, "a", nullptr, 0, 1, 4, 0},
       {"no snapshot, fallback always", action_of(2, "x", 1), 0, "a", nullptr, 0, 2, 3, 1},
       {"snapshot confirms a pair", action_of(2, "x", 2), 0, grin_word.c_str(), grin_word.c_str(), 3, 0, 3, 2},
-      {"snapshot contradicts", action_of(2, "x", 1), 0, "a", "b", 1, 0, 4, 0},
       {"contradicting snapshot stays refused", action_of(2, "x", 1), 0, "a", "b", 1, 2, 4, 0},
       {"empty snapshot re-planned", action_of(2, "x", 1), 0, "a", "", 0, 1, 3, 1},
   };
@@ -336,7 +315,7 @@ TEST(Slots, EachPointerLivesUntilItsOwnSlotIsRefilled) {
   ASSERT_TRUE(qrx_plan_action(session.get(), &preedit, 0, display, nullptr, 0, 0, false, &plan));
   const char* plan_text = plan.text;
 
-  // A pass leaves the action slot alone.
+  // A pass is all zero and leaves the action slot alone.
   EXPECT_TRUE(is_all_zero(qrx_process_key(session.get(), "Shift", false, false, false)));
   qrx_set_surrounding_text(session.get(), "abc");
   std::size_t length = 0;
@@ -390,24 +369,21 @@ TEST(Config, ApplyHandsBackThePendingCommit) {
 TEST(Charsets, Conversions) {
   auto session = make_session();
   const std::string viet = "Vi\xE1\xBB\x87t";
-  const char* viqr = qrx_charset_encode(session.get(), " VIQR ", viet.c_str());
-  ASSERT_NE(viqr, nullptr);
-  EXPECT_STREQ(viqr, "Vie^.t");
-  EXPECT_EQ(qrx_charset_decode(session.get(), "viqr", "Vie^.t"), viet);
-  EXPECT_EQ(qrx_charset_encode(session.get(), "no-such-charset", viet.c_str()), viet);
+  EXPECT_EQ(text_of(qrx_charset_encode(session.get(), " VIQR ", viet.c_str())), "Vie^.t");
+  EXPECT_EQ(text_of(qrx_charset_decode(session.get(), "viqr", "Vie^.t")), viet);
+  EXPECT_EQ(text_of(qrx_charset_encode(session.get(), "no-such-charset", viet.c_str())), viet);
 
   std::size_t length = 99;
   EXPECT_EQ(qrx_charset_encode_bytes(session.get(), "viqr", "abc", &length), nullptr);
   EXPECT_EQ(length, 99U);
-  const std::uint8_t* empty = qrx_charset_encode_bytes(session.get(), "tcvn3", "", &length);
-  EXPECT_NE(empty, nullptr);
+  EXPECT_NE(qrx_charset_encode_bytes(session.get(), "tcvn3", "", &length), nullptr);
   EXPECT_EQ(length, 0U);
 
   const std::uint8_t* bytes = qrx_charset_encode_bytes(session.get(), "viscii", viet.c_str(), &length);
   ASSERT_NE(bytes, nullptr);
   ASSERT_EQ(length, 4U);
   const std::vector<std::uint8_t> copy(bytes, bytes + length);
-  EXPECT_EQ(qrx_charset_decode_bytes(session.get(), "viscii", copy.data(), copy.size()), viet);
+  EXPECT_EQ(text_of(qrx_charset_decode_bytes(session.get(), "viscii", copy.data(), copy.size())), viet);
   EXPECT_NE(qrx_charset_encode_bytes(session.get(), "viscii", viet.c_str(), nullptr), nullptr);
 }
 
@@ -424,13 +400,10 @@ TEST(Charsets, BytesWithZeroAreRefusedNotEmptied) {
 
 TEST(Charsets, ListHasSixteenLines) {
   const std::string list = qrx_charset_list();
-  std::istringstream lines(list);
-  std::vector<std::string> rows;
-  for (std::string line; std::getline(lines, line);) rows.push_back(line);
-  ASSERT_EQ(rows.size(), 16U);
-  EXPECT_EQ(rows.front(), "unicode\tUnicode (NFC)");
-  EXPECT_EQ(rows.back().rfind("cstring_decimal\t", 0), 0U);
-  EXPECT_EQ(list.back(), '\n');
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 16);
+  EXPECT_EQ(list.rfind("unicode\tUnicode (NFC)\n", 0), 0U);
+  ASSERT_EQ(list.back(), '\n');
+  EXPECT_EQ(list.substr(list.rfind('\n', list.size() - 2) + 1).rfind("cstring_decimal\t", 0), 0U);
 }
 
 TEST(Offsets, ConversionsOnTheHostsOwnText) {
@@ -440,40 +413,30 @@ TEST(Offsets, ConversionsOnTheHostsOwnText) {
     const char* name;
     Convert convert;
     const char* text;
-    std::uint32_t offset;
-    std::uint32_t expected;
+    std::uint32_t offset, expected;
   };
-  const std::string grin = kGrin;
-  const std::string viet = "vi\xE1\xBB\x87t";
+  const char* grin = kGrin.c_str();
+  const char* viet = "vi\xE1\xBB\x87t";
   const Case cases[] = {
-      {"char to byte", qrx_char_to_byte_offset, viet.c_str(), 3, 5},
-      {"char to byte at the end", qrx_char_to_byte_offset, viet.c_str(), 4, 6},
-      {"char to byte past the end", qrx_char_to_byte_offset, viet.c_str(), 5, kNone},
-      {"char to utf16 after a pair", qrx_char_to_utf16_offset, grin.c_str(), 1, 2},
-      {"char to utf16 past the end", qrx_char_to_utf16_offset, grin.c_str(), 2, kNone},
-      {"utf16 inside a pair", qrx_utf16_to_byte_offset, grin.c_str(), 1, kNone},
-      {"utf16 after a pair", qrx_utf16_to_byte_offset, grin.c_str(), 2, 4},
+      {"char to byte", qrx_char_to_byte_offset, viet, 3, 5},
+      {"char to byte at the end", qrx_char_to_byte_offset, viet, 4, 6},
+      {"char to byte past the end", qrx_char_to_byte_offset, viet, 5, kNone},
+      {"char to utf16 after a pair", qrx_char_to_utf16_offset, grin, 1, 2},
+      {"char to utf16 past the end", qrx_char_to_utf16_offset, grin, 2, kNone},
+      {"utf16 inside a pair", qrx_utf16_to_byte_offset, grin, 1, kNone},
+      {"utf16 after a pair", qrx_utf16_to_byte_offset, grin, 2, 4},
       {"null text", qrx_char_to_byte_offset, nullptr, 0, kNone},
       // Invalid UTF-8: an answer about a repaired copy would not fit the host's buffer.
-      {"invalid byte, char to byte", qrx_char_to_byte_offset,
-       "a\xFF"
-       "b",
-       3, kNone},
-      {"invalid byte, char to utf16", qrx_char_to_utf16_offset,
-       "a\xFF"
-       "b",
-       0, kNone},
+      {"invalid byte, char to byte", qrx_char_to_byte_offset, "a\377b", 3, kNone},
+      {"invalid byte, char to utf16", qrx_char_to_utf16_offset, "a\377b", 0, kNone},
       {"truncated sequence, utf16 to byte", qrx_utf16_to_byte_offset, "a\xE1\xBB", 1, kNone},
   };
   for (const Case& c : cases) EXPECT_EQ(c.convert(c.text, c.offset), c.expected) << c.name;
 }
 
 TEST(Characters, WordCodePointsAndVersion) {
-  EXPECT_TRUE(qrx_is_word_codepoint(0x5F));
-  EXPECT_TRUE(qrx_is_word_codepoint(0x1EC7));
-  EXPECT_FALSE(qrx_is_word_codepoint(0x20));
-  EXPECT_FALSE(qrx_is_word_codepoint(0xD800));
-  EXPECT_FALSE(qrx_is_word_codepoint(0x110000));
+  for (std::uint32_t cp : {0x5FU, 0x1EC7U}) EXPECT_TRUE(qrx_is_word_codepoint(cp)) << cp;
+  for (std::uint32_t cp : {0x20U, 0xD800U, 0x110000U}) EXPECT_FALSE(qrx_is_word_codepoint(cp)) << cp;
   EXPECT_STREQ(qrx_version(), "0.1.2");
 }
 

@@ -1,8 +1,9 @@
-// Shared by the interface tests: an owned session and one-line key feeding.
+// Shared by the interface tests: an owned session, one-line key feeding and record checks.
 #pragma once
 
 #include <quorvix.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,8 @@ using SessionPtr = std::unique_ptr<QrxSession, SessionDeleter>;
 inline constexpr std::uint32_t kPreedit = 0;
 inline constexpr std::uint32_t kReplace = 1;
 
+inline const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+
 inline SessionPtr make_session(const char* config = nullptr, std::uint32_t mode = kReplace) {
   return SessionPtr(qrx_session_new(config, mode));
 }
@@ -25,6 +28,12 @@ inline QrxAction type_keys(QrxSession* session, const std::string& keys) {
   QrxAction last{};
   for (const char ch : keys) last = qrx_process_key(session, std::string(1, ch).c_str(), false, false, false);
   return last;
+}
+
+// The pass action: every byte zero, padding included.
+inline bool is_all_zero(const QrxAction& action) {
+  const unsigned char zero[sizeof(QrxAction)] = {};
+  return std::memcmp(&action, zero, sizeof action) == 0;
 }
 
 inline std::string text_of(const char* text) {

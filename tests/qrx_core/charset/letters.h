@@ -20,6 +20,11 @@ inline constexpr std::string_view kTableCharsets[] = {
     "tcvn3",  "vni_windows", "cp1258",        "viqr",        "viscii",  "vps",         "bkhcm1",
     "bkhcm2", "vietware_x",  "vietware_full", "ncr_decimal", "ncr_hex", "cstring_hex", "cstring_decimal"};
 
+// The order in which detection ranks charsets of equal score.
+inline const std::vector<std::string_view> kDetectRank = {
+    "tcvn3",         "vni_windows", "viscii", "vps",     "bkhcm1",      "bkhcm2",      "vietware_x",
+    "vietware_full", "cp1258",      "viqr",   "ncr_hex", "ncr_decimal", "cstring_hex", "cstring_decimal"};
+
 inline constexpr std::string_view kSingleByteCharsets[] = {
     "tcvn3", "vni_windows", "viscii", "vps", "bkhcm1", "bkhcm2", "vietware_x", "vietware_full"};
 

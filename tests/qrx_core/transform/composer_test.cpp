@@ -10,13 +10,6 @@ using namespace typing_test;
 using qrx_core::transform::Composer;
 using qrx_core::transform::diff;
 
-TEST(Composer, WithRawRendersTheWord) {
-  const TypingResult r = Composer::with_raw(TELEX, defaults(), U"vieetj").result(false);
-  EXPECT_EQ(r.text, "việt");
-  EXPECT_EQ(r.status, vi_syllable::kValid);
-  EXPECT_FALSE(r.literal);
-}
-
 TEST(Composer, OneStatePerKeyUpToTwentyFour) {
   Composer c(TELEX, defaults());
   EXPECT_EQ(c.states().size(), 1u);
@@ -61,27 +54,19 @@ TEST(Composer, KeysBeyondTheInlineRoomAreKept) {
   EXPECT_EQ(c.raw(), keys.substr(0, 30) + U"!");
 }
 
-TEST(Composer, PopOnEmptyAndBackToEmpty) {
-  Composer c(TELEX, defaults());
-  c.pop();
+TEST(Composer, PopRestoresThePreviousWordDownToEmpty) {
+  Composer c = Composer::with_raw(TELEX, defaults(), U"thuoww");
+  EXPECT_EQ(c.result(false).text, "thươ");
+  for (const char* word : {"thuơ", "thuo", "thu", "th", "t", ""}) {
+    c.pop();
+    EXPECT_EQ(c.result(false).text, word);
+  }
+  c.pop();  // on an empty word
   EXPECT_TRUE(c.raw().empty());
   EXPECT_EQ(c.states().size(), 1u);
-  c.push(U'a');
-  c.pop();
   const TypingResult r = c.result(false);
-  EXPECT_EQ(r.text, "");
   EXPECT_EQ(r.status, vi_syllable::kIncomplete);
   EXPECT_FALSE(r.literal);
-}
-
-TEST(Composer, PopRestoresThePreviousWord) {
-  Composer c = Composer::with_raw(TELEX, defaults(), U"thuow");
-  c.push(U'w');
-  EXPECT_EQ(c.result(false).text, "thươ");
-  c.pop();
-  EXPECT_EQ(c.result(false).text, "thuơ");
-  c.pop();
-  EXPECT_EQ(c.result(false).text, "thuo");
 }
 
 TEST(Composer, VniDigitRulesBeforeAnyState) {

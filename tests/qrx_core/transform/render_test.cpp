@@ -112,9 +112,13 @@ TEST(RenderSecondText, OnlyForALiteralModeWord) {
 TEST(RenderCodaK, AllowCodaK) {
   TypingOptions k;
   k.allow_coda_k = true;
-  expect_typed({{"ddawks", "đắk", false, kValid}, {"aks", "ák", false, kValid}}, TELEX, k, true);
+  expect_typed({{"ddawks", "đắk", false, kValid},
+                {"aks", "ák", false, kValid},
+                {"akf", "akf", false, kInvalid}},  // only the sharp and heavy tones on a stop final
+               TELEX, k, true);
   // Without it the tone key is a letter and the untransformed word shows as typed.
   expect_typed({{"aks", "aks", false, kInvalid}}, TELEX, defaults(), false);
+  EXPECT_EQ(shown(typed("ddawks", TELEX, defaults()), defaults()), "đăks");  // before the fall-back
 }
 
 TEST(RenderVni, DigitRules) {

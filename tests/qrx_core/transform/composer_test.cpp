@@ -80,32 +80,6 @@ TEST(Composer, VniDigitRulesBeforeAnyState) {
   EXPECT_EQ(c.result(false).text, "á");
 }
 
-TEST(Composer, SameAsTransformKeyByKey) {
-  struct Sequence {
-    const InputMethodSpec* spec;
-    const char* keys;
-  };
-  TypingOptions all;
-  all.w_as_u = all.bracket_keys = all.quick_telex = true;
-  const Sequence sequences[] = {
-      {&TELEX, "nguoiwf"}, {&TELEX, "thuowww"}, {&TELEX, "ccaafn"}, {&TELEX, "DDuwowngf"}, {&TELEX, "w]a[s"},
-      {&VNI, "x100a11"},   {&VNI, "d9u7o7ng2"}, {&VNI, "a1611"},    {&VIQR, "Vie^.t"},     {&VIQR, "a''0"},
-  };
-  for (const Sequence& s : sequences) {
-    for (const TypingOptions& o : {defaults(), all}) {
-      const std::u32string keys = keys_of(s.keys);
-      Composer c(*s.spec, o);
-      for (std::size_t i = 0; i < keys.size(); ++i) {
-        c.push(keys[i]);
-        for (bool finishing : {false, true}) {
-          EXPECT_EQ(c.result(finishing), transform(keys.substr(0, i + 1), *s.spec, o, finishing))
-              << s.spec->name << " " << s.keys << " after " << i + 1;
-        }
-      }
-    }
-  }
-}
-
 TEST(Diff, CommonPrefixOnly) {
   struct Case {
     const char* old_text;

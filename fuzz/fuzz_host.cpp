@@ -101,7 +101,8 @@ void check_plan(const QrxPlan& p, const std::string* surrounding, std::uint32_t 
   // that cutting the deletion at the start of the document touches nothing else.
   if (surrounding != nullptr && p.kind == 3 && p.delete_utf16 > caret && !surrounding->empty()) {
     fuzz::check(display.ends_with(*surrounding), "plan deletes more than the text before the caret",
-                *surrounding);
+                *surrounding + " | display " + std::string(display) + " | delete " +
+                    std::to_string(p.delete_utf16) + " | caret " + std::to_string(caret));
   }
 }
 

@@ -179,6 +179,13 @@ TEST(Plan, FallbackWhenTheSnapshotCannotTell) {
        unverified(field("\U0001F600")), kOff, fail_safe("replace-unverified-suffix")},
       {"unverified permitted", replace("x", DeleteCount::chars(1)), unverified(field("a\U0001F600")), kOff,
        replaced("replace-trusted-direct", "x", 2, 1)},
+      // The host's permission does not overrule a readable snapshot that says otherwise.
+      {"unverified against a contradicting snapshot", replace("lé", DeleteCount::utf16(3)),
+       unverified(field("telex", "ee", 2)), kOff, fail_safe("replace-surrounding-mismatch")},
+      {"unverified with an agreeing snapshot", replace("lé", DeleteCount::utf16(2)),
+       unverified(field("telex", "tel ex", 6)), kOff, replaced("replace-trusted-direct", "lé", 2, 2)},
+      {"unverified with an unreadable field", replace("lé", DeleteCount::utf16(3)),
+       unverified(field("telex", "", 0)), kOff, replaced("replace-trusted-direct", "lé", 3, 3)},
   });
 }
 

@@ -50,24 +50,6 @@ std::optional<std::uint32_t> deletion_units(DeleteCount count, std::string_view 
   return sr::char_suffix_utf16_len(before_caret, count.count);
 }
 
-Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field, const AppProfile& profile) {
-  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, field);
-  const auto units = deletion_units(action.delete_count, before_caret);
-  if (!units) return fail_safe("replace-suffix-out-of-range");
-  if (*units == 0) return commit("replace-no-delete", action.text, action.pass_key);
-
-  if (field.allow_unverified_replace) {
-    const auto tail = sr::utf16_suffix(before_caret, *units);
-    if (!tail) return fail_safe("replace-unverified-suffix");
-    if (tail->empty()) return fail_safe("replace-unverified-empty");
-    return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
-  }
-  if (!field.surrounding) return fail_safe("replace-no-surrounding");
-  const auto verified = sr::check_replace_view(field.before_display, field, *units);
-  if (!verified) return fail_safe("replace-surrounding-mismatch");
-  return replace("replace-verified", action, verified->delete_utf16, verified->delete_chars, profile);
-}
-
 // A readable snapshot that contradicts a deletion must stop it: the caret may have moved (a
 // mouse click, another program editing the field) and the text before it is then not the
 // engine's. Only a snapshot that cannot tell (nothing before the caret, a caret it does not
@@ -81,6 +63,30 @@ bool snapshot_cannot_tell(const AdapterAction::Replace& action, const FieldState
   if (!units || sr::utf16_len(*prefix) >= *units) return false;
   const auto tail = sr::utf16_suffix(before_caret, *units);
   return tail && tail->ends_with(*prefix);
+}
+
+Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field, const AppProfile& profile) {
+  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, field);
+  const auto units = deletion_units(action.delete_count, before_caret);
+  if (!units) return fail_safe("replace-suffix-out-of-range");
+  if (*units == 0) return commit("replace-no-delete", action.text, action.pass_key);
+
+  if (field.allow_unverified_replace) {
+    // Permission to go unverified is no licence to overrule a snapshot that can be read and
+    // says the text before the caret is something else.
+    if (field.surrounding && !snapshot_cannot_tell(action, field) &&
+        !sr::check_replace_view(field.before_display, field, *units)) {
+      return fail_safe("replace-surrounding-mismatch");
+    }
+    const auto tail = sr::utf16_suffix(before_caret, *units);
+    if (!tail) return fail_safe("replace-unverified-suffix");
+    if (tail->empty()) return fail_safe("replace-unverified-empty");
+    return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
+  }
+  if (!field.surrounding) return fail_safe("replace-no-surrounding");
+  const auto verified = sr::check_replace_view(field.before_display, field, *units);
+  if (!verified) return fail_safe("replace-surrounding-mismatch");
+  return replace("replace-verified", action, verified->delete_utf16, verified->delete_chars, profile);
 }
 
 bool fallback_blocked(const FieldState& field) {

@@ -163,9 +163,12 @@ TEST(SessionState, FieldKindAndOutputMode) {
   EXPECT_TRUE(is_all_zero(qrx_set_field_kind(session.get(), 2)));
   EXPECT_TRUE(is_all_zero(type_keys(session.get(), "as")));
   EXPECT_STREQ(qrx_display_text(session.get()), "") << "a pass-through field changes nothing";
-  qrx_set_field_kind(session.get(), 7);
-  EXPECT_EQ(type_keys(session.get(), "as").kind, 2U) << "7 counts as a normal field";
-  qrx_reset(session.get());
+  for (std::uint32_t kind : {6U, 7U}) {
+    qrx_set_field_kind(session.get(), 2);
+    qrx_set_field_kind(session.get(), kind);
+    EXPECT_EQ(type_keys(session.get(), "as").kind, 2U) << kind << " counts as a normal field";
+    qrx_reset(session.get());
+  }
 
   EXPECT_TRUE(is_all_zero(qrx_set_output_mode(session.get(), 2)));
   EXPECT_EQ(mode_of(session.get()), kPreedit);

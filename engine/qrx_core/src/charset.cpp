@@ -453,27 +453,6 @@ class Writer {
   std::size_t size_ = 0;
 };
 
-// unicode::next_char with the one- to three-byte forms of well-formed text decoded in line.
-inline char32_t next_char(std::string_view text, std::size_t& pos) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
-  const std::size_t left = text.size() - pos;
-  if (p[0] < 0x80) {
-    ++pos;
-    return p[0];
-  }
-  if (p[0] >= 0xC2 && p[0] <= 0xDF && left >= 2 && (p[1] & 0xC0) == 0x80) {
-    pos += 2;
-    return static_cast<char32_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
-  }
-  // E0 and ED restrict their second byte; the other three-byte leads do not.
-  if (p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && left >= 3 && (p[1] & 0xC0) == 0x80 &&
-      (p[2] & 0xC0) == 0x80) {
-    pos += 3;
-    return static_cast<char32_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-  }
-  return unicode::next_char(text, pos);
-}
-
 // The text in NFC, copied only when it is not already.
 std::string composed(std::string text, const Data& data) {
   if (!data.all_inert(text) && !unicode::is_nfc(text)) return unicode::nfc(text);
@@ -497,7 +476,7 @@ std::string encode_table(const Data::Encoder& enc, std::string_view text) {
       continue;
     }
     const std::size_t start = pos;
-    if (const std::uint32_t index = enc.find(next_char(text, pos))) {
+    if (const std::uint32_t index = enc.find(unicode::next_char(text, pos))) {
       out.put(enc.value_chunks[index - 1], enc.values[index - 1]);
     } else {
       out.put(text.substr(start, pos - start));
@@ -515,7 +494,7 @@ std::string encode_viqr(const Data::Encoder& enc, const std::unordered_set<std::
   std::string candidate;
   for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t start = pos;
-    const char32_t c = next_char(text, pos);
+    const char32_t c = unicode::next_char(text, pos);
     const std::uint32_t index = enc.find(c);
     bool escape = c == U'\\';
     if (!escape && is_ascii_punctuation(c)) {
@@ -540,7 +519,7 @@ struct TextSource {
 
   std::size_t size() const { return text.size(); }
   unsigned char lead(std::size_t pos) const { return static_cast<unsigned char>(text[pos]); }
-  char32_t next(std::size_t& pos) const { return next_char(text, pos); }
+  char32_t next(std::size_t& pos) const { return unicode::next_char(text, pos); }
   void copy(Writer<std::string>& out, std::size_t from, std::size_t to, char32_t c) const {
     // Ill-formed bytes were read as U+FFFD and are written as such.
     if (c == unicode::kReplacementCharacter) {
@@ -625,7 +604,7 @@ bool Tables::Data::all_inert(std::string_view text) const {
       ++pos;
       continue;
     }
-    if (!inert(next_char(text, pos))) return false;
+    if (!inert(unicode::next_char(text, pos))) return false;
   }
   return true;
 }
@@ -697,7 +676,7 @@ std::optional<std::vector<std::uint8_t>> Tables::encode_bytes(std::string_view t
       ++pos;
       continue;
     }
-    const char32_t c = next_char(input, pos);
+    const char32_t c = unicode::next_char(input, pos);
     if (const std::uint32_t found = enc ? enc->find(c) : 0) {
       const Chunk& bytes = enc->byte_chunks[found - 1];
       if (bytes.size == Chunk::kMissing) return std::nullopt;

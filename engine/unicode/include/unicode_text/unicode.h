@@ -19,11 +19,24 @@ std::u32string decode_utf8(std::string_view text);
 // Decodes the character starting at byte `pos` of `text` and advances `pos` past it.
 // Precondition: pos < text.size(). Ill-formed bytes yield U+FFFD.
 char32_t next_char_multibyte(std::string_view text, std::size_t& pos);
+// The one- to three-byte forms of well-formed text (all of Vietnamese) are decoded in line; the
+// rest, ill-formed bytes included, out of line.
 inline char32_t next_char(std::string_view text, std::size_t& pos) {
-  const auto byte = static_cast<unsigned char>(text[pos]);
-  if (byte < 0x80) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
+  const std::size_t left = text.size() - pos;
+  if (p[0] < 0x80) {
     ++pos;
-    return byte;
+    return p[0];
+  }
+  if (p[0] >= 0xC2 && p[0] <= 0xDF && left >= 2 && (p[1] & 0xC0) == 0x80) {
+    pos += 2;
+    return static_cast<char32_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+  }
+  // E0 and ED restrict their second byte; the other three-byte leads do not.
+  if (p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && left >= 3 && (p[1] & 0xC0) == 0x80 &&
+      (p[2] & 0xC0) == 0x80) {
+    pos += 3;
+    return static_cast<char32_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
   }
   return next_char_multibyte(text, pos);
 }

@@ -1,0 +1,63 @@
+// The application's configuration file: `config.json` in the folder "quorvix" of the user's
+// configuration folder, with the previous version kept as `config.json.bak` beside it. The engine
+// reads the whole text; the application itself interprets only "output_mode". Every file or JSON
+// failure turns into a default value; nothing is reported.
+#pragma once
+
+#include <json/json.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace quorvix::app {
+
+// A JSON object as the application edits it: one value per key, keys sorted.
+using ConfigDictionary = std::map<std::string, json::Value, std::less<>>;
+
+class ConfigFile {
+ public:
+  // The input method's own identifier: its input method name in Fcitx5, and the program name of
+  // its own processes.
+  static constexpr std::string_view bundleID = "quorvix";
+  static constexpr std::string_view defaultOutputMode = "replace";
+  // What ensureExists writes: 542 bytes, no line feed at the end.
+  static const std::string_view defaultText;
+
+  explicit ConfigFile(platform::Files& files = platform::systemFiles()) : files_(files) {}
+
+  // Computed afresh on every use; empty when the user's configuration folder is unknown.
+  std::filesystem::path directory() const;
+  std::filesystem::path path() const;
+  std::filesystem::path backupPath() const;
+
+  // Creates the folder, and the file with the default text when there is none. Never backs up.
+  void ensureExists() const;
+  // The file's text; absent when it is missing, unreadable or not UTF-8.
+  std::optional<std::string> load() const;
+  // "preedit" when the file's "output_mode" is a string equal to it in any letter case, else
+  // "replace".
+  std::string outputMode() const;
+  // The file as a JSON object; empty when it cannot be read as one.
+  ConfigDictionary loadDictionary() const;
+  std::optional<platform::FileDate> modificationDate() const;
+
+  // Writes `text` as the new file, keeping the previous file as the backup.
+  void save(std::string_view text) const;
+  // Saves the dictionary pretty-printed with sorted keys.
+  void saveDictionary(const ConfigDictionary& dictionary) const;
+  // Reads the file as a dictionary, lets `edit` change it and saves it. A file that exists but
+  // cannot be read as a JSON object is left alone with its backup, so that no setting is lost:
+  // then nothing is written and the result is false.
+  bool update(const std::function<void(ConfigDictionary&)>& edit) const;
+
+ private:
+  platform::Files& files_;
+};
+
+}  // namespace quorvix::app

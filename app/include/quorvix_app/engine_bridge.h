@@ -1,0 +1,115 @@
+// The application's one door to the typing engine: QrxEngine owns one engine session and offers
+// its operations on application strings and records. Every text the engine returns is copied at
+// once; every method is neutral when the session could not be opened.
+#pragma once
+
+#include <quorvix.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvix::app {
+
+enum class QrxActionKind : std::uint32_t { pass = 0, preedit = 1, replace = 2, commit = 3 };
+enum class QrxPlanKind : std::uint32_t { pass = 0, preedit = 1, commit = 2, replace = 3, failSafe = 4 };
+
+// No value for raw values the enumerations do not know.
+std::optional<QrxActionKind> actionKindFromRaw(std::uint32_t raw);
+std::optional<QrxPlanKind> planKindFromRaw(std::uint32_t raw);
+
+struct QrxEngineAction {
+  QrxActionKind kind = QrxActionKind::pass;
+  std::int64_t deleteBeforeUTF16 = 0;
+  std::string insert;
+  std::int64_t cursorUTF16 = 0;
+  bool passKey = false;
+
+  static const QrxEngineAction pass;
+  friend bool operator==(const QrxEngineAction&, const QrxEngineAction&) = default;
+};
+
+struct QrxEnginePlan {
+  QrxPlanKind kind = QrxPlanKind::pass;
+  std::int64_t deleteUTF16 = 0;
+  std::int64_t deleteChars = 0;
+  std::int64_t cursorUTF16 = 0;
+  std::int64_t waitMs = 0;
+  bool passKey = false;
+  std::string text;
+
+  static const QrxEnginePlan pass;
+  friend bool operator==(const QrxEnginePlan&, const QrxEnginePlan&) = default;
+};
+
+// The engine's C functions the bridge calls, so that tests can stand in for them.
+struct EngineFunctions {
+  decltype(&qrx_session_new) sessionNew;
+  decltype(&qrx_session_free) sessionFree;
+  decltype(&qrx_process_key) processKey;
+  decltype(&qrx_display_text) displayText;
+  decltype(&qrx_plan_action_with_fallback) planActionWithFallback;
+  decltype(&qrx_set_surrounding_text) setSurroundingText;
+  decltype(&qrx_focus_changed) focusChanged;
+  decltype(&qrx_cursor_moved) cursorMoved;
+  decltype(&qrx_profile_output_mode) profileOutputMode;
+  decltype(&qrx_set_output_mode) setOutputMode;
+  decltype(&qrx_toggle_vietnamese) toggleVietnamese;
+  decltype(&qrx_reset) reset;
+  decltype(&qrx_is_enabled) isEnabled;
+  decltype(&qrx_config_json) configJSON;
+  decltype(&qrx_app_profile_json) appProfileJSON;
+  decltype(&qrx_set_config_json) setConfigJSON;
+  decltype(&qrx_charset_list) charsetList;
+  decltype(&qrx_charset_encode) charsetEncode;
+  decltype(&qrx_charset_decode) charsetDecode;
+};
+
+// The functions of libquorvix itself.
+const EngineFunctions& libquorvixFunctions();
+
+class QrxEngine {
+ public:
+  // Opens a session with the configuration text (the engine's defaults when absent) in output
+  // mode `mode` (1 replace, else preedit). A text the engine rejects falls back once to the
+  // defaults; should that fail too, the engine stays closed and every method is neutral.
+  explicit QrxEngine(const std::optional<std::string>& configJSON, std::uint32_t mode = 0,
+                     const EngineFunctions& functions = libquorvixFunctions());
+  ~QrxEngine();
+  QrxEngine(const QrxEngine&) = delete;
+  QrxEngine& operator=(const QrxEngine&) = delete;
+
+  bool isOpen() const { return handle_ != nullptr; }
+
+  QrxEngineAction processKey(const std::string& key, bool ctrl, bool alt, bool meta);
+  std::string displayText();
+  // A plan for `action`. Negative counts are sent as 0; counts beyond 32 bits are refused with
+  // the pass plan, as is everything the engine refuses.
+  QrxEnginePlan planAction(const QrxEngineAction& action, std::uint32_t fieldKind, const std::string& beforeDisplay,
+                           const std::optional<std::string>& surroundingText, std::uint32_t cursorUTF16,
+                           std::uint32_t anchorUTF16, bool allowUnverifiedReplace, std::uint32_t replaceFallback);
+  void setSurroundingText(const std::optional<std::string>& text);
+  QrxEngineAction focusChanged(const std::optional<std::string>& appID);
+  QrxEngineAction cursorMoved();
+  // 0 not set, 1 preedit, 2 replace.
+  std::uint32_t profileOutputMode();
+  QrxEngineAction setOutputMode(std::uint32_t mode);
+  QrxEngineAction toggleVietnamese();
+  void reset();
+  bool isEnabled();
+  std::optional<std::string> configJSON();
+  std::optional<std::string> appProfileJSON();
+  bool setConfigJSON(const std::string& patch);
+  std::string charsetList();
+  std::optional<std::string> encodeCharset(const std::string& text, const std::string& charset);
+  std::optional<std::string> decodeCharset(const std::string& text, const std::string& charset);
+
+ private:
+  QrxEngineAction action(const QrxAction& raw) const;
+
+  const EngineFunctions& functions_;
+  QrxSession* handle_ = nullptr;
+};
+
+}  // namespace quorvix::app

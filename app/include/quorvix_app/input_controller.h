@@ -1,0 +1,89 @@
+// The input method's controller: one per input context of the framework. It owns one engine
+// session built from the configuration file, feeds it every key of its field, applies the
+// resulting edit plans, follows focus, keeps the output mode in line with the focused
+// application and the file, rebuilds the session when the file changes, and serves the menu.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/clipboard.h"
+#include "platform/files.h"
+#include "platform/key_event.h"
+#include "platform/text_input.h"
+#include "platform/timers.h"
+#include "platform/workspace.h"
+#include "quorvix_app/config_file.h"
+#include "quorvix_app/engine_bridge.h"
+#include "quorvix_app/input_menu.h"
+#include "quorvix_app/notification_center.h"
+#include "quorvix_app/text_client.h"
+
+namespace quorvix::app {
+
+// What a controller needs of its platform. The platform keeps them alive as long as the
+// controller.
+struct ControllerServices {
+  platform::Files& files;
+  platform::Workspace& workspace;
+  platform::Timers& timers;
+  platform::Clipboard& clipboard;
+  NotificationCenter& notifications;
+};
+
+// The notification the preferences window posts after saving.
+inline constexpr std::string_view quorvixConfigChanged = "QuorvixConfigChanged";
+
+class QuorvixInputController {
+ public:
+  // `client` is the field the controller is created for, absent when the framework gives none.
+  QuorvixInputController(ControllerServices services, std::shared_ptr<platform::TextInput> client);
+  ~QuorvixInputController();
+  QuorvixInputController(const QuorvixInputController&) = delete;
+  QuorvixInputController& operator=(const QuorvixInputController&) = delete;
+
+  // Framework entry points. `sender` is the field the call comes from, absent when none.
+  // handle returns true when the event is consumed, false when it goes on to the application.
+  bool handle(const std::optional<platform::KeyEvent>& event, std::shared_ptr<platform::TextInput> sender);
+  void activateServer(std::shared_ptr<platform::TextInput> sender);
+  void deactivateServer(std::shared_ptr<platform::TextInput> sender);
+  void commitComposition(std::shared_ptr<platform::TextInput> sender);
+
+  // The menu as it should be shown now, and the command behind one of its items.
+  Menu menu();
+  void perform(const MenuItem& item);
+
+  // Menu commands.
+  void toggleVietnamese();
+  void selectMethod(const MenuItem& item);
+  void showPreferences();
+  void openConfigFile();
+  void reloadConfig();
+  void openInputSources();
+  void transformClipboard(const MenuItem& item);
+
+  // The session, for the platform's own checks; absent only if it could not be created.
+  QrxEngine* engine() { return engine_.get(); }
+
+ private:
+  // Internal operations; the rest of the state follows in the implementation's order.
+  void applyOutputMode(const std::shared_ptr<platform::TextInput>& sender);
+  void startConfigWatcher();
+  void pollConfigFile();
+  void persistEngineConfig();
+
+  ControllerServices services_;
+  ConfigFile configFile_;
+  std::unique_ptr<QrxEngine> engine_;
+  ActionApplier applier_;
+  std::optional<std::string> currentAppID_;
+  std::shared_ptr<platform::TextInput> currentClient_;
+  std::unique_ptr<platform::Timer> configTimer_;
+  std::optional<platform::FileDate> lastConfigMtime_;
+  std::uint32_t globalOutputMode_ = 1;
+  std::unique_ptr<NotificationCenter::Observation> configChangedObservation_;
+};
+
+}  // namespace quorvix::app

@@ -1,0 +1,31 @@
+// What the input controller needs of the desktop around the focused field.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace quorvix::platform {
+
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+
+  // The identifier of the application that has the keyboard: the program name the input
+  // method framework reports for it; absent when it reports none.
+  virtual std::optional<std::string> frontmostApplicationID() = 0;
+
+  // Whether the focused field asked that its keys not be looked at (passwords and the like).
+  virtual bool isSecureEventInputEnabled() = 0;
+
+  // Opens the file with the application the desktop assigns to it; the outcome is not reported.
+  virtual void openFile(const std::filesystem::path& path) = 0;
+  // Opens the input method framework's own settings.
+  virtual void openInputSourceSettings() = 0;
+  // Shows the preferences window (a process of its own).
+  virtual void showPreferences() = 0;
+  // The failure signal of a command that could not be carried out.
+  virtual void beep() = 0;
+};
+
+}  // namespace quorvix::platform

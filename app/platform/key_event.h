@@ -33,7 +33,7 @@ namespace modifier_flags {
 inline constexpr std::uint64_t kCapsLock = 0x10000;
 inline constexpr std::uint64_t kShift = 0x20000;
 inline constexpr std::uint64_t kControl = 0x40000;
-inline constexpr std::uint64_t kOption = 0x80000;  // Alt
+inline constexpr std::uint64_t kOption = 0x80000;    // Alt
 inline constexpr std::uint64_t kCommand = 0x100000;  // Super
 }  // namespace modifier_flags
 

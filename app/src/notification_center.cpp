@@ -5,7 +5,7 @@
 namespace quorvix::app {
 
 std::unique_ptr<NotificationCenter::Observation> NotificationCenter::observe(std::string name,
-                                                                            std::function<void()> block) {
+                                                                             std::function<void()> block) {
   // Observers that went away are dropped here rather than in their destructor, which may run
   // inside a post.
   std::erase_if(observers_, [](const std::shared_ptr<Observer>& o) { return o->removed; });

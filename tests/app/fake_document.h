@@ -56,7 +56,9 @@ class FakeDocument : public platform::TextInput {
 
   // The document's text with the marked part, and what is marked.
   std::string text() const { return toUtf8(text_); }
-  std::string marked() const { return marked_ ? toUtf8(text_.substr(marked_->location, marked_->length)) : ""; }
+  std::string marked() const {
+    return marked_ ? toUtf8(text_.substr(marked_->location, marked_->length)) : "";
+  }
   // The document as text with "|" at the caret, for compact expectations.
   std::string withCaret() const {
     auto copy = text_;

@@ -29,7 +29,7 @@ class ConfigFile {
   // What ensureExists writes: 542 bytes, no line feed at the end.
   static const std::string_view defaultText;
 
-  explicit ConfigFile(platform::Files& files = platform::systemFiles()) : files_(files) {}
+  explicit ConfigFile(platform::Files& files) : files_(files) {}
 
   // Computed afresh on every use; empty when the user's configuration folder is unknown.
   std::filesystem::path directory() const;
@@ -47,13 +47,14 @@ class ConfigFile {
   ConfigDictionary loadDictionary() const;
   std::optional<platform::FileDate> modificationDate() const;
 
-  // Writes `text` as the new file, keeping the previous file as the backup.
-  void save(std::string_view text) const;
-  // Saves the dictionary pretty-printed with sorted keys.
-  void saveDictionary(const ConfigDictionary& dictionary) const;
+  // Writes `text` as the new file, keeping the previous file as the backup. Returns whether the
+  // new text was written; a backup that could not be made does not stop it.
+  bool save(std::string_view text) const;
+  // Saves the dictionary pretty-printed with sorted keys (nested objects too).
+  bool saveDictionary(const ConfigDictionary& dictionary) const;
   // Reads the file as a dictionary, lets `edit` change it and saves it. A file that exists but
   // cannot be read as a JSON object is left alone with its backup, so that no setting is lost:
-  // then nothing is written and the result is false.
+  // then nothing is written and the result is false. Returns whether the file was written.
   bool update(const std::function<void(ConfigDictionary&)>& edit) const;
 
  private:

@@ -86,9 +86,11 @@ class QrxEngine {
   std::string displayText();
   // A plan for `action`. Negative counts are sent as 0; counts beyond 32 bits are refused with
   // the pass plan, as is everything the engine refuses.
-  QrxEnginePlan planAction(const QrxEngineAction& action, std::uint32_t fieldKind, const std::string& beforeDisplay,
+  QrxEnginePlan planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
+                           const std::string& beforeDisplay,
                            const std::optional<std::string>& surroundingText, std::uint32_t cursorUTF16,
-                           std::uint32_t anchorUTF16, bool allowUnverifiedReplace, std::uint32_t replaceFallback);
+                           std::uint32_t anchorUTF16, bool allowUnverifiedReplace,
+                           std::uint32_t replaceFallback);
   void setSurroundingText(const std::optional<std::string>& text);
   QrxEngineAction focusChanged(const std::optional<std::string>& appID);
   QrxEngineAction cursorMoved();

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/key_event.h"
 #include "platform/text_input.h"
 #include "quorvix_app/engine_bridge.h"
 

@@ -1,0 +1,142 @@
+#include "quorvix_app/config_file.h"
+
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+
+namespace quorvix::app {
+
+namespace {
+
+// Nested objects are sorted as well, and a repeated name keeps its last value, as the file
+// reads back through a dictionary.
+json::Value sortedKeys(const json::Value& value) {
+  if (value.is_array()) {
+    json::Array items;
+    for (const auto& item : value.as_array()) items.push_back(sortedKeys(item));
+    return items;
+  }
+  if (!value.is_object()) return value;
+  std::map<std::string, json::Value, std::less<>> members;
+  for (const auto& member : value.as_object())
+    members.insert_or_assign(member.name, sortedKeys(member.value));
+  json::Object object;
+  for (auto& [name, member] : members) object.push_back({name, std::move(member)});
+  return object;
+}
+
+std::optional<ConfigDictionary> parseDictionary(const std::optional<std::string>& bytes) {
+  if (!bytes) return std::nullopt;
+  auto parsed = json::parse(*bytes);
+  if (!parsed || !parsed.value().is_object()) return std::nullopt;
+  ConfigDictionary dictionary;
+  for (auto& member : parsed.value().as_object())
+    dictionary.insert_or_assign(member.name, std::move(member.value));
+  return dictionary;
+}
+
+}  // namespace
+
+const std::string_view ConfigFile::defaultText =
+    "{\n"
+    "  \"schema_version\": 1,\n"
+    "  \"input_method\": \"telex\",\n"
+    "  \"tone_style\": \"new\",\n"
+    "  \"spell_check\": true,\n"
+    "  \"w_as_u\": false,\n"
+    "  \"bracket_keys\": false,\n"
+    "  \"quick_telex\": false,\n"
+    "  \"allow_coda_k\": false,\n"
+    "  \"macro_enabled\": true,\n"
+    "  \"macro_digits\": false,\n"
+    "  \"macro_undo\": true,\n"
+    "  \"macros\": {\"ko\": \"không\", \"vn\": \"Việt Nam\"},\n"
+    "  \"auto_capitalize\": false,\n"
+    "  \"excluded_apps\": [\"minecraft\"],\n"
+    "  \"default_vietnamese\": true,\n"
+    "  \"edit_previous_word\": true,\n"
+    "  \"restore_after_space\": true,\n"
+    "  \"smart_caps\": false,\n"
+    "  \"output_mode\": \"replace\",\n"
+    "  \"unicode_form\": \"NFC\"\n"
+    "}";
+
+std::filesystem::path ConfigFile::directory() const {
+  const auto base = files_.userConfigurationDirectory();
+  return base ? *base / "quorvix" : std::filesystem::path();
+}
+
+std::filesystem::path ConfigFile::path() const {
+  const auto folder = directory();
+  return folder.empty() ? folder : folder / "config.json";
+}
+
+std::filesystem::path ConfigFile::backupPath() const {
+  auto file = path();
+  return file.empty() ? file : file += ".bak";
+}
+
+void ConfigFile::ensureExists() const {
+  const auto folder = directory();
+  if (folder.empty()) return;
+  files_.createDirectories(folder);
+  if (!files_.exists(path())) files_.writeAtomically(path(), defaultText);
+}
+
+std::optional<std::string> ConfigFile::load() const {
+  if (path().empty()) return std::nullopt;
+  auto text = files_.read(path());
+  if (!text || !unicode::is_valid_utf8(*text)) return std::nullopt;
+  return text;
+}
+
+std::string ConfigFile::outputMode() const {
+  const auto dictionary = loadDictionary();
+  const auto mode = dictionary.find("output_mode");
+  if (mode != dictionary.end() && mode->second.is_string() &&
+      unicode::to_lower(mode->second.as_string()) == "preedit") {
+    return "preedit";
+  }
+  return std::string(defaultOutputMode);
+}
+
+ConfigDictionary ConfigFile::loadDictionary() const {
+  if (path().empty()) return {};
+  return parseDictionary(files_.read(path())).value_or(ConfigDictionary{});
+}
+
+std::optional<platform::FileDate> ConfigFile::modificationDate() const {
+  if (path().empty()) return std::nullopt;
+  return files_.modificationDate(path());
+}
+
+bool ConfigFile::save(std::string_view text) const {
+  const auto folder = directory();
+  if (folder.empty()) return false;
+  files_.createDirectories(folder);
+  if (files_.exists(path())) {
+    files_.remove(backupPath());
+    files_.copy(path(), backupPath());
+  }
+  return files_.writeAtomically(path(), text);
+}
+
+bool ConfigFile::saveDictionary(const ConfigDictionary& dictionary) const {
+  json::Object object;
+  for (const auto& [name, value] : dictionary) object.push_back({name, value});
+  return save(json::write_pretty(sortedKeys(object)));
+}
+
+bool ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {
+  if (path().empty()) return false;
+  ConfigDictionary dictionary;
+  if (files_.exists(path())) {
+    auto existing = parseDictionary(files_.read(path()));
+    if (!existing) return false;
+    dictionary = std::move(*existing);
+  }
+  edit(dictionary);
+  return saveDictionary(dictionary);
+}
+
+}  // namespace quorvix::app

@@ -1,0 +1,179 @@
+#include "quorvix_app/engine_bridge.h"
+
+#include <unicode_text/unicode.h>
+
+#include <limits>
+
+namespace quorvix::app {
+
+namespace {
+
+// Text from the engine is copied at once; invalid UTF-8 is repaired on the way.
+std::string copyText(const char* text) {
+  if (text == nullptr) return {};
+  std::string_view view(text);
+  return unicode::is_valid_utf8(view) ? std::string(view) : unicode::encode_utf8(unicode::decode_utf8(view));
+}
+
+std::optional<std::string> copyOptionalText(const char* text) {
+  if (text == nullptr) return std::nullopt;
+  return copyText(text);
+}
+
+const char* cText(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
+bool fitsIn32Bits(std::int64_t count) { return count <= std::numeric_limits<std::uint32_t>::max(); }
+std::uint32_t unsignedCount(std::int64_t count) { return count < 0 ? 0 : static_cast<std::uint32_t>(count); }
+
+}  // namespace
+
+const QrxEngineAction QrxEngineAction::pass{};
+const QrxEnginePlan QrxEnginePlan::pass{};
+
+std::optional<QrxActionKind> actionKindFromRaw(std::uint32_t raw) {
+  if (raw > static_cast<std::uint32_t>(QrxActionKind::commit)) return std::nullopt;
+  return static_cast<QrxActionKind>(raw);
+}
+
+std::optional<QrxPlanKind> planKindFromRaw(std::uint32_t raw) {
+  if (raw > static_cast<std::uint32_t>(QrxPlanKind::failSafe)) return std::nullopt;
+  return static_cast<QrxPlanKind>(raw);
+}
+
+const EngineFunctions& libquorvixFunctions() {
+  static constexpr EngineFunctions functions{
+      qrx_session_new,
+      qrx_session_free,
+      qrx_process_key,
+      qrx_display_text,
+      qrx_plan_action_with_fallback,
+      qrx_set_surrounding_text,
+      qrx_focus_changed,
+      qrx_cursor_moved,
+      qrx_profile_output_mode,
+      qrx_set_output_mode,
+      qrx_toggle_vietnamese,
+      qrx_reset,
+      qrx_is_enabled,
+      qrx_config_json,
+      qrx_app_profile_json,
+      qrx_set_config_json,
+      qrx_charset_list,
+      qrx_charset_encode,
+      qrx_charset_decode,
+  };
+  return functions;
+}
+
+QrxEngine::QrxEngine(const std::optional<std::string>& configJSON, std::uint32_t mode,
+                     const EngineFunctions& functions)
+    : functions_(functions) {
+  handle_ = functions_.sessionNew(cText(configJSON), mode);
+  if (handle_ == nullptr) handle_ = functions_.sessionNew(nullptr, mode);
+}
+
+QrxEngine::~QrxEngine() {
+  if (handle_ != nullptr) functions_.sessionFree(handle_);
+}
+
+QrxEngineAction QrxEngine::action(const QrxAction& raw) const {
+  return QrxEngineAction{actionKindFromRaw(raw.kind).value_or(QrxActionKind::pass), raw.delete_before_utf16,
+                         copyText(raw.insert), raw.cursor_utf16, raw.pass_key};
+}
+
+QrxEngineAction QrxEngine::processKey(const std::string& key, bool ctrl, bool alt, bool meta) {
+  if (handle_ == nullptr) return QrxEngineAction::pass;
+  return action(functions_.processKey(handle_, key.c_str(), ctrl, alt, meta));
+}
+
+std::string QrxEngine::displayText() {
+  if (handle_ == nullptr) return {};
+  return copyText(functions_.displayText(handle_));
+}
+
+QrxEnginePlan QrxEngine::planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
+                                    const std::string& beforeDisplay,
+                                    const std::optional<std::string>& surroundingText,
+                                    std::uint32_t cursorUTF16, std::uint32_t anchorUTF16,
+                                    bool allowUnverifiedReplace, std::uint32_t replaceFallback) {
+  if (handle_ == nullptr || !fitsIn32Bits(action.deleteBeforeUTF16) || !fitsIn32Bits(action.cursorUTF16)) {
+    return QrxEnginePlan::pass;
+  }
+  const QrxAction raw{static_cast<std::uint32_t>(action.kind), unsignedCount(action.deleteBeforeUTF16),
+                      unsignedCount(action.cursorUTF16), action.passKey, action.insert.c_str()};
+  QrxPlan plan{};
+  if (!functions_.planActionWithFallback(
+          handle_, &raw, fieldKind, beforeDisplay.empty() ? nullptr : beforeDisplay.c_str(),
+          cText(surroundingText), cursorUTF16, anchorUTF16, allowUnverifiedReplace, replaceFallback, &plan)) {
+    return QrxEnginePlan::pass;
+  }
+  return QrxEnginePlan{planKindFromRaw(plan.kind).value_or(QrxPlanKind::pass),
+                       plan.delete_utf16,
+                       plan.delete_chars,
+                       plan.cursor_utf16,
+                       plan.wait_ms,
+                       plan.pass_key,
+                       copyText(plan.text)};
+}
+
+void QrxEngine::setSurroundingText(const std::optional<std::string>& text) {
+  if (handle_ != nullptr) functions_.setSurroundingText(handle_, cText(text));
+}
+
+QrxEngineAction QrxEngine::focusChanged(const std::optional<std::string>& appID) {
+  if (handle_ == nullptr) return QrxEngineAction::pass;
+  return action(functions_.focusChanged(handle_, cText(appID)));
+}
+
+QrxEngineAction QrxEngine::cursorMoved() {
+  if (handle_ == nullptr) return QrxEngineAction::pass;
+  return action(functions_.cursorMoved(handle_));
+}
+
+std::uint32_t QrxEngine::profileOutputMode() {
+  return handle_ == nullptr ? 0 : functions_.profileOutputMode(handle_);
+}
+
+QrxEngineAction QrxEngine::setOutputMode(std::uint32_t mode) {
+  if (handle_ == nullptr) return QrxEngineAction::pass;
+  return action(functions_.setOutputMode(handle_, mode));
+}
+
+QrxEngineAction QrxEngine::toggleVietnamese() {
+  if (handle_ == nullptr) return QrxEngineAction::pass;
+  return action(functions_.toggleVietnamese(handle_));
+}
+
+void QrxEngine::reset() {
+  if (handle_ != nullptr) functions_.reset(handle_);
+}
+
+bool QrxEngine::isEnabled() { return handle_ != nullptr && functions_.isEnabled(handle_); }
+
+std::optional<std::string> QrxEngine::configJSON() {
+  if (handle_ == nullptr) return std::nullopt;
+  return copyOptionalText(functions_.configJSON(handle_));
+}
+
+std::optional<std::string> QrxEngine::appProfileJSON() {
+  if (handle_ == nullptr) return std::nullopt;
+  return copyOptionalText(functions_.appProfileJSON(handle_));
+}
+
+bool QrxEngine::setConfigJSON(const std::string& patch) {
+  return handle_ != nullptr && functions_.setConfigJSON(handle_, patch.c_str());
+}
+
+std::string QrxEngine::charsetList() { return copyText(functions_.charsetList()); }
+
+std::optional<std::string> QrxEngine::encodeCharset(const std::string& text, const std::string& charset) {
+  if (handle_ == nullptr) return std::nullopt;
+  return copyOptionalText(functions_.charsetEncode(handle_, charset.c_str(), text.c_str()));
+}
+
+std::optional<std::string> QrxEngine::decodeCharset(const std::string& text, const std::string& charset) {
+  if (handle_ == nullptr) return std::nullopt;
+  return copyOptionalText(functions_.charsetDecode(handle_, charset.c_str(), text.c_str()));
+}
+
+}  // namespace quorvix::app

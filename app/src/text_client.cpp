@@ -1,0 +1,153 @@
+#include "quorvix_app/text_client.h"
+
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <utility>
+
+namespace quorvix::app {
+
+namespace {
+
+using platform::kNotFound;
+using platform::Utf16Range;
+
+constexpr Utf16Range kNoRange{kNotFound, 0};
+
+constexpr std::array<std::pair<std::uint16_t, std::string_view>, 14> kKeyNames{{
+    {platform::key_codes::kReturn, "Enter"},
+    {platform::key_codes::kKeypadEnter, "Enter"},
+    {platform::key_codes::kTab, "Tab"},
+    {platform::key_codes::kBackspace, "Backspace"},
+    {platform::key_codes::kEscape, "Escape"},
+    {platform::key_codes::kHome, "Home"},
+    {platform::key_codes::kPageUp, "PageUp"},
+    {platform::key_codes::kForwardDelete, "Delete"},
+    {platform::key_codes::kEnd, "End"},
+    {platform::key_codes::kPageDown, "PageDown"},
+    {platform::key_codes::kLeft, "Left"},
+    {platform::key_codes::kRight, "Right"},
+    {platform::key_codes::kDown, "Down"},
+    {platform::key_codes::kUp, "Up"},
+}};
+
+// The marked text's caret: the record's caret kept within its text.
+std::int64_t caretWithin(std::int64_t caret, const std::string& text) {
+  return std::clamp<std::int64_t>(caret, 0, utf16Length(text));
+}
+
+ApplyResult showMarked(EngineTextClient& client, const std::string& text, std::int64_t caret) {
+  client.setMarkedText(text, {caretWithin(caret, text), 0}, kNoRange);
+  return {true, false};
+}
+
+ApplyResult insert(EngineTextClient& client, const std::string& text, bool passKey) {
+  client.insertText(text, kNoRange);
+  return {true, passKey};
+}
+
+ApplyResult replace(EngineTextClient& client, const std::string& text, std::int64_t deleteBefore,
+                    bool passKey) {
+  client.replaceText(text, deleteBefore);
+  return {true, passKey};
+}
+
+constexpr ApplyResult kNotHandled{false, true};
+
+}  // namespace
+
+std::int64_t utf16Length(std::string_view text) {
+  std::int64_t units = 0;
+  for (std::size_t pos = 0; pos < text.size();) units += unicode::next_char(text, pos) >= 0x10000 ? 2 : 1;
+  return units;
+}
+
+void FieldTextClient::setMarkedText(const std::string& text, Utf16Range selected, Utf16Range replacement) {
+  if (auto field = field_.lock()) field->setMarkedText(text, selected, replacement);
+}
+
+void FieldTextClient::insertText(const std::string& text, Utf16Range replacement) {
+  if (auto field = field_.lock()) field->insertText(text, replacement);
+}
+
+void FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) {
+  auto field = field_.lock();
+  if (!field) return;
+  const auto caret = field->selectedRange().location;
+  if (caret == kNotFound) {
+    field->insertText(text, kNoRange);
+    return;
+  }
+  // The units that end at the start of the selection, cut at the start of the text.
+  const auto count = std::max<std::int64_t>(deleteBeforeUTF16, 0);
+  field->insertText(text, {std::max<std::int64_t>(caret - count, 0), std::min(count, caret)});
+}
+
+std::optional<std::string> FieldTextClient::beforeCursor(std::int64_t maxUnits) {
+  auto field = field_.lock();
+  if (!field) return std::nullopt;
+  const auto caret = field->selectedRange().location;
+  if (caret == kNotFound) return std::nullopt;
+  const auto start = std::max<std::int64_t>(caret - maxUnits, 0);
+  if (caret - start < 1) return std::string();
+  return field->substring({start, caret - start});
+}
+
+std::optional<SurroundingSnapshot> FieldTextClient::surroundingSnapshot(std::int64_t maxLength) {
+  auto field = field_.lock();
+  if (!field) return std::nullopt;
+  const auto selection = field->selectedRange();
+  if (selection.location == kNotFound) return std::nullopt;
+  const auto read = [&](Utf16Range range) { return field->substring(range).value_or(std::string()); };
+  const auto start = std::max<std::int64_t>(selection.location - maxLength, 0);
+  const auto before =
+      selection.location - start >= 1 ? read({start, selection.location - start}) : std::string();
+  const auto selected = selection.length > 0 ? read(selection) : std::string();
+  const auto after = read({selection.location + selection.length, 1});
+  const auto anchor = utf16Length(before);
+  const auto cursor = anchor + utf16Length(selected);
+  // A selection beyond what 32 bits count cannot be described to the engine: no snapshot.
+  if (cursor > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return SurroundingSnapshot{before + selected + after, static_cast<std::uint32_t>(cursor),
+                             static_cast<std::uint32_t>(anchor)};
+}
+
+ApplyResult ActionApplier::apply(const QrxEnginePlan& plan, EngineTextClient& client) const {
+  switch (plan.kind) {
+    case QrxPlanKind::preedit:
+      return showMarked(client, plan.text, plan.cursorUTF16);
+    case QrxPlanKind::commit:
+      return insert(client, plan.text, plan.passKey);
+    case QrxPlanKind::replace:
+      return replace(client, plan.text, plan.deleteUTF16, plan.passKey);
+    case QrxPlanKind::pass:
+    case QrxPlanKind::failSafe:
+      break;
+  }
+  return kNotHandled;
+}
+
+ApplyResult ActionApplier::apply(const QrxEngineAction& action, EngineTextClient& client) const {
+  switch (action.kind) {
+    case QrxActionKind::preedit:
+      return showMarked(client, action.insert, action.cursorUTF16);
+    case QrxActionKind::replace:
+      return replace(client, action.insert, action.deleteBeforeUTF16, action.passKey);
+    case QrxActionKind::commit:
+      return insert(client, action.insert, action.passKey);
+    case QrxActionKind::pass:
+      break;
+  }
+  return kNotHandled;
+}
+
+std::optional<std::string_view> KeyMapper::name(std::uint16_t keyCode) {
+  for (const auto& [code, name] : kKeyNames) {
+    if (code == keyCode) return name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace quorvix::app

@@ -73,6 +73,11 @@ class QuorvixInputController {
   void startConfigWatcher();
   void pollConfigFile();
   void persistEngineConfig();
+  // Takes the frontmost application unless there is none or it is the input method itself.
+  void noteFrontmostApplication();
+  // Applies an action that is not a pass to the client, when there is one.
+  void applyAction(const QrxEngineAction& action, const std::shared_ptr<platform::TextInput>& client);
+  void clearMarkedText(const std::shared_ptr<platform::TextInput>& client);
 
   ControllerServices services_;
   ConfigFile configFile_;

@@ -64,4 +64,18 @@ inline constexpr std::array<InputMethodChoice, 4> kInputMethods{{
     {"viqr", "VIQR"},
 }};
 
+// The menu as it stands for `engine`'s configuration; a missing engine reads as the defaults.
+Menu inputMenu(QrxEngine* engine);
+
+// The "input_method" of a configuration JSON text, "telex" when it names none.
+std::string currentMethod(const std::optional<std::string>& configJSON);
+// The title of the configuration's input method; "Telex" for anything the menu does not offer.
+std::string_view methodName(const std::optional<std::string>& configJSON);
+
+// The text a clipboard item makes of `text`, as its "op" and "charset" ask; absent when the item
+// carries no operation, the operation is unknown, or the conversion cannot be made (the charset
+// conversions need an engine).
+std::optional<std::string> convertClipboardText(const RepresentedObject& argument, const std::string& text,
+                                                QrxEngine* engine);
+
 }  // namespace quorvix::app

@@ -1,0 +1,163 @@
+#include "quorvix_app/input_menu.h"
+
+#include <json/json.h>
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+
+#include "quorvix_app/engine_bridge.h"
+
+namespace quorvix::app {
+namespace {
+
+struct ClipboardChoice {
+  std::string_view title;  // empty for a separator
+  std::string_view op;
+  std::string_view charset;
+};
+
+constexpr std::array<ClipboardChoice, 7> kClipboardChoices{{
+    {"Bỏ dấu", "strip", ""},
+    {"Chuẩn hoá Unicode NFC", "nfc", ""},
+    {"VIQR → Unicode", "decode", "viqr"},
+    {"Unicode → VIQR", "encode", "viqr"},
+    {"", "", ""},
+    {"TCVN3 → Unicode", "decode", "tcvn3"},
+    {"Unicode → TCVN3 (UTF-8 thay thế)", "encode", "tcvn3"},
+}};
+
+// Marks are what a canonical decomposition splits off a letter; "đ" has none and stays.
+std::string stripDiacritics(const std::string& text) {
+  auto chars = unicode::nfd(unicode::decode_utf8(text));
+  std::erase_if(chars, [](char32_t c) { return unicode::combining_class(c) != 0; });
+  return unicode::encode_utf8(unicode::nfc(chars));
+}
+
+using Conversion = std::optional<std::string> (*)(const std::string& text, const std::string& charset,
+                                                  QrxEngine* engine);
+
+constexpr std::array<std::pair<std::string_view, Conversion>, 4> kConversions{{
+    {"strip",
+     [](const std::string& text, const std::string&, QrxEngine*) -> std::optional<std::string> {
+       return stripDiacritics(text);
+     }},
+    {"nfc",
+     [](const std::string& text, const std::string&, QrxEngine*) -> std::optional<std::string> {
+       return unicode::nfc(text);
+     }},
+    {"decode",
+     [](const std::string& text, const std::string& charset,
+        QrxEngine* engine) -> std::optional<std::string> {
+       if (engine == nullptr) return std::nullopt;
+       return engine->decodeCharset(text, charset);
+     }},
+    {"encode",
+     [](const std::string& text, const std::string& charset,
+        QrxEngine* engine) -> std::optional<std::string> {
+       if (engine == nullptr) return std::nullopt;
+       return engine->encodeCharset(text, charset);
+     }},
+}};
+
+MenuItem separator() {
+  MenuItem item;
+  item.separator = true;
+  return item;
+}
+
+MenuItem commandItem(std::string title, MenuCommand action, RepresentedObject argument = {}) {
+  MenuItem item;
+  item.title = std::move(title);
+  item.action = action;
+  item.representedObject = std::move(argument);
+  return item;
+}
+
+MenuItem submenuItem(std::string title, std::string submenuTitle) {
+  MenuItem item;
+  item.title = std::move(title);
+  item.submenuTitle = std::move(submenuTitle);
+  return item;
+}
+
+MenuItem methodSubmenu(const std::optional<std::string>& configJSON) {
+  auto item = submenuItem("Kiểu gõ: " + std::string(methodName(configJSON)), "Kiểu gõ");
+  const auto current = currentMethod(configJSON);
+  for (const auto& method : kInputMethods) {
+    item.submenu.push_back(
+        commandItem(std::string(method.title), MenuCommand::selectMethod, std::string(method.identifier)));
+    item.submenu.back().on = method.identifier == current;
+  }
+  return item;
+}
+
+MenuItem clipboardSubmenu() {
+  auto item = submenuItem("Clipboard", "Clipboard");
+  for (const auto& choice : kClipboardChoices) {
+    item.submenu.push_back(
+        choice.title.empty()
+            ? separator()
+            : commandItem(std::string(choice.title), MenuCommand::transformClipboard,
+                          std::map<std::string, std::string>{{"op", std::string(choice.op)},
+                                                             {"charset", std::string(choice.charset)}}));
+  }
+  return item;
+}
+
+MenuItem withKeyEquivalent(MenuItem item, std::uint64_t modifiers) {
+  item.keyEquivalent = ",";
+  item.keyEquivalentModifierMask = modifiers;
+  return item;
+}
+
+}  // namespace
+
+std::string currentMethod(const std::optional<std::string>& configJSON) {
+  if (!configJSON) return "telex";
+  const auto parsed = json::parse(*configJSON);
+  const json::Value* method = parsed ? parsed.value().find("input_method") : nullptr;
+  return method != nullptr && method->is_string() ? method->as_string() : "telex";
+}
+
+std::string_view methodName(const std::optional<std::string>& configJSON) {
+  const auto method = currentMethod(configJSON);
+  const auto* found = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
+  return found != kInputMethods.end() ? found->title : kInputMethods.front().title;
+}
+
+Menu inputMenu(QrxEngine* engine) {
+  const auto configJSON = engine != nullptr ? engine->configJSON() : std::nullopt;
+  const bool enabled = engine == nullptr || engine->isEnabled();
+  Menu menu;
+  menu.title = "Quorvix";
+  menu.items = {
+      withKeyEquivalent(
+          commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
+          platform::modifier_flags::kOption),
+      separator(),
+      methodSubmenu(configJSON),
+      separator(),
+      withKeyEquivalent(commandItem("Cấu hình…", MenuCommand::showPreferences),
+                        platform::modifier_flags::kCommand),
+      commandItem("Mở file JSON", MenuCommand::openConfigFile),
+      commandItem("Nạp lại cấu hình", MenuCommand::reloadConfig),
+      commandItem("Mở Input Sources…", MenuCommand::openInputSources),
+      clipboardSubmenu(),
+  };
+  return menu;
+}
+
+std::optional<std::string> convertClipboardText(const RepresentedObject& argument, const std::string& text,
+                                                QrxEngine* engine) {
+  const auto* info = std::get_if<std::map<std::string, std::string>>(&argument);
+  if (info == nullptr) return std::nullopt;
+  const auto op = info->find("op");
+  if (op == info->end()) return std::nullopt;
+  const auto* conversion =
+      std::ranges::find(kConversions, op->second, &std::pair<std::string_view, Conversion>::first);
+  if (conversion == kConversions.end()) return std::nullopt;
+  const auto charset = info->find("charset");
+  return conversion->second(text, charset != info->end() ? charset->second : "", engine);
+}
+
+}  // namespace quorvix::app

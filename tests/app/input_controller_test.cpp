@@ -1,0 +1,279 @@
+#include "quorvix_app/input_controller.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_document.h"
+#include "fake_platform.h"
+#include "temp_files.h"
+
+namespace quorvix::app {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::KeyEvent;
+using Argument = std::map<std::string, std::string>;
+namespace flags = platform::modifier_flags;
+namespace codes = platform::key_codes;
+constexpr auto kShortcut = flags::kControl | flags::kOption | flags::kCommand;
+
+KeyEvent key(std::uint16_t code, std::uint64_t modifiers = 0, std::optional<std::string> text = {},
+             bool down = true) {
+  return {down, code, modifiers, std::move(text)};
+}
+KeyEvent typed(std::string text, std::uint64_t modifiers = 0) { return key(codes::kNone, modifiers, text); }
+
+std::string configWith(std::string method, std::string mode) {
+  return R"({"input_method": ")" + method + R"(", "output_mode": ")" + mode +
+         R"(", "app_profiles": {"gedit": {"output_mode": "replace"}}})";
+}
+
+// A controller activated in a field of its own, over a configuration file written beforehand;
+// the keys it lets through reach the field as they would in an application.
+struct Desk {
+  testing::TempFiles files;
+  testing::FakeWorkspace workspace;
+  testing::FakeClock clock;
+  testing::FakeClipboard clipboard;
+  NotificationCenter notifications;
+  ConfigFile config{files};
+  std::shared_ptr<testing::FakeDocument> document;
+  std::unique_ptr<QuorvixInputController> controller;
+
+  explicit Desk(const std::string& text, std::optional<std::string> app = {},
+                std::shared_ptr<testing::FakeDocument> field = std::make_shared<testing::FakeDocument>())
+      : document(std::move(field)) {
+    config.save(text);
+    workspace.frontmost = std::move(app);
+    controller = std::make_unique<QuorvixInputController>(
+        ControllerServices{files, workspace, clock, clipboard, notifications}, document);
+    controller->activateServer(document);
+  }
+  bool press(const KeyEvent& event, bool withClient = true) {
+    const bool consumed = controller->handle(event, withClient ? document : nullptr);
+    const auto caret = document->selection().location;
+    if (consumed || !withClient || !event.keyDown) return consumed;
+    if (event.keyCode == codes::kBackspace && caret > 0) document->insertText("", {caret - 1, 1});
+    if (event.keyCode == codes::kLeft && caret > 0) document->insertText("", {caret - 1, 0});
+    if (event.characters && !(event.modifierFlags & kShortcut))
+      document->insertText(*event.characters, {platform::kNotFound, 0});
+    return consumed;
+  }
+  // One key per character; "<" is Backspace and "{" the Left arrow.
+  void type(std::string_view keys) {
+    for (char k : keys) press(k == '<' ? key(codes::kBackspace) : k == '{' ? key(codes::kLeft) : typed({k}));
+  }
+  void perform(MenuCommand action, RepresentedObject argument = {}) {
+    MenuItem item;
+    item.action = action;
+    item.representedObject = std::move(argument);
+    controller->perform(item);
+  }
+};
+
+TEST(InputController, TypesIntoTheFieldInBothOutputModes) {
+  struct Case {
+    const char *method, *start, *keys, *replaced, *preedited;  // the caret starts at 0
+    bool readable = true;
+  } cases[] = {
+      {"telex", "", "Tieengs Vieetj", "Tiếng Việt|", "Tiếng Việt|"},
+      {"telex", "", "vieet<tj nam", "việt nam|", "việt nam|"},
+      {"telex", "", "xin chaof{{{{{ vieetj", "xin việt| chào", "xin việt| chào"},
+      {"vni", "", "Tie61ng Vie65t", "Tiếng Việt|", "Tiếng Việt|"},
+      {"vni", "", "Vie65t<t", "Việt|", "Việt|"},
+      // A replacement the field cannot confirm fails safe: the keys go on as typed.
+      {"telex", "nam", "vieetj", "vieetj|nam", "việt|nam"},
+      {"telex", "", "vieetj", "vieetj|", "việt|", false},
+  };
+  for (const auto& c : cases) {
+    for (std::string mode : {"replace", "preedit"}) {
+      auto field = std::make_shared<testing::FakeDocument>(c.start, 0);
+      Desk desk(configWith(c.method, mode), {}, field);
+      field->readable = c.readable;
+      desk.type(c.keys);
+      field->readable = true;
+      // Leaving the field writes out the word in progress.
+      desk.controller->deactivateServer(field);
+      EXPECT_EQ(field->withCaret() + field->marked(), mode == "replace" ? c.replaced : c.preedited)
+          << c.keys << mode;
+    }
+  }
+}
+
+TEST(InputController, RoutesEachKindOfKey) {
+  const auto option = flags::kOption;
+  struct Case {
+    KeyEvent event;
+    bool secure, withClient, consumed;
+    const char* document;
+    bool enabled = true;
+  } cases[] = {
+      {typed("c", flags::kControl), true, true, false, "|"},  // secure input
+      {key(codes::kComma, option), false, true, true, "tiêng|", false},
+      {key(codes::kComma, option | flags::kCapsLock), false, true, true, "tiêng|", false},
+      {key(codes::kComma, option | flags::kShift, "<"), false, true, false, "tiêng|"},
+      {key(codes::kComma, option | flags::kControl), false, true, false, "tiêng|"},
+      {key(codes::kComma, option | flags::kCommand), false, true, false, "tiêng|"},
+      {typed("c", flags::kControl), false, true, false, "tiêng|"},
+      {key(codes::kReturn), false, true, false, "tiêng|"},
+      {typed("S", flags::kShift), false, true, true, "tiếng|"},
+      {key(codes::kSpace, 0, " "), false, true, true, "tiêng |"},
+      {key(codes::kNone, 0, "s", false), false, true, false, "tiêng|"},  // a release
+      {typed("s"), false, false, false, "tiêng|"},                       // no client
+  };
+  for (const auto& c : cases) {
+    Desk desk(configWith("telex", "preedit"));
+    desk.type("tieeng");
+    desk.workspace.secure = c.secure;
+    const auto row = c.document + std::to_string(c.event.modifierFlags);
+    EXPECT_EQ(desk.press(c.event, c.withClient), c.consumed) << row;
+    EXPECT_EQ(desk.document->withCaret(), c.document) << row;
+    EXPECT_EQ(desk.controller->engine()->isEnabled(), c.enabled) << row;
+    // What the session believes it shows is what the field shows.
+    EXPECT_EQ(desk.controller->engine()->displayText(), desk.document->marked()) << row;
+  }
+}
+
+TEST(InputController, TakesTheOutputModeFromTheApplicationsProfileOverTheFile) {
+  const std::tuple<const char*, std::optional<std::string>, std::optional<std::string>, const char*> cases[] =
+      {
+          {"replace", {}, {}, ""},
+          {"replace", "kitty", "kitty", "viêt"},
+          {"replace", "kitty", "quorvix", "viêt"},  // the input method's own process is no application
+          {"replace", "kitty", {}, "viêt"},
+          {"preedit", "gedit", "gedit", ""},
+          {"preedit", "quorvix", "gedit", ""},
+      };
+  for (const auto& [mode, atStart, atActivation, marked] : cases) {
+    Desk desk(configWith("telex", mode), atStart);
+    desk.workspace.frontmost = atActivation;
+    desk.controller->activateServer(desk.document);
+    desk.type("vieet");
+    EXPECT_EQ(desk.document->marked(), marked) << mode << " " << atActivation.value_or("-");
+  }
+}
+
+TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
+  Desk desk(configWith("telex", "replace"));
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    bool reloadsAtOnce, reloadsOnTick;
+    const char* method;
+  } steps[] = {
+      {"outside edit", [&] { desk.config.save(R"({"input_method": "vni"})"); }, false, true, "VNI"},
+      {"nothing", [] {}, false, false, "VNI"},
+      {"toggle", [&] { desk.perform(MenuCommand::toggleVietnamese); }, false, false, "VNI"},
+      {"method", [&] { desk.perform(MenuCommand::selectMethod, "telex"); }, false, false, "Telex"},
+      {"notification", [&] { desk.notifications.post(quorvixConfigChanged); }, true, false, "Telex"},
+      {"removed", [&] { desk.files.remove(desk.config.path()); }, false, true, "Telex"},
+      {"recreated", [&] { desk.config.save(R"({"input_method": "viqr"})"); }, false, true, "VIQR"},
+  };
+  for (const auto& step : steps) {
+    const auto* before = desk.controller->engine();
+    step.act();
+    const auto* afterAct = desk.controller->engine();
+    desk.clock.advance(999ms);
+    EXPECT_EQ(desk.controller->engine(), afterAct) << step.name;
+    desk.clock.advance(1ms);
+    EXPECT_EQ(afterAct != before, step.reloadsAtOnce) << step.name;
+    EXPECT_EQ(desk.controller->engine() != afterAct, step.reloadsOnTick) << step.name;
+    EXPECT_EQ(desk.controller->menu().items[2].title, std::string("Kiểu gõ: ") + step.method) << step.name;
+  }
+  desk.controller.reset();  // neither the notification nor the clock reaches it any more
+  desk.notifications.post(quorvixConfigChanged);
+  desk.clock.advance(1s);
+}
+
+// The titles in order with their key equivalents, a submenu's in brackets, "*" when on.
+std::string outline(const std::vector<MenuItem>& items) {
+  std::string text;
+  for (const auto& item : items) {
+    text += item.separator ? "-" : item.title;
+    if (!item.keyEquivalent.empty())
+      text += " " + std::to_string(item.keyEquivalentModifierMask) + item.keyEquivalent;
+    if (!item.submenu.empty()) text += " [" + outline(item.submenu) + "]";
+    text += item.on ? "*; " : "; ";
+  }
+  return text;
+}
+
+TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
+  const auto menu = [](std::string toggle, std::string method, std::string methods) {
+    return toggle + " 524288,; -; Kiểu gõ: " + method + " [" + methods +
+           "]; -; Cấu hình… 1048576,; Mở file JSON; Nạp lại cấu hình; Mở Input Sources…; Clipboard [Bỏ dấu; "
+           "Chuẩn hoá Unicode NFC; VIQR → Unicode; Unicode → VIQR; -; TCVN3 → Unicode; "
+           "Unicode → TCVN3 (UTF-8 thay thế); ]; ";
+  };
+  Desk telex(configWith("telex", "replace")), vni(configWith("vni", "replace"));
+  vni.perform(MenuCommand::toggleVietnamese);
+  const auto on = "Tắt tiếng Việt";
+  EXPECT_EQ(outline(inputMenu(nullptr).items), menu(on, "Telex", "Telex*; Simple Telex; VNI; VIQR; "));
+  EXPECT_EQ(outline(telex.controller->menu().items), menu(on, "Telex", "Telex*; Simple Telex; VNI; VIQR; "));
+  EXPECT_EQ(outline(vni.controller->menu().items),
+            menu("Bật tiếng Việt", "VNI", "Telex; Simple Telex; VNI*; VIQR; "));
+  // A method the menu does not offer shows as Telex, with no method chosen.
+  telex.perform(MenuCommand::selectMethod, "xyz");
+  EXPECT_EQ(outline(telex.controller->menu().items), menu(on, "Telex", "Telex; Simple Telex; VNI; VIQR; "));
+  EXPECT_EQ(telex.controller->menu().title, "Quorvix");
+  telex.files.remove(telex.config.path());
+  for (auto command :
+       {MenuCommand::showPreferences, MenuCommand::openConfigFile, MenuCommand::openInputSources}) {
+    telex.perform(command);
+  }
+  const auto opened = "open " + telex.config.path().string();
+  EXPECT_EQ(telex.workspace.requests, (std::vector<std::string>{"preferences", opened, "input sources"}));
+  EXPECT_EQ(telex.config.load(), ConfigFile::defaultText);
+}
+
+TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {
+  Desk desk(configWith("telex", "preedit"));
+  desk.type("vieet");
+  desk.controller->perform(desk.controller->menu().items[2].submenu[2]);
+  EXPECT_EQ(desk.document->withCaret() + desk.document->marked(), "viêt|");  // written out by the old method
+  const auto file = desk.config.loadDictionary();
+  EXPECT_EQ(file.at("input_method"), json::Value("vni"));
+  EXPECT_TRUE(file.contains("app_modes"));
+  desk.type(" a1");
+  EXPECT_EQ(desk.document->withCaret(), "viêt á|");
+  // An identifier is a value of the patch, never a part of its syntax.
+  const std::string forged = R"(vni", "tone_style": "old)";
+  desk.perform(MenuCommand::selectMethod, forged);
+  EXPECT_EQ(currentMethod(desk.controller->engine()->configJSON()), forged);
+  EXPECT_NE(desk.controller->engine()->configJSON()->find(R"("tone_style":"new")"), std::string::npos);
+  const auto text = desk.config.load();
+  desk.perform(MenuCommand::selectMethod, Argument{{"op", "nfc"}});
+  EXPECT_EQ(desk.config.load(), text);
+}
+
+TEST(InputMenu, ConvertsTheClipboardOrBeepsAndLeavesItAlone) {
+  struct Case {
+    RepresentedObject argument;
+    std::optional<std::string> clipboard, converted;  // no conversion: a beep
+    bool needsSession = true;
+  } cases[] = {
+      {Argument{{"op", "strip"}}, "Đường phố cafe\u0301 ngo\u0323t", "Đuong pho cafe ngot", false},
+      {Argument{{"op", "nfc"}, {"charset", ""}}, "Vie\u0323\u0302t", "Việt", false},
+      {Argument{{"op", "decode"}, {"charset", "viqr"}}, "Vie^.t Nam", "Việt Nam"},
+      {Argument{{"op", "encode"}, {"charset", "viqr"}}, "Việt Nam", "Vie^.t Nam"},
+      {Argument{{"op", "decode"}, {"charset", "tcvn3"}}, "ViÖt", "Việt"},
+      {Argument{{"op", "encode"}, {"charset", "tcvn3"}}, "Việt", "ViÖt"},
+      {Argument{{"op", "strip"}}, std::nullopt, std::nullopt},
+      {Argument{{"op", "rot13"}}, "abc", std::nullopt},
+      {Argument{{"charset", "viqr"}}, "abc", std::nullopt},
+      {std::string("nfc"), "abc", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    Desk desk(configWith("telex", "replace"));
+    desk.clipboard.text = c.clipboard;
+    desk.perform(MenuCommand::transformClipboard, c.argument);
+    EXPECT_EQ(desk.clipboard.text, c.converted ? c.converted : c.clipboard) << c.clipboard.value_or("none");
+    EXPECT_EQ(desk.workspace.requests.size(), c.converted ? 0u : 1u) << c.clipboard.value_or("none");
+    if (c.clipboard) {
+      EXPECT_EQ(convertClipboardText(c.argument, *c.clipboard, nullptr),
+                c.needsSession ? std::nullopt : c.converted);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvix::app

@@ -4,7 +4,6 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <utility>
 
@@ -21,26 +20,11 @@ constexpr std::uint64_t kToggleModifierMask =
     flags::kShift | flags::kControl | flags::kOption | flags::kCommand;
 constexpr std::uint64_t kToggleModifiers = flags::kOption;
 
-// Control and format characters (general categories Cc and Cf): a key that types one of them
-// is no text for the engine.
-constexpr std::array<std::pair<char32_t, char32_t>, 23> kControlCharacters{{
-    {0x0, 0x1F},        {0x7F, 0x9F},       {0xAD, 0xAD},       {0x600, 0x605},     {0x61C, 0x61C},
-    {0x6DD, 0x6DD},     {0x70F, 0x70F},     {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},
-    {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},
-    {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3},
-    {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
-}};
-
-bool isControlCharacter(char32_t c) {
-  return std::ranges::any_of(kControlCharacters,
-                             [c](const auto& range) { return c >= range.first && c <= range.second; });
-}
-
 // The characters when they are exactly one scalar that types text.
 bool isOneTextCharacter(const std::optional<std::string>& characters) {
   if (!characters || !unicode::is_valid_utf8(*characters)) return false;
   const auto chars = unicode::decode_utf8(*characters);
-  return chars.size() == 1 && !isControlCharacter(chars.front());
+  return chars.size() == 1 && !unicode::is_control(chars.front());
 }
 
 std::uint32_t outputModeOf(const ConfigFile& configFile) {

@@ -119,6 +119,9 @@ TEST(Properties, CombiningClassCaseAndBinaryProperties) {
   EXPECT_TRUE(unicode::is_numeric(U'\u0663'));  // Arabic-Indic three
   EXPECT_TRUE(unicode::is_numeric(U'\u00bd'));  // one half
   EXPECT_FALSE(unicode::is_numeric(U'x'));
+  EXPECT_TRUE(unicode::is_control(U'\x1b'));
+  EXPECT_TRUE(unicode::is_control(U'\u200b'));  // zero width space, a format character
+  EXPECT_FALSE(unicode::is_control(U'\u1ec7'));
 }
 
 }  // namespace

@@ -314,4 +314,10 @@ bool is_numeric(char32_t c) {
   return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
 }
 
+bool is_control(char32_t c) {
+  if (c > 0x10FFFF) return false;
+  const auto type = u_charType(static_cast<UChar32>(c));
+  return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
+}
+
 }  // namespace unicode

@@ -87,5 +87,7 @@ bool is_uppercase(char32_t c);
 bool is_white_space(char32_t c);
 // General category Nd, Nl or No (digits of every script, Roman numerals, fractions, ...).
 bool is_numeric(char32_t c);
+// General category Cc or Cf: control and format characters, which type no visible text.
+bool is_control(char32_t c);
 
 }  // namespace unicode

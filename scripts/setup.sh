@@ -8,6 +8,9 @@ packages=(
   libicu-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
+  # The Fcitx5 input method: headers and modules (with the test modules), the X connection for
+  # the bell, and the daemon itself.
+  fcitx5-modules-dev libxcb1-dev libxcb-ewmh-dev fcitx5
 )
 
 missing=()

@@ -1,0 +1,180 @@
+// Quorvix as an Fcitx5 input method: the platform services over Fcitx5 (a text field over an
+// input context, key events, timers on the instance's event loop, the clipboard module, the
+// desktop around an input context), and the engine addon that gives every input context its own
+// input controller and shows the controller's menu in the status area.
+#pragma once
+
+#include <fcitx-utils/key.h>
+#include <fcitx-utils/trackableobject.h>
+#include <fcitx/addonfactory.h>
+#include <fcitx/addoninstance.h>
+#include <fcitx/event.h>
+#include <fcitx/inputcontext.h>
+#include <fcitx/inputcontextproperty.h>
+#include <fcitx/inputmethodengine.h>
+#include <fcitx/instance.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/files.h"
+#include "platform/key_event.h"
+#include "platform/text_input.h"
+#include "platform/timers.h"
+#include "platform/workspace.h"
+#include "quorvix_app/input_controller.h"
+#include "quorvix_app/input_menu.h"
+#include "quorvix_app/notification_center.h"
+
+namespace quorvix::fcitx5 {
+
+// The focused application's text field as Fcitx5 shows it to an input method. Positions count
+// UTF-16 units of the context's surrounding text; the marked text is the client pre-edit when
+// the application draws one, else the input panel's. Fcitx5 writes only at the caret: a
+// replacement range is deleted and the text goes in at the caret, which is the same for the
+// ranges that end there, as the text client's do. Once the context is gone, writes do nothing
+// and reads give nothing.
+class FcitxTextInput final : public platform::TextInput {
+ public:
+  explicit FcitxTextInput(fcitx::InputContext& context) : context_(context.watch()) {}
+
+  void setMarkedText(const std::string& text, platform::Utf16Range selected,
+                     platform::Utf16Range replacement) override;
+  void insertText(const std::string& text, platform::Utf16Range replacement) override;
+  platform::Utf16Range selectedRange() override;
+  std::optional<std::string> substring(platform::Utf16Range range) override;
+
+  // On focus out the client pre-edit is committed as it stands, by Fcitx5 or by the application
+  // itself: the marked text is then document text, and an insert of the same text must not
+  // write it a second time.
+  void markedTextCommittedOnFocusOut();
+  // Takes away whatever marked text is still shown, without committing it.
+  void clearMarkedText();
+
+ private:
+  void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
+  void removeCommittedMarkedText(fcitx::InputContext& context);
+
+  fcitx::TrackableObjectReference<fcitx::InputContext> context_;
+  std::string marked_;
+  bool markedInClient_ = false;
+  bool markedCommitted_ = false;
+};
+
+// A key event of Fcitx5 as the application reads it: presses of keys other than modifiers are
+// key-down events, named keys carry Mac key codes, modifiers the Mac flag bits.
+platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease);
+
+// Repeating timers on an Fcitx5 event loop.
+class EventLoopTimers final : public platform::Timers {
+ public:
+  explicit EventLoopTimers(fcitx::EventLoop& loop) : loop_(loop) {}
+  std::unique_ptr<platform::Timer> scheduleRepeating(std::chrono::milliseconds interval,
+                                                     std::function<void()> tick) override;
+
+ private:
+  fcitx::EventLoop& loop_;
+};
+
+// Starts a program with its arguments, detached; the outcome is not reported.
+using ProcessStarter = std::function<void(const std::vector<std::string>& arguments)>;
+// The failure signal, given where it happened.
+using Beeper = std::function<void(fcitx::InputContext& context)>;
+
+// Fcitx5's clipboard module, read and written for one input context.
+class FcitxClipboard final : public platform::Clipboard {
+ public:
+  FcitxClipboard(fcitx::AddonManager& addons, fcitx::InputContext& context)
+      : addons_(addons), context_(context.watch()) {}
+  std::optional<std::string> string() override;
+  void setString(const std::string& text) override;
+
+ private:
+  fcitx::AddonManager& addons_;
+  fcitx::TrackableObjectReference<fcitx::InputContext> context_;
+};
+
+// The desktop around one input context.
+class FcitxWorkspace final : public platform::Workspace {
+ public:
+  FcitxWorkspace(fcitx::InputContext& context, ProcessStarter start, Beeper beep)
+      : context_(context.watch()), start_(std::move(start)), beep_(std::move(beep)) {}
+  std::optional<std::string> frontmostApplicationID() override;
+  bool isSecureEventInputEnabled() override;
+  void openFile(const std::filesystem::path& path) override;
+  void openInputSourceSettings() override;
+  void showPreferences() override;
+  void beep() override;
+
+ private:
+  fcitx::TrackableObjectReference<fcitx::InputContext> context_;
+  ProcessStarter start_;
+  Beeper beep_;
+};
+
+// What the addon takes from its host; each one left empty is the real thing: the instance's
+// event loop, the machine's files, fcitx::startProcess, the X bell of the context's display.
+struct AddonServices {
+  std::shared_ptr<platform::Timers> timers;
+  platform::Files* files = nullptr;
+  ProcessStarter startProcess;
+  Beeper beep;
+};
+
+// The services left empty, filled with the real ones.
+AddonServices completeServices(AddonServices services, fcitx::Instance& instance);
+
+class StatusMenu;
+struct InputContextState;
+
+// The input method engine: one controller per input context, created when Quorvix first
+// serves that context, and the controller's menu as status-area actions.
+class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
+ public:
+  QuorvixEngine(fcitx::Instance& instance, AddonServices services);
+  ~QuorvixEngine() override;
+
+  void keyEvent(const fcitx::InputMethodEntry& entry, fcitx::KeyEvent& event) override;
+  void activate(const fcitx::InputMethodEntry& entry, fcitx::InputContextEvent& event) override;
+  void deactivate(const fcitx::InputMethodEntry& entry, fcitx::InputContextEvent& event) override;
+  void reset(const fcitx::InputMethodEntry& entry, fcitx::InputContextEvent& event) override;
+
+  app::NotificationCenter& notifications() { return notifications_; }
+  // The context's controller; absent until Quorvix first served the context.
+  app::QuorvixInputController* controller(fcitx::InputContext& context);
+
+  // The menu item at `path` (indices from the top, then into sub-menus) as last shown for the
+  // context, or as first built when there is none; and its command.
+  const app::MenuItem* shownItem(fcitx::InputContext* context, const std::vector<std::size_t>& path);
+  void perform(fcitx::InputContext* context, const std::vector<std::size_t>& path);
+
+ private:
+  InputContextState& state(fcitx::InputContext& context);
+  app::QuorvixInputController& controllerFor(InputContextState& state);
+  // Shows the controller's menu when it differs from the one shown.
+  void renderMenu(fcitx::InputContext& context, InputContextState& state, bool addToStatusArea);
+  // A poll may have reloaded the configuration behind the menu.
+  void afterTick(fcitx::InputContext& context);
+
+  fcitx::Instance& instance_;
+  AddonServices services_;
+  app::NotificationCenter notifications_;
+  std::unique_ptr<StatusMenu> statusMenu_;
+  // Last, so that the controllers go before everything they use.
+  fcitx::FactoryFor<InputContextState> stateFactory_;
+};
+
+class QuorvixAddonFactory final : public fcitx::AddonFactory {
+ public:
+  explicit QuorvixAddonFactory(AddonServices services = {}) : services_(std::move(services)) {}
+  fcitx::AddonInstance* create(fcitx::AddonManager* manager) override;
+
+ private:
+  AddonServices services_;
+};
+
+}  // namespace quorvix::fcitx5

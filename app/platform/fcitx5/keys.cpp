@@ -1,0 +1,74 @@
+#include <fcitx-utils/keysym.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "platform/fcitx5/addon.h"
+
+namespace quorvix::fcitx5 {
+
+namespace {
+
+namespace codes = platform::key_codes;
+namespace flags = platform::modifier_flags;
+
+// The keys the key mapper names, by the key code of the Mac keyboard, plus comma and space,
+// which the controller tells by their codes. Shift+Tab is still the Tab key.
+constexpr std::array<std::pair<fcitx::KeySym, std::uint16_t>, 17> kKeyCodes{{
+    {FcitxKey_Return, codes::kReturn},
+    {FcitxKey_KP_Enter, codes::kKeypadEnter},
+    {FcitxKey_Tab, codes::kTab},
+    {FcitxKey_ISO_Left_Tab, codes::kTab},
+    {FcitxKey_BackSpace, codes::kBackspace},
+    {FcitxKey_Escape, codes::kEscape},
+    {FcitxKey_Home, codes::kHome},
+    {FcitxKey_Prior, codes::kPageUp},
+    {FcitxKey_Delete, codes::kForwardDelete},
+    {FcitxKey_End, codes::kEnd},
+    {FcitxKey_Next, codes::kPageDown},
+    {FcitxKey_Left, codes::kLeft},
+    {FcitxKey_Right, codes::kRight},
+    {FcitxKey_Down, codes::kDown},
+    {FcitxKey_Up, codes::kUp},
+    {FcitxKey_comma, codes::kComma},
+    {FcitxKey_space, codes::kSpace},
+}};
+
+// Keys that, like the modifiers, only change how other keys read: on the Mac they are no key-down
+// events either.
+constexpr std::array<fcitx::KeySym, 6> kStateKeys{
+    FcitxKey_Caps_Lock,        FcitxKey_Shift_Lock,       FcitxKey_Num_Lock,
+    FcitxKey_ISO_Level3_Shift, FcitxKey_ISO_Level5_Shift, FcitxKey_Mode_switch,
+};
+
+// Alt is the Mac's Option key, Super its Command key (GTK reports Super also as a virtual
+// modifier of its own).
+constexpr std::array<std::pair<fcitx::KeyState, std::uint64_t>, 6> kModifierFlags{{
+    {fcitx::KeyState::Shift, flags::kShift},
+    {fcitx::KeyState::Ctrl, flags::kControl},
+    {fcitx::KeyState::Alt, flags::kOption},
+    {fcitx::KeyState::Super, flags::kCommand},
+    {fcitx::KeyState::Super2, flags::kCommand},
+    {fcitx::KeyState::CapsLock, flags::kCapsLock},
+}};
+
+}  // namespace
+
+platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
+  platform::KeyEvent event;
+  event.keyDown =
+      !isRelease && !key.isModifier() && std::ranges::find(kStateKeys, key.sym()) == kStateKeys.end();
+  for (const auto& [sym, code] : kKeyCodes) {
+    if (key.sym() == sym) event.keyCode = code;
+  }
+  for (const auto& [state, flag] : kModifierFlags) {
+    if (key.states().test(state)) event.modifierFlags |= flag;
+  }
+  if (auto characters = fcitx::Key::keySymToUTF8(key.sym()); !characters.empty()) {
+    event.characters = std::move(characters);
+  }
+  return event;
+}
+
+}  // namespace quorvix::fcitx5

@@ -1,0 +1,158 @@
+#include "platform/fcitx5/server.h"
+
+#include <fcntl.h>
+#include <fcitx-utils/standardpath.h>
+#include <fcitx/addonmanager.h>
+#include <fcitx/instance.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/fcitx5/addon.h"
+
+namespace qrx_data {
+extern const std::string_view quorvixStaticAddonConf;
+extern const std::string_view quorvixInputMethodConf;
+}  // namespace qrx_data
+
+namespace quorvix::fcitx5 {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A signal handler may only write to a file descriptor: the pipe the instance reads its signals
+// from, as Fcitx5's own server does. Set before the handlers, cleared after them.
+std::atomic<int> signalPipeWriteEnd{-1};
+
+void forwardSignal(int signal) {
+  const auto number = static_cast<unsigned char>(signal);
+  [[maybe_unused]] const auto written = ::write(signalPipeWriteEnd.load(), &number, 1);
+}
+
+// Stop (the first four), reload the configuration, reap children.
+constexpr std::array kForwardedSignals{SIGINT, SIGTERM, SIGQUIT, SIGXCPU, SIGUSR1, SIGCHLD};
+
+class SignalForwarding {
+ public:
+  SignalForwarding() {
+    if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+      pipe_ = {-1, -1};
+      return;
+    }
+    signalPipeWriteEnd = pipe_[1];
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kForwardedSignals.size(); ++i) {
+      sigaction(kForwardedSignals[i], &action, &previous_[i]);
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+  }
+  ~SignalForwarding() {
+    if (pipe_[0] < 0) return;
+    for (std::size_t i = 0; i < kForwardedSignals.size(); ++i)
+      sigaction(kForwardedSignals[i], &previous_[i], nullptr);
+    signalPipeWriteEnd = -1;
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+  }
+  SignalForwarding(const SignalForwarding&) = delete;
+  SignalForwarding& operator=(const SignalForwarding&) = delete;
+
+  int readEnd() const { return pipe_[0]; }
+
+ private:
+  std::array<int, 2> pipe_{};
+  std::array<struct sigaction, kForwardedSignals.size()> previous_{};
+};
+
+std::optional<fs::path> cacheFolder() {
+  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/') return fs::path(cache);
+  if (const char* home = std::getenv("HOME"); home && *home == '/') return fs::path(home) / ".cache";
+  return std::nullopt;
+}
+
+// Fcitx5 learns of addons only from description files in its data folders. The built-in addon's
+// are written into a folder of ours; the folder is returned when they are in place.
+std::optional<fs::path> writeBuiltInDescriptions(platform::Files& files) {
+  const auto cache = cacheFolder();
+  if (!cache) return std::nullopt;
+  const auto folder = *cache / "quorvix" / "fcitx5";
+  const std::array<std::pair<fs::path, std::string_view>, 2> descriptions{{
+      {folder / "addon" / "quorvix.conf", qrx_data::quorvixStaticAddonConf},
+      {folder / "inputmethod" / "quorvix.conf", qrx_data::quorvixInputMethodConf},
+  }};
+  for (const auto& [path, text] : descriptions) {
+    if (files.read(path) == text) continue;
+    if (!files.createDirectories(path.parent_path()) || !files.writeAtomically(path, text))
+      return std::nullopt;
+  }
+  return folder;
+}
+
+// Fcitx5's data folders with `first` before them: the ones it was told, else the ones it finds
+// by default (each XDG data folder's fcitx5, then its own).
+std::string dataFoldersWith(const fs::path& first) {
+  if (const char* told = std::getenv("FCITX_DATA_DIRS"); told && *told) return first.string() + ":" + told;
+  const char* xdg = std::getenv("XDG_DATA_DIRS");
+  std::string_view folders = xdg && *xdg ? xdg : "/usr/local/share:/usr/share";
+  std::string out = first.string();
+  while (!folders.empty()) {
+    const auto end = std::min(folders.find(':'), folders.size());
+    if (end > 0) out += ":" + (fs::path(folders.substr(0, end)) / "fcitx5").string();
+    folders.remove_prefix(std::min(end + 1, folders.size()));
+  }
+  return out + ":" + fcitx::StandardPath::fcitxPath("pkgdatadir");
+}
+
+}  // namespace
+
+int runInputMethodServer(int argc, char** argv) {
+  // From here on a signal to stop waits in the pipe until the event loop runs.
+  SignalForwarding signals;
+  if (signals.readEnd() < 0) {
+    std::cerr << "quorvix: cannot create the signal pipe\n";
+    return 1;
+  }
+  // Where the user has registered Quorvix in their own Fcitx5 data folder, that description is
+  // read after ours and has the last word: Fcitx5 then loads the registered shared library, the
+  // same addon, and the built-in one stays unused.
+  if (const auto folder = writeBuiltInDescriptions(platform::systemFiles())) {
+    const char* told = std::getenv("FCITX_DATA_DIRS");
+    const std::optional<std::string> previous = told ? std::optional<std::string>(told) : std::nullopt;
+    ::setenv("FCITX_DATA_DIRS", dataFoldersWith(*folder).c_str(), 1);
+    // Fcitx5 reads its folders once; the programs it starts see the environment as it was.
+    fcitx::StandardPath::global();
+    if (previous) {
+      ::setenv("FCITX_DATA_DIRS", previous->c_str(), 1);
+    } else {
+      ::unsetenv("FCITX_DATA_DIRS");
+    }
+  } else {
+    std::cerr << "quorvix: cannot write the addon's description under the cache folder; "
+                 "only a registered Quorvix can be used\n";
+  }
+  QuorvixAddonFactory factory;
+  fcitx::StaticAddonRegistry registry{{std::string(app::ConfigFile::bundleID), &factory}};
+  std::string program = argc > 0 && argv[0] ? argv[0] : "quorvix";
+  std::array<char*, 2> arguments{program.data(), nullptr};
+  try {
+    fcitx::Instance instance(1, arguments.data());
+    instance.addonManager().registerDefaultLoader(&registry);
+    instance.setSignalPipe(signals.readEnd());
+    return instance.exec();
+  } catch (const fcitx::InstanceQuietQuit&) {
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << "quorvix: the input method server stopped: " << error.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace quorvix::fcitx5

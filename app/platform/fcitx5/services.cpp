@@ -1,0 +1,123 @@
+#include <dlfcn.h>
+#include <fcitx-utils/capabilityflags.h>
+#include <fcitx-utils/event.h>
+#include <fcitx-utils/misc.h>
+#include <fcitx/addonmanager.h>
+#include <time.h>
+#include <xcb/xcb.h>
+
+#include <clipboard_public.h>
+#include <xcb_public.h>
+
+#include <system_error>
+
+#include "install_paths.h"
+#include "platform/fcitx5/addon.h"
+
+namespace quorvix::fcitx5 {
+
+namespace {
+
+class EventLoopTimer final : public platform::Timer {
+ public:
+  std::unique_ptr<fcitx::EventSourceTime> source;
+};
+
+// The quorvix executable that came with this code: the running one when the server is built into
+// it, else the one installed beside the addon's library, else where the build meant to install it.
+std::string quorvixExecutable() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const auto self = fs::read_symlink("/proc/self/exe", error);
+  if (!error && self.filename() == "quorvix") return self.string();
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&quorvixExecutable), &info) != 0 && info.dli_fname) {
+    const auto beside =
+        (fs::path(info.dli_fname).parent_path() / install_paths::kExecutableFromAddon).lexically_normal();
+    if (fs::exists(beside, error)) return beside.string();
+  }
+  return std::string(install_paths::kExecutable);
+}
+
+// The X server's bell, on the display the context's application runs on.
+void ringXBell(fcitx::AddonManager& addons, fcitx::InputContext& context) {
+  constexpr std::string_view kX11 = "x11:";
+  const auto display = context.display();
+  if (!display.starts_with(kX11)) return;
+  auto* xcb = addons.addon("xcb");
+  auto* ewmh = xcb ? xcb->call<fcitx::IXCBModule::ewmh>(display.substr(kX11.size())) : nullptr;
+  if (!ewmh || !ewmh->connection) return;
+  xcb_bell(ewmh->connection, 0);
+  xcb_flush(ewmh->connection);
+}
+
+}  // namespace
+
+std::unique_ptr<platform::Timer> EventLoopTimers::scheduleRepeating(std::chrono::milliseconds interval,
+                                                                    std::function<void()> tick) {
+  const auto usec = static_cast<std::uint64_t>(
+      std::max<std::int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(interval).count(), 1));
+  auto timer = std::make_unique<EventLoopTimer>();
+  timer->source =
+      loop_.addTimeEvent(CLOCK_MONOTONIC, fcitx::now(CLOCK_MONOTONIC) + usec, 0,
+                         [usec, tick = std::move(tick)](fcitx::EventSourceTime* source, std::uint64_t) {
+                           source->setNextInterval(usec);
+                           source->setOneShot();
+                           // The tick may stop the timer, and with it this callback.
+                           const auto run = tick;
+                           run();
+                           return true;
+                         });
+  return timer;
+}
+
+std::optional<std::string> FcitxClipboard::string() {
+  auto* clipboard = addons_.addon("clipboard", true);
+  if (!clipboard) return std::nullopt;
+  auto text = clipboard->call<fcitx::IClipboard::clipboard>(context_.get());
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+void FcitxClipboard::setString(const std::string& text) {
+  if (auto* clipboard = addons_.addon("clipboard", true)) {
+    clipboard->call<fcitx::IClipboard::setClipboard>(std::string(app::ConfigFile::bundleID), text);
+  }
+}
+
+std::optional<std::string> FcitxWorkspace::frontmostApplicationID() {
+  const auto* context = context_.get();
+  if (!context || context->program().empty()) return std::nullopt;
+  return context->program();
+}
+
+bool FcitxWorkspace::isSecureEventInputEnabled() {
+  const auto* context = context_.get();
+  return context && context->capabilityFlags().testAny(fcitx::CapabilityFlag::PasswordOrSensitive);
+}
+
+void FcitxWorkspace::openFile(const std::filesystem::path& path) { start_({"xdg-open", path.string()}); }
+
+void FcitxWorkspace::openInputSourceSettings() { start_({"fcitx5-configtool"}); }
+
+void FcitxWorkspace::showPreferences() { start_({quorvixExecutable(), "--preferences"}); }
+
+void FcitxWorkspace::beep() {
+  if (auto* context = context_.get()) beep_(*context);
+}
+
+AddonServices completeServices(AddonServices services, fcitx::Instance& instance) {
+  if (!services.timers) services.timers = std::make_shared<EventLoopTimers>(instance.eventLoop());
+  if (!services.files) services.files = &platform::systemFiles();
+  if (!services.startProcess) {
+    services.startProcess = [](const std::vector<std::string>& arguments) { fcitx::startProcess(arguments); };
+  }
+  if (!services.beep) {
+    services.beep = [&addons = instance.addonManager()](fcitx::InputContext& context) {
+      ringXBell(addons, context);
+    };
+  }
+  return services;
+}
+
+}  // namespace quorvix::fcitx5

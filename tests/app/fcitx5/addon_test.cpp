@@ -1,0 +1,248 @@
+// Typing through the whole addon: Fcitx5 key events into the input controller and its edits into
+// a document context; focus, the configuration file, secure input, the status-area menu and the
+// clipboard module.
+#include <fcitx/action.h>
+#include <fcitx/addonmanager.h>
+#include <fcitx/menu.h>
+#include <fcitx/statusarea.h>
+
+#include <clipboard_public.h>
+
+#include "fcitx5_test.h"
+#include "platform/fcitx5/addon.h"
+#include "quorvix_app/config_file.h"
+
+namespace quorvix::fcitx5::testing {
+namespace {
+
+constexpr std::array<std::string_view, 4> kInputMethodTitles{"Telex", "Simple Telex", "VNI", "VIQR"};
+
+app::ConfigFile configFile() { return app::ConfigFile(platform::systemFiles()); }
+
+class AddonTest : public DocumentTest {
+ protected:
+  void SetUp() override {
+    configFile().save(app::ConfigFile::defaultText);
+    DocumentTest::SetUp();
+  }
+  // A new field, focused, with Quorvix as its input method, for the configuration as it is now.
+  void start(const app::ConfigDictionary& configuration = {}, Caps caps = kFull) {
+    configFile().update([&](app::ConfigDictionary& file) {
+      for (const auto& [key, value] : configuration) file[key] = value;
+    });
+    renew();
+    doc->setCapabilities(caps);
+    doc->focusIn();
+    instance().setCurrentInputMethod(doc, "quorvix", true);
+    ASSERT_EQ(instance().inputMethod(doc), "quorvix");
+  }
+};
+
+TEST_F(AddonTest, TypesTelexAndVniInBothOutputModes) {
+  struct Case {
+    const char* method;
+    const char* mode;
+    Caps caps;
+    const char* document;
+    const char* keys;
+    const char* after;
+    const char* preedit;
+    const char* panelPreedit;
+  };
+  const Case cases[] = {
+      {"telex", "replace", kFull, "|", "Tieengs Vieetj ", "Tiếng Việt |", "", ""},
+      {"telex", "preedit", kFull, "|", "tieengs vieetj", "tiếng |", "việt", ""},
+      {"vni", "replace", kFull, "|", "Tie6ng1 Vie65t ", "Tiếng Việt |", "", ""},
+      {"vni", "preedit", kFull, "|", "tie6ng1 vie65t", "tiếng |", "việt", ""},
+      {"telex", "replace", kFull, "😀|", "ddaay", "😀đây|", "", ""},
+      // Applications that draw no pre-edit, or tell no surrounding text.
+      {"telex", "preedit", kSurroundingOnly, "|", "tieengs vieetj", "tiếng |", "", "việt"},
+      {"telex", "preedit", kPreeditOnly, "|", "tieengs vieetj ", "tiếng việt |", "", ""},
+      // Replacing what cannot be read is refused: the keys go through as typed.
+      {"telex", "replace", kPreeditOnly, "|", "vieetj", "vieetj|", "", ""},
+      // Corrections with Backspace.
+      {"telex", "replace", kFull, "|", "vieetj<<eetj", "việt|", "", ""},
+      {"telex", "preedit", kFull, "|", "vieetj<<eetj ", "việt |", "", ""},
+      {"vni", "replace", kFull, "|", "vie65t<<e65t", "việt|", "", ""},
+      // A word typed after the caret moved into the text.
+      {"telex", "replace", kFull, "|", "chaof←←←←xin ", "xin |chào", "", ""},
+      {"vni", "preedit", kFull, "|", "chao2←←←←xin ", "xin |chào", "", ""},
+      {"telex", "replace", kFull, "| Nam", "Vieetj", "Việt| Nam", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.mode + ": " + c.keys);
+    start({{"input_method", c.method}, {"output_mode", c.mode}}, c.caps);
+    doc->resendsLate = true;
+    doc->setDocument(c.document);
+    doc->typeKeys(c.keys);
+    EXPECT_EQ(doc->document(), c.after);
+    EXPECT_EQ(doc->preedit(), c.preedit);
+    EXPECT_EQ(doc->panelPreedit(), c.panelPreedit);
+    expectSurroundingInStep();
+  }
+}
+
+// Fcitx5 itself commits the client pre-edit on focus out, before the engine hears of it.
+TEST_F(AddonTest, WritesTheWordInProgressOnceWhenTheFieldLosesFocusOrIsReset) {
+  const std::function<void(DocumentContext&)> ends[] = {
+      [](DocumentContext& d) { d.focusOut(); },
+      [](DocumentContext& d) { d.reset(); },
+      [](DocumentContext& d) { instance().setCurrentInputMethod(&d, "keyboard-us", true); },
+  };
+  for (const auto* mode : {"preedit", "replace"}) {
+    for (std::size_t end = 0; end < std::size(ends); ++end) {
+      SCOPED_TRACE(std::string(mode) + " " + std::to_string(end));
+      start({{"output_mode", mode}});
+      doc->typeKeys("vieetj");
+      ends[end](*doc);
+      EXPECT_EQ(doc->document(), "việt|");
+      EXPECT_EQ(doc->inputPanel().clientPreedit().toString(), "");
+    }
+  }
+}
+
+TEST_F(AddonTest, LeavesSecureFieldsAlone) {
+  // Fcitx5 hands a password field to the keyboard layout, which ends Quorvix's word as any switch
+  // does; a sensitive field reaches Quorvix, which drops the word and lets the keys through.
+  const std::pair<fcitx::CapabilityFlag, const char*> cases[] = {{fcitx::CapabilityFlag::Password, "vieetj|"},
+                                                                 {fcitx::CapabilityFlag::Sensitive, "etj|"}};
+  for (const auto& [secure, after] : cases) {
+    start({{"output_mode", "preedit"}});
+    doc->typeKeys("vie");
+    doc->setCapabilities(kFull | secure);
+    doc->typeKeys("etj");
+    EXPECT_EQ(doc->document(), after);
+    EXPECT_EQ(doc->preedit(), "");
+  }
+}
+
+TEST_F(AddonTest, InstalledDescriptionNamesTheInstalledLibrary) {
+  if (addonBuiltIn()) GTEST_SKIP() << "the addon is built in";
+  const auto description = fileText(std::filesystem::path(QRX_BINARY_DIR) /
+                                    "tests/app/fcitx5/installed/share/fcitx5/addon/quorvix.conf");
+  EXPECT_NE(description.find("Library=" QRX_BINARY_DIR "/tests/app/fcitx5/installed/"), std::string::npos)
+      << description;
+}
+
+// What follows needs the services the test gives the built-in addon.
+class BuiltInAddonTest : public AddonTest {
+ protected:
+  void SetUp() override {
+    if (!addonBuiltIn()) GTEST_SKIP() << "the installed addon runs on the real clock and desktop";
+    watched() = {watched().timers, {}, 0};
+    AddonTest::SetUp();
+  }
+  QuorvixEngine& engine() { return *static_cast<QuorvixEngine*>(instance().addonManager().addon("quorvix")); }
+  // The controller's session: a new one after every reload.
+  const void* session() { return engine().controller(*doc)->engine(); }
+  fcitx::Action* item(std::size_t index) {
+    return doc->statusArea().actions(fcitx::StatusGroup::InputMethod).at(index);
+  }
+  fcitx::Action* subitem(std::size_t index, std::size_t subindex) {
+    return item(index)->menu()->actions().at(subindex);
+  }
+  std::string title(std::size_t index) { return item(index)->shortText(doc); }
+};
+
+TEST_F(BuiltInAddonTest, AltCommaTogglesAndWritesTheApplicationsChoiceWithoutReloading) {
+  start();
+  const auto before = session();
+  EXPECT_TRUE(doc->type(fcitx::Key("Alt+comma")));
+  EXPECT_EQ(title(0), "Bật tiếng Việt");
+  doc->typeKeys("vieetj");
+  EXPECT_EQ(doc->document(), "vieetj|");
+  EXPECT_NE(fileText(configFile().path()).find("\"app_modes\": {\n    \"docapp\": false"), std::string::npos);
+  watched().timers->advance(std::chrono::seconds(3));
+  EXPECT_EQ(session(), before);
+  EXPECT_FALSE(doc->type(fcitx::Key("Alt+Shift+comma")));
+  EXPECT_TRUE(doc->type(fcitx::Key("Alt+comma")));
+  EXPECT_EQ(title(0), "Tắt tiếng Việt");
+}
+
+TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
+  start();
+  const auto first = session();
+  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "vni"; });
+  watched().timers->advance(std::chrono::milliseconds(999));
+  EXPECT_EQ(session(), first);
+  // The outside edit is seen on the next tick, and the menu shows it.
+  watched().timers->advance(std::chrono::milliseconds(1));
+  const auto second = session();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(title(2), "Kiểu gõ: VNI");
+  doc->typeKeys("vie65t");
+  EXPECT_EQ(doc->document(), "việt|");
+  // A preferences window in this process: one reload, and no second one on the next tick.
+  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "telex"; });
+  engine().notifications().post(app::quorvixConfigChanged);
+  const auto third = session();
+  EXPECT_NE(third, second);
+  watched().timers->advance(std::chrono::seconds(2));
+  EXPECT_EQ(session(), third);
+}
+
+TEST_F(BuiltInAddonTest, ShowsTheMenuInTheStatusAreaAndCarriesOutItsCommands) {
+  start();
+  const std::vector<std::string> titles{
+      "Tắt tiếng Việt",    "",         "Kiểu gõ: Telex", "", "Cấu hình…", "Mở file JSON", "Nạp lại cấu hình",
+      "Mở Input Sources…", "Clipboard"};
+  ASSERT_EQ(doc->statusArea().actions(fcitx::StatusGroup::InputMethod).size(), titles.size());
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    EXPECT_EQ(item(i)->isSeparator(), titles[i].empty());
+    EXPECT_EQ(title(i), titles[i]);
+  }
+  // Choosing a method checks it alone, and names it in the item above.
+  const std::vector<std::string> methods{"Telex", "Simple Telex", "VIQR", "VNI"};
+  for (const auto& chosen : methods) {
+    const auto index = std::ranges::find(kInputMethodTitles, chosen) - kInputMethodTitles.begin();
+    subitem(2, index)->activate(doc);
+    EXPECT_EQ(title(2), "Kiểu gõ: " + chosen);
+    for (std::size_t i = 0; i < kInputMethodTitles.size(); ++i) {
+      EXPECT_EQ(subitem(2, i)->shortText(doc), kInputMethodTitles[i]);
+      EXPECT_EQ(subitem(2, i)->isChecked(doc), kInputMethodTitles[i] == chosen);
+    }
+  }
+  doc->typeKeys("vie65t ");
+  EXPECT_EQ(doc->document(), "việt |");
+
+  item(0)->activate(doc);
+  EXPECT_EQ(title(0), "Bật tiếng Việt");
+  const auto before = session();
+  item(6)->activate(doc);
+  EXPECT_NE(session(), before);
+  for (const auto index : {4, 5, 7}) item(index)->activate(doc);
+  const std::vector<std::vector<std::string>> started{{QRX_INSTALLED_EXECUTABLE, "--preferences"},
+                                                      {"xdg-open", configFile().path().string()},
+                                                      {"fcitx5-configtool"}};
+  EXPECT_EQ(watched().started, started);
+}
+
+TEST_F(BuiltInAddonTest, ConvertsTheClipboardThroughTheClipboardModule) {
+  start();
+  auto* clipboard = instance().addonManager().addon("clipboard", true);
+  ASSERT_NE(clipboard, nullptr);
+  // Before anything was copied every item fails, with the beep.
+  subitem(8, 0)->activate(doc);
+  EXPECT_EQ(watched().beeps, 1);
+  struct Case {
+    std::size_t item;
+    const char* text;
+    const char* converted;
+  };
+  const Case cases[] = {
+      {0, "Tiếng Việt", "Tieng Viet"},     {1, "Vie\u0302\u0323t", "Việt"},
+      {2, "Tie^'ng Vie^.t", "Tiếng Việt"}, {3, "Tiếng Việt", "Tie^'ng Vie^.t"},
+      {5, "TiÕng ViÖt", "Tiếng Việt"},     {6, "Tiếng Việt", "TiÕng ViÖt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(subitem(8, c.item)->shortText(doc));
+    clipboard->call<fcitx::IClipboard::setClipboard>("test", c.text);
+    subitem(8, c.item)->activate(doc);
+    EXPECT_EQ(clipboard->call<fcitx::IClipboard::clipboard>(doc), c.converted);
+  }
+  EXPECT_TRUE(subitem(8, 4)->isSeparator());
+  EXPECT_EQ(watched().beeps, 1);
+}
+
+}  // namespace
+}  // namespace quorvix::fcitx5::testing

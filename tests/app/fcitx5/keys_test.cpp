@@ -1,0 +1,78 @@
+// Fcitx5's key events and event loop as the controller sees them.
+#include <fcitx-utils/event.h>
+#include <gtest/gtest.h>
+
+#include "platform/fcitx5/addon.h"
+
+namespace quorvix::fcitx5 {
+namespace {
+
+namespace codes = platform::key_codes;
+namespace flags = platform::modifier_flags;
+
+TEST(TranslateKey, GivesMacKeyCodesFlagsAndCharacters) {
+  struct Case {
+    const char* key;
+    bool release;
+    platform::KeyEvent event;
+  };
+  const Case cases[] = {
+      {"a", false, {true, codes::kNone, 0, "a"}},
+      {"Shift+A", false, {true, codes::kNone, flags::kShift, "A"}},
+      {"Control+a", false, {true, codes::kNone, flags::kControl, "a"}},
+      {"Alt+comma", false, {true, codes::kComma, flags::kOption, ","}},
+      {"Super+comma", false, {true, codes::kComma, flags::kCommand, ","}},
+      {"Control+Alt+Shift+Super+x",
+       false,
+       {true, codes::kNone, flags::kControl | flags::kOption | flags::kShift | flags::kCommand, "x"}},
+      {"space", false, {true, codes::kSpace, 0, " "}},
+      {"Return", false, {true, codes::kReturn, 0, "\r"}},
+      {"KP_Enter", false, {true, codes::kKeypadEnter, 0, std::nullopt}},
+      {"Tab", false, {true, codes::kTab, 0, "\t"}},
+      {"Shift+ISO_Left_Tab", false, {true, codes::kTab, flags::kShift, std::nullopt}},
+      {"BackSpace", false, {true, codes::kBackspace, 0, "\b"}},
+      {"Escape", false, {true, codes::kEscape, 0, "\x1b"}},
+      {"Delete", false, {true, codes::kForwardDelete, 0, "\x7f"}},
+      {"Home", false, {true, codes::kHome, 0, std::nullopt}},
+      {"End", false, {true, codes::kEnd, 0, std::nullopt}},
+      {"Prior", false, {true, codes::kPageUp, 0, std::nullopt}},
+      {"Next", false, {true, codes::kPageDown, 0, std::nullopt}},
+      {"Left", false, {true, codes::kLeft, 0, std::nullopt}},
+      {"Right", false, {true, codes::kRight, 0, std::nullopt}},
+      {"Up", false, {true, codes::kUp, 0, std::nullopt}},
+      {"Down", false, {true, codes::kDown, 0, std::nullopt}},
+      {"KP_1", false, {true, codes::kNone, 0, "1"}},
+      {"F1", false, {true, codes::kNone, 0, std::nullopt}},
+      {"dead_acute", false, {true, codes::kNone, 0, std::nullopt}},
+      // Releases, and presses of keys that only change how others read, are no key-down events.
+      {"a", true, {false, codes::kNone, 0, "a"}},
+      {"Shift_L", false, {false, codes::kNone, 0, std::nullopt}},
+      {"Alt_R", false, {false, codes::kNone, 0, std::nullopt}},
+      {"Caps_Lock", false, {false, codes::kNone, 0, std::nullopt}},
+      {"ISO_Level3_Shift", false, {false, codes::kNone, 0, std::nullopt}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(translateKey(fcitx::Key(c.key), c.release), c.event) << c.key;
+  }
+  const fcitx::Key capsLocked(FcitxKey_A,
+                              fcitx::KeyStates{fcitx::KeyState::CapsLock, fcitx::KeyState::Super2});
+  EXPECT_EQ(translateKey(capsLocked, false),
+            (platform::KeyEvent{true, codes::kNone, flags::kCapsLock | flags::kCommand, "A"}));
+}
+
+// On an event loop of its own, so that it can run inside the test.
+TEST(EventLoopTimers, TickUntilStoppedEvenFromTheirOwnTick) {
+  fcitx::EventLoop loop;
+  EventLoopTimers timers(loop);
+  int ticks = 0;
+  std::unique_ptr<platform::Timer> timer = timers.scheduleRepeating(std::chrono::milliseconds(1), [&] {
+    if (++ticks < 3) return;
+    timer.reset();
+    loop.exit();
+  });
+  loop.exec();
+  EXPECT_EQ(ticks, 3);
+}
+
+}  // namespace
+}  // namespace quorvix::fcitx5

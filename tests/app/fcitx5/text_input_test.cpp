@@ -1,0 +1,148 @@
+// The text field over an input context, against a document that, like many applications, resends
+// its text late.
+#include <fcitx/inputpanel.h>
+
+#include "fcitx5_test.h"
+#include "platform/fcitx5/addon.h"
+#include "quorvix_app/text_client.h"
+
+namespace quorvix::fcitx5::testing {
+namespace {
+
+using platform::kNotFound;
+using platform::Utf16Range;
+constexpr Utf16Range kNoRange{kNotFound, 0};
+
+class TextInputTest : public DocumentTest {
+ protected:
+  // A fresh context for each case, so that nothing of the previous one is left.
+  void open(const std::string& document, Caps caps) {
+    renew();
+    doc->resendsLate = true;
+    doc->setCapabilities(caps);
+    doc->setDocument(document);
+    field = std::make_shared<FcitxTextInput>(*doc);
+  }
+  std::shared_ptr<FcitxTextInput> field;
+};
+
+TEST_F(TextInputTest, ReadsTheSurroundingTextInUtf16Units) {
+  struct Case {
+    const char* document;
+    Caps caps;
+    Utf16Range range;
+    Utf16Range selected;
+    std::optional<std::string> text;
+  };
+  const Case cases[] = {
+      {"a😀b|c", kFull, {0, 5}, {4, 0}, "a😀bc"},
+      {"a😀b|c", kFull, {1, 2}, {4, 0}, "😀"},
+      // Half a surrogate pair reads as U+FFFD, so lengths stay what was asked for.
+      {"a😀b|c", kFull, {1, 1}, {4, 0}, "\uFFFD"},
+      {"a😀b|c", kFull, {2, 2}, {4, 0}, "\uFFFDb"},
+      {"a😀b|c", kFull, {0, 2}, {4, 0}, "a\uFFFD"},
+      // Ranges are cut at the ends of the text.
+      {"a😀b|c", kFull, {3, 10}, {4, 0}, "bc"},
+      {"a😀b|c", kFull, {9, 2}, {4, 0}, ""},
+      {"a😀b|c", kFull, {-3, 4}, {4, 0}, "a😀b"},
+      {"a😀b|c", kFull, {2, 0}, {4, 0}, ""},
+      // A selection is reported from its start, whichever end the caret is at.
+      {"x^😀ệ|y", kFull, {1, 3}, {1, 3}, "😀ệ"},
+      {"x|😀ệ^y", kFull, {0, 1}, {1, 3}, "x"},
+      {"|", kFull, {0, 1}, {0, 0}, ""},
+      // A field that does not tell.
+      {"ab|", kPreeditOnly, {0, 1}, kNoRange, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.document);
+    open(c.document, c.caps);
+    EXPECT_EQ(field->selectedRange(), c.selected);
+    EXPECT_EQ(field->substring(c.range), c.text);
+  }
+}
+
+TEST_F(TextInputTest, AContextThatIsGoneReadsAsNothingAndTakesNothing) {
+  open("ab|", kFull);
+  delete doc;
+  doc = nullptr;
+  EXPECT_EQ(field->selectedRange(), kNoRange);
+  EXPECT_EQ(field->substring({0, 1}), std::nullopt);
+  field->setMarkedText("x", {1, 0}, kNoRange);
+  field->insertText("x", {0, 1});
+  field->clearMarkedText();
+}
+
+struct Edit {
+  enum Kind { mark, insert, focusOut } kind;
+  std::string text = "";
+  Utf16Range range = kNoRange;  // the replacement range
+};
+constexpr auto kMark = Edit::mark, kInsert = Edit::insert, kFocusOut = Edit::focusOut;
+
+TEST_F(TextInputTest, EditsLikeTheApplicationExpectsAndKeepsTheSurroundingTextInStep) {
+  struct Case {
+    const char* document;
+    Caps caps;
+    std::vector<Edit> edits;
+    const char* after;
+    const char* preedit;
+    const char* panelPreedit;
+  };
+  const Case cases[] = {
+      // Ranges before the caret, cut at the text's ends and never inside a surrogate pair.
+      {"a😀|", kFull, {{kInsert, "b", {1, 2}}}, "ab|", "", ""},
+      {"a😀|", kFull, {{kInsert, "b", {2, 1}}}, "ab|", "", ""},
+      {"ab|", kFull, {{kInsert, "x", {1, 5}}}, "ax|", "", ""},
+      // Deletions count from the caret, at either end of a selection.
+      {"ab^cd|", kFull, {{kInsert, "x", {1, 1}}}, "ax|", "", ""},
+      {"ab|cd^", kFull, {{kInsert, "x", {1, 1}}}, "ax|", "", ""},
+      // Without surrounding text no range can be placed.
+      {"ab|", kPreeditOnly, {{kInsert, "x", {0, 2}}}, "abx|", "", ""},
+      {"ab|", kFull, {{kMark, "x", {1, 1}}}, "a|", "x", ""},
+      {"ab|", kFull, {{kMark, "x"}, {kMark, ""}}, "ab|", "", ""},
+      {"a|", kSurroundingOnly, {{kMark, "viet"}, {kInsert, "việt"}}, "aviệt|", "", ""},
+      // Fcitx5 commits the client pre-edit, not the panel's, on focus out.
+      {"a|", kFull, {{kMark, "viet"}, {kFocusOut}, {kInsert, "việt"}}, "aviệt|", "", ""},
+      {"a|", kSurroundingOnly, {{kMark, "việt"}, {kFocusOut}, {kInsert, "việt"}}, "aviệt|", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.document) + " edited " + std::to_string(c.edits.size()) + " times");
+    open(c.document, c.caps);
+    doc->focusIn();
+    for (const auto& edit : c.edits) {
+      switch (edit.kind) {
+        case Edit::mark:
+          field->setMarkedText(edit.text, {app::utf16Length(edit.text), 0}, edit.range);
+          break;
+        case Edit::insert:
+          field->insertText(edit.text, edit.range);
+          break;
+        case Edit::focusOut:
+          doc->focusOut();
+          field->markedTextCommittedOnFocusOut();
+          break;
+      }
+    }
+    EXPECT_EQ(doc->document(), c.after);
+    EXPECT_EQ(doc->preedit(), c.preedit);
+    EXPECT_EQ(doc->panelPreedit(), c.panelPreedit);
+    expectSurroundingInStep();
+  }
+}
+
+TEST_F(TextInputTest, PutsTheMarkedTextsCaretOnACharacterBoundary) {
+  struct Case {
+    std::int64_t caret;
+    int byte;
+  };
+  // "😀ệ": the emoji is 2 units and 4 bytes, "ệ" 1 unit and 3 bytes.
+  const Case cases[] = {{0, 0}, {1, 0}, {2, 4}, {3, 7}, {9, 7}, {-1, 0}};
+  open("|", kFull);
+  for (const auto& c : cases) {
+    field->setMarkedText("😀ệ", {c.caret, 0}, kNoRange);
+    EXPECT_EQ(doc->inputPanel().clientPreedit().cursor(), c.byte) << "caret " << c.caret;
+  }
+}
+
+}  // namespace
+}  // namespace quorvix::fcitx5::testing

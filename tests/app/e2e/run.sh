@@ -7,7 +7,7 @@
 # Run it inside its own D-Bus session (dbus-run-session). Every wait is for a condition, bounded
 # by a generous timeout, so that a slow machine only makes it slower.
 set -euo pipefail
-library=$1 addon_conf=$2 im_conf=$3 im=$4 scenarios=$5
+library=$(realpath -m "$1") addon_conf=$2 im_conf=$3 im=$4 scenarios=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
 home=$(mktemp -d)

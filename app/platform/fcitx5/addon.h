@@ -38,9 +38,12 @@ namespace quorvix::fcitx5 {
 // replacement range is deleted and the text goes in at the caret, which is the same for the
 // ranges that end there, as the text client's do. Once the context is gone, writes do nothing
 // and reads give nothing.
+class Landmarks;
+
 class FcitxTextInput final : public platform::TextInput {
  public:
-  explicit FcitxTextInput(fcitx::InputContext& context) : context_(context.watch()) {}
+  explicit FcitxTextInput(fcitx::InputContext& context);
+  ~FcitxTextInput() override;
 
   void setMarkedText(const std::string& text, platform::Utf16Range selected,
                      platform::Utf16Range replacement) override;
@@ -56,10 +59,14 @@ class FcitxTextInput final : public platform::TextInput {
   void clearMarkedText();
 
  private:
+  // Where the caret and the anchor stand in the surrounding text as it is now; absent when the
+  // application does not tell its text.
+  const Landmarks* landmarks();
   void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
   void removeCommittedMarkedText(fcitx::InputContext& context);
 
   fcitx::TrackableObjectReference<fcitx::InputContext> context_;
+  std::unique_ptr<Landmarks> landmarks_;
   std::string marked_;
   bool markedInClient_ = false;
   bool markedCommitted_ = false;

@@ -59,6 +59,8 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
   platform::KeyEvent event;
   event.keyDown =
       !isRelease && !key.isModifier() && std::ranges::find(kStateKeys, key.sym()) == kStateKeys.end();
+  // Nothing reads more of an event that is not a key press.
+  if (!event.keyDown) return event;
   for (const auto& [sym, code] : kKeyCodes) {
     if (key.sym() == sym) event.keyCode = code;
   }

@@ -11,8 +11,6 @@
 
 namespace quorvix::fcitx5 {
 
-namespace {
-
 using platform::kNotFound;
 using platform::Utf16Range;
 
@@ -23,30 +21,100 @@ struct Position {
   std::int64_t units = 0;
 };
 
+namespace {
+
 // Steps over one character; ill-formed bytes count as one U+FFFD.
-void advance(std::string_view text, Position& at) {
+void stepForward(std::string_view text, Position& at) {
   at.units += unicode::next_char(text, at.byte) >= 0x10000 ? 2 : 1;
   ++at.chars;
 }
 
-Position atChar(std::string_view text, std::size_t chars) {
-  Position at;
-  while (at.chars < chars && at.byte < text.size()) advance(text, at);
-  return at;
+// Steps back over one character of text Fcitx5 has checked to be UTF-8.
+void stepBack(std::string_view text, Position& at) {
+  std::size_t begin = at.byte - 1;
+  while (begin > 0 && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80) --begin;
+  at.units -= at.byte - begin == 4 ? 2 : 1;
+  at.byte = begin;
+  --at.chars;
 }
 
-// The character boundary at `units`, or next to it when `units` falls inside a surrogate pair:
-// after the pair with `roundUp`, else before it.
-Position atUnit(std::string_view text, std::int64_t units, bool roundUp) {
-  Position at;
-  while (at.units < units && at.byte < text.size()) {
-    Position next = at;
-    advance(text, next);
-    if (next.units > units && !roundUp) break;
-    at = next;
+}  // namespace
+
+// The caret and the anchor of a surrounding text, found once for each text the application
+// tells: every place a key asks for lies near them, and is found by walking from the nearest.
+class Landmarks {
+ public:
+  // Whether these are the landmarks of that text.
+  bool describe(std::string_view text, std::size_t cursor, std::size_t anchor) const {
+    return valid_ && cursor_ == cursor && anchor_ == anchor && text_ == text;
   }
-  return at;
-}
+  void find(std::string_view text, std::size_t cursor, std::size_t anchor) {
+    text_.assign(text);
+    cursor_ = cursor;
+    anchor_ = anchor;
+    const auto [first, last] = std::minmax(cursor, anchor);
+    start_ = {};
+    while (start_.chars < first && start_.byte < text_.size()) stepForward(text_, start_);
+    end_ = start_;
+    while (end_.chars < last && end_.byte < text_.size()) stepForward(text_, end_);
+    valid_ = true;
+  }
+  void forget() { valid_ = false; }
+
+  const std::string& text() const { return text_; }
+  std::size_t cursor() const { return cursor_; }
+  std::size_t anchor() const { return anchor_; }
+  Position start() const { return start_; }  // of the selection, or the caret
+  Position end() const { return end_; }
+
+  Position atChar(std::size_t chars) const {
+    Position at = walkFrom(chars, &Position::chars);
+    while (at.chars > chars) stepBack(text_, at);
+    while (at.chars < chars && at.byte < text_.size()) stepForward(text_, at);
+    return at;
+  }
+
+  // The character boundary at `units`, or next to it when `units` falls inside a surrogate
+  // pair: after the pair with `roundUp`, else before it.
+  Position atUnit(std::int64_t units, bool roundUp) const {
+    Position at = walkFrom(units, &Position::units);
+    while (at.units > units) {
+      Position previous = at;
+      stepBack(text_, previous);
+      if (previous.units < units && roundUp) return at;
+      at = previous;
+    }
+    while (at.units < units && at.byte < text_.size()) {
+      Position next = at;
+      stepForward(text_, next);
+      if (next.units > units && !roundUp) break;
+      at = next;
+    }
+    return at;
+  }
+
+ private:
+  // The known place nearest to `target` in the count `by`: the start of the text, the start of
+  // the selection or its end.
+  template <class Count>
+  Position walkFrom(Count target, Count Position::*by) const {
+    const auto distance = [&](const Position& p) { return target > p.*by ? target - p.*by : p.*by - target; };
+    Position best{};
+    for (const Position& candidate : {start_, end_}) {
+      if (distance(candidate) < distance(best)) best = candidate;
+    }
+    return best;
+  }
+
+  std::string text_;
+  std::size_t cursor_ = 0;
+  std::size_t anchor_ = 0;
+  Position start_;
+  Position end_;
+  bool valid_ = false;
+};
+
+namespace {
 
 // What the application told of its text, when it tells.
 const fcitx::SurroundingText* told(const fcitx::InputContext* context) {
@@ -57,20 +125,6 @@ const fcitx::SurroundingText* told(const fcitx::InputContext* context) {
   return &context->surroundingText();
 }
 
-// A copy of it to edit: Fcitx5 replaces the text it holds whenever the application resends it,
-// which it may do in answer to any request of ours.
-struct Surrounding {
-  std::string text;
-  std::size_t cursor;  // characters
-  std::size_t anchor;
-};
-
-std::optional<Surrounding> surroundingOf(const fcitx::InputContext& context) {
-  const auto* surrounding = told(&context);
-  if (!surrounding) return std::nullopt;
-  return Surrounding{surrounding->text(), surrounding->cursor(), surrounding->anchor()};
-}
-
 // The units [start, end) a range covers, from the start of the text on.
 std::pair<std::int64_t, std::int64_t> unitBounds(Utf16Range range) {
   const auto start = std::max<std::int64_t>(range.location, 0);
@@ -79,54 +133,43 @@ std::pair<std::int64_t, std::int64_t> unitBounds(Utf16Range range) {
 
 // Applications resend their surrounding text late; until then Fcitx5 keeps the old text, which
 // the next key would read. So every edit of ours is written into it at once, as the application
-// will have applied it.
-void keepInStep(fcitx::InputContext& context, const std::string& text, std::size_t cursor,
-                std::size_t anchor) {
+// will have applied it: characters [first, last) deleted, then `inserted` in place of the
+// selection.
+void keepInStep(fcitx::InputContext& context, const Landmarks& known, std::size_t first, std::size_t last,
+                std::string_view inserted) {
+  std::string text = known.text();
+  const auto from = known.atChar(first), to = known.atChar(std::max(first, last));
+  text.erase(from.byte, to.byte - from.byte);
+  const auto shift = [&](Position at) {
+    if (at.byte <= from.byte) return at;
+    if (at.byte >= to.byte)
+      return Position{at.byte - (to.byte - from.byte), at.chars - (to.chars - from.chars), 0};
+    return from;
+  };
+  const auto start = shift(known.start()), end = shift(known.end());
+  std::size_t cursor =
+      known.cursor() == known.anchor() || known.cursor() > known.anchor() ? end.chars : start.chars;
+  std::size_t anchor = known.cursor() > known.anchor() ? start.chars : end.chars;
+  if (!inserted.empty() || start.byte != end.byte) {
+    text.replace(start.byte, end.byte - start.byte, inserted);
+    cursor = anchor = start.chars + unicode::char_count(inserted);
+  }
   context.surroundingText().setText(text, static_cast<unsigned>(cursor), static_cast<unsigned>(anchor));
   context.updateSurroundingText();
 }
 
-// Deletes characters [first, last) of the surrounding text in one request relative to its cursor.
-void deleteChars(fcitx::InputContext& context, const Surrounding& surrounding, std::size_t first,
-                 std::size_t last) {
-  const auto count = last - first;
-  context.deleteSurroundingText(static_cast<int>(first) - static_cast<int>(surrounding.cursor),
-                                static_cast<unsigned>(count));
-  auto text = surrounding.text;
-  const auto from = atChar(text, first).byte;
-  text.erase(from, atChar(text, last).byte - from);
-  const auto shift = [&](std::size_t at) { return at <= first ? at : at >= last ? at - count : first; };
-  keepInStep(context, text, shift(surrounding.cursor), shift(surrounding.anchor));
-}
-
-// Deletes `range`, in UTF-16 units of the surrounding text; nothing when the text is not known.
-void deleteRange(fcitx::InputContext& context, Utf16Range range) {
-  const auto surrounding = surroundingOf(context);
-  if (!surrounding) return;
+// The characters [first, last) that `range` covers; a range that cuts a surrogate pair takes the
+// whole character.
+std::pair<std::size_t, std::size_t> charsOf(const Landmarks& known, Utf16Range range) {
   const auto [start, end] = unitBounds(range);
-  // A range that cuts a surrogate pair takes the whole character.
-  const auto first = atUnit(surrounding->text, start, false).chars;
-  const auto last = atUnit(surrounding->text, end, true).chars;
-  if (last > first) deleteChars(context, *surrounding, first, last);
+  return {known.atUnit(start, false).chars, known.atUnit(end, true).chars};
 }
 
-// The surrounding text after `text` went in at the cursor, in place of the selection as
-// applications do.
-void keepInStepWithCommit(fcitx::InputContext& context, const Surrounding& surrounding,
-                          const std::string& text) {
-  const auto [start, end] = std::minmax(surrounding.cursor, surrounding.anchor);
-  auto updated = surrounding.text;
-  const auto from = atChar(updated, start).byte;
-  updated.replace(from, atChar(updated, end).byte - from, text);
-  const auto caret = start + unicode::char_count(text);
-  keepInStep(context, updated, caret, caret);
-}
-
-void commit(fcitx::InputContext& context, const std::string& text) {
-  if (text.empty()) return;
-  const auto surrounding = surroundingOf(context);
-  context.commitString(text);
-  if (surrounding) keepInStepWithCommit(context, *surrounding, text);
+// Deletes characters [first, last) of the surrounding text in one request relative to its cursor.
+void deleteChars(fcitx::InputContext& context, const Landmarks& known, std::size_t first, std::size_t last) {
+  if (last <= first) return;
+  context.deleteSurroundingText(static_cast<int>(first) - static_cast<int>(known.cursor()),
+                                static_cast<unsigned>(last - first));
 }
 
 bool drawsPreedit(const fcitx::InputContext& context) {
@@ -135,12 +178,39 @@ bool drawsPreedit(const fcitx::InputContext& context) {
 
 }  // namespace
 
+FcitxTextInput::FcitxTextInput(fcitx::InputContext& context)
+    : context_(context.watch()), landmarks_(std::make_unique<Landmarks>()) {}
+
+FcitxTextInput::~FcitxTextInput() = default;
+
+const Landmarks* FcitxTextInput::landmarks() {
+  const auto* surrounding = told(context_.get());
+  if (!surrounding) return nullptr;
+  if (!landmarks_->describe(surrounding->text(), surrounding->cursor(), surrounding->anchor())) {
+    landmarks_->find(surrounding->text(), surrounding->cursor(), surrounding->anchor());
+  }
+  return landmarks_.get();
+}
+
 void FcitxTextInput::setMarkedText(const std::string& text, Utf16Range selected, Utf16Range replacement) {
   auto* context = context_.get();
   if (!context) return;
   removeCommittedMarkedText(*context);
-  if (replacement.location != kNotFound) deleteRange(*context, replacement);
-  showMarked(*context, text, atUnit(text, selected.location, false).byte);
+  if (replacement.location != kNotFound) {
+    if (const auto* known = landmarks()) {
+      const auto [first, last] = charsOf(*known, replacement);
+      deleteChars(*context, *known, first, last);
+      keepInStep(*context, *known, first, last, {});
+    }
+  }
+  std::size_t caret = 0;
+  for (Position at; at.byte < text.size();) {
+    Position next = at;
+    stepForward(text, next);
+    if (next.units > selected.location) break;
+    caret = (at = next).byte;
+  }
+  showMarked(*context, text, caret);
 }
 
 void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement) {
@@ -153,26 +223,30 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
   }
   removeCommittedMarkedText(*context);
   if (!marked_.empty()) showMarked(*context, {}, 0);
-  if (replacement.location != kNotFound) deleteRange(*context, replacement);
-  commit(*context, text);
+  const auto* known = landmarks();
+  std::size_t first = 0, last = 0;
+  if (known && replacement.location != kNotFound) {
+    std::tie(first, last) = charsOf(*known, replacement);
+    deleteChars(*context, *known, first, last);
+  }
+  if (!text.empty()) context->commitString(text);
+  if (known && (last > first || !text.empty())) keepInStep(*context, *known, first, last, text);
 }
 
 Utf16Range FcitxTextInput::selectedRange() {
-  const auto* surrounding = told(context_.get());
-  if (!surrounding) return {kNotFound, 0};
-  const auto [start, end] = std::minmax<std::size_t>({surrounding->cursor(), surrounding->anchor()});
-  const auto location = atChar(surrounding->text(), start).units;
-  return {location, atChar(surrounding->text(), end).units - location};
+  const auto* known = landmarks();
+  if (!known) return {kNotFound, 0};
+  return {known->start().units, known->end().units - known->start().units};
 }
 
 std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
-  const auto* surrounding = told(context_.get());
-  if (!surrounding) return std::nullopt;
-  const std::string_view text = surrounding->text();
+  const auto* known = landmarks();
+  if (!known) return std::nullopt;
+  const std::string_view text = known->text();
   const auto [start, end] = unitBounds(range);
   if (end <= start) return std::string();
-  const auto first = atUnit(text, start, true);
-  const auto last = atUnit(text, end, false);
+  const auto first = known->atUnit(start, true);
+  const auto last = known->atUnit(end, false);
   // Half a surrogate pair at either end reads as U+FFFD, as a toolkit's conversion gives.
   std::string out = first.units > start ? "\uFFFD" : "";
   if (last.byte > first.byte) out.append(text.substr(first.byte, last.byte - first.byte));
@@ -183,8 +257,8 @@ std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
 void FcitxTextInput::markedTextCommittedOnFocusOut() {
   markedCommitted_ = markedInClient_ && !marked_.empty();
   auto* context = context_.get();
-  const auto surrounding = context ? surroundingOf(*context) : std::nullopt;
-  if (markedCommitted_ && surrounding) keepInStepWithCommit(*context, *surrounding, marked_);
+  if (!context || !markedCommitted_) return;
+  if (const auto* known = landmarks()) keepInStep(*context, *known, 0, 0, marked_);
 }
 
 void FcitxTextInput::clearMarkedText() {
@@ -213,8 +287,9 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   // The focus out wrote the marked text before the caret; something else is to stand there.
   const auto count = unicode::char_count(marked_);
   showMarked(context, {}, 0);
-  if (const auto surrounding = surroundingOf(context); surrounding && surrounding->cursor >= count) {
-    deleteChars(context, *surrounding, surrounding->cursor - count, surrounding->cursor);
+  if (const auto* known = landmarks(); known && known->cursor() >= count) {
+    deleteChars(context, *known, known->cursor() - count, known->cursor());
+    keepInStep(context, *known, known->cursor() - count, known->cursor(), {});
   } else {
     context.deleteSurroundingText(-static_cast<int>(count), static_cast<unsigned>(count));
   }

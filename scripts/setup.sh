@@ -11,6 +11,8 @@ packages=(
   # The Fcitx5 input method: headers and modules (with the test modules), the X connection for
   # the bell, and the daemon itself.
   fcitx5-modules-dev libxcb1-dev libxcb-ewmh-dev fcitx5
+  # Typing into a real GTK 3 field through the fcitx5 daemon under a virtual X server.
+  fcitx5-frontend-gtk3 xvfb xdotool dbus python3-gi gir1.2-gtk-3.0
 )
 
 missing=()

@@ -1,0 +1,93 @@
+// The preferences window: the configuration file's settings edited without writing JSON. The
+// window's controls show the file when it is loaded; saving writes the window's settings into
+// the file as it is then, leaving every other key alone, and tells the input controllers of this
+// process to reload.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/preferences_window.h"
+#include "quorvix_app/config_file.h"
+#include "quorvix_app/notification_center.h"
+
+namespace quorvix::app {
+
+struct BoolOption {
+  std::string_view key;
+  std::string_view title;
+};
+
+// The Boolean settings, one check box each, in display order.
+inline constexpr std::array<BoolOption, 14> kBoolOptions{{
+    {"spell_check", "Kiểm tra chính tả"},
+    {"w_as_u", "w → ư"},
+    {"bracket_keys", "[ ] → ơ ư"},
+    {"quick_telex", "Quick Telex"},
+    {"allow_coda_k", "Âm cuối k (Đắk Lắk)"},
+    {"macro_enabled", "Bật macro"},
+    {"macro_digits", "Macro có số (mp3, k8s)"},
+    {"macro_undo", "Backspace hoàn tác macro"},
+    {"macro_in_off_mode", "Macro khi tắt tiếng Việt"},
+    {"auto_capitalize", "Viết hoa đầu câu"},
+    {"smart_caps", "Bảo vệ chữ HOA"},
+    {"edit_previous_word", "Sửa từ vừa gõ"},
+    {"default_vietnamese", "Mặc định tiếng Việt"},
+    {"restore_after_space", "Backspace sau dấu cách nạp lại từ trước"},
+}};
+
+// The item titles of the two-item pop-ups, in index order. The input-method pop-up lists
+// kInputMethods (input_menu.h).
+inline constexpr std::array<std::string_view, 2> kToneTitles{"Cũ (hòa)", "Mới (hoà)"};
+inline constexpr std::array<std::string_view, 2> kUnicodeTitles{"NFC (dựng sẵn)", "NFD (tổ hợp)"};
+inline constexpr std::array<std::string_view, 2> kOutputTitles{"Không gạch chân (Replace)",
+                                                               "Gạch chân (Preedit)"};
+
+// Application identifiers separated by commas or line feeds: trimmed of spaces and tabs,
+// lower-cased, empty ones dropped; order and repetitions kept.
+std::vector<std::string> parseExcludedApps(std::string_view text);
+// One macro a line, "key=value": the key trimmed of spaces and tabs and lower-cased, the value as
+// typed after the first "=" that follows some text. Lines without both are ignored; a later line
+// replaces an earlier one with the same key.
+std::map<std::string, std::string> parseMacros(std::string_view text);
+
+// The window's pop-up items and check boxes from the tables above.
+platform::PreferencesChoices preferencesChoices();
+
+struct PreferencesServices {
+  platform::Files& files;
+  platform::RunningApplications& runningApplications;
+  NotificationCenter& notifications;
+};
+
+class PreferencesWindowController : public platform::PreferencesActions {
+ public:
+  // Loads the file into the window's controls and makes the window's buttons call this.
+  PreferencesWindowController(PreferencesServices services, platform::PreferencesWindow& window);
+  ~PreferencesWindowController() override;
+  PreferencesWindowController(const PreferencesWindowController&) = delete;
+  PreferencesWindowController& operator=(const PreferencesWindowController&) = delete;
+
+  void show();
+  void loadValues();
+
+  void save() override;
+  void cancel() override;
+  void openJSON() override;
+  void refreshRunningApps() override;
+  void addRunningApp() override;
+
+ private:
+  PreferencesServices services_;
+  platform::PreferencesWindow& window_;
+  ConfigFile config_;
+  // The engine's own defaults, shown for keys the file lacks.
+  ConfigDictionary defaults_;
+  std::vector<platform::RunningApplication> runningApps_;
+};
+
+}  // namespace quorvix::app

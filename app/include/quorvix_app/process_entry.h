@@ -1,0 +1,59 @@
+// The quorvix executable: the input method server, and a maintenance tool run from a terminal
+// that registers, enables, repairs and selects the input method with the framework, prints its
+// status, or opens the preferences window.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/input_sources.h"
+
+namespace quorvix::app {
+
+// The input methods whose identifier starts with this are the application's own.
+inline constexpr std::string_view inputSourcePrefix = "quorvix";
+
+struct ProcessServices {
+  platform::Files& files;
+  platform::InputSources& inputSources;
+  platform::EnabledInputMethodsPreference& enabledInputMethods;
+  // Shows the preferences window and runs until it is closed; the process's exit status.
+  std::function<int()> runPreferences;
+  // Runs the input method server until the process is stopped; the process's exit status.
+  std::function<int()> runServer;
+  std::ostream& out;
+  // Why a maintenance step failed, for the person at the terminal.
+  std::ostream& err;
+};
+
+// The application's own input methods, installed whether enabled or not, in the framework's
+// order; empty when the framework's list cannot be obtained.
+std::vector<platform::InputSource> quorvixSources(platform::InputSources& sources);
+// The source's identifier, or "?" when it has none.
+std::string sourceID(const platform::InputSource& source);
+void printStatus(ProcessServices& services);
+
+// The repair fallback: the application's entry in the user's stored list of enabled input
+// methods.
+struct InputSourceRegistrar {
+  static bool isEnabled(platform::EnabledInputMethodsPreference& preference);
+  // Adds the entry unless one is there. Fails, leaving the list as it is, when the list cannot
+  // be read or written.
+  static platform::InputSourceStatus ensureEnabled(platform::EnabledInputMethodsPreference& preference);
+};
+
+// Carries out the maintenance options among `arguments` (the program name left out): the exit
+// status when there was one, 0 only when every step succeeded; nothing when there was none and
+// the process is to become the input method server.
+std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services);
+
+// The process from start to end: makes sure the configuration file exists, then either carries
+// out the maintenance options or runs the server.
+int processMain(const std::vector<std::string>& arguments, ProcessServices& services);
+
+}  // namespace quorvix::app

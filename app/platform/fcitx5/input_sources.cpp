@@ -1,0 +1,171 @@
+#include "input_sources.h"
+
+#include <fcitx-utils/standardpath.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <string_view>
+#include <system_error>
+
+#include "controller_bus.h"
+#include "ini_file.h"
+#include "install_layout.h"
+
+namespace quorvix::platform::fcitx5 {
+namespace {
+
+namespace status = input_source_status;
+using fcitx::dbus::DBusStruct;
+using fcitx::dbus::Message;
+
+// The name of the addon, of its input method and of their description files.
+constexpr std::string_view kOwnName = "quorvix";
+constexpr std::string_view kAddonLibrary = "libquorvix-fcitx5.so";
+// The description files registration copies, by the folder Fcitx5 looks for them in; the
+// addon's comes first.
+constexpr std::array<std::string_view, 2> kDescriptionFolders{"addon", "inputmethod"};
+constexpr std::string_view kDescriptionSuffix = ".conf";
+
+// An input method of a group, and the keyboard layout it uses ("" for the group's).
+using GroupItems = std::vector<DBusStruct<std::string, std::string>>;
+// Name, title, native name, icon, label, language, configurable.
+using Entries = std::vector<
+    DBusStruct<std::string, std::string, std::string, std::string, std::string, std::string, bool>>;
+
+struct Group {
+  std::string name;
+  std::string layout;
+  GroupItems items;
+
+  bool holds(const std::string& inputMethod) const {
+    return std::ranges::any_of(items,
+                               [&](const auto& item) { return std::get<0>(item.data()) == inputMethod; });
+  }
+};
+
+std::filesystem::path withoutSharedLibrarySuffix(const std::filesystem::path& library) {
+  return library.parent_path() / library.stem();
+}
+
+class Fcitx5InputSources final : public InputSources {
+ public:
+  explicit Fcitx5InputSources(RegistrationPaths paths) : paths_(std::move(paths)) {}
+
+  std::optional<std::vector<InputSource>> list() override {
+    Entries entries;
+    if (!bus_.call("AvailableInputMethods", into(entries)).ok()) return describedInputMethods();
+    std::string current;
+    const bool currentKnown = bus_.call("CurrentInputMethod", into(current)).ok();
+    Group group;
+    const bool groupKnown = currentGroup(group).ok();
+    std::vector<InputSource> sources;
+    for (const auto& entry : entries) {
+      const auto& name = std::get<0>(entry.data());
+      InputSource source{name, std::nullopt, std::nullopt};
+      if (groupKnown) source.enabled = group.holds(name);
+      if (currentKnown) source.selected = current == name;
+      sources.push_back(std::move(source));
+    }
+    return sources;
+  }
+
+  InputSourceStatus registerOwn() override {
+    const auto fileName = std::string(kOwnName) + std::string(kDescriptionSuffix);
+    std::error_code error;
+    if (!std::filesystem::exists(paths_.addonLibrary, error)) return notInstalled(paths_.addonLibrary);
+    // Everything is read before anything is written, so that a missing file registers nothing.
+    std::array<IniFile, kDescriptionFolders.size()> descriptions;
+    for (std::size_t i = 0; i < descriptions.size(); ++i) {
+      const auto installed = paths_.installedData / kDescriptionFolders[i] / fileName;
+      descriptions[i] = readIniFile(installed);
+      if (descriptions[i].state != IniFile::State::read) return notInstalled(installed);
+    }
+    // Fcitx5 loads a library named by an absolute path from there, and adds the suffix itself.
+    descriptions[0].config.setValueByPath("Addon/Library",
+                                          withoutSharedLibrarySuffix(paths_.addonLibrary).string());
+    for (std::size_t i = 0; i < descriptions.size(); ++i) {
+      const auto target = paths_.userData / kDescriptionFolders[i] / fileName;
+      if (!writeIniFile(descriptions[i].config, target)) {
+        return {status::kWriteFailed, "could not write " + target.string()};
+      }
+    }
+    // A running Fcitx5 reads description files at start only, unless told to look again; one that
+    // does not run finds them when it starts.
+    bus_.call("Refresh", ignoreReply);
+    return {};
+  }
+
+  InputSourceStatus enable(const InputSource& source) override {
+    const auto name = source.identifier.value_or("");
+    Group group;
+    if (auto outcome = currentGroup(group); !outcome.ok()) return outcome;
+    if (group.holds(name)) return {};
+    group.items.emplace_back(name, std::string());
+    auto outcome = bus_.call("SetInputMethodGroupInfo", ignoreReply, group.name, group.layout, group.items);
+    if (!outcome.ok()) return outcome;
+    // Fcitx5 drops input methods it does not know without saying so.
+    if (outcome = currentGroup(group); !outcome.ok()) return outcome;
+    if (!group.holds(name))
+      return {status::kRefused, "Fcitx5 did not keep " + name + " in the group " + group.name};
+    return {};
+  }
+
+  InputSourceStatus select(const InputSource& source) override {
+    const auto name = source.identifier.value_or("");
+    if (auto outcome = bus_.call("SetCurrentIM", ignoreReply, name); !outcome.ok()) return outcome;
+    std::string current;
+    if (auto outcome = bus_.call("CurrentInputMethod", into(current)); !outcome.ok()) return outcome;
+    if (current == name) return {};
+    return {status::kRefused,
+            "Fcitx5 kept \"" + current + "\" as the current input method: " + name +
+                " must be in the current group, and a text field must have had the keyboard"};
+  }
+
+ private:
+  InputSourceStatus currentGroup(Group& group) {
+    if (auto outcome = bus_.call("CurrentInputMethodGroup", into(group.name)); !outcome.ok()) return outcome;
+    return bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+  }
+
+  static InputSourceStatus notInstalled(const std::filesystem::path& path) {
+    return {status::kNotInstalled, path.string() + " is not installed beside this program"};
+  }
+
+  // The input methods Fcitx5 would find described when it starts, by name.
+  static std::vector<InputSource> describedInputMethods() {
+    std::set<std::string> names;
+    fcitx::StandardPath::global().scanFiles(
+        fcitx::StandardPath::Type::PkgData, "inputmethod",
+        [&names](const std::string& file, const std::string&, bool) {
+          if (file.ends_with(kDescriptionSuffix)) {
+            names.insert(file.substr(0, file.size() - kDescriptionSuffix.size()));
+          }
+          return true;
+        });
+    std::vector<InputSource> sources;
+    for (const auto& name : names) sources.push_back({name, std::nullopt, std::nullopt});
+    return sources;
+  }
+
+  RegistrationPaths paths_;
+  ControllerBus bus_;
+};
+
+}  // namespace
+
+RegistrationPaths installedRegistrationPaths() {
+  std::error_code error;
+  const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  return {
+      (folder / kAddonFolderFromExecutable / kAddonLibrary).lexically_normal(),
+      (folder / kDataFolderFromExecutable).lexically_normal(),
+      fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgData),
+  };
+}
+
+std::unique_ptr<InputSources> makeInputSources(RegistrationPaths paths) {
+  return std::make_unique<Fcitx5InputSources>(std::move(paths));
+}
+
+}  // namespace quorvix::platform::fcitx5

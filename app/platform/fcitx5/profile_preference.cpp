@@ -1,0 +1,92 @@
+#include <fcitx-utils/standardpath.h>
+
+#include <array>
+#include <string>
+#include <utility>
+
+#include "ini_file.h"
+#include "input_sources.h"
+
+namespace quorvix::platform::fcitx5 {
+namespace {
+
+// A profile Fcitx5 would build for a US keyboard, which the new entry then joins; its group
+// becomes the new entry's default.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kFreshProfile{{
+    {"Groups/0/Name", "Default"},
+    {"Groups/0/Default Layout", "us"},
+    {"Groups/0/Items/0/Name", "keyboard-us"},
+    {"Groups/0/Items/0/Layout", ""},
+    {"GroupOrder/0", "Default"},
+}};
+
+// Whether the entries below `list` are exactly "0" to "n-1", as Fcitx5 writes its lists.
+bool isNumberedList(const fcitx::RawConfig& list) {
+  const auto size = list.subItemsSize();
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!list.get(std::to_string(i))) return false;
+  }
+  return true;
+}
+
+// The names of the items of every group, in order; absent when the profile is not made of
+// numbered groups of numbered named items. A profile without groups holds no names only when
+// it holds nothing else either.
+std::optional<std::vector<std::string>> itemNames(const fcitx::RawConfig& profile) {
+  std::vector<std::string> names;
+  const auto groups = profile.get("Groups");
+  if (!groups) return profile.hasSubItems() ? std::nullopt : std::optional(names);
+  if (!isNumberedList(*groups)) return std::nullopt;
+  for (std::size_t g = 0; g < groups->subItemsSize(); ++g) {
+    const auto group = groups->get(std::to_string(g));
+    if (!group->valueByPath("Name")) return std::nullopt;
+    const auto items = group->get("Items");
+    if (!items) continue;
+    if (!isNumberedList(*items)) return std::nullopt;
+    for (std::size_t i = 0; i < items->subItemsSize(); ++i) {
+      const auto* name = items->get(std::to_string(i))->valueByPath("Name");
+      if (!name) return std::nullopt;
+      names.push_back(*name);
+    }
+  }
+  return names;
+}
+
+class ProfilePreference final : public EnabledInputMethodsPreference {
+ public:
+  explicit ProfilePreference(std::filesystem::path path) : path_(std::move(path)) {}
+
+  std::optional<std::vector<std::string>> names() override {
+    auto profile = readIniFile(path_);
+    if (profile.state == IniFile::State::unreadable) return std::nullopt;
+    return itemNames(profile.config);
+  }
+
+  bool append(std::string_view name) override {
+    auto profile = readIniFile(path_);
+    if (profile.state == IniFile::State::unreadable || !itemNames(profile.config)) return false;
+    auto& config = profile.config;
+    if (!config.get("Groups")) {
+      for (const auto& [path, value] : kFreshProfile)
+        config.setValueByPath(std::string(path), std::string(value));
+      config.setValueByPath("Groups/0/DefaultIM", std::string(name));
+    }
+    auto& items = config["Groups/0/Items"];
+    auto& item = items[std::to_string(items.subItemsSize())];
+    item.setValueByPath("Name", std::string(name));
+    item.setValueByPath("Layout", "");
+    return writeIniFile(config, path_);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+std::unique_ptr<EnabledInputMethodsPreference> makeProfilePreference() {
+  const auto folder = fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgConfig);
+  return std::make_unique<ProfilePreference>(std::filesystem::path(folder) / "profile");
+}
+
+}  // namespace quorvix::platform::fcitx5

@@ -1,0 +1,51 @@
+// The quorvix executable: the application's process entry over the Linux platform, Fcitx5 and
+// the Qt preferences window.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fcitx5/input_sources.h"
+#include "platform/fcitx5/server.h"
+#include "platform/files.h"
+#include "platform/qt/preferences_application.h"
+#include "quorvix_app/notification_center.h"
+#include "quorvix_app/preferences_window.h"
+#include "quorvix_app/process_entry.h"
+
+namespace {
+
+using namespace quorvix;
+
+int runPreferences(int& argc, char** argv) {
+  const auto runningApplications = platform::fcitx5::makeRunningApplications();
+  // Nobody in this process listens: the input method learns of a save through its file poll.
+  app::NotificationCenter notifications;
+  return platform::qt::runPreferencesApplication(
+      argc, argv,
+      [&](platform::PreferencesWindow& window) {
+        auto controller = std::make_unique<app::PreferencesWindowController>(
+            app::PreferencesServices{platform::systemFiles(), *runningApplications, notifications}, window);
+        controller->show();
+        return controller;
+      },
+      app::preferencesChoices());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto inputSources =
+      platform::fcitx5::makeInputSources(platform::fcitx5::installedRegistrationPaths());
+  const auto profile = platform::fcitx5::makeProfilePreference();
+  app::ProcessServices services{
+      .files = platform::systemFiles(),
+      .inputSources = *inputSources,
+      .enabledInputMethods = *profile,
+      .runPreferences = [&] { return runPreferences(argc, argv); },
+      .runServer = [&] { return fcitx5::runInputMethodServer(argc, argv); },
+      .out = std::cout,
+      .err = std::cerr,
+  };
+  return app::processMain(std::vector<std::string>(argv + 1, argv + argc), services);
+}

@@ -1,0 +1,226 @@
+#include "preferences_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "preferences_application.h"
+
+namespace quorvix::platform::qt {
+namespace {
+
+constexpr int kLabelWidth = 110;
+// The window's small texts are sized against a 13-point system font; here they keep those
+// proportions to whatever font the desktop gives.
+constexpr double kDesignFontSize = 13;
+
+QFont scaled(QFont font, double designSize) {
+  font.setPointSizeF(QApplication::font().pointSizeF() * designSize / kDesignFontSize);
+  return font;
+}
+
+QString qt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A line of the window: a fixed-width label, then the controls.
+QHBoxLayout& row(QVBoxLayout& stack, const char* label) {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(8);
+  if (label) {
+    auto* title = new QLabel(qt(label));
+    title->setFixedWidth(kLabelWidth);
+    line->addWidget(title);
+  }
+  stack.addLayout(line);
+  return *line;
+}
+
+}  // namespace
+
+QtPreferencesWindow::QtPreferencesWindow(const PreferencesChoices& choices)
+    : window_(std::make_unique<QWidget>()) {
+  window_->setWindowTitle(qt("Quorvix — Cấu hình"));
+  // Closable and resizable, but not minimisable: there is no dock to bring it back from.
+  window_->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
+  window_->resize(540, 680);
+  build(choices);
+  if (const auto* screen = QGuiApplication::primaryScreen()) {
+    window_->move(screen->availableGeometry().center() - window_->rect().center());
+  }
+}
+
+QtPreferencesWindow::~QtPreferencesWindow() = default;
+
+void QtPreferencesWindow::build(const PreferencesChoices& choices) {
+  auto* outer = new QVBoxLayout(window_.get());
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea;
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  outer->addWidget(scroll);
+  auto* document = new QWidget;
+  scroll->setWidget(document);
+  auto* stack = new QVBoxLayout(document);
+  stack->setContentsMargins(18, 16, 18, 16);
+  stack->setSpacing(8);
+
+  constexpr std::array<std::pair<const char*, const char*>, 4> popupRows{{
+      {"Kiểu gõ", "methodPopup"},
+      {"Đặt dấu", "tonePopup"},
+      {"Unicode", "unicodePopup"},
+      {"Chữ đang gõ", "outputPopup"},
+  }};
+  for (std::size_t i = 0; i < popupRows.size(); ++i) {
+    auto* popup = new QComboBox;
+    popup->setObjectName(popupRows[i].second);
+    for (const auto& title : choices.popupTitles[i]) popup->addItem(qt(title));
+    auto& line = row(*stack, popupRows[i].first);
+    line.addWidget(popup);
+    line.addStretch();
+    popups_[i] = popup;
+  }
+
+  for (const auto& box : choices.checkBoxes) {
+    auto* check = new QCheckBox(qt(box.title));
+    check->setObjectName(qt(box.key));
+    stack->addWidget(check, 0, Qt::AlignLeft);
+    checks_.emplace(box.key, check);
+  }
+
+  excludedField_ = new QLineEdit;
+  excludedField_->setObjectName("excludedField");
+  excludedField_->setFixedWidth(340);
+  excludedField_->setPlaceholderText(qt("minecraft, com.apple.Terminal, game…"));
+  auto& excludedRow = row(*stack, "App loại trừ");
+  excludedRow.addWidget(excludedField_);
+  excludedRow.addStretch();
+
+  runningPopup_ = new QComboBox;
+  runningPopup_->setObjectName("runningPopup");
+  // At most as wide as designed, narrower when the buttons beside it need the room.
+  runningPopup_->setMaximumWidth(260);
+  runningPopup_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  runningPopup_->setMinimumContentsLength(8);
+  auto& runningRow = row(*stack, "App đang chạy");
+  runningRow.addWidget(runningPopup_, 1);
+  addButton(runningRow, "Quét", "refreshRunningApps", &PreferencesActions::refreshRunningApps);
+  addButton(runningRow, "Thêm vào loại trừ", "addRunningApp", &PreferencesActions::addRunningApp);
+  runningRow.addStretch();
+
+  auto* note = new QLabel(qt("App profile/charset nâng cao: dùng “Mở file JSON”."));
+  note->setFont(scaled(note->font(), 11));
+  note->setForegroundRole(QPalette::PlaceholderText);
+  stack->addWidget(note);
+
+  auto* macroTitle = new QLabel(qt("Macro (mỗi dòng key=giá trị):"));
+  auto titleFont = scaled(macroTitle->font(), 12);
+  titleFont.setBold(true);
+  macroTitle->setFont(titleFont);
+  stack->addWidget(macroTitle);
+
+  macroView_ = new QPlainTextEdit;
+  macroView_->setObjectName("macroView");
+  macroView_->setFixedHeight(92);
+  macroView_->setFont(scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), 12));
+  stack->addWidget(macroView_);
+
+  auto& buttons = row(*stack, nullptr);
+  addButton(buttons, "Lưu", "save", &PreferencesActions::save);
+  addButton(buttons, "Huỷ", "cancel", &PreferencesActions::cancel);
+  addButton(buttons, "Mở file JSON", "openJSON", &PreferencesActions::openJSON);
+  buttons.addStretch();
+  stack->addStretch();
+
+  // Return saves, as the window's main button; a line break in the macro text is typed with
+  // Return all the same, since the text field takes the key first.
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), window_.get());
+    QObject::connect(shortcut, &QShortcut::activated, [this] {
+      if (actions_) actions_->save();
+    });
+  }
+}
+
+void QtPreferencesWindow::addButton(QLayout& layout, const char* title, const char* name,
+                                    void (PreferencesActions::*action)()) {
+  auto* button = new QPushButton(qt(title));
+  button->setObjectName(name);
+  QObject::connect(button, &QPushButton::clicked, [this, action] {
+    if (actions_) (actions_->*action)();
+  });
+  layout.addWidget(button);
+}
+
+int QtPreferencesWindow::selectedIndex(PreferencesPopup popup) const {
+  return popups_[static_cast<std::size_t>(popup)]->currentIndex();
+}
+
+void QtPreferencesWindow::selectIndex(PreferencesPopup popup, int index) {
+  popups_[static_cast<std::size_t>(popup)]->setCurrentIndex(index);
+}
+
+bool QtPreferencesWindow::isChecked(std::string_view key) const {
+  const auto found = checks_.find(key);
+  return found != checks_.end() && found->second->isChecked();
+}
+
+void QtPreferencesWindow::setChecked(std::string_view key, bool on) {
+  if (const auto found = checks_.find(key); found != checks_.end()) found->second->setChecked(on);
+}
+
+std::string QtPreferencesWindow::excludedAppsText() const { return utf8(excludedField_->text()); }
+
+void QtPreferencesWindow::setExcludedAppsText(const std::string& text) { excludedField_->setText(qt(text)); }
+
+void QtPreferencesWindow::setRunningAppTitles(const std::vector<std::string>& titles) {
+  runningPopup_->clear();
+  for (const auto& title : titles) runningPopup_->addItem(qt(title));
+}
+
+int QtPreferencesWindow::selectedRunningApp() const { return runningPopup_->currentIndex(); }
+
+std::string QtPreferencesWindow::macroText() const { return utf8(macroView_->toPlainText()); }
+
+void QtPreferencesWindow::setMacroText(const std::string& text) { macroView_->setPlainText(qt(text)); }
+
+void QtPreferencesWindow::show() {
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+// Closing, not merely hiding, is what ends the window's own application once no window is left.
+void QtPreferencesWindow::hide() { window_->close(); }
+
+void QtPreferencesWindow::openFile(const std::filesystem::path& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+}
+
+int runPreferencesApplication(
+    int& argc, char** argv,
+    const std::function<std::unique_ptr<PreferencesActions>(PreferencesWindow&)>& makeController,
+    const PreferencesChoices& choices) {
+  QApplication application(argc, argv);
+  QtPreferencesWindow window(choices);
+  const auto controller = makeController(window);
+  return QApplication::exec();
+}
+
+}  // namespace quorvix::platform::qt

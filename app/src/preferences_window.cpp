@@ -1,0 +1,257 @@
+#include "quorvix_app/preferences_window.h"
+
+#include <unicode_text/unicode.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "quorvix_app/engine_bridge.h"
+#include "quorvix_app/input_controller.h"
+#include "quorvix_app/input_menu.h"
+
+namespace quorvix::app {
+namespace {
+
+using platform::PreferencesPopup;
+
+// Splits at every separator, leaving out empty pieces.
+std::vector<std::string_view> pieces(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> result;
+  while (!text.empty()) {
+    const auto end = std::min(text.find_first_of(separators), text.size());
+    if (end > 0) result.push_back(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return result;
+}
+
+std::string_view trimmed(std::string_view text) {
+  constexpr std::string_view blanks = " \t";
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// The key and the value of a macro line: the text before the first "=" that follows some text,
+// and everything after it. Absent unless both are there.
+std::optional<std::pair<std::string_view, std::string_view>> macroPieces(std::string_view line) {
+  const auto keyStart = line.find_first_not_of('=');
+  if (keyStart == std::string_view::npos) return std::nullopt;
+  const auto sign = line.find('=', keyStart);
+  if (sign == std::string_view::npos || sign + 1 == line.size()) return std::nullopt;
+  return std::pair{line.substr(keyStart, sign - keyStart), line.substr(sign + 1)};
+}
+
+std::string joined(const std::vector<std::string>& items, std::string_view separator) {
+  std::string result;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) result += separator;
+    result += items[i];
+  }
+  return result;
+}
+
+// The configuration the engine uses when the file says nothing.
+ConfigDictionary engineDefaults() {
+  QrxEngine engine(std::nullopt);
+  const auto parsed = json::parse(engine.configJSON().value_or(""));
+  ConfigDictionary defaults;
+  if (!parsed || !parsed.value().is_object()) return defaults;
+  for (const auto& member : parsed.value().as_object()) defaults.insert_or_assign(member.name, member.value);
+  return defaults;
+}
+
+const json::Value* member(const ConfigDictionary& dictionary, std::string_view key) {
+  const auto found = dictionary.find(key);
+  return found == dictionary.end() ? nullptr : &found->second;
+}
+
+// The file's value when it has the right type, else the engine's.
+const json::Value* valueOrDefault(const ConfigDictionary& file, const ConfigDictionary& defaults,
+                                  std::string_view key, bool (json::Value::*is)() const) {
+  for (const auto* dictionary : {&file, &defaults}) {
+    const auto* value = member(*dictionary, key);
+    if (value && (value->*is)()) return value;
+  }
+  return nullptr;
+}
+
+// A string setting as the file has it, else as the engine defaults it.
+std::string stringSetting(const ConfigDictionary& file, const ConfigDictionary& defaults,
+                          std::string_view key) {
+  const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_string);
+  return value ? value->as_string() : std::string();
+}
+
+bool boolSetting(const ConfigDictionary& file, const ConfigDictionary& defaults, std::string_view key) {
+  const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_bool);
+  return value && value->as_bool();
+}
+
+// The strings of an array of strings; empty when the value is anything else.
+std::vector<std::string> stringList(const json::Value* value) {
+  std::vector<std::string> list;
+  if (!value || !value->is_array()) return list;
+  for (const auto& item : value->as_array()) {
+    if (!item.is_string()) return {};
+    list.push_back(item.as_string());
+  }
+  return list;
+}
+
+// The members of an object of strings, a later repetition winning; empty for anything else.
+std::map<std::string, std::string> stringMap(const json::Value* value) {
+  std::map<std::string, std::string> map;
+  if (!value || !value->is_object()) return map;
+  for (const auto& [name, item] : value->as_object()) {
+    if (!item.is_string()) return {};
+    map.insert_or_assign(name, item.as_string());
+  }
+  return map;
+}
+
+json::Value jsonList(const std::vector<std::string>& items) {
+  json::Array array;
+  for (const auto& item : items) array.emplace_back(item);
+  return array;
+}
+
+json::Value jsonMap(const std::map<std::string, std::string>& map) {
+  json::Object object;
+  for (const auto& [name, value] : map) object.push_back({name, value});
+  return object;
+}
+
+}  // namespace
+
+std::vector<std::string> parseExcludedApps(std::string_view text) {
+  std::vector<std::string> apps;
+  for (const auto piece : pieces(text, ",\n")) {
+    const auto app = trimmed(piece);
+    if (!app.empty()) apps.push_back(unicode::to_lower(app));
+  }
+  return apps;
+}
+
+std::map<std::string, std::string> parseMacros(std::string_view text) {
+  std::map<std::string, std::string> macros;
+  for (const auto line : pieces(text, "\n")) {
+    const auto found = macroPieces(line);
+    if (!found) continue;
+    const auto key = trimmed(found->first);
+    if (!key.empty()) macros.insert_or_assign(unicode::to_lower(key), std::string(found->second));
+  }
+  return macros;
+}
+
+platform::PreferencesChoices preferencesChoices() {
+  platform::PreferencesChoices choices;
+  const auto titles = [&choices](PreferencesPopup popup) -> auto& {
+    return choices.popupTitles[static_cast<std::size_t>(popup)];
+  };
+  for (const auto& method : kInputMethods) titles(PreferencesPopup::method).emplace_back(method.title);
+  titles(PreferencesPopup::tone).assign(kToneTitles.begin(), kToneTitles.end());
+  titles(PreferencesPopup::unicode).assign(kUnicodeTitles.begin(), kUnicodeTitles.end());
+  titles(PreferencesPopup::output).assign(kOutputTitles.begin(), kOutputTitles.end());
+  for (const auto& option : kBoolOptions)
+    choices.checkBoxes.push_back({std::string(option.key), std::string(option.title)});
+  return choices;
+}
+
+PreferencesWindowController::PreferencesWindowController(PreferencesServices services,
+                                                         platform::PreferencesWindow& window)
+    : services_(services), window_(window), config_(services.files), defaults_(engineDefaults()) {
+  window_.setActions(this);
+  loadValues();
+}
+
+PreferencesWindowController::~PreferencesWindowController() { window_.setActions(nullptr); }
+
+void PreferencesWindowController::show() {
+  loadValues();
+  window_.show();
+}
+
+void PreferencesWindowController::loadValues() {
+  config_.ensureExists();
+  const auto file = config_.loadDictionary();
+
+  const auto method = stringSetting(file, defaults_, "input_method");
+  const auto choice = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
+  // A method the window does not know leaves the pop-up as it was.
+  if (choice != kInputMethods.end()) {
+    window_.selectIndex(PreferencesPopup::method, static_cast<int>(choice - kInputMethods.begin()));
+  }
+  window_.selectIndex(PreferencesPopup::tone, stringSetting(file, defaults_, "tone_style") == "old" ? 0 : 1);
+  window_.selectIndex(PreferencesPopup::unicode,
+                      stringSetting(file, defaults_, "unicode_form") == "NFD" ? 1 : 0);
+  window_.selectIndex(PreferencesPopup::output, config_.outputMode() == "preedit" ? 1 : 0);
+
+  for (const auto& option : kBoolOptions)
+    window_.setChecked(option.key, boolSetting(file, defaults_, option.key));
+
+  window_.setExcludedAppsText(joined(stringList(member(file, "excluded_apps")), ", "));
+  refreshRunningApps();
+
+  std::vector<std::string> lines;
+  for (const auto& [key, value] : stringMap(member(file, "macros"))) lines.push_back(key + "=" + value);
+  std::ranges::sort(lines);
+  window_.setMacroText(joined(lines, "\n"));
+}
+
+void PreferencesWindowController::save() {
+  const auto methodIndex = std::clamp(window_.selectedIndex(PreferencesPopup::method), 0,
+                                      static_cast<int>(kInputMethods.size()) - 1);
+  const auto picked = [&](PreferencesPopup popup, std::string_view second, std::string_view first) {
+    return json::Value(window_.selectedIndex(popup) == 1 ? second : first);
+  };
+  ConfigDictionary edits{
+      {"input_method", json::Value(kInputMethods[static_cast<std::size_t>(methodIndex)].identifier)},
+      {"tone_style", picked(PreferencesPopup::tone, "new", "old")},
+      {"unicode_form", picked(PreferencesPopup::unicode, "NFD", "NFC")},
+      {"output_mode", picked(PreferencesPopup::output, "preedit", "replace")},
+      {"excluded_apps", jsonList(parseExcludedApps(window_.excludedAppsText()))},
+      {"macros", jsonMap(parseMacros(window_.macroText()))},
+  };
+  for (const auto& option : kBoolOptions)
+    edits.insert_or_assign(std::string(option.key), window_.isChecked(option.key));
+
+  // The file as it is now, not as it was when the window opened: an input controller may have
+  // written other keys (the per-application modes, say) since.
+  auto file = config_.loadDictionary();
+  for (auto& [key, value] : edits) file.insert_or_assign(key, std::move(value));
+  // A file that could not be written keeps the window open with the user's edits.
+  if (!config_.saveDictionary(file)) return;
+  services_.notifications.post(quorvixConfigChanged);
+  window_.hide();
+}
+
+void PreferencesWindowController::cancel() { window_.hide(); }
+
+void PreferencesWindowController::openJSON() {
+  config_.ensureExists();
+  window_.openFile(config_.path());
+}
+
+void PreferencesWindowController::refreshRunningApps() {
+  runningApps_ = services_.runningApplications.regularApplications();
+  std::erase_if(runningApps_, [](const auto& app) { return app.localizedName.value_or("").empty(); });
+  std::ranges::stable_sort(runningApps_, {}, [](const auto& app) { return *app.localizedName; });
+  std::vector<std::string> titles;
+  for (const auto& app : runningApps_)
+    titles.push_back(*app.localizedName + " — " + app.bundleIdentifier.value_or("?"));
+  window_.setRunningAppTitles(titles);
+}
+
+void PreferencesWindowController::addRunningApp() {
+  const auto index = window_.selectedRunningApp();
+  if (index < 0 || static_cast<std::size_t>(index) >= runningApps_.size()) return;
+  const auto& app = runningApps_[static_cast<std::size_t>(index)];
+  const auto id = unicode::to_lower(app.bundleIdentifier.value_or(app.localizedName.value_or("")));
+  if (id.empty()) return;
+  auto apps = parseExcludedApps(window_.excludedAppsText());
+  if (std::ranges::find(apps, id) == apps.end()) apps.push_back(id);
+  window_.setExcludedAppsText(joined(apps, ", "));
+}
+
+}  // namespace quorvix::app

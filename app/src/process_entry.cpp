@@ -1,0 +1,129 @@
+#include "quorvix_app/process_entry.h"
+
+#include <algorithm>
+
+#include "quorvix_app/config_file.h"
+
+namespace quorvix::app {
+namespace {
+
+namespace status = platform::input_source_status;
+
+constexpr std::string_view kPreferences = "--preferences";
+constexpr std::string_view kStatus = "--status";
+constexpr std::string_view kRegister = "--register-input-source";
+constexpr std::string_view kEnable = "--enable-input-source";
+constexpr std::string_view kRepair = "--repair-input-source";
+constexpr std::string_view kSelect = "--select-input-source";
+
+// The stored list the repair falls back on, as the status line names it.
+constexpr std::string_view kPreferenceLine = "prefs fcitx5 profile: ";
+
+std::string_view text(bool value) { return value ? "true" : "false"; }
+
+bool contains(const std::vector<std::string>& list, std::string_view item) {
+  return std::ranges::find(list, item) != list.end();
+}
+
+// Prints one step's line and, when it failed, why; remembers whether every step succeeded.
+class StepReport {
+ public:
+  explicit StepReport(ProcessServices& services) : services_(services) {}
+
+  void print(std::string_view line, std::string_view result, const platform::InputSourceStatus& outcome) {
+    services_.out << line << result << '\n';
+    if (outcome.ok()) return;
+    succeeded_ = false;
+    services_.err << "quorvix: " << line << outcome.reason << '\n';
+  }
+  void print(std::string_view line, const platform::InputSourceStatus& outcome) {
+    print(line, std::to_string(outcome.code), outcome);
+  }
+  int exitStatus() const { return succeeded_ ? 0 : 1; }
+
+ private:
+  ProcessServices& services_;
+  bool succeeded_ = true;
+};
+
+}  // namespace
+
+std::vector<platform::InputSource> quorvixSources(platform::InputSources& sources) {
+  auto own = sources.list().value_or(std::vector<platform::InputSource>{});
+  std::erase_if(own, [](const platform::InputSource& source) {
+    return !source.identifier.value_or("").starts_with(inputSourcePrefix);
+  });
+  return own;
+}
+
+std::string sourceID(const platform::InputSource& source) { return source.identifier.value_or("?"); }
+
+void printStatus(ProcessServices& services) {
+  const auto own = quorvixSources(services.inputSources);
+  for (const auto& source : own) {
+    services.out << sourceID(source) << ": enabled=" << text(source.enabled.value_or(false))
+                 << " selected=" << text(source.selected.value_or(false)) << '\n';
+  }
+  if (own.empty()) services.out << "Quorvix: chưa đăng ký input source\n";
+  services.out << kPreferenceLine << text(InputSourceRegistrar::isEnabled(services.enabledInputMethods))
+               << '\n';
+  services.out << "output_mode: " << ConfigFile(services.files).outputMode() << '\n';
+}
+
+bool InputSourceRegistrar::isEnabled(platform::EnabledInputMethodsPreference& preference) {
+  return contains(preference.names().value_or(std::vector<std::string>{}), ConfigFile::bundleID);
+}
+
+platform::InputSourceStatus InputSourceRegistrar::ensureEnabled(
+    platform::EnabledInputMethodsPreference& preference) {
+  const auto names = preference.names();
+  // Starting afresh from a list that cannot be read would drop every other input method the
+  // user enabled.
+  if (!names)
+    return {status::kRefused, "the stored list of input methods cannot be read; it was left as it is"};
+  if (contains(*names, ConfigFile::bundleID)) return {};
+  if (!preference.append(ConfigFile::bundleID)) {
+    return {status::kWriteFailed, "the stored list of input methods could not be written"};
+  }
+  return {};
+}
+
+std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services) {
+  const auto given = [&](std::string_view option) { return contains(arguments, option); };
+  if (given(kPreferences)) return services.runPreferences();
+
+  const bool status = given(kStatus);
+  const bool repair = given(kRepair);
+  const bool registering = repair || given(kRegister);
+  const bool enabling = repair || given(kEnable);
+  const bool selecting = given(kSelect);
+  if (!status && !registering && !enabling && !selecting) return std::nullopt;
+
+  StepReport report(services);
+  if (status) printStatus(services);
+  if (registering) report.print("register status: ", services.inputSources.registerOwn());
+  if (enabling) {
+    for (const auto& source : quorvixSources(services.inputSources)) {
+      if (source.enabled.value_or(false)) continue;
+      report.print("enable " + sourceID(source) + ": ", services.inputSources.enable(source));
+    }
+  }
+  if (repair) {
+    const auto outcome = InputSourceRegistrar::ensureEnabled(services.enabledInputMethods);
+    report.print("prefs fallback: ", text(outcome.ok()), outcome);
+  }
+  if (selecting) {
+    for (const auto& source : quorvixSources(services.inputSources)) {
+      report.print("select " + sourceID(source) + ": ", services.inputSources.select(source));
+    }
+  }
+  return report.exitStatus();
+}
+
+int processMain(const std::vector<std::string>& arguments, ProcessServices& services) {
+  ConfigFile(services.files).ensureExists();
+  if (const auto exitStatus = maintenance(arguments, services)) return *exitStatus;
+  return services.runServer();
+}
+
+}  // namespace quorvix::app

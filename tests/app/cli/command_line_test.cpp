@@ -1,0 +1,152 @@
+// Every maintenance option of the real executable: what it prints, how it exits and what it
+// leaves in the user's files, in a home of its own with no Fcitx5 and no session bus.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "home.h"
+
+namespace quorvix::testing {
+namespace {
+
+// "@ADDON@" in expected file contents stands for the installed addon library without its suffix.
+constexpr std::string_view kConfig = "config/quorvix/config.json";
+constexpr std::string_view kProfile = "config/fcitx5/profile";
+constexpr std::string_view kUserAddon = "data/fcitx5/addon/quorvix.conf";
+constexpr std::string_view kUserInputMethod = "data/fcitx5/inputmethod/quorvix.conf";
+
+constexpr std::string_view kNotRegistered = "Quorvix: chưa đăng ký input source\n";
+
+// Profiles as Fcitx5 writes them.
+constexpr std::string_view kFreshProfile =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=quorvix\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=quorvix\nLayout=\n\n"
+    "[GroupOrder]\n0=Default\n\n";
+const std::string kFirstGroup =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=pinyin\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=pinyin\nLayout=\n\n";
+const std::string kSecondGroup =
+    "[Groups/1]\nName=Other\nDefault Layout=fr\nDefaultIM=keyboard-fr\n\n"
+    "[Groups/1/Items/0]\nName=keyboard-fr\nLayout=\n\n[GroupOrder]\n0=Default\n1=Other\n\n";
+const std::string kTwoGroups = kFirstGroup + kSecondGroup;
+const std::string kTwoGroupsRepaired =
+    kFirstGroup + "[Groups/0/Items/2]\nName=quorvix\nLayout=\n\n" + kSecondGroup;
+// Items Fcitx5 would not read as a list, and groups without a list of groups.
+constexpr std::string_view kUnnumberedItems =
+    "[Groups/0]\nName=Default\n[Groups/0/Items/first]\nName=pinyin\n";
+constexpr std::string_view kOrderWithoutGroups = "[GroupOrder]\n0=Default\n";
+const std::string kStatusTail = "prefs fcitx5 profile: false\noutput_mode: replace\n";
+const std::string kRepaired = "register status: 0\nenable quorvix: 1\nprefs fallback: true\n";
+
+using Files = std::vector<std::pair<std::string_view, std::string_view>>;
+
+struct Case {
+  const char* name;
+  Files before;
+  bool installed;  // run an installed copy, beside the addon and its description files
+  std::vector<std::string> arguments;
+  std::string out;
+  int exitStatus;
+  Files after;  // expected contents; those of `before` not named here must be unchanged
+  std::string errContains;
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"StatusCreatesTheConfiguration", {}, false, {"--status"},
+     std::string(kNotRegistered) + kStatusTail, 0, {}, ""},
+    {"StatusReadsTheProfileAndOutputMode", {{kConfig, R"({"output_mode": "Preedit"})"}, {kProfile, kFreshProfile}},
+     false, {"--status", "--status"},
+     std::string(kNotRegistered) + "prefs fcitx5 profile: true\noutput_mode: preedit\n", 0, {}, ""},
+    {"StatusListsTheOwnDescribedInputMethods",
+     {{kUserInputMethod, kInputMethod}, {"data/fcitx5/inputmethod/pinyin.conf", kInputMethod},
+      {"data/fcitx5/inputmethod/quorvix-vni.conf", kInputMethod}}, false, {"--status"},
+     "quorvix: enabled=false selected=false\nquorvix-vni: enabled=false selected=false\n" + kStatusTail, 0, {}, ""},
+    {"RegisterPointsFcitx5AtTheInstalledAddon", {}, true, {"--register-input-source"}, "register status: 0\n", 0,
+     {{kUserAddon, "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=SharedLibrary\nLibrary=@ADDON@\nOnDemand=True\n\n"},
+      {kUserInputMethod, "[InputMethod]\nName=Quorvix\nAddon=quorvix\n\n"}}, ""},
+    {"RegisterFailsWithoutAnInstallation", {}, false, {"--register-input-source"}, "register status: 3\n", 1, {},
+     "is not installed beside this program"},
+    {"EnableFailsWithoutFcitx5", {{kUserInputMethod, kInputMethod}}, false, {"--enable-input-source"},
+     "enable quorvix: 1\n", 1, {}, "no D-Bus session bus"},
+    {"EveryOptionInItsFixedOrder", {}, true,
+     {"--select-input-source", "--enable-input-source", "--repair-input-source", "--register-input-source", "--status"},
+     std::string(kNotRegistered) + kStatusTail + kRepaired + "select quorvix: 1\n", 1, {}, ""},
+    {"RepairWritesAFreshProfile", {}, true, {"--repair-input-source"}, kRepaired, 1, {{kProfile, kFreshProfile}}, ""},
+    {"RepairKeepsTheEntryItWroteBefore", {{kProfile, kFreshProfile}}, true, {"--repair-input-source"}, kRepaired, 1,
+     {}, ""},
+    {"RepairAppendsToTheFirstGroup", {{kProfile, kTwoGroups}}, true, {"--repair-input-source"}, kRepaired, 1,
+     {{kProfile, kTwoGroupsRepaired}}, ""},
+    {"RepairLeavesUnnumberedItemsAlone", {{kProfile, kUnnumberedItems}}, true, {"--repair-input-source"},
+     "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
+    {"RepairLeavesAnOrderWithoutGroupsAlone", {{kProfile, kOrderWithoutGroups}}, true, {"--repair-input-source"},
+     "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
+};
+// clang-format on
+
+std::string withAddon(std::string_view text, const Home& home) {
+  constexpr std::string_view placeholder = "@ADDON@";
+  std::string result(text);
+  if (const auto at = result.find(placeholder); at != std::string::npos) {
+    result.replace(at, placeholder.size(), home.installedAddonWithoutSuffix());
+  }
+  return result;
+}
+
+// Test names say enough; the bytes of a case would not.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class CommandLine : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CommandLine, PrintsExitsAndWritesAsExpected) {
+  const auto& c = GetParam();
+  const Home home;
+  for (const auto& [path, text] : c.before) home.put(path, text);
+  const auto executable = c.installed ? home.install() : fs::path(kBuiltExecutable);
+
+  const auto output = home.run(executable, c.arguments);
+
+  EXPECT_EQ(output.out, c.out);
+  EXPECT_EQ(output.exitStatus, c.exitStatus) << output.err;
+  EXPECT_NE(output.err.find(c.errContains), std::string::npos) << output.err;
+  EXPECT_EQ(output.err.empty(), c.exitStatus == 0) << output.err;
+  EXPECT_TRUE(home.contents(kConfig)) << "every run makes sure the configuration exists";
+  for (const auto& [path, text] : c.after) EXPECT_EQ(home.contents(path), withAddon(text, home)) << path;
+  for (const auto& [path, text] : c.before) {
+    if (std::ranges::none_of(c.after, [&](const auto& a) { return a.first == path; })) {
+      EXPECT_EQ(home.contents(path), std::string(text)) << path << " must be left as it was";
+    }
+  }
+}
+
+// The preferences window runs until the user closes it and the server until it is stopped: a
+// process still running a while later, having printed nothing, is doing one of them.
+TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns) {
+  const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
+      {{"--preferences", "--status"}, {"QT_QPA_PLATFORM=offscreen"}},
+      {{}, {}},
+      {{"--help"}, {}},
+  };
+  for (const auto& [arguments, environment] : rows) {
+    Home home;
+    home.extraEnvironment = environment;
+    const auto child = home.start(kBuiltExecutable, arguments, "long");
+    ASSERT_GT(child, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0) << home.contents("long.err").value_or("");
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(home.contents("long.out"), "");
+    EXPECT_TRUE(home.contents(kConfig));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CommandLine, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quorvix::testing

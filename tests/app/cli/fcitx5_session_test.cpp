@@ -1,0 +1,121 @@
+// The maintenance options against a real Fcitx5 on a session bus of the test's own: register,
+// enable and select reach the running daemon, and the preferences window's running applications
+// are the programs of its input contexts.
+#include <fcitx-utils/dbus/bus.h>
+#include <fcitx-utils/dbus/message.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "home.h"
+#include "platform/fcitx5/input_sources.h"
+
+namespace quorvix::testing {
+namespace {
+
+using fcitx::dbus::DBusStruct;
+using namespace std::chrono_literals;
+
+constexpr const char* kService = "org.fcitx.Fcitx5";
+constexpr std::uint64_t kTimeout = 5'000'000;
+
+// A daemon that stops when the test ends, and after two minutes should the test itself be stopped.
+struct Process {
+  Process(const Home& home, const std::string& program, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"120", program});
+    id = home.start("/usr/bin/timeout", arguments, fs::path(program).filename());
+  }
+  pid_t id = -1;
+  ~Process() {
+    if (id <= 0) return;
+    kill(id, SIGTERM);
+    waitpid(id, nullptr, 0);
+  }
+};
+
+template <class Ready>
+bool waitFor(Ready ready) {
+  for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return false;
+}
+
+// An application's text field that takes the keyboard, as a toolkit asks Fcitx5 for one.
+bool focusField(fcitx::dbus::Bus& bus, const std::string& program) {
+  auto create = bus.createMethodCall(kService, "/org/freedesktop/portal/inputmethod",
+                                     "org.fcitx.Fcitx.InputMethod1", "CreateInputContext");
+  create << std::vector<DBusStruct<std::string, std::string>>{{"program", program}};
+  auto reply = create.call(kTimeout);
+  fcitx::dbus::ObjectPath path;
+  reply >> path;
+  if (reply.isError() || !reply) return false;
+  auto focus =
+      bus.createMethodCall(kService, path.path().c_str(), "org.fcitx.Fcitx.InputContext1", "FocusIn");
+  return !focus.call(kTimeout).isError();
+}
+
+struct Step {
+  std::vector<std::string> arguments;
+  const char* out;
+  int exitStatus;
+  bool fieldFocusedFirst;
+};
+
+const Step kSteps[] = {
+    {{"--select-input-source"}, "", 0, false},
+    {{"--repair-input-source"}, "register status: 0\nenable quorvix: 0\nprefs fallback: true\n", 0, false},
+    {{"--status"},
+     "quorvix: enabled=true selected=false\nprefs fcitx5 profile: true\noutput_mode: replace\n",
+     0,
+     false},
+    {{"--enable-input-source"}, "", 0, false},
+    // Fcitx5 selects for the field that last had the keyboard, and there has been none.
+    {{"--select-input-source"}, "select quorvix: 2\n", 1, false},
+    {{"--select-input-source", "--status"},
+     "quorvix: enabled=true selected=false\nprefs fcitx5 profile: true\noutput_mode: replace\nselect "
+     "quorvix: 0\n",
+     0,
+     true},
+    {{"--status"},
+     "quorvix: enabled=true selected=true\nprefs fcitx5 profile: true\noutput_mode: replace\n",
+     0,
+     false},
+};
+
+TEST(Fcitx5Session, MaintenanceReachesTheRunningFcitx5) {
+  for (const char* program : {"/usr/bin/fcitx5", "/usr/bin/dbus-daemon"}) {
+    if (!fs::exists(program)) GTEST_SKIP() << program << " is not installed";
+  }
+  Home home;
+  const auto executable = home.install();
+  home.busAddress = "unix:path=" + (home.root() / "bus").string();
+  const Process bus(home, "/usr/bin/dbus-daemon", {"--session", "--nofork", "--address=" + home.busAddress});
+  ASSERT_TRUE(waitFor([&] { return fs::exists(home.root() / "bus"); }));
+  const Process fcitx5(home, "/usr/bin/fcitx5",
+                       {"--disable=xcb,wayland,waylandim,xim,classicui,kimpanel,notificationitem"});
+  fcitx::dbus::Bus client(home.busAddress);
+  ASSERT_TRUE(waitFor([&] { return !client.serviceOwner(kService, kTimeout).empty(); }))
+      << *home.contents("fcitx5.err");
+
+  for (const auto& step : kSteps) {
+    if (step.fieldFocusedFirst) {
+      ASSERT_TRUE(focusField(client, "gedit"));
+    }
+    const auto output = home.run(executable, step.arguments);
+    EXPECT_EQ(output.out, step.out) << step.arguments[0] << "\n" << output.err;
+    EXPECT_EQ(output.exitStatus, step.exitStatus) << step.arguments[0];
+  }
+
+  setenv("DBUS_SESSION_BUS_ADDRESS", home.busAddress.c_str(), 1);
+  const auto applications = platform::fcitx5::makeRunningApplications()->regularApplications();
+  ASSERT_EQ(applications.size(), 1u);
+  EXPECT_EQ(applications[0].localizedName, "gedit");
+  EXPECT_EQ(applications[0].bundleIdentifier, "gedit");
+}
+
+}  // namespace
+}  // namespace quorvix::testing

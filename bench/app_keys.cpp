@@ -24,7 +24,7 @@
 
 namespace {
 
-using quorvix::fcitx5::testing::DocumentContext;
+using quorvix::platform::fcitx5::testing::DocumentContext;
 
 // Telex keys of ordinary prose; the document starts afresh after each sentence, as a chat
 // message or a line would, so that its length does not grow with the run.
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   char program[] = "bench_app_keys", disable[] = "--disable=all", enable[] = "--enable=testim,quorvix";
   char* arguments[] = {program, disable, enable};
   {
-    quorvix::fcitx5::QuorvixAddonFactory factory;
+    quorvix::platform::fcitx5::QuorvixAddonFactory factory;
     fcitx::StaticAddonRegistry registry{{"quorvix", &factory}};
     fcitx::Instance instance(3, arguments);
     instance.addonManager().registerDefaultLoader(&registry);

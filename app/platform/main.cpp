@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
       .inputSources = *inputSources,
       .enabledInputMethods = *profile,
       .runPreferences = [&] { return runPreferences(argc, argv); },
-      .runServer = [&] { return fcitx5::runInputMethodServer(argc, argv); },
+      .runServer = [&] { return platform::fcitx5::runInputMethodServer(argc, argv); },
       .out = std::cout,
       .err = std::cerr,
   };

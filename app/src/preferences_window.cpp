@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "quorvix_app/engine_bridge.h"
-#include "quorvix_app/input_controller.h"
 #include "quorvix_app/input_menu.h"
 
 namespace quorvix::app {

@@ -33,9 +33,6 @@ struct ControllerServices {
   NotificationCenter& notifications;
 };
 
-// The notification the preferences window posts after saving.
-inline constexpr std::string_view quorvixConfigChanged = "QuorvixConfigChanged";
-
 class QuorvixInputController {
  public:
   // `client` is the field the controller is created for, absent when the framework gives none.

@@ -10,6 +10,9 @@
 
 namespace quorvix::app {
 
+// Posted by the preferences window after it saved the configuration file.
+inline constexpr std::string_view quorvixConfigChanged = "QuorvixConfigChanged";
+
 class NotificationCenter {
  public:
   class Observation;

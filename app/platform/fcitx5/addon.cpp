@@ -10,7 +10,7 @@
 
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 namespace {
 
@@ -252,4 +252,4 @@ fcitx::AddonInstance* QuorvixAddonFactory::create(fcitx::AddonManager* manager) 
   return new QuorvixEngine(*manager->instance(), services_);
 }
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

@@ -30,7 +30,7 @@
 #include "quorvix_app/input_menu.h"
 #include "quorvix_app/notification_center.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 // The focused application's text field as Fcitx5 shows it to an input method. Positions count
 // UTF-16 units of the context's surrounding text; the marked text is the client pre-edit when
@@ -184,4 +184,4 @@ class QuorvixAddonFactory final : public fcitx::AddonFactory {
   AddonServices services_;
 };
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

@@ -6,7 +6,7 @@
 
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 namespace {
 
@@ -73,4 +73,4 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
   return event;
 }
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

@@ -19,7 +19,7 @@ extern const std::string_view quorvixStaticAddonConf;
 extern const std::string_view quorvixInputMethodConf;
 }  // namespace qrx_data
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 namespace {
 
@@ -155,4 +155,4 @@ int runInputMethodServer(int argc, char** argv) {
   }
 }
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

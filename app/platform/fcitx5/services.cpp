@@ -14,7 +14,7 @@
 #include "install_paths.h"
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 namespace {
 
@@ -120,4 +120,4 @@ AddonServices completeServices(AddonServices services, fcitx::Instance& instance
   return services;
 }
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

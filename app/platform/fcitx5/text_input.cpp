@@ -9,7 +9,7 @@
 
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 
 using platform::kNotFound;
 using platform::Utf16Range;
@@ -295,4 +295,4 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   }
 }
 
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

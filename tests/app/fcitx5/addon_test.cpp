@@ -12,7 +12,7 @@
 #include "platform/fcitx5/addon.h"
 #include "quorvix_app/config_file.h"
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 namespace {
 
 constexpr std::array<std::string_view, 4> kInputMethodTitles{"Telex", "Simple Telex", "VNI", "VIQR"};
@@ -245,4 +245,4 @@ TEST_F(BuiltInAddonTest, ConvertsTheClipboardThroughTheClipboardModule) {
 }
 
 }  // namespace
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing

@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <string>
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 
 class DocumentContext : public fcitx::InputContext {
  public:
@@ -144,4 +144,4 @@ class DocumentContext : public fcitx::InputContext {
   std::string preedit_;
 };
 
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing

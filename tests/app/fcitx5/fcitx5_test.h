@@ -15,7 +15,7 @@
 #include "document_context.h"
 #include "fake_platform.h"
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 
 using Caps = fcitx::CapabilityFlags;
 inline const Caps kFull{fcitx::CapabilityFlag::Preedit, fcitx::CapabilityFlag::SurroundingText};
@@ -57,4 +57,4 @@ class DocumentTest : public ::testing::Test {
   DocumentContext* doc = nullptr;
 };
 
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing

@@ -4,7 +4,7 @@
 
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5 {
+namespace quorvix::platform::fcitx5 {
 namespace {
 
 namespace codes = platform::key_codes;
@@ -75,4 +75,4 @@ TEST(EventLoopTimers, TickUntilStoppedEvenFromTheirOwnTick) {
 }
 
 }  // namespace
-}  // namespace quorvix::fcitx5
+}  // namespace quorvix::platform::fcitx5

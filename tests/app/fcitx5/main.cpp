@@ -17,7 +17,7 @@
 #include "fcitx5_test.h"
 #include "platform/fcitx5/addon.h"
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 namespace {
 fcitx::Instance* running = nullptr;
 bool builtIn = true;
@@ -32,10 +32,10 @@ Watched& watched() {
 bool addonBuiltIn() { return builtIn; }
 const std::filesystem::path& home() { return temporary; }
 
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing
 
 int main(int argc, char** argv) {
-  namespace t = quorvix::fcitx5::testing;
+  namespace t = quorvix::platform::fcitx5::testing;
   ::testing::InitGoogleTest(&argc, argv);
   std::vector<std::string> libraries;
   std::vector<std::string> data{QRX_SOURCE_DIR "/app/platform/fcitx5/data/static",
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   char* arguments[] = {program, disable, enable};
   int result = 1;
   {
-    quorvix::fcitx5::QuorvixAddonFactory factory({
+    quorvix::platform::fcitx5::QuorvixAddonFactory factory({
         .timers = t::watched().timers,
         .startProcess =
             [](const std::vector<std::string>& arguments) { t::watched().started.push_back(arguments); },

@@ -10,7 +10,7 @@
 
 #include "fcitx5_test.h"
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 namespace {
 
 std::string invalidItem(std::string_view name) {
@@ -59,4 +59,4 @@ TEST(InputMethodServer, StartsWhateverItsArgumentsWithQuorvixBuiltInAndStopsOnSi
 }
 
 }  // namespace
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing

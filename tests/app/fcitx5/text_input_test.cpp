@@ -6,7 +6,7 @@
 #include "platform/fcitx5/addon.h"
 #include "quorvix_app/text_client.h"
 
-namespace quorvix::fcitx5::testing {
+namespace quorvix::platform::fcitx5::testing {
 namespace {
 
 using platform::kNotFound;
@@ -145,4 +145,4 @@ TEST_F(TextInputTest, PutsTheMarkedTextsCaretOnACharacterBoundary) {
 }
 
 }  // namespace
-}  // namespace quorvix::fcitx5::testing
+}  // namespace quorvix::platform::fcitx5::testing

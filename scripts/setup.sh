@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs whatever this project needs that the machine lacks (Debian 12, run as root or with sudo).
-# Safe to run again: it installs nothing when everything is present.
+# Installs whatever this project needs that the machine lacks (Debian 12, run as root or with sudo),
+# and the further packages named as arguments. Safe to run again: it installs nothing when
+# everything is present.
 set -euo pipefail
 
 packages=(
@@ -18,6 +19,7 @@ packages=(
   qt6-base-dev fonts-dejavu-core dbus-daemon
 )
 
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

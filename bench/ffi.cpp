@@ -2,6 +2,8 @@
 // an edit plan; session creation; memory held per session; byte conversion of large texts.
 #include <quorvix.h>
 
+#include "bench_text.h"
+
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -59,7 +61,7 @@ class HostField {
   void apply(const QrxPlan& plan, const std::string& key) {
     switch (plan.kind) {
       case 0:
-        text_ += key;
+        pass_key(key);
         break;
       case 1:
         break;  // marked text lives outside the document
@@ -68,17 +70,26 @@ class HostField {
         [[fallthrough]];
       case 2:
         if (plan.text != nullptr) text_ += plan.text;
-        if (plan.pass_key) text_ += key;
+        if (plan.pass_key) pass_key(key);
         break;
       default:
-        text_ += key;
+        pass_key(key);
         break;
     }
   }
 
   std::size_t size() const { return text_.size(); }
+  const std::string& text() const { return text_; }
+  // Empties the field, keeping room for `bytes` so that the host side of the loop never
+  // allocates while it is measured.
+  void clear(std::size_t bytes) {
+    text_.clear();
+    text_.reserve(bytes);
+  }
 
  private:
+  void pass_key(const std::string& key) { text_ += key == "Enter" ? std::string_view("\n") : key; }
+
   void remove_units(std::uint32_t units) {
     while (units > 0 && !text_.empty()) {
       std::size_t start = text_.size() - 1;
@@ -149,6 +160,71 @@ void BM_HostLoopKeyMedian(benchmark::State& state) {
   state.counters["max_ns"] = times.back();
 }
 BENCHMARK(BM_HostLoopKeyMedian)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The generated Vietnamese text typed by a host, in Telex or VNI and in either output mode:
+// time and heap allocations per key over the first `keys` keys. Everything prepared before the
+// timed loop is the same whatever the length, so that two lengths measured under an
+// instruction counter differ only by the keys typed.
+void BM_HostLoopText(benchmark::State& state, bench_text::Method method, std::uint32_t mode) {
+  const std::vector<std::string>& all_keys = bench_text::key_names(method);
+  const std::size_t count = std::min(all_keys.size(), static_cast<std::size_t>(state.range(0)));
+  constexpr std::size_t kWarmUpKeys = 2048;
+  HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}, {}};
+  loop.display.reserve(256);
+  loop.snapshot.reserve(256);
+  loop.field.clear(bench_text::text().size() + 1024);
+  for (std::size_t i = 0; i < kWarmUpKeys; ++i) loop.press(all_keys[i]);
+  long long allocations = 0;
+  for (auto _ : state) {
+    qrx_cursor_moved(loop.session);
+    loop.field.clear(0);
+    const long long before = bench_text::allocations();
+    for (std::size_t i = 0; i < count; ++i) loop.press(all_keys[i]);
+    allocations += bench_text::allocations() - before;
+    benchmark::DoNotOptimize(loop.field.size());
+  }
+  qrx_session_free(loop.session);
+  const double keys = static_cast<double>(count);
+  state.counters["per_key"] =
+      benchmark::Counter(keys, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs_per_key"] =
+      static_cast<double>(allocations) / (keys * static_cast<double>(state.iterations()));
+}
+
+void host_loop_lengths(benchmark::internal::Benchmark* b) {
+  b->ArgName("keys")->Arg(1 << 10)->Arg(1 << 14)->Arg(1 << 17)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(BM_HostLoopText, telex / replace, bench_text::Method::Telex, 1)->Apply(host_loop_lengths);
+BENCHMARK_CAPTURE(BM_HostLoopText, telex / preedit, bench_text::Method::Telex, 0)->Apply(host_loop_lengths);
+BENCHMARK_CAPTURE(BM_HostLoopText, vni / replace, bench_text::Method::Vni, 1)->Apply(host_loop_lengths);
+BENCHMARK_CAPTURE(BM_HostLoopText, vni / preedit, bench_text::Method::Vni, 0)->Apply(host_loop_lengths);
+
+// The whole text typed once in each mode: the document must come out as the text, or the
+// figures above would measure something other than typing it.
+void BM_HostLoopTypesText(benchmark::State& state, bench_text::Method method, std::uint32_t mode) {
+  const std::vector<std::string>& keys = bench_text::key_names(method);
+  bool same = false;
+  for (auto _ : state) {
+    HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}, {}};
+    loop.field.clear(bench_text::text().size() + 1024);
+    for (const std::string& key : keys) loop.press(key);
+    same = loop.field.text() == bench_text::text();
+    qrx_session_free(loop.session);
+  }
+  state.counters["typed_as_text"] = same ? 1 : 0;
+}
+BENCHMARK_CAPTURE(BM_HostLoopTypesText, telex / replace, bench_text::Method::Telex, 1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostLoopTypesText, telex / preedit, bench_text::Method::Telex, 0)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostLoopTypesText, vni / replace, bench_text::Method::Vni, 1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostLoopTypesText, vni / preedit, bench_text::Method::Vni, 0)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SessionNew(benchmark::State& state) {
   qrx_session_free(qrx_session_new(nullptr, 1));  // the process-wide tables, built once

@@ -4,6 +4,8 @@
 #include <qrx_engine/testing.h>
 
 #include <benchmark/benchmark.h>
+
+#include "bench_text.h"
 #include <malloc.h>
 
 #include <string>
@@ -60,5 +62,46 @@ BENCHMARK(BM_ProcessKey)
     ->Args({1000000, 0})
     ->Args({1000000, 1})
     ->Unit(benchmark::kMillisecond);
+
+// The generated Vietnamese text in Telex or VNI, over its first `keys` keys: time and heap
+// allocations per key. Setup does not depend on the length (see the host loop benchmark).
+void BM_SessionText(benchmark::State& state, bench_text::Method method, OutputMode mode) {
+  static const auto parse_all = [](bench_text::Method m) {
+    std::vector<KeyEvent> events;
+    for (const std::string& name : bench_text::key_names(m)) events.push_back(KeyEvent::parse(name));
+    return events;
+  };
+  static const std::vector<KeyEvent> telex = parse_all(bench_text::Method::Telex);
+  static const std::vector<KeyEvent> vni = parse_all(bench_text::Method::Vni);
+  const std::vector<KeyEvent>& keys = method == bench_text::Method::Telex ? telex : vni;
+  const std::size_t count = std::min(keys.size(), static_cast<std::size_t>(state.range(0)));
+  constexpr std::size_t kWarmUpKeys = 2048;
+  SessionHarness harness(bench_text::config_json(method), mode);
+  for (std::size_t i = 0; i < kWarmUpKeys; ++i) benchmark::DoNotOptimize(harness.press(keys[i]));
+  long long allocations = 0;
+  for (auto _ : state) {
+    harness.session().cursor_moved();
+    const long long before = bench_text::allocations();
+    for (std::size_t i = 0; i < count; ++i) benchmark::DoNotOptimize(harness.press(keys[i]));
+    allocations += bench_text::allocations() - before;
+  }
+  const double typed = static_cast<double>(count);
+  state.counters["ns_per_key"] =
+      benchmark::Counter(typed, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs_per_key"] =
+      static_cast<double>(allocations) / (typed * static_cast<double>(state.iterations()));
+}
+
+void text_lengths(benchmark::internal::Benchmark* b) {
+  b->ArgName("keys")->Arg(1 << 10)->Arg(1 << 14)->Arg(1 << 17)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(BM_SessionText, telex / replace, bench_text::Method::Telex, OutputMode::Replace)
+    ->Apply(text_lengths);
+BENCHMARK_CAPTURE(BM_SessionText, telex / preedit, bench_text::Method::Telex, OutputMode::Preedit)
+    ->Apply(text_lengths);
+BENCHMARK_CAPTURE(BM_SessionText, vni / replace, bench_text::Method::Vni, OutputMode::Replace)
+    ->Apply(text_lengths);
+BENCHMARK_CAPTURE(BM_SessionText, vni / preedit, bench_text::Method::Vni, OutputMode::Preedit)
+    ->Apply(text_lengths);
 
 }  // namespace

@@ -6,26 +6,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
-namespace {
-
-std::atomic<long long> g_allocations{0};
-
-}  // namespace
-
-// Out of line, so that the compiler pairs these with each other and not with malloc and free.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench_text.h"
 
 namespace {
 
@@ -65,7 +49,7 @@ void type_text(benchmark::State& state, const InputMethodSpec& spec, bool render
 
   long long allocations = 0;
   for (auto _ : state) {
-    const long long before = g_allocations.load(std::memory_order_relaxed);
+    const long long before = bench_text::allocations();
     for (const std::u32string& word : words) {
       Composer composer(spec, options);
       for (char32_t key : word) {
@@ -74,7 +58,7 @@ void type_text(benchmark::State& state, const InputMethodSpec& spec, bool render
       }
       benchmark::DoNotOptimize(composer);
     }
-    allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    allocations += bench_text::allocations() - before;
   }
   const auto total_keys = static_cast<double>(keys) * static_cast<double>(state.iterations());
   state.counters["time_per_key"] = benchmark::Counter(
@@ -87,6 +71,65 @@ void BM_TypeTelex(benchmark::State& state) { type_text(state, qrx_core::rules::T
 void BM_TypeVni(benchmark::State& state) { type_text(state, qrx_core::rules::VNI, true); }
 void BM_PushTelex(benchmark::State& state) { type_text(state, qrx_core::rules::TELEX, false); }
 void BM_PushVni(benchmark::State& state) { type_text(state, qrx_core::rules::VNI, false); }
+
+// The words of the generated text, as the keys that type each; separators are not the typing
+// core's work. Typed as the session does: every key pushed, the word rendered after each.
+const std::vector<std::u32string>& text_words(bench_text::Method method) {
+  static const auto split = [](bench_text::Method m) {
+    const bool digits = m == bench_text::Method::Vni;
+    std::vector<std::u32string> words;
+    std::u32string word;
+    for (char32_t key : unicode::decode_utf8(bench_text::keys(m))) {
+      const bool letter = (key >= U'a' && key <= U'z') || (key >= U'A' && key <= U'Z') ||
+                          (digits && key >= U'0' && key <= U'9');
+      if (letter) {
+        word.push_back(key);
+      } else if (!word.empty()) {
+        words.push_back(std::move(word));
+        word.clear();
+      }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+  };
+  static const std::vector<std::u32string> telex = split(bench_text::Method::Telex);
+  static const std::vector<std::u32string> vni = split(bench_text::Method::Vni);
+  return method == bench_text::Method::Telex ? telex : vni;
+}
+
+// The first `keys` keys of the text's words (whole words only).
+void BM_TypeText(benchmark::State& state, bench_text::Method method) {
+  const InputMethodSpec& spec =
+      method == bench_text::Method::Telex ? qrx_core::rules::TELEX : qrx_core::rules::VNI;
+  const std::vector<std::u32string>& all = text_words(method);
+  const auto limit = static_cast<std::size_t>(state.range(0));
+  std::size_t words = 0;
+  std::size_t keys = 0;
+  while (words < all.size() && keys + all[words].size() <= limit) keys += all[words++].size();
+  const TypingOptions options;
+  long long allocations = 0;
+  for (auto _ : state) {
+    const long long before = bench_text::allocations();
+    for (std::size_t w = 0; w < words; ++w) {
+      Composer composer(spec, options);
+      for (char32_t key : all[w]) {
+        composer.push(key);
+        benchmark::DoNotOptimize(composer.result(false));
+      }
+      benchmark::DoNotOptimize(composer);
+    }
+    allocations += bench_text::allocations() - before;
+  }
+  state.counters["time_per_key"] = benchmark::Counter(
+      static_cast<double>(keys), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs_per_key"] = static_cast<double>(allocations) /
+                                     (static_cast<double>(keys) * static_cast<double>(state.iterations()));
+}
+void typing_lengths(benchmark::internal::Benchmark* b) {
+  b->ArgName("keys")->Arg(1 << 14)->Arg(1 << 17)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(BM_TypeText, telex, bench_text::Method::Telex)->Apply(typing_lengths);
+BENCHMARK_CAPTURE(BM_TypeText, vni, bench_text::Method::Vni)->Apply(typing_lengths);
 
 BENCHMARK(BM_TypeTelex)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TypeVni)->Repetitions(9)->ReportAggregatesOnly(true);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds in release mode and runs every benchmark of bench/, then
-# prints one table of the figures with their targets.
+# Installs what is missing, builds in release mode and runs every benchmark of bench/, each five
+# times (the table shows medians), counts the instructions per key of the typing benchmarks under
+# cachegrind, then prints one table of the figures with their targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,6 +13,19 @@ trap 'rm -rf "$reports"' EXIT
 for bench in build-release/bench/bench_*; do
   name=$(basename "$bench")
   echo "running $name" >&2
-  "$bench" --benchmark_format=console --benchmark_out="$reports/$name.json" --benchmark_out_format=json >/dev/null
+  "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=console \
+    --benchmark_out="$reports/$name.json" --benchmark_out_format=json >/dev/null
 done
+
+echo "counting instructions per key" >&2
+counted=()
+for method in telex vni; do
+  for mode in replace preedit; do
+    counted+=("build-release/bench/bench_ffi:BM_HostLoopText/$method/$mode"
+              "build-release/bench/bench_session:BM_SessionText/$method/$mode")
+  done
+  counted+=("build-release/bench/bench_typing:BM_TypeText/$method")
+done
+python3 tools/instructions_per_key.py "$reports/instructions.json" 16384 131072 "${counted[@]}"
+
 python3 tools/bench_report.py "$reports"/*.json

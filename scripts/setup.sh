@@ -17,6 +17,8 @@ packages=(
   # The preferences window (Qt 6 Widgets, drawn with DejaVu when offscreen) and the session bus
   # the command line's tests run a Fcitx5 on.
   qt6-base-dev fonts-dejavu-core dbus-daemon
+  # Counting instructions per key in the benchmarks.
+  valgrind
 )
 
 packages+=("$@")

@@ -1,14 +1,25 @@
 #!/usr/bin/env python3
 """Prints one table from Google Benchmark JSON reports, with each figure's target beside it.
 
+A report named instructions.json (from instructions_per_key.py) adds the instructions per key
+of the benchmarks it names to their rows.
+
 usage: bench_report.py REPORT.json...
 """
+import os
 import json
 import re
 import sys
 
 # (benchmark name pattern, target as shown, check on the row's figure in its own unit)
 TARGETS = [
+    (r"^BM_HostLoopText/", "<= 300 ns/key, flat; <= 1,500 instr/key; 0 allocs/key",
+     lambda f: f["ns"] <= 300 and f.get("instr", 0) <= 1500 and f.get("allocs", 0) == 0),
+    (r"^BM_HostLoopTypesText/", "the document equals the text", lambda f: f.get("typed") == 1),
+    (r"^BM_SessionText/", "<= 150 ns/key", lambda f: f["ns"] <= 150),
+    (r"^BM_TypeText/", "<= 60 ns/key, 0 allocations", lambda f: f["ns"] <= 60 and f.get("allocs", 0) == 0),
+    (r"^BM_EncodeVsIconv/", ">= 2x iconv, same run", lambda f: f["ratio"] >= 2),
+    (r"^BM_DecodeVsIconv/", ">= 3x iconv, same run", lambda f: f["ratio"] >= 3),
     (r"^BM_(Type)(Telex|Vni)", "<= 150 ns/key, 0 allocations", lambda f: f["ns"] <= 150),
     (r"^BM_Push", "(part of the above)", None),
     (r"^BM_ProcessKey", "<= 400 ns/key, flat, no heap growth", lambda f: f["ns"] <= 400),
@@ -29,6 +40,19 @@ TO_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 def figure(bench):
     """The row's main figure: time per key, throughput, memory, or time per iteration."""
     counters = {k: v for k, v in bench.items() if isinstance(v, (int, float))}
+    extra = {}
+    if "allocs_per_key" in counters:
+        extra["allocs"] = counters["allocs_per_key"]
+    if "typed_as_text" in counters:
+        extra["typed"] = counters["typed_as_text"]
+    return {**main_figure(bench, counters), **extra}
+
+
+def main_figure(bench, counters):
+    if "ratio" in counters:
+        return {"ratio": counters["ratio"], "text": f"{counters['mbps']:,.0f} MB/s = {counters['ratio']:.2f}x iconv"}
+    if "typed_as_text" in counters:
+        return {"text": "equal" if counters["typed_as_text"] == 1 else "DIFFERENT"}
     if "median_ns" in counters:
         ns = counters["median_ns"]
         return {"ns": ns, "text": f"{ns:,.0f} ns/key (median)"}
@@ -47,7 +71,8 @@ def figure(bench):
     return {"ns": ns, "text": text}
 
 
-NOTE_COUNTERS = ("allocs_per_key", "heap_growth_bytes", "median_ns", "p99_ns", "bytes_fresh", "bytes_after_typing")
+NOTE_COUNTERS = ("allocs_per_key", "heap_growth_bytes", "median_ns", "p99_ns", "bytes_fresh", "bytes_after_typing",
+                 "iconv_mbps", "same_bytes_as_iconv")
 
 
 def notes(bench):
@@ -59,7 +84,12 @@ def notes(bench):
     return ", ".join(parts)
 
 
-def rows(reports):
+def family(name):
+    """The benchmark's name without its length argument and aggregate suffix."""
+    return re.sub(r"/keys:\d+.*$", "", name)
+
+
+def rows(reports, instructions):
     for report in reports:
         for bench in report["benchmarks"]:
             if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
@@ -68,20 +98,29 @@ def rows(reports):
             if bench.get("run_type") == "aggregate":
                 name += " (median)"
             fig = figure(bench)
+            instr = instructions.get(family(name))
+            if instr is not None:
+                fig["instr"] = instr
             for pattern, target, check in TARGETS:
                 if re.search(pattern, name):
                     verdict = "" if check is None else ("met" if check(fig) else "MISSED")
-                    yield name, fig["text"], target, verdict, notes(bench)
+                    instr_text = f"{instr:,.0f}" if instr is not None else ""
+                    yield name, fig["text"], instr_text, target, verdict, notes(bench)
                     break
 
 
 def main(paths):
     reports = []
+    instructions = {}
     for path in paths:
         with open(path, encoding="utf-8") as f:
-            reports.append(json.load(f))
-    table = list(rows(reports))
-    headers = ("benchmark", "figure", "target", "", "notes")
+            report = json.load(f)
+        if os.path.basename(path) == "instructions.json":
+            instructions = report["instructions_per_key"]
+        else:
+            reports.append(report)
+    table = list(rows(reports, instructions))
+    headers = ("benchmark", "figure", "instr/key", "target", "", "notes")
     widths = [max(len(str(r[i])) for r in table + [headers]) for i in range(len(headers))]
     line = lambda r: " | ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()
     print(line(headers))

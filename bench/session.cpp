@@ -80,7 +80,7 @@ void BM_SessionText(benchmark::State& state, bench_text::Method method, OutputMo
   for (std::size_t i = 0; i < kWarmUpKeys; ++i) benchmark::DoNotOptimize(harness.press(keys[i]));
   long long allocations = 0;
   for (auto _ : state) {
-    harness.session().cursor_moved();
+    harness.session().flush_composition();
     const long long before = bench_text::allocations();
     for (std::size_t i = 0; i < count; ++i) benchmark::DoNotOptimize(harness.press(keys[i]));
     allocations += bench_text::allocations() - before;
@@ -95,13 +95,13 @@ void BM_SessionText(benchmark::State& state, bench_text::Method method, OutputMo
 void text_lengths(benchmark::internal::Benchmark* b) {
   b->ArgName("keys")->Arg(1 << 10)->Arg(1 << 14)->Arg(1 << 17)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 }
-BENCHMARK_CAPTURE(BM_SessionText, telex / replace, bench_text::Method::Telex, OutputMode::Replace)
+BENCHMARK_CAPTURE(BM_SessionText, telex_replace, bench_text::Method::Telex, OutputMode::Replace)
     ->Apply(text_lengths);
-BENCHMARK_CAPTURE(BM_SessionText, telex / preedit, bench_text::Method::Telex, OutputMode::Preedit)
+BENCHMARK_CAPTURE(BM_SessionText, telex_preedit, bench_text::Method::Telex, OutputMode::Preedit)
     ->Apply(text_lengths);
-BENCHMARK_CAPTURE(BM_SessionText, vni / replace, bench_text::Method::Vni, OutputMode::Replace)
+BENCHMARK_CAPTURE(BM_SessionText, vni_replace, bench_text::Method::Vni, OutputMode::Replace)
     ->Apply(text_lengths);
-BENCHMARK_CAPTURE(BM_SessionText, vni / preedit, bench_text::Method::Vni, OutputMode::Preedit)
+BENCHMARK_CAPTURE(BM_SessionText, vni_preedit, bench_text::Method::Vni, OutputMode::Preedit)
     ->Apply(text_lengths);
 
 }  // namespace

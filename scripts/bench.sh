@@ -21,8 +21,8 @@ echo "counting instructions per key" >&2
 counted=()
 for method in telex vni; do
   for mode in replace preedit; do
-    counted+=("build-release/bench/bench_ffi:BM_HostLoopText/$method/$mode"
-              "build-release/bench/bench_session:BM_SessionText/$method/$mode")
+    counted+=("build-release/bench/bench_ffi:BM_HostLoopText/${method}_$mode"
+              "build-release/bench/bench_session:BM_SessionText/${method}_$mode")
   done
   counted+=("build-release/bench/bench_typing:BM_TypeText/$method")
 done

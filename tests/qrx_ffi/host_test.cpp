@@ -72,7 +72,7 @@ TEST(BeforeDisplay, ExtendsTheDisplayBySurroundingTextThatEndsWithIt) {
     auto session = make_session();
     type_keys(session.get(), c.keys);
     if (c.surrounding) qrx_set_surrounding_text(session.get(), c.surrounding);
-    EXPECT_EQ(quorvix::before_display(*session), c.expected) << c.name;
+    EXPECT_EQ(quorvix::before_display(*session, session->session.shown()), c.expected) << c.name;
   }
 }
 

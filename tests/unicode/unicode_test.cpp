@@ -98,6 +98,22 @@ TEST(Normalization, StringsAndCharacters) {
   EXPECT_EQ(unicode::nfc("a\xff"), "a\xef\xbf\xbd");
 }
 
+// The quick NFC check accepts only starters of which no two compose, so that any text of them
+// is NFC; it stops exactly at the ranges' borders and refuses ill-formed bytes.
+TEST(Normalization, StableNfcCharactersNeverCombine) {
+  std::u32string stable;
+  for (char32_t c = 1; c < 0x1F00; c = c == 0x2FF ? 0x1E00 : c + 1) stable.push_back(c);
+  for (char32_t a : stable) {
+    ASSERT_TRUE(unicode::is_stable_nfc(unicode::encode_utf8(a))) << static_cast<std::uint32_t>(a);
+    ASSERT_EQ(unicode::combining_class(a), 0) << static_cast<std::uint32_t>(a);
+    for (char32_t b : stable) ASSERT_EQ(unicode::compose(a, b), 0U) << static_cast<std::uint32_t>(a);
+  }
+  EXPECT_TRUE(unicode::is_stable_nfc("Tiếng Việt, đẹp!"));
+  for (const char* text : {"e\xcc\x82", "\xe1\xb7\xbf", "\xe1\xbc\x80", "a\xff", "\xef\xbf\xbd"}) {
+    EXPECT_FALSE(unicode::is_stable_nfc(text)) << text;
+  }
+}
+
 TEST(Properties, CombiningClassCaseAndBinaryProperties) {
   EXPECT_EQ(unicode::combining_class(U'\u0301'), 230);
   EXPECT_EQ(unicode::combining_class(U'\u0323'), 220);

@@ -74,8 +74,12 @@ std::string ImeSession::display() const { return shown(); }
 const std::string& ImeSession::shown() const {
   // The shown word is asked for several times per key; normalise it once per change.
   if (shown_source_ != composed_) {
-    shown_text_ = out(composed_);
-    shown_source_ = composed_;
+    if (config_.unicode_form == ports::UnicodeForm::NFC && unicode::is_stable_nfc(composed_)) {
+      shown_text_.assign(composed_);
+    } else {
+      shown_text_ = out(composed_);
+    }
+    shown_source_.assign(composed_);
   }
   return shown_text_;
 }
@@ -150,7 +154,7 @@ Action ImeSession::process_key(const KeyEvent& event) {
   // The caret leaves the word (or a shortcut acts on the document): whatever came before the
   // caret is no longer known, so nothing typed earlier may feed a macro any more.
   capitalize_next_ = false;
-  last_word_.reset();
+  forget_last_word();
   clear_tail();
   off_buffer_.clear();
   off_buffer_overflowed_ = false;
@@ -238,14 +242,13 @@ std::string ImeSession::compute(bool final) {
 }
 
 Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  const std::string old_text = shown();
+  shown_before_.assign(shown());
   composed_ = std::move(text);
-  std::string new_text = shown();
+  const std::string& new_text = shown();
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
-    const std::size_t cursor = unicode::char_count(new_text);
-    return Action::preedit(std::move(new_text), cursor);
+    return Action::preedit(new_text, unicode::char_count(new_text));
   }
-  auto [insert, deleted] = qrx_core::transform::diff(old_text, new_text);
+  auto [insert, deleted] = qrx_core::transform::diff(shown_before_, new_text);
   if (output_mode_ == OutputMode::Replace && typed && deleted == 0 &&
       insert == unicode::encode_utf8(*typed)) {
     return Action::pass();
@@ -257,7 +260,7 @@ Action ImeSession::flush() {
   const std::string text = shown();
   const bool had_anchor = anchor_.has_value();
   reset();
-  last_word_.reset();
+  forget_last_word();
   undo_record_.reset();
   clear_tail();
   off_buffer_.clear();

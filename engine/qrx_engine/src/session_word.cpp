@@ -93,18 +93,38 @@ bool ImeSession::restore_setting() const {
 
 bool ImeSession::reopen_previous_word() {
   if (!prev_word_setting() || !prev_word_allowed_) return false;
-  const std::optional<std::string> before = ports_.surrounding_text->before_cursor(kReopenLookback);
-  if (!before) return false;
-  const std::u32string chars = unicode::decode_utf8(*before);
-  std::size_t start = chars.size();
+  if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
+  const std::string_view before = text_before_caret_;
+  const auto continues_word = [](char32_t c) {
+    return is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0;
+  };
+  // Back from the caret over the word's characters, without decoding the rest of the text.
+  std::size_t start = before.size();
+  bool well_formed = true;
   while (start > 0) {
-    const char32_t c = chars[start - 1];
-    if (!(is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0))
+    std::size_t lead = start - 1;
+    while (lead > 0 && (static_cast<unsigned char>(before[lead]) & 0xC0) == 0x80) --lead;
+    std::size_t end = lead;
+    const char32_t c = unicode::next_char(before, end);
+    if (end != start || c == unicode::kReplacementCharacter) {
+      well_formed = false;
       break;
-    --start;
+    }
+    if (!continues_word(c)) break;
+    start = lead;
   }
-  if (start == chars.size()) return false;
-  const std::string word = unicode::encode_utf8(std::u32string_view(chars).substr(start));
+  std::string word;
+  if (well_formed) {
+    if (start == before.size()) return false;
+    word.assign(before.substr(start));
+  } else {
+    // Ill-formed bytes read as U+FFFD, as everywhere else.
+    const std::u32string chars = unicode::decode_utf8(before);
+    std::size_t first = chars.size();
+    while (first > 0 && continues_word(chars[first - 1])) --first;
+    if (first == chars.size()) return false;
+    word = unicode::encode_utf8(std::u32string_view(chars).substr(first));
+  }
   if (out(word) != word) return false;
   std::string composed_word = unicode::nfc(word);
   if (unicode::char_count(composed_word) > kReopenMaxChars) return false;
@@ -174,21 +194,28 @@ void ImeSession::clear_tail() {
   committed_tail_chars_ = 0;
 }
 
+void ImeSession::forget_last_word() {
+  if (!last_word_) return;
+  spare_raw_ = std::move(last_word_->raw);
+  last_word_.reset();
+}
+
 Action ImeSession::word_end(std::optional<char32_t> ch) {
   undo_record_.reset();
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (raw_.empty()) {
-    last_word_.reset();
+    forget_last_word();
     if (ch) append_to_tail(separator_text);
     return Action::pass();
   }
   std::string text = compute(true);
-  const std::string typed = unicode::encode_utf8(raw_);
-  const bool macros_apply = config_.macro_enabled && field_kind_ != kFieldRestricted && !raw_kept_;
+  const bool macros_apply =
+      config_.macro_enabled && field_kind_ != kFieldRestricted && !raw_kept_ && !config_.macros.empty();
   if (macros_apply && output_mode_ == OutputMode::Replace) {
     if (std::optional<Action> action = phrase_macro(text, ch)) return std::move(*action);
   }
   if (macros_apply) {
+    const std::string typed = unicode::encode_utf8(raw_);
     std::optional<std::string> expansion = macro_of(composed_);
     if (!expansion) expansion = macro_of(typed);
     if (expansion) {
@@ -269,7 +296,7 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   } else {
     undo_record_.reset();
   }
-  last_word_.reset();
+  forget_last_word();
   clear_tail();
   append_to_tail(std::string_view(combined_text).substr(0, window_start));
   append_to_tail(unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start)));
@@ -283,11 +310,19 @@ Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, b
   const std::string final_text = out(text);
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (ch && text == composed_) {
-    last_word_ = LastWord{raw_, composed_, *ch, raw_kept_};
+    // Into the storage of the word remembered before, so that ending a word allocates nothing.
+    if (!last_word_) last_word_.emplace(LastWord{std::move(spare_raw_), {}, 0, false});
+    last_word_->raw.assign(raw_);
+    last_word_->text.assign(composed_);
+    last_word_->separator = *ch;
+    last_word_->raw_kept = raw_kept_;
   } else {
-    last_word_.reset();
+    forget_last_word();
   }
-  if (ch) append_to_tail(final_text + separator_text);
+  if (ch) {
+    append_to_tail(final_text);
+    append_to_tail(separator_text);
+  }
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Replace) {

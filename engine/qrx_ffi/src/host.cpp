@@ -55,7 +55,10 @@ QrxAction zero_action() {
 
 // ---------------------------------------------------------------------------------------------
 
-InputText::InputText(const char* text) : view_(text) {
+InputText::InputText(const char* text) : InputText(text, std::string_view()) {}
+
+InputText::InputText(const char* text, std::string_view known_valid) : view_(text) {
+  if (view_ == known_valid) return;
   if (!unicode::is_valid_utf8(view_)) {
     repaired_ = unicode::encode_utf8(unicode::decode_utf8(view_));
     view_ = repaired_;
@@ -105,10 +108,17 @@ void SharedPorts::save(const Config& config) const {
 std::optional<std::string> SharedPorts::current_app() const { return cell_->read()->current_app; }
 
 std::optional<std::string> SharedPorts::before_cursor(std::size_t max_chars) const {
+  std::string text;
+  if (!before_cursor_into(max_chars, text)) return std::nullopt;
+  return text;
+}
+
+bool SharedPorts::before_cursor_into(std::size_t max_chars, std::string& out) const {
   auto shared = cell_->read();
-  if (!shared->surrounding) return std::nullopt;
+  if (!shared->surrounding) return false;
   const std::string_view text = *shared->surrounding;
-  return std::string(text.substr(suffix_start(text, max_chars).first));
+  out.assign(text.substr(suffix_start(text, max_chars).first));
+  return true;
 }
 
 bool SharedPorts::is_english(std::string_view word) const {
@@ -186,8 +196,7 @@ std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::Outpu
   return std::make_unique<QrxSession>(std::move(session), std::move(cell));
 }
 
-std::string before_display(const QrxSession& handle) {
-  std::string display = handle.session.display();
+std::string_view before_display(const QrxSession& handle, std::string_view display) {
   auto shared = handle.shared->read();
   const std::optional<std::string>& surrounding = shared->surrounding;
   if (surrounding && (display.empty() || std::string_view(*surrounding).ends_with(display)))

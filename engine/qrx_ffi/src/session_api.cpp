@@ -32,8 +32,11 @@ QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
   // U+0000 can never reach the host's text, so a key typing it would make every later count
   // one character off.
   if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return pass_record();
-  const std::string before = before_display(*handle);
-  return to_c(*handle, handle->session.process_key(event), before);
+  // The key leaves the surrounding text alone, so only the display needs keeping from before it;
+  // the slot keeps its storage from key to key.
+  handle->display_before_key.assign(handle->session.shown());
+  Action action = handle->session.process_key(event);
+  return to_c(*handle, std::move(action), before_display(*handle, handle->display_before_key));
 }
 
 // A session operation measured against the display text from before it.
@@ -46,8 +49,13 @@ QrxAction run_operation(QrxSession* handle, Operation&& operation) {
   });
 }
 
-std::optional<AdapterAction> adapter_action(const QrxAction& action) {
-  std::string text = action.insert != nullptr ? InputText(action.insert).str() : std::string();
+// `own_text` is the text the interface last wrote into an action record; a record that still
+// points at it needs no check.
+std::optional<AdapterAction> adapter_action(const QrxAction& action, const std::string& own_text) {
+  std::string text;
+  if (action.insert != nullptr) {
+    text = action.insert == own_text.c_str() ? std::string_view(own_text) : InputText(action.insert).view();
+  }
   switch (action.kind) {
     case 0:
       return AdapterAction{AdapterAction::Pass{}};
@@ -148,7 +156,7 @@ void qrx_reset(QrxSession* session) noexcept {
 const char* qrx_display_text(QrxSession* session) noexcept {
   if (session == nullptr) return nullptr;
   return contain(session, static_cast<const char*>(nullptr), [&] {
-    store_without_nul(session->display_slot, session->session.display());
+    store_without_nul(session->display_slot, session->session.shown());
     return session->display_slot.c_str();
   });
 }
@@ -186,17 +194,25 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
                                    std::uint32_t caret_utf16, std::uint32_t anchor_utf16,
                                    bool allow_unverified_replace, std::uint32_t replace_fallback,
                                    QrxPlan* plan) noexcept {
-  if (replace_fallback > 2 || action == nullptr || plan == nullptr) return false;
+  if (replace_fallback > 2 || action == nullptr || plan == nullptr || session == nullptr) return false;
   return contain(session, false, [&] {
-    const std::optional<AdapterAction> adapter = adapter_action(*action);
+    const std::optional<AdapterAction> adapter = adapter_action(*action, session->action_slot);
     if (!adapter) return false;
-    const std::string display = display_text != nullptr ? InputText(display_text).str() : std::string();
-    const std::optional<std::string> surrounding = optional_input(surrounding_text);
-    if (session == nullptr) return false;
+    // Hosts hand back the display text they read and the surrounding text they reported, both
+    // already checked: only text that differs from them is checked again.
+    const std::optional<InputText> display =
+        display_text != nullptr ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
+                                : std::nullopt;
+    std::optional<InputText> surrounding;
+    if (surrounding_text != nullptr) {
+      auto shared = session->shared->read();
+      const std::optional<std::string>& reported = shared->surrounding;
+      surrounding.emplace(surrounding_text, reported ? std::string_view(*reported) : std::string_view());
+    }
 
     FieldState field;
-    field.before_display = display;
-    if (surrounding) field.surrounding = *surrounding;
+    if (display) field.before_display = display->view();
+    if (surrounding) field.surrounding = surrounding->view();
     field.cursor_utf16 = caret_utf16;
     field.anchor_utf16 = anchor_utf16;
     field.field_kind = field_kind_of(field_kind);

@@ -68,6 +68,7 @@ const icu::Normalizer2& normalizer(bool compose_form) {
 
 std::string normalize(std::string_view text, bool compose_form) {
   if (is_ascii(text)) return std::string(text);  // ASCII is in every normalization form
+  if (compose_form && is_stable_nfc(text)) return std::string(text);
   std::string valid;
   if (!is_valid_utf8(text)) {
     valid = encode_utf8(decode_utf8(text));
@@ -255,6 +256,15 @@ bool is_nfc(std::string_view text) {
   const bool ok = normalizer(true).isNormalizedUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
   return U_SUCCESS(status) && ok;
+}
+
+bool is_stable_nfc(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t c = next_char(text, pos);
+    // U+FFFD also stands for ill-formed bytes, and lies outside both ranges.
+    if (c >= 0x0300 && (c < 0x1E00 || c > 0x1EFF)) return false;
+  }
+  return true;
 }
 
 std::uint8_t combining_class(char32_t c) {

@@ -166,6 +166,15 @@ class SurroundingText {
   // The last `max_chars` characters before the caret (all of them when fewer); absent when the
   // host's text is unknown.
   virtual std::optional<std::string> before_cursor(std::size_t max_chars) const = 0;
+  // The same text written into `out`, whose storage it reuses; false (and `out` unspecified)
+  // when the text is unknown. Asked at the start of every word, so hosts that keep the text
+  // at hand override it to spare a new string each time.
+  virtual bool before_cursor_into(std::size_t max_chars, std::string& out) const {
+    std::optional<std::string> text = before_cursor(max_chars);
+    if (!text) return false;
+    out = std::move(*text);
+    return true;
+  }
 };
 
 class Dictionary {

@@ -146,6 +146,8 @@ class ImeSession {
   std::optional<Action> phrase_macro(const std::string& text, std::optional<char32_t> ch);
   void append_to_tail(std::string_view text);
   void clear_tail();
+  // Drops last_word_, keeping its keys' storage for the next word to remember.
+  void forget_last_word();
 
   Config config_;
   std::u32string raw_;
@@ -172,6 +174,12 @@ class ImeSession {
   // Memo of shown(): the composed text it was computed from, and the result.
   mutable std::string shown_source_;
   mutable std::string shown_text_;
+  // Scratch texts reused from key to key, so that typing does not touch the heap: the shown word
+  // before a key, the text before the caret at a word start, and the keys buffer of the last
+  // word after it was forgotten.
+  std::string shown_before_;
+  std::string text_before_caret_;
+  std::u32string spare_raw_;
 };
 
 // Whether the text's letters are all upper case: false for an empty text or one with a

@@ -34,6 +34,9 @@ using qrx_engine::testing::WordListDictionary;
 class InputText {
  public:
   explicit InputText(const char* text);
+  // The same, taking text equal to `known_valid` (text the interface itself checked or wrote,
+  // such as what it last returned to the host) as it is, without checking it again.
+  InputText(const char* text, std::string_view known_valid);
   std::string_view view() const { return view_; }
   std::string str() const { return std::string(view_); }
 
@@ -133,6 +136,7 @@ class SharedPorts final : public qrx_engine::ports::ConfigStore,
   void save(const Config& config) const override;
   std::optional<std::string> current_app() const override;
   std::optional<std::string> before_cursor(std::size_t max_chars) const override;
+  bool before_cursor_into(std::size_t max_chars, std::string& out) const override;
   bool is_english(std::string_view word) const override;
   bool is_vietnamese(std::string_view word) const override;
 
@@ -181,6 +185,8 @@ struct QrxSession {
   std::shared_ptr<quorvix::SharedCell> shared;
   std::string action_slot;
   std::string display_slot;
+  // The display text from before the key being processed; deletions are measured against it.
+  std::string display_before_key;
   std::string plan_slot;
   std::string json_slot;
   std::string charset_slot;
@@ -191,11 +197,12 @@ namespace quorvix {
 // A new handle over the given configuration, or an exception.
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode);
 
-// The text that stood before the caret when a key is processed: the display text, extended
-// back by the host's surrounding text when that text ends with it (so deletions reaching
-// before the current word, such as a phrase macro's, can be measured), or the surrounding text
-// alone when nothing is displayed.
-std::string before_display(const QrxSession& handle);
+// The text that stood before the caret when a key is processed, given the display text from
+// before it: that display, extended back by the host's surrounding text when that text ends
+// with it (so deletions reaching before the current word, such as a phrase macro's, can be
+// measured), or the surrounding text alone when nothing is displayed. A view into the handle's
+// state or into `display`, valid until either changes.
+std::string_view before_display(const QrxSession& handle, std::string_view display);
 
 // The C record of `action`; its text goes to the handle's action slot (a pass leaves the slot
 // alone). Deletions are measured against `before`, the text before the caret when the action

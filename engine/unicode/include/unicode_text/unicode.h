@@ -66,6 +66,11 @@ char32_t compose(char32_t first, char32_t second);
 
 // True when `text` is already in the form (a quick check that allocates nothing for ASCII).
 bool is_nfc(std::string_view text);
+// True when every character of `text` is one that NFC leaves as it is whatever stands beside it:
+// below U+0300 (no combining mark among them), or a precomposed letter of Latin Extended
+// Additional. Such text (all typed Vietnamese) is in NFC without asking the normalizer. False for
+// ill-formed text.
+bool is_stable_nfc(std::string_view text);
 
 // Canonical combining class (0 for starters).
 std::uint8_t combining_class(char32_t c);

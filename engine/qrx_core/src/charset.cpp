@@ -4,6 +4,7 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -45,6 +46,45 @@ struct Chunk {
   static Chunk of(char32_t c) { return of(unicode::encode_utf8(c)); }
 };
 
+// What one character or byte turns into in the byte conversions' hot loops: up to three bytes
+// and their count, copied as one four-byte word. A size of 0 means there is none.
+struct ShortBytes {
+  static constexpr std::size_t kCapacity = 3;
+  std::array<char, kCapacity> bytes{};
+  std::uint8_t size = 0;
+
+  static std::optional<ShortBytes> of(std::string_view s) {
+    if (s.empty() || s.size() > kCapacity) return std::nullopt;
+    ShortBytes b;
+    std::copy(s.begin(), s.end(), b.bytes.begin());
+    b.size = static_cast<std::uint8_t>(s.size());
+    return b;
+  }
+  static std::optional<ShortBytes> of(const Chunk& chunk) {
+    if (chunk.size > Chunk::kCapacity) return std::nullopt;
+    return of(std::string_view(chunk.bytes.data(), chunk.size));
+  }
+};
+static_assert(sizeof(ShortBytes) == 4);
+
+// Printable ASCII and the space, the bulk of any text, which most tables leave as they are.
+constexpr char32_t kPrintableFirst = 0x20;
+constexpr char32_t kPrintableEnd = 0x80;
+
+// How many of the eight bytes in `word` (in memory order) are printable ASCII before the first
+// that is not: such runs are copied eight bytes at a time.
+std::size_t printable_run(std::uint64_t word) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  constexpr std::uint64_t kSpaces = 0x2020202020202020ULL;
+  // A byte gets its high bit set here when it is not ASCII or lies below the space. The borrow
+  // of a byte below the space may mark bytes after it too, never one before it.
+  const std::uint64_t outside = (word | ((word - kSpaces) & ~word)) & kHigh;
+  if (outside == 0) return 8;
+  const int bits =
+      std::endian::native == std::endian::little ? std::countr_zero(outside) : std::countl_zero(outside);
+  return static_cast<std::size_t>(bits) / 8;
+}
+
 }  // namespace
 
 // In-memory form of one charset JSON text. Tables are indexed like kIdentifiers; the two
@@ -62,6 +102,12 @@ struct Tables::Data {
     // Multilingual Plane (and always all of ASCII), a hash map for the rest.
     std::vector<std::uint32_t> direct;
     std::unordered_map<char32_t, std::uint32_t> other;
+    // For single-byte charsets: the bytes of each character below direct.size() that any text
+    // may hold without normalization, when they are no longer than its UTF-8 form; size 0 for
+    // the others, which take the general path.
+    std::vector<ShortBytes> fast_bytes;
+    // Every printable ASCII character is its own byte in fast_bytes.
+    bool printable_as_is = false;
 
     std::uint32_t find(char32_t c) const {
       if (c < direct.size()) return direct[c];
@@ -83,9 +129,15 @@ struct Tables::Data {
     std::vector<std::uint32_t> first_direct;  // first character -> node, 0 for none
     std::unordered_map<char32_t, std::uint32_t> first_other;
     std::size_t max_len = 0;
-    // For single-byte charsets whose keys are all one character long: the decoded UTF-8 of
-    // every byte, so that bytes decode without a walk.
-    std::vector<Chunk> byte_letters;
+    // For single-byte charsets whose keys are at most two characters long and whose results
+    // fit ShortBytes, so that bytes decode without a walk: the UTF-8 of each byte alone, and for
+    // each byte that starts a two-byte key (1 + its row in fast_pairs, else 0) what every
+    // following byte makes of the pair (size 0: the pair is no key). Empty otherwise.
+    std::vector<ShortBytes> fast_single;
+    std::array<std::uint16_t, 256> fast_pair_row{};
+    std::vector<std::array<ShortBytes, 256>> fast_pairs;
+    // Every printable ASCII byte decodes to itself alone and never ends a two-byte key.
+    bool printable_as_is = false;
 
     std::uint32_t first(char32_t c) const {
       if (c < first_direct.size()) return first_direct[c];
@@ -324,6 +376,42 @@ std::optional<char32_t> decode_letter(std::vector<char32_t> group) {
   return group.front();
 }
 
+// The byte tables of Decoder: each byte, and each pair, decoded once as the walk would.
+void add_fast_decoding(Data::Decoder& dec) {
+  const ByteChars& chars = single_byte_chars();
+  std::vector<ShortBytes> single(256);
+  std::array<std::uint16_t, 256> pair_row{};
+  std::vector<std::array<ShortBytes, 256>> pairs;
+  for (std::size_t b = 0; b < 256; ++b) {
+    const std::uint32_t node = dec.first(chars.chars[b]);
+    const bool terminal = node != 0 && dec.nodes[node].terminal;
+    const auto alone = ShortBytes::of(terminal ? dec.nodes[node].letter : chars.utf8[b]);
+    if (!alone) return;
+    single[b] = *alone;
+    if (node == 0 || dec.nodes[node].children.empty()) continue;
+    std::array<ShortBytes, 256> row{};
+    for (std::size_t next = 0; next < 256; ++next) {
+      const std::uint32_t second = dec.child(node, chars.chars[next]);
+      if (second == 0 || !dec.nodes[second].terminal) continue;
+      const auto pair = ShortBytes::of(dec.nodes[second].letter);
+      if (!pair) return;
+      row[next] = *pair;
+    }
+    pairs.push_back(row);
+    pair_row[b] = static_cast<std::uint16_t>(pairs.size());
+  }
+  dec.printable_as_is = true;
+  for (std::size_t b = kPrintableFirst; b < kPrintableEnd; ++b) {
+    const bool alone = single[b].size == 1 && single[b].bytes[0] == static_cast<char>(b);
+    const bool never_second =
+        std::none_of(pairs.begin(), pairs.end(), [b](const auto& row) { return row[b].size != 0; });
+    dec.printable_as_is = dec.printable_as_is && alone && never_second;
+  }
+  dec.fast_single = std::move(single);
+  dec.fast_pair_row = pair_row;
+  dec.fast_pairs = std::move(pairs);
+}
+
 Data::Decoder make_decoder(const std::map<char32_t, std::string>& letters, bool viscii, bool single_byte) {
   std::map<std::u32string, std::vector<char32_t>> groups;
   for (const auto& [letter, value] : letters) groups[unicode::decode_utf8(value)].push_back(letter);
@@ -343,13 +431,7 @@ Data::Decoder make_decoder(const std::map<char32_t, std::string>& letters, bool 
       dec.first_other[c] = node;
     }
   }
-  if (single_byte && dec.max_len <= 1) {
-    const ByteChars& chars = single_byte_chars();
-    dec.byte_letters = {chars.utf8.begin(), chars.utf8.end()};
-    for (std::size_t b = 0; b < 256; ++b) {
-      if (const std::uint32_t node = dec.first(chars.chars[b])) dec.byte_letters[b] = dec.nodes[node].letter;
-    }
-  }
+  if (single_byte && dec.max_len <= 2) add_fast_decoding(dec);
   return dec;
 }
 
@@ -371,6 +453,28 @@ std::vector<std::uint8_t> nfc_inert_set(const std::set<char32_t>& chars) {
   std::vector<std::uint8_t> inert(static_cast<std::size_t>(*chars.rbegin()) + 1, 0);
   for (char32_t c : chars) inert[c] = 1;
   return inert;
+}
+
+// The fast table of an Encoder: what encode_bytes would write for each character alone, kept
+// where the character needs no normalization and its bytes are no longer than its UTF-8 form.
+void add_fast_encoding(Data::Encoder& enc, const Data& data) {
+  if (data.nfc_inert.empty()) return;
+  enc.fast_bytes.assign(enc.direct.size(), ShortBytes{});
+  for (char32_t c = 0; c < enc.direct.size(); ++c) {
+    if (!data.inert(c) || (c >= 0xD800 && c <= 0xDFFF)) continue;
+    std::optional<ShortBytes> bytes;
+    if (const std::uint32_t found = enc.find(c)) {
+      bytes = ShortBytes::of(enc.byte_chunks[found - 1]);
+    } else if (const auto b = char_byte(c)) {
+      const char byte = static_cast<char>(*b);
+      bytes = ShortBytes::of(std::string_view(&byte, 1));
+    }
+    if (bytes && bytes->size <= unicode::encode_utf8(c).size()) enc.fast_bytes[c] = *bytes;
+  }
+  enc.printable_as_is = enc.fast_bytes.size() >= kPrintableEnd;
+  for (char32_t c = kPrintableFirst; c < kPrintableEnd && enc.printable_as_is; ++c) {
+    enc.printable_as_is = enc.fast_bytes[c].size == 1 && enc.fast_bytes[c].bytes[0] == static_cast<char>(c);
+  }
 }
 
 std::shared_ptr<const Data> build(std::string_view json_text) {
@@ -402,6 +506,9 @@ std::shared_ptr<const Data> build(std::string_view json_text) {
   }
   for (const auto& [code, letter] : kVisciiCapitals) plain.insert(letter);
   data->nfc_inert = nfc_inert_set(plain);
+  for (std::size_t index = 0; index < kIdentifiers.size(); ++index) {
+    if (kSingleByte[index] && data->encoders[index]) add_fast_encoding(*data->encoders[index], *data);
+  }
   return data;
 }
 
@@ -594,6 +701,99 @@ std::string decode_index(const Data& data, std::string_view text, std::size_t in
   return decode_table(data, *data.decoders[index], TextSource{text}, index == kViqr);
 }
 
+// Bytes of a single-byte charset through the fast table, at the start of `out` (grown, never
+// shrunk); none as soon as a character needs the general path (normalization, a character
+// outside the table, one without bytes, ill-formed UTF-8), with `out` then unspecified.
+std::optional<std::size_t> encode_fast(const Data::Encoder& enc, std::string_view text,
+                                       std::vector<std::uint8_t>& out) {
+  if (enc.fast_bytes.empty()) return std::nullopt;
+  // A character never takes more bytes than its UTF-8 form; the slack takes the four-byte copy.
+  if (out.size() < text.size() + sizeof(ShortBytes)) out.resize(text.size() + sizeof(ShortBytes));
+  std::uint8_t* at = out.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (enc.printable_as_is && pos + 8 <= text.size()) {
+      // Eight bytes copied, as many kept as were printable; the output never runs ahead of the
+      // input, so they fit.
+      std::uint64_t word;
+      std::memcpy(&word, p + pos, 8);
+      const std::size_t run = printable_run(word);
+      std::memcpy(at, &word, 8);
+      at += run;
+      pos += run;
+      // The character after the run goes through the table at once, without another try.
+      if (pos == text.size()) break;
+    }
+    const char32_t c = p[pos] < kAsciiEnd ? p[pos++] : unicode::next_char(text, pos);
+    if (c >= enc.fast_bytes.size()) return std::nullopt;
+    const ShortBytes bytes = enc.fast_bytes[c];
+    if (bytes.size == 0) return std::nullopt;
+    std::memcpy(at, &bytes, sizeof bytes);
+    at += bytes.size;
+  }
+  return static_cast<std::size_t>(at - out.data());
+}
+
+// Decoded bytes at the start of `out`, which has room for them; their length. The two
+// properties of the tables are template arguments so that each loop carries only what it needs.
+template <bool kPairs, bool kPrintableAsIs>
+std::size_t decode_fast_loop(const Data::Decoder& dec, std::span<const std::uint8_t> bytes, char* out) {
+  const std::size_t n = bytes.size();
+  char* at = out;
+  for (std::size_t pos = 0; pos < n; ++pos) {
+    if (kPrintableAsIs && pos + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + pos, 8);
+      std::size_t run = printable_run(word);
+      // The last printable byte may start a key with the byte after it.
+      if (kPairs && run != 0) --run;
+      std::memcpy(at, &word, 8);
+      at += run;
+      pos += run;
+      // The byte after the run goes through the tables at once, without another try.
+      if (pos == n) break;
+    }
+    const std::uint8_t b = bytes[pos];
+    ShortBytes letter = dec.fast_single[b];
+    if (const std::uint16_t row = kPairs ? dec.fast_pair_row[b] : 0; row != 0 && pos + 1 < n) {
+      const ShortBytes& pair = dec.fast_pairs[row - 1][bytes[pos + 1]];
+      if (pair.size != 0) {
+        letter = pair;
+        ++pos;
+      }
+    }
+    std::memcpy(at, &letter, sizeof letter);
+    at += letter.size;
+  }
+  return static_cast<std::size_t>(at - out);
+}
+
+// Decoded bytes at the start of `out` (grown, never shrunk); their length.
+std::size_t decode_fast(const Data::Decoder& dec, std::span<const std::uint8_t> bytes, std::string& out) {
+  if (out.size() < ShortBytes::kCapacity * bytes.size() + sizeof(ShortBytes))
+    out.resize(ShortBytes::kCapacity * bytes.size() + sizeof(ShortBytes));
+  const bool pairs = !dec.fast_pairs.empty();
+  if (dec.printable_as_is) {
+    return pairs ? decode_fast_loop<true, true>(dec, bytes, out.data())
+                 : decode_fast_loop<false, true>(dec, bytes, out.data());
+  }
+  return pairs ? decode_fast_loop<true, false>(dec, bytes, out.data())
+               : decode_fast_loop<false, false>(dec, bytes, out.data());
+}
+
+bool has_fast_decoding(const Data& data, const std::optional<Data::Decoder>& dec) {
+  // Decoded bytes are letters and byte characters only, which need no normalization.
+  return dec && !dec->fast_single.empty() && !data.nfc_inert.empty();
+}
+
+// Copies a result into a caller's buffer as the _into functions promise.
+template <class Buffer, class Result>
+std::size_t copy_into(const Result& result, Buffer& out) {
+  if (out.size() < result.size() + 1) out.resize(result.size() + 1);
+  std::copy(result.begin(), result.end(), out.begin());
+  return result.size();
+}
+
 }  // namespace
 
 bool Tables::Data::all_inert(std::string_view text) const {
@@ -666,6 +866,12 @@ std::optional<std::vector<std::uint8_t>> Tables::encode_bytes(std::string_view t
   if (!kSingleByte[index]) return std::nullopt;
   const Data& tables = data();
   const auto& enc = tables.encoders[index];
+  if (std::vector<std::uint8_t> fast; enc) {
+    if (const std::optional<std::size_t> length = encode_fast(*enc, text, fast)) {
+      fast.resize(*length);
+      return fast;
+    }
+  }
   std::string storage;
   const std::string_view input = enc ? composed_view(text, storage, tables) : text;
   Writer<std::vector<std::uint8_t>> out(input.size());
@@ -698,15 +904,39 @@ std::string Tables::decode_bytes(std::span<const std::uint8_t> bytes, std::strin
   const ByteChars& chars = kSingleByte[index] ? single_byte_chars() : latin1_chars();
   const Data& tables = data();
   const auto& dec = tables.decoders[index];
-  if (dec && dec->byte_letters.empty()) {
-    return decode_table(tables, *dec, ByteSource{bytes, chars}, index == kViqr);
+  if (has_fast_decoding(tables, dec)) {
+    std::string out;
+    out.resize(decode_fast(*dec, bytes, out));
+    return out;
   }
-  const std::span<const Chunk> letters = dec ? std::span<const Chunk>(dec->byte_letters) : chars.utf8;
+  if (dec) return decode_table(tables, *dec, ByteSource{bytes, chars}, index == kViqr);
+  const std::span<const Chunk> letters = chars.utf8;
   Writer<std::string> out(bytes.size() * 2);
   for (std::uint8_t b : bytes) out.put(letters[b]);
   std::string decoded = std::move(out).take();
   if (!tables.nfc_inert.empty()) return decoded;
   return composed(std::move(decoded), tables);
+}
+
+std::optional<std::size_t> Tables::encode_bytes_into(std::string_view text, std::string_view name,
+                                                     std::vector<std::uint8_t>& out) const {
+  const std::size_t index = charset_index(name);
+  const auto& enc = data().encoders[index];
+  if (kSingleByte[index] && enc) {
+    if (const std::optional<std::size_t> length = encode_fast(*enc, text, out)) return length;
+  }
+  const std::optional<std::vector<std::uint8_t>> bytes = encode_bytes(text, name);
+  if (!bytes) return std::nullopt;
+  return copy_into(*bytes, out);
+}
+
+std::size_t Tables::decode_bytes_into(std::span<const std::uint8_t> bytes, std::string_view name,
+                                      std::string& out) const {
+  const std::size_t index = charset_index(name);
+  const Data& tables = data();
+  if (kSingleByte[index] && has_fast_decoding(tables, tables.decoders[index]))
+    return decode_fast(*tables.decoders[index], bytes, out);
+  return copy_into(decode_bytes(bytes, name), out);
 }
 
 std::string Tables::convert(std::string_view text, std::string_view from, std::string_view to) const {
@@ -727,6 +957,13 @@ std::optional<std::vector<std::uint8_t>> encode_bytes(std::string_view text, std
 }
 std::string decode_bytes(std::span<const std::uint8_t> bytes, std::string_view name) {
   return Tables::builtin().decode_bytes(bytes, name);
+}
+std::optional<std::size_t> encode_bytes_into(std::string_view text, std::string_view name,
+                                             std::vector<std::uint8_t>& out) {
+  return Tables::builtin().encode_bytes_into(text, name, out);
+}
+std::size_t decode_bytes_into(std::span<const std::uint8_t> bytes, std::string_view name, std::string& out) {
+  return Tables::builtin().decode_bytes_into(bytes, name, out);
 }
 std::string convert(std::string_view text, std::string_view from, std::string_view to) {
   return Tables::builtin().convert(text, from, to);

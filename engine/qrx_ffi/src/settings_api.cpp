@@ -166,14 +166,14 @@ const std::uint8_t* qrx_charset_encode_bytes(QrxSession* session, const char* ch
   if (charset == nullptr || text == nullptr || session == nullptr) return nullptr;
   return contain(session, static_cast<const std::uint8_t*>(nullptr), [&]() -> const std::uint8_t* {
     static constexpr std::uint8_t kNoBytes = 0;
-    const InputText input(text);
+    // Not repaired first: ill-formed UTF-8 reads as U+FFFD, which no single-byte charset holds,
+    // so such text fails to encode either way.
     const InputText name(charset);
-    std::optional<std::vector<std::uint8_t>> bytes =
-        qrx_core::charset::encode_bytes(input.view(), name.view());
-    if (!bytes) return nullptr;
-    session->byte_buffer = std::move(*bytes);
-    if (length != nullptr) *length = session->byte_buffer.size();
-    // An empty vector may have no storage at all; the host still gets a pointer, and reads
+    const std::optional<std::size_t> size =
+        qrx_core::charset::encode_bytes_into(text, name.view(), session->byte_buffer);
+    if (!size) return nullptr;
+    if (length != nullptr) *length = *size;
+    // An empty buffer may have no storage at all; the host still gets a pointer, and reads
     // no byte through it.
     return session->byte_buffer.empty() ? &kNoBytes : session->byte_buffer.data();
   });
@@ -183,11 +183,15 @@ const char* qrx_charset_decode_bytes(QrxSession* session, const char* charset, c
                                      std::size_t length) noexcept {
   if (charset == nullptr || bytes == nullptr || session == nullptr) return nullptr;
   return contain(session, static_cast<const char*>(nullptr), [&]() -> const char* {
-    std::string text = qrx_core::charset::decode_bytes(std::span(bytes, length), InputText(charset).view());
+    std::string& decoded = session->charset_scratch;
+    const std::size_t size =
+        qrx_core::charset::decode_bytes_into(std::span(bytes, length), InputText(charset).view(), decoded);
     // A byte 0 decodes to U+0000, which no C string can carry: refuse instead of answering
     // with a text that silently lacks part of the data.
-    if (text.find('\0') != std::string::npos) return nullptr;
-    return store_charset_text(*session, std::move(text));
+    if (std::string_view(decoded.data(), size).find('\0') != std::string_view::npos) return nullptr;
+    decoded[size] = '\0';
+    std::swap(decoded, session->charset_slot);
+    return session->charset_slot.c_str();
   });
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <qrx_core/charset.h>
 
+#include <algorithm>
 #include <array>
 
 #include "letters.h"
@@ -267,12 +268,43 @@ TEST(CharsetBytes, Windows1252CharactersStandForBytes80To9F) {
 }
 
 TEST(CharsetBytes, EveryLetterHasABytePattern) {
+  std::vector<std::uint8_t> reused;
   for (std::string_view charset : kSingleByteCharsets) {
     for (char32_t letter : kLetters) {
       const auto bytes = cs::encode_bytes(utf8(letter), charset);
       ASSERT_TRUE(bytes.has_value()) << charset << " " << utf8(letter);
+      const auto length = cs::encode_bytes_into(utf8(letter), charset, reused);
+      ASSERT_TRUE(length.has_value() && *length < reused.size()) << charset << " " << utf8(letter);
+      EXPECT_TRUE(std::equal(bytes->begin(), bytes->end(), reused.begin(), reused.begin() + *length));
       EXPECT_EQ(cs::decode_bytes(*bytes, charset), expected_round_trip(charset, letter))
           << charset << " " << utf8(letter);
+    }
+  }
+}
+
+// Bytes decode as the text functions decode the characters they stand for (Windows-1252 from
+// 80 to 9F, else the byte's own value): every byte and every pair, so every key of every table.
+TEST(CharsetBytes, EveryBytePairDecodesAsItsCharactersDo) {
+  constexpr std::array<char32_t, 32> kWindows1252 = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  const auto char_of = [&](unsigned b) {
+    return b >= 0x80 && b <= 0x9F ? kWindows1252[b - 0x80] : char32_t{b};
+  };
+  std::string reused;
+  for (std::string_view charset : kSingleByteCharsets) {
+    for (unsigned first = 0; first < 256; ++first) {
+      for (unsigned second = 0; second < 256; ++second) {
+        const std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(first),
+                                              static_cast<std::uint8_t>(second)};
+        const std::string expected = cs::decode(utf8(char_of(first)) + utf8(char_of(second)), charset);
+        ASSERT_EQ(cs::decode_bytes(bytes, charset), expected) << charset << " " << first << " " << second;
+        const std::size_t length = cs::decode_bytes_into(bytes, charset, reused);
+        ASSERT_LT(length, reused.size());
+        ASSERT_EQ(std::string_view(reused.data(), length), expected)
+            << charset << " " << first << " " << second;
+      }
     }
   }
 }

@@ -55,6 +55,14 @@ class Tables {
   // that has no byte there.
   std::optional<std::vector<std::uint8_t>> encode_bytes(std::string_view text, std::string_view name) const;
   std::string decode_bytes(std::span<const std::uint8_t> bytes, std::string_view name) const;
+  // The same two into buffers the caller keeps for repeated conversions of large texts: the
+  // result goes to the start of `out`, which grows when it must and never shrinks, so that its
+  // memory serves again; at least one element of `out` follows the result. They give the
+  // result's length (none where encode_bytes gives none; `out` is then unspecified).
+  std::optional<std::size_t> encode_bytes_into(std::string_view text, std::string_view name,
+                                               std::vector<std::uint8_t>& out) const;
+  std::size_t decode_bytes_into(std::span<const std::uint8_t> bytes, std::string_view name,
+                                std::string& out) const;
   std::string convert(std::string_view text, std::string_view from, std::string_view to) const;
   // The table charsets whose decoding changes the text, likeliest first.
   std::vector<std::string_view> detect(std::string_view text) const;
@@ -74,6 +82,9 @@ std::string encode(std::string_view text, std::string_view name);
 std::string decode(std::string_view text, std::string_view name);
 std::optional<std::vector<std::uint8_t>> encode_bytes(std::string_view text, std::string_view name);
 std::string decode_bytes(std::span<const std::uint8_t> bytes, std::string_view name);
+std::optional<std::size_t> encode_bytes_into(std::string_view text, std::string_view name,
+                                             std::vector<std::uint8_t>& out);
+std::size_t decode_bytes_into(std::span<const std::uint8_t> bytes, std::string_view name, std::string& out);
 std::string convert(std::string_view text, std::string_view from, std::string_view to);
 std::vector<std::string_view> detect(std::string_view text);
 

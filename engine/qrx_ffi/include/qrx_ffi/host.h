@@ -190,6 +190,9 @@ struct QrxSession {
   std::string plan_slot;
   std::string json_slot;
   std::string charset_slot;
+  // Where a byte conversion is decoded before it takes the charset slot's place: a failing
+  // conversion leaves the slot as it was, and both keep their memory for the next large text.
+  std::string charset_scratch;
 };
 
 namespace quorvix {

@@ -70,7 +70,7 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
 
   bool unfinished = false;
   if (finishing && word_status == vi_syllable::kIncomplete) {
-    const vi_syllable::Syllable syllable = vi_syllable::parse(toneless.view());
+    const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
     const std::size_t start = syllable.vowel_start;
     unfinished = start != 0 && syllable.cluster_end() > start && !ends_with_horned_pair(toneless.view());
   }

@@ -182,8 +182,8 @@ bool try_candidate(WordState& state, const MarkCandidate& c, const TypingOptions
   for (const CandidateEntry& e : c) {
     Letter& l = state.letters[e.index];
     if (c.size() == 2 && l.ch == U'u' && l.mark != e.mark) {
-      const vi_syllable::Syllable syllable = vi_syllable::parse(toneless_text(state.letters).view());
-      l.soft_horn = soft_horn_onset(syllable.onset);
+      const detail::WordText toneless = toneless_text(state.letters);
+      l.soft_horn = soft_horn_onset(vi_syllable::parse_view(toneless.view()).onset);
     }
     l.mark = e.mark;
     if (e.mark == Mark::Stroke && !state.early_stroke) {
@@ -309,7 +309,8 @@ std::string toneless_lower(std::span<const Letter> letters) {
 }
 
 std::pair<std::size_t, std::size_t> cluster_span(std::span<const Letter> letters) {
-  const vi_syllable::Syllable syllable = vi_syllable::parse(toneless_text(letters).view());
+  const detail::WordText toneless = toneless_text(letters);
+  const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
   return {syllable.vowel_start, syllable.cluster_end()};
 }
 

@@ -30,15 +30,8 @@ inline char32_t next_char(std::string_view text, std::size_t& pos) {
   return unicode::next_char(text, pos);
 }
 
-// The parts of a Syllable as views into the parsed word.
-struct SyllableView {
-  std::string_view onset;
-  std::string_view vowel;
-  std::string_view coda;
-  std::size_t vowel_start = 0;
-};
-
-SyllableView parse_view(std::string_view word);
+using vi_syllable::parse_view;
+using vi_syllable::SyllableView;
 
 // A text of at most kMaxKeyBytes bytes as one integer (bytes and length), so that membership tests
 // compare integers instead of strings. Longer texts all get kNoKey, which no table holds.

@@ -93,16 +93,42 @@ Tables build_tables() {
   return t;
 }
 
-}  // namespace
+// The entries of ONSETS by their first byte, each list in the order of ONSETS (longest first), so
+// that parsing compares a word only with the onsets that start as it does.
+struct OnsetsByFirstByte {
+  static constexpr std::size_t kMostPerByte = 4;  // n: ngh, ng, nh, n
+  std::array<std::array<std::uint8_t, kMostPerByte>, 256> index{};
+  std::array<std::uint8_t, 256> count{};
+};
 
-namespace detail {
+constexpr OnsetsByFirstByte make_onsets_by_first_byte() {
+  OnsetsByFirstByte table;
+  for (std::size_t i = 0; i < ONSETS.size(); ++i) {
+    const auto first = static_cast<unsigned char>(ONSETS[i].front());
+    table.index[first][table.count[first]++] = static_cast<std::uint8_t>(i);
+  }
+  return table;
+}
+
+constexpr OnsetsByFirstByte kOnsetsByFirstByte = make_onsets_by_first_byte();
+
+constexpr bool fits_by_first_byte() {
+  for (std::uint8_t n : kOnsetsByFirstByte.count) {
+    if (n > OnsetsByFirstByte::kMostPerByte) return false;
+  }
+  return true;
+}
+static_assert(fits_by_first_byte());
+
+}  // namespace
 
 SyllableView parse_view(std::string_view word) {
   std::size_t onset_bytes = special_onset_bytes(word);
   if (onset_bytes == 0 && !word.empty()) {
-    for (std::string_view onset : ONSETS) {
-      // The first byte rules out nearly every entry without a call to compare.
-      if (onset.front() == word.front() && word.starts_with(onset)) {
+    const auto first = static_cast<unsigned char>(word.front());
+    for (std::size_t k = 0; k < kOnsetsByFirstByte.count[first]; ++k) {
+      const std::string_view onset = ONSETS[kOnsetsByFirstByte.index[first][k]];
+      if (word.starts_with(onset)) {
         onset_bytes = onset.size();
         break;
       }
@@ -111,7 +137,7 @@ SyllableView parse_view(std::string_view word) {
 
   std::size_t vowel_end = onset_bytes;
   for (std::size_t pos = onset_bytes; pos < word.size();) {
-    if (!is_vowel(next_char(word, pos))) break;
+    if (!is_vowel(detail::next_char(word, pos))) break;
     vowel_end = pos;
   }
 
@@ -123,6 +149,10 @@ SyllableView parse_view(std::string_view word) {
   s.vowel_start = s.onset == "đ" ? 1 : s.onset.size();
   return s;
 }
+
+std::size_t SyllableView::cluster_end() const { return vowel_start + unicode::char_count(vowel); }
+
+namespace detail {
 
 KeySet::KeySet(const StringSet& strings) {
   keys_.reserve(strings.size());
@@ -156,7 +186,7 @@ const KeyTables& key_tables() {
 std::size_t Syllable::cluster_end() const { return vowel_start + unicode::char_count(vowel); }
 
 Syllable parse(std::string_view word) {
-  const detail::SyllableView v = detail::parse_view(word);
+  const SyllableView v = parse_view(word);
   return Syllable{std::string(v.onset), std::string(v.vowel), std::string(v.coda), v.vowel_start};
 }
 

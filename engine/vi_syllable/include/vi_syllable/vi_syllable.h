@@ -53,39 +53,28 @@ inline constexpr std::array<std::string_view, 9> CODAS_K = {"c", "ch", "m", "n",
 inline constexpr std::array<std::string_view, 4> STOP_CODAS = {"c", "ch", "p", "t"};
 inline constexpr std::array<std::string_view, 5> STOP_CODAS_K = {"c", "ch", "p", "t", "k"};
 
-// Membership in the letter lists, for callers that work on single characters. The letters a to z
-// are answered from a bit mask made from the list, the others by search.
+// One bit per list for every character up to the last listed one, built from the lists.
 namespace letter_lists {
-template <std::size_t N>
-constexpr std::uint32_t ascii_mask(const std::array<char32_t, N>& letters) {
-  std::uint32_t mask = 0;
-  for (char32_t c : letters) {
-    if (c >= U'a' && c <= U'z') mask |= std::uint32_t{1} << (c - U'a');
-  }
-  return mask;
+inline constexpr std::uint8_t kVowel = 1;
+inline constexpr std::uint8_t kMarkedVowel = 2;
+inline constexpr std::uint8_t kFrontVowel = 4;
+inline constexpr char32_t kEnd = U'ư' + 1;  // the highest letter of the lists, plus one
+
+constexpr std::array<std::uint8_t, kEnd> make_classes() {
+  std::array<std::uint8_t, kEnd> classes{};
+  for (char32_t c : VOWELS) classes[c] |= kVowel;
+  for (char32_t c : MARKED_VOWELS) classes[c] |= kMarkedVowel;
+  for (char32_t c : FRONT_VOWELS) classes[c] |= kFrontVowel;
+  return classes;
 }
-template <std::size_t N>
-constexpr bool contains(const std::array<char32_t, N>& letters, std::uint32_t mask, char32_t c) {
-  if (c >= U'a' && c <= U'z') return ((mask >> (c - U'a')) & 1) != 0;
-  for (char32_t letter : letters) {
-    if (letter == c) return true;
-  }
-  return false;
-}
+inline constexpr std::array<std::uint8_t, kEnd> kClasses = make_classes();
+
+constexpr bool in(std::uint8_t list, char32_t c) { return c < kEnd && (kClasses[c] & list) != 0; }
 }  // namespace letter_lists
 
-constexpr bool is_vowel(char32_t c) {
-  constexpr std::uint32_t mask = letter_lists::ascii_mask(VOWELS);
-  return letter_lists::contains(VOWELS, mask, c);
-}
-constexpr bool is_marked_vowel(char32_t c) {
-  constexpr std::uint32_t mask = letter_lists::ascii_mask(MARKED_VOWELS);
-  return letter_lists::contains(MARKED_VOWELS, mask, c);
-}
-constexpr bool is_front_vowel(char32_t c) {
-  constexpr std::uint32_t mask = letter_lists::ascii_mask(FRONT_VOWELS);
-  return letter_lists::contains(FRONT_VOWELS, mask, c);
-}
+constexpr bool is_vowel(char32_t c) { return letter_lists::in(letter_lists::kVowel, c); }
+constexpr bool is_marked_vowel(char32_t c) { return letter_lists::in(letter_lists::kMarkedVowel, c); }
+constexpr bool is_front_vowel(char32_t c) { return letter_lists::in(letter_lists::kFrontVowel, c); }
 
 // ---------------------------------------------------------------------------------------------
 // Parsing
@@ -104,6 +93,18 @@ struct Syllable {
 
 // Splits a word into onset + vowel + coda (their concatenation is always the word). Never fails.
 Syllable parse(std::string_view word);
+
+// The parts parse gives, as views into the word, for callers that only look at them: this one
+// builds no strings and runs on every key.
+struct SyllableView {
+  std::string_view onset;
+  std::string_view vowel;
+  std::string_view coda;
+  std::size_t vowel_start = 0;
+
+  std::size_t cluster_end() const;
+};
+SyllableView parse_view(std::string_view word);
 
 // The prefixes of 1, 2, ... n characters, shortest first; none for the empty string.
 std::vector<std::string> prefixes(std::string_view s);

@@ -228,7 +228,9 @@ std::string ImeSession::compute(bool final) {
       return unicode::encode_utf8(raw_);
   }
   if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
-    composer_.emplace(Composer::with_raw(im(), opt(), raw_));
+    // Built in place: a Composer holds a state per key and is costly to move.
+    composer_.emplace(im(), opt());
+    for (char32_t key : raw_) composer_->push(key);
   }
   qrx_core::transform::TypingResult result = composer_->result(final);
   if (!result.second_text.empty()) second_text_ = true;

@@ -155,9 +155,18 @@ std::size_t SyllableView::cluster_end() const { return vowel_start + unicode::ch
 namespace detail {
 
 KeySet::KeySet(const StringSet& strings) {
-  keys_.reserve(strings.size());
-  for (const std::string& s : strings) keys_.push_back(key_of(s));
-  std::sort(keys_.begin(), keys_.end());
+  unsigned bits = 1;
+  while ((std::size_t{1} << bits) < 2 * strings.size()) ++bits;
+  slots_.assign(std::size_t{1} << bits, kNoKey);
+  mask_ = slots_.size() - 1;
+  shift_ = 64 - bits;
+  for (const std::string& s : strings) {
+    const std::uint64_t key = key_of(s);
+    if (key == kNoKey) continue;  // too long to be asked for
+    std::size_t i = slot_of(key);
+    while (slots_[i] != kNoKey && slots_[i] != key) i = (i + 1) & mask_;
+    slots_[i] = key;
+  }
 }
 
 KeySetMap::KeySetMap(const StringSetMap& map) {

@@ -61,7 +61,7 @@ class FcitxTextInput final : public platform::TextInput {
  private:
   // Where the caret and the anchor stand in the surrounding text as it is now; absent when the
   // application does not tell its text.
-  const Landmarks* landmarks();
+  Landmarks* landmarks();
   void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
   void removeCommittedMarkedText(fcitx::InputContext& context);
 

@@ -59,7 +59,34 @@ class Landmarks {
     while (end_.chars < last && end_.byte < text_.size()) stepForward(text_, end_);
     valid_ = true;
   }
-  void forget() { valid_ = false; }
+  // Applies an edit of ours to the text: characters [first, last) deleted, then `inserted` in
+  // place of the selection. The landmarks move with it, so the next read needs no walk.
+  void edit(std::size_t first, std::size_t last, std::string_view inserted) {
+    const auto from = atChar(first), to = atChar(std::max(first, last));
+    text_.erase(from.byte, to.byte - from.byte);
+    const auto shift = [&](Position at) {
+      if (at.byte <= from.byte) return at;
+      if (at.byte >= to.byte) {
+        return Position{at.byte - (to.byte - from.byte), at.chars - (to.chars - from.chars),
+                        at.units - (to.units - from.units)};
+      }
+      return from;
+    };
+    start_ = shift(start_);
+    end_ = shift(end_);
+    const bool caretFirst = cursor_ < anchor_;
+    cursor_ = caretFirst ? start_.chars : end_.chars;
+    anchor_ = caretFirst ? end_.chars : start_.chars;
+    if (inserted.empty() && start_.byte == end_.byte) return;
+    text_.replace(start_.byte, end_.byte - start_.byte, inserted);
+    end_ = start_;
+    for (Position at; at.byte < inserted.size();) {
+      stepForward(inserted, at);
+      end_ = {start_.byte + at.byte, start_.chars + at.chars, start_.units + at.units};
+    }
+    start_ = end_;
+    cursor_ = anchor_ = end_.chars;
+  }
 
   const std::string& text() const { return text_; }
   std::size_t cursor() const { return cursor_; }
@@ -133,29 +160,17 @@ std::pair<std::int64_t, std::int64_t> unitBounds(Utf16Range range) {
 
 // Applications resend their surrounding text late; until then Fcitx5 keeps the old text, which
 // the next key would read. So every edit of ours is written into it at once, as the application
-// will have applied it: characters [first, last) deleted, then `inserted` in place of the
-// selection.
-void keepInStep(fcitx::InputContext& context, const Landmarks& known, std::size_t first, std::size_t last,
+// will have applied it.
+void keepInStep(fcitx::InputContext& context, Landmarks& known, std::size_t first, std::size_t last,
                 std::string_view inserted) {
-  std::string text = known.text();
-  const auto from = known.atChar(first), to = known.atChar(std::max(first, last));
-  text.erase(from.byte, to.byte - from.byte);
-  const auto shift = [&](Position at) {
-    if (at.byte <= from.byte) return at;
-    if (at.byte >= to.byte)
-      return Position{at.byte - (to.byte - from.byte), at.chars - (to.chars - from.chars), 0};
-    return from;
-  };
-  const auto start = shift(known.start()), end = shift(known.end());
-  std::size_t cursor =
-      known.cursor() == known.anchor() || known.cursor() > known.anchor() ? end.chars : start.chars;
-  std::size_t anchor = known.cursor() > known.anchor() ? start.chars : end.chars;
-  if (!inserted.empty() || start.byte != end.byte) {
-    text.replace(start.byte, end.byte - start.byte, inserted);
-    cursor = anchor = start.chars + unicode::char_count(inserted);
+  known.edit(first, last, inserted);
+  auto& told = context.surroundingText();
+  // An application that answers at once has told this text already.
+  if (!told.isValid() || told.cursor() != known.cursor() || told.anchor() != known.anchor() ||
+      told.text() != known.text()) {
+    told.setText(known.text(), static_cast<unsigned>(known.cursor()), static_cast<unsigned>(known.anchor()));
+    context.updateSurroundingText();
   }
-  context.surroundingText().setText(text, static_cast<unsigned>(cursor), static_cast<unsigned>(anchor));
-  context.updateSurroundingText();
 }
 
 // The characters [first, last) that `range` covers; a range that cuts a surrogate pair takes the
@@ -183,7 +198,7 @@ FcitxTextInput::FcitxTextInput(fcitx::InputContext& context)
 
 FcitxTextInput::~FcitxTextInput() = default;
 
-const Landmarks* FcitxTextInput::landmarks() {
+Landmarks* FcitxTextInput::landmarks() {
   const auto* surrounding = told(context_.get());
   if (!surrounding) return nullptr;
   if (!landmarks_->describe(surrounding->text(), surrounding->cursor(), surrounding->anchor())) {
@@ -197,7 +212,7 @@ void FcitxTextInput::setMarkedText(const std::string& text, Utf16Range selected,
   if (!context) return;
   removeCommittedMarkedText(*context);
   if (replacement.location != kNotFound) {
-    if (const auto* known = landmarks()) {
+    if (auto* known = landmarks()) {
       const auto [first, last] = charsOf(*known, replacement);
       deleteChars(*context, *known, first, last);
       keepInStep(*context, *known, first, last, {});
@@ -223,7 +238,7 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
   }
   removeCommittedMarkedText(*context);
   if (!marked_.empty()) showMarked(*context, {}, 0);
-  const auto* known = landmarks();
+  auto* known = landmarks();
   std::size_t first = 0, last = 0;
   if (known && replacement.location != kNotFound) {
     std::tie(first, last) = charsOf(*known, replacement);
@@ -234,13 +249,13 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
 }
 
 Utf16Range FcitxTextInput::selectedRange() {
-  const auto* known = landmarks();
+  auto* known = landmarks();
   if (!known) return {kNotFound, 0};
   return {known->start().units, known->end().units - known->start().units};
 }
 
 std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
-  const auto* known = landmarks();
+  auto* known = landmarks();
   if (!known) return std::nullopt;
   const std::string_view text = known->text();
   const auto [start, end] = unitBounds(range);
@@ -258,7 +273,7 @@ void FcitxTextInput::markedTextCommittedOnFocusOut() {
   markedCommitted_ = markedInClient_ && !marked_.empty();
   auto* context = context_.get();
   if (!context || !markedCommitted_) return;
-  if (const auto* known = landmarks()) keepInStep(*context, *known, 0, 0, marked_);
+  if (auto* known = landmarks()) keepInStep(*context, *known, 0, 0, marked_);
 }
 
 void FcitxTextInput::clearMarkedText() {
@@ -287,7 +302,7 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   // The focus out wrote the marked text before the caret; something else is to stand there.
   const auto count = unicode::char_count(marked_);
   showMarked(context, {}, 0);
-  if (const auto* known = landmarks(); known && known->cursor() >= count) {
+  if (auto* known = landmarks(); known && known->cursor() >= count) {
     deleteChars(context, *known, known->cursor() - count, known->cursor());
     keepInStep(context, *known, known->cursor() - count, known->cursor(), {});
   } else {

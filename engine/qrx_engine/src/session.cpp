@@ -207,6 +207,15 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
 
 // ---- Rendering ----------------------------------------------------------------------------
 
+const Composer& ImeSession::current_composer() {
+  if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
+    // Built in place: a Composer holds a state per key and is costly to move.
+    composer_.emplace(im(), opt());
+    for (char32_t key : raw_) composer_->push(key);
+  }
+  return *composer_;
+}
+
 std::string ImeSession::compute(bool final) {
   const auto anchored_keys = [this] {
     return *anchor_ +
@@ -215,7 +224,11 @@ std::string ImeSession::compute(bool final) {
   if (raw_kept_) {
     // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
     // is already in the document.
-    return anchor_ ? anchored_keys() : unicode::encode_utf8(raw_);
+    if (anchor_) return anchored_keys();
+    // A word kept because a doubled digit took back its tone or mark shows that digit once, as it
+    // did when it became kept; the second digit must not come back when typing goes on or ends.
+    qrx_core::transform::TypingResult result = current_composer().result(final);
+    return result.literal ? std::move(result.text) : unicode::encode_utf8(raw_);
   }
   if (config_.smart_caps && raw_.size() >= 2) {
     const auto is_upper_letter = [](char32_t c) {
@@ -227,17 +240,10 @@ std::string ImeSession::compute(bool final) {
     if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair)
       return unicode::encode_utf8(raw_);
   }
-  if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
-    // Built in place: a Composer holds a state per key and is costly to move.
-    composer_.emplace(im(), opt());
-    for (char32_t key : raw_) composer_->push(key);
-  }
-  qrx_core::transform::TypingResult result = composer_->result(final);
+  qrx_core::transform::TypingResult result = current_composer().result(final);
   if (!result.second_text.empty()) second_text_ = true;
   if (result.literal) {
-    // Only a word shown exactly as typed stays that way; a literal result that differs from the
-    // keys (a doubled tone digit) keeps showing what it showed.
-    if (result.text == unicode::encode_utf8(raw_)) raw_kept_ = true;
+    raw_kept_ = true;
     if (anchor_) return anchored_keys();
   }
   return std::move(result.text);

@@ -5,6 +5,7 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
+#include <span>
 
 namespace qrx_engine::session {
 namespace {
@@ -56,6 +57,15 @@ char32_t single_upper(char32_t c) {
 bool same_key(char32_t a, char32_t b) {
   if (is_ascii_letter(a) && is_ascii_letter(b)) return (a | 0x20) == (b | 0x20);
   return a == b;
+}
+
+// The word's last key took back the tone or mark that its earlier press made. A key takes back at
+// most once per word, so a new undo key marks that press.
+bool took_back_last(const Composer& composer) {
+  const std::span<const qrx_core::transform::WordState> states = composer.states();
+  const std::size_t n = composer.raw().size();
+  if (n == 0 || states.size() != n + 1) return false;  // keys beyond the stepped ones
+  return states[n].undo_key && states[n].undo_key != states[n - 1].undo_key;
 }
 
 // The expansion with the case the user typed: all capitals for a word of two or more characters
@@ -402,12 +412,14 @@ Action ImeSession::backspace() {
   const bool had_anchor = anchor_.has_value();
   const std::size_t n = raw_.size();
 
-  if (raw_kept_ && n >= 2 && same_key(raw_[n - 1], raw_[n - 2])) {
+  // Backspace after a press that took a tone or mark back undoes that undo: the shorter keys
+  // are rendered again.
+  if (n >= 2 && same_key(raw_[n - 1], raw_[n - 2]) && (raw_kept_ || took_back_last(current_composer()))) {
     raw_.pop_back();
     const auto result = Composer::with_raw(im(), opt(), raw_).result(false);
     anchor_.reset();
     composer_.reset();
-    raw_kept_ = result.literal && result.text == unicode::encode_utf8(raw_);
+    raw_kept_ = result.literal;
     second_text_ = false;
     return show_after_backspace(had_anchor);
   }

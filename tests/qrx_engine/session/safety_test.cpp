@@ -1,5 +1,5 @@
 // Nothing the user typed may be lost or rewritten behind their back: off-mode macros, the
-// committed tail, output forms, macro key case, last-word restore and literal words.
+// committed tail, output forms, macro key case, last-word restore and re-opened words.
 #include <qrx_engine/testing.h>
 
 #include <gtest/gtest.h>
@@ -123,26 +123,6 @@ TEST(MacroUndo, OnlyWhenTheExpansionIsBeforeTheCaret) {
   h.host().set_text("something else ");
   EXPECT_EQ(h.type("{Backspace}"), Action::pass());
   EXPECT_EQ(h.text(), "something else");
-}
-
-TEST(LiteralWords, ADoubledDigitKeepsWhatItShowed) {
-  struct Case {
-    const char* keys;
-    const char* doc;
-  };
-  const Case cases[] = {
-      {"a66 ", "a6 "},      {"an11 ", "an1 "},
-      {"Win11 ", "Win11 "},  // the first 1 did nothing to Win, so both digits stay
-      {"a11 ", "a1 "},      {"x100 ", "x100 "},
-      {"x99 ", "x99 "},
-  };
-  for (const Case& c : cases) {
-    for (OutputMode mode : {OutputMode::Replace, OutputMode::Preedit}) {
-      SessionHarness h(R"({"input_method":"vni"})", mode);
-      h.type(c.keys);
-      EXPECT_EQ(h.text(), c.doc) << c.keys;
-    }
-  }
 }
 
 TEST(ReopenedWords, AFailedWordKeepsTheTextInTheDocument) {

@@ -44,7 +44,6 @@ TEST(SessionTyping, WordsInEachMethod) {
       {"enter ends the word", "{}", "vieetj{Enter}", nullptr, "việt\n"},
       {"spell check keeps keys of a non-word", "{}", "vieet ", nullptr, "vieet "},
       {"spell check off", R"({"spell_check":false})", "vieet ", nullptr, "viêt "},
-      {"double press undoes the tone", "{}", "ass ", nullptr, "as "},
       {"nfd output", R"({"unicode_form":"NFD"})", "vieetj ", nullptr, "vie\xcc\xa3\xcc\x82t "},
       {"escape keeps the keys", "{}", "vieetj{Escape} ", nullptr, "vieetj "},
       {"word after a slash stays as typed", "{}", "a/vieetj ", nullptr, "a/vieetj "},
@@ -77,6 +76,30 @@ TEST(SessionTyping, BackspaceInsideAWord) {
       {"rebuilt keys keep composing", "{}", "tieengs{Backspace}{Backspace}ng ", nullptr, "tiếng "},
       // việ is no finished syllable (iê needs a final), so the word ends as its keys.
       {"spell check at the word end after backspace", "{}", "vieet{Backspace}j ", nullptr, "vieej "},
+  });
+}
+
+// A second press of a key takes back what its first press did; Backspace then brings it back,
+// and a word ended or continued after it keeps what it showed.
+TEST(SessionTyping, DoubledKeys) {
+  const char* vni = R"({"input_method":"vni"})";
+  run_cases({
+      {"telex tone back", "{}", "ass{Backspace}", nullptr, "á"},
+      {"telex circumflex back", "{}", "aaa{Backspace}", nullptr, "â"},
+      {"telex stroke back", "{}", "ddd{Backspace}", nullptr, "đ"},
+      {"telex tone back in a longer word", "{}", "vieetss{Backspace}", nullptr, "viết"},
+      {"vni mark back", vni, "a66{Backspace}", nullptr, "â"},
+      {"vni tone back", vni, "a11{Backspace}", nullptr, "á"},
+      {"a third press is plain", "{}", "asss{Backspace}", nullptr, "as"},
+      {"restored word", "{}", "ass {Backspace}{Backspace}", nullptr, "á"},
+      {"vni doubled zero of a kept word", vni, "x100{Backspace}", nullptr, "x10"},
+      {"word end keeps what was shown", "{}", "ass ", nullptr, "as "},
+      {"vni word end keeps the collapsed digit", vni, "a66 ", nullptr, "a6 "},
+      {"vni collapsed tone digit after a final", vni, "an11 ", nullptr, "an1 "},
+      {"vni typing on keeps the collapsed digit", vni, "a66x ", nullptr, "a6x "},
+      {"vni digits that took nothing back stay", vni, "x100 ", nullptr, "x100 "},
+      {"vni first digit did nothing", vni, "Win11 ", nullptr, "Win11 "},
+      {"vni non-tone digits", vni, "x99 ", nullptr, "x99 "},
   });
 }
 

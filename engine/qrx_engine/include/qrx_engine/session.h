@@ -134,6 +134,7 @@ class ImeSession {
 
   // Rendering.
   std::string compute(bool final);
+  const qrx_core::transform::Composer& current_composer();
   Action show(std::string text, std::optional<char32_t> typed);
   Action show_after_backspace(bool had_anchor);
   bool reopen_previous_word();

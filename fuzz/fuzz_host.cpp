@@ -8,37 +8,24 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace {
 
-constexpr std::array<const char*, 28> kKeys = {"a",
-                                               "s",
-                                               "f",
-                                               "r",
-                                               "x",
-                                               "j",
-                                               "w",
-                                               "d",
-                                               "e",
-                                               "o",
-                                               "1",
-                                               "6",
-                                               "9",
-                                               " ",
-                                               ".",
-                                               "\xe1\xbb\x87",
-                                               "\xf0\x9f\x98\x80",
-                                               "Backspace",
-                                               "Enter",
-                                               "Escape",
-                                               "Tab",
-                                               "Left",
-                                               "Home",
-                                               "Delete",
-                                               "Shift",
-                                               "",
-                                               "Command",
-                                               "\xcc\x81"};
+// The keys a host may send, separated by "|" (the space and the empty name are keys too).
+const std::vector<std::string> kKeys = [] {
+  const std::string_view list =
+      "a|s|f|r|x|j|w|d|e|o|1|6|9| "
+      "|.|\xe1\xbb\x87|\xf0\x9f\x98\x80|Backspace|Enter|Escape|Tab|Left|Home|Delete|"
+      "Shift||Command|\xcc\x81";
+  std::vector<std::string> keys;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = list.find('|', start);
+    keys.emplace_back(list.substr(start, end - start));
+    if (end == std::string_view::npos) return keys;
+    start = end + 1;
+  }
+}();
 
 constexpr std::array<const char*, 6> kPatches = {
     R"({"input_method":"vni"})",
@@ -123,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 0:
       case 1:
       case 2: {
-        key = kKeys[in.byte() % kKeys.size()];
+        key = kKeys[in.byte() % kKeys.size()].c_str();
         const std::uint8_t flags = in.byte();
         const std::string display(fuzz::checked_text(qrx_display_text(session), "display text"));
         if (surrounding_given) qrx_set_surrounding_text(session, field.before.c_str());

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,55 +22,35 @@ inline void check(bool ok, const char* what, std::string_view detail = {}) {
   if (!ok) fail(what, detail);
 }
 
-// Strict UTF-8 (RFC 3629): no overlongs, no surrogates, nothing above U+10FFFF.
-inline bool valid_utf8(std::string_view s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const std::size_t n = s.size();
-  for (std::size_t i = 0; i < n;) {
-    const unsigned c = p[i];
-    std::size_t len;
-    std::uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    const std::uint32_t min = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
-}
-
-// Code points of valid UTF-8, in order.
-inline std::u32string code_points(std::string_view s) {
+// The code points of strict UTF-8 (RFC 3629: no overlongs, no surrogates, nothing above
+// U+10FFFF), or nothing when the text is not such UTF-8.
+inline std::optional<std::u32string> decode(std::string_view s) {
   std::u32string out;
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   for (std::size_t i = 0; i < s.size();) {
     const unsigned c = p[i];
-    const std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
-    std::uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (p[i + k] & 0x3F);
+    const std::size_t len = c < 0x80             ? 1
+                            : (c & 0xE0) == 0xC0 ? 2
+                            : (c & 0xF0) == 0xE0 ? 3
+                            : (c & 0xF8) == 0xF0 ? 4
+                                                 : 0;
+    if (len == 0 || i + len > s.size()) return std::nullopt;
+    std::uint32_t cp = len == 1 ? c : c & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return std::nullopt;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    const std::uint32_t min = len == 1 ? 0 : len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
     out.push_back(cp);
     i += len;
   }
   return out;
 }
+
+inline bool valid_utf8(std::string_view s) { return decode(s).has_value(); }
+// Code points of text known to be valid UTF-8.
+inline std::u32string code_points(std::string_view valid) { return decode(valid).value_or(U""); }
 
 inline std::size_t utf16_units(std::string_view valid) {
   std::size_t units = 0;
@@ -78,21 +59,10 @@ inline std::size_t utf16_units(std::string_view valid) {
 }
 
 inline void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
+  const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  const unsigned lead = extra == 0 ? 0u : (0xFF00u >> (extra + 1)) & 0xFFu;
+  out.push_back(static_cast<char>(lead | (c >> (6 * extra))));
+  for (int k = extra - 1; k >= 0; --k) out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
 }
 
 // A returned C string: valid UTF-8 (a C string cannot hold U+0000 inside it).

@@ -10,14 +10,8 @@ std::string nested(char open, char close, std::size_t depth) {
   return std::string(depth, open) + std::string(depth, close);
 }
 
-struct Rejected {
-  const char* name;
-  std::string text;
-  const char* message_start;
-};
-
 TEST(JsonParse, RejectsWithTheReadersMessages) {
-  const Rejected cases[] = {
+  const std::tuple<const char*, std::string, const char*> cases[] = {
       {"empty text", "", "EOF while parsing a value"},
       {"only white space", " \n\t\r", "EOF while parsing a value"},
       {"unclosed array", "[1, 2", "EOF while parsing a list"},
@@ -36,11 +30,11 @@ TEST(JsonParse, RejectsWithTheReadersMessages) {
       {"lone surrogate escape", "\"\\ud800\"", ""},
       {"comment", "{} // note", "trailing characters"},
   };
-  for (const auto& c : cases) {
-    const auto r = json::parse(c.text);
-    ASSERT_FALSE(r.ok()) << c.name;
-    EXPECT_EQ(r.error().message.rfind(c.message_start, 0), 0U) << c.name << ": " << r.error().message;
-    EXPECT_TRUE(r.error().position.known()) << c.name;
+  for (const auto& [name, text, message_start] : cases) {
+    const auto r = json::parse(text);
+    ASSERT_FALSE(r.ok()) << name;
+    EXPECT_EQ(r.error().message.rfind(message_start, 0), 0U) << name << ": " << r.error().message;
+    EXPECT_TRUE(r.error().position.known()) << name;
   }
 }
 
@@ -83,11 +77,7 @@ TEST(JsonParse, ValuesCarryTheirLine) {
 }
 
 TEST(JsonParse, NumberKinds) {
-  struct Case {
-    const char* text;
-    json::Value::Kind kind;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, json::Value::Kind> cases[] = {
       {"0", json::Value::Kind::UInt},
       {"4294967296", json::Value::Kind::UInt},
       {"18446744073709551615", json::Value::Kind::UInt},
@@ -95,10 +85,10 @@ TEST(JsonParse, NumberKinds) {
       {"1.5", json::Value::Kind::Double},
       {"18446744073709551616", json::Value::Kind::Double},
   };
-  for (const auto& c : cases) {
-    const auto r = json::parse(c.text);
-    ASSERT_TRUE(r.ok()) << c.text;
-    EXPECT_EQ(r.value().kind(), c.kind) << c.text;
+  for (const auto& [text, kind] : cases) {
+    const auto r = json::parse(text);
+    ASSERT_TRUE(r.ok()) << text;
+    EXPECT_EQ(r.value().kind(), kind) << text;
   }
   EXPECT_EQ(json::parse("18446744073709551615").value().as_uint(), 18446744073709551615ULL);
 }

@@ -4,14 +4,8 @@
 
 namespace {
 
-struct DecodeCase {
-  const char* name;
-  std::string bytes;
-  std::u32string chars;
-};
-
 TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
-  const DecodeCase cases[] = {
+  const std::tuple<const char*, std::string, std::u32string> cases[] = {
       {"ascii", "abc", U"abc"},
       {"vietnamese", "vi\xe1\xbb\x87t", U"vi\u1ec7t"},
       {"astral", "\xf0\x9f\x98\x80", U"\U0001F600"},
@@ -27,9 +21,9 @@ TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
       {"invalid lead", "\xff", U"\uFFFD"},
       {"real U+FFFD", "\xef\xbf\xbd", U"\uFFFD"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(unicode::decode_utf8(c.bytes), c.chars) << c.name;
-    EXPECT_EQ(unicode::char_count(c.bytes), c.chars.size()) << c.name;
+  for (const auto& [name, bytes, chars] : cases) {
+    EXPECT_EQ(unicode::decode_utf8(bytes), chars) << name;
+    EXPECT_EQ(unicode::char_count(bytes), chars.size()) << name;
   }
 }
 

@@ -252,7 +252,12 @@ class Worker:
         that an earlier build stays valid."""
         files = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True,
                                check=True).stdout.split("\n")
-        for name in filter(None, files):
+        tracked = {name for name in files if name}
+        # Files the tree no longer has must go too: the build globs its sources.
+        for path in list(self.src.rglob("*")) if self.src.exists() else []:
+            if path.is_file() and str(path.relative_to(self.src)) not in tracked:
+                path.unlink()
+        for name in sorted(tracked):
             source = ROOT / name
             if not source.is_file():
                 continue
@@ -372,6 +377,8 @@ def command_run(args) -> None:
     modules = sorted({m.module for m in chosen})
     print(f"{len(chosen)} mutants of {len(every)} ({len(missing)} no longer in the sources)", flush=True)
 
+    head = subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True,
+                          text=True).stdout.strip()
     workers = [Worker(i) for i in range(args.jobs)]
     for worker in workers:  # one at a time: each full build already uses three jobs
         worker.prepare(modules)
@@ -403,8 +410,6 @@ def command_run(args) -> None:
 
     records = [dict(asdict(m), status=results[m.id]) for m in chosen]
     records += [{"id": i, "file": "engine/unknown/-", "status": "stale"} for i in missing]
-    head = subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True,
-                          text=True).stdout.strip()
     result = {"commit": head, "seed": seed, "sample": sample, "generated": len(every),
               "seconds": round(time.monotonic() - start), "summary": summary(records),
               "mutants": [{k: r[k] for k in ("id", "file", "line", "op", "original", "replacement", "status")

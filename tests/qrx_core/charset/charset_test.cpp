@@ -149,6 +149,7 @@ TEST(CharsetConvert, DecodeExamples) {
        "\xC3"
        "a"},  // ill-formed UTF-8 becomes U+FFFD
       {"tcvn3", "\uFFFDá", "\xFF\u00B8"},
+      {"viqr", "\\ \\0!/[`", "\\ \\0\\!\\/\\[\\`"},  // only ASCII punctuation is escaped
   };
   for (const auto& [charset, unicode, encoded] : cases) {
     EXPECT_EQ(cs::decode(encoded, charset), unicode) << charset << " " << encoded;
@@ -438,6 +439,14 @@ TEST(CharsetTables, DecodedTextIsComposedWhateverTheLetters) {
   EXPECT_EQ(vowel.encode("\u1100\u1161", "vps"), "가");
 }
 
+TEST(CharsetTables, LettersBeyondTheBmpLongValuesAndValuesWithoutBytes) {
+  const Tables tables =
+      Tables::from_json(R"({"charsets": {"vps": {"map": {"😀": "x", "à": "0123456789", "á": "中"}}}})");
+  EXPECT_EQ(tables.encode("😀à", "vps"), "x0123456789");
+  EXPECT_EQ(tables.encode_bytes("à", "vps"), bytes_of("0123456789"));
+  EXPECT_EQ(tables.encode_bytes("á", "vps"), std::nullopt);
+}
+
 TEST(CharsetTables, RepeatedCharsetKeepsTheLaterMember) {
   const Tables tables = Tables::from_json(
       R"({"charsets": {"tcvn3": {"name": "A", "map": {"à": "1"}}, "tcvn3": {"name": "B", "map": {"à": "2"}}}})");
@@ -459,6 +468,7 @@ TEST(RemoveDiacritics, Examples) {
       {"", ""},
       {"plain ASCII 123", "plain ASCII 123"},
       {"a\xFF", "a\uFFFD"},
+      {"\x80", "\uFFFD"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(cs::remove_diacritics(text), expected) << text;
 }

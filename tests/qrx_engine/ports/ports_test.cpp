@@ -142,13 +142,9 @@ TEST(ConfigReading, AcceptsAndAppliesDocumentedForms) {
       {"{\"macros\": {\"ko\": \"không\", \"ko\": \"Việt Nam\"}}",
        [](Config& c) { c.macros["ko"] = "Việt Nam"; }},
       {"{\"app_modes\": {\"kitty\": true, \"kitty\": false, \"code\": true}}",
-       [](Config& c) {
-         c.app_modes = {{"kitty", false}, {"code", true}};
-       }},
+       [](Config& c) { c.app_modes["kitty"] = false, c.app_modes["code"] = true; }},
       {"{\"excluded_apps\": [\"a\", \"b\", \"a\"]}",
-       [](Config& c) {
-         c.excluded_apps = {"a", "b", "a"};
-       }},
+       [](Config& c) { c.excluded_apps.assign(3, "a"), c.excluded_apps[1] = "b"; }},
       {"{\"\\u0073pell_check\": false}", [](Config& c) { c.spell_check = false; }},
       {"[\"vni\"]", [](Config& c) { c.input_method = "vni"; }},
       {"[]", same},
@@ -294,18 +290,11 @@ TEST(ConfigPatch, ReplacesOnlyTheNamedTopLevelMembers) {
       {"{\"input_method\": \"vni\"}", [](Config& c) { c.input_method = "vni"; }},
       {"{\"spell_check\": false, \"spell_check\": true}", [](Config& c) { c.spell_check = true; }},
       // Maps and lists are replaced whole, not merged.
-      {"{\"macros\": {\"ko\": \"không\"}}",
-       [](Config& c) {
-         c.macros = {{"ko", "không"}};
-       }},
+      {"{\"macros\": {\"ko\": \"không\"}}", [](Config& c) { c.macros.clear(), c.macros["ko"] = "không"; }},
       {"{\"app_modes\": {\"notes\": true}}",
-       [](Config& c) {
-         c.app_modes = {{"notes", true}};
-       }},
+       [](Config& c) { c.app_modes.clear(), c.app_modes["notes"] = true; }},
       {"{\"excluded_apps\": [\"a\", \"b\"]}",
-       [](Config& c) {
-         c.excluded_apps = {"a", "b"};
-       }},
+       [](Config& c) { c.excluded_apps.assign(1, "a"), c.excluded_apps.push_back("b"); }},
       {"{\"app_profiles\": {}}",
        [](Config& c) { c.app_profiles = qrx_engine::ports::default_app_profiles(); }},
       {"{\"app_profiles\": {\"notion\": {\"vietnamese\": false}}}",
@@ -315,9 +304,7 @@ TEST(ConfigPatch, ReplacesOnlyTheNamedTopLevelMembers) {
        }},
       {"{\"tone_style\": {\"old\": null}, \"unicode_form\": \"NFD\", \"schema_version\": 4294967295}",
        [](Config& c) {
-         c.tone_style = ToneStyle::Old;
-         c.unicode_form = UnicodeForm::NFD;
-         c.schema_version = 4294967295u;
+         c.tone_style = ToneStyle::Old, c.unicode_form = UnicodeForm::NFD, c.schema_version = ~0u;
        }},
       {"{\"x\": " + std::string(127, '[') + std::string(127, ']') + "}", same},
   };

@@ -6,6 +6,8 @@ one they do not notice survived (a gap in the tests, or a change that makes no d
   mutate.py list [--module M ...]                      count (and with -v show) the mutants
   mutate.py run --out FILE [--sample N] [--seed S]     run a (seeded) sample of the mutants
   mutate.py run --out FILE --same-as OLD               run exactly the mutants OLD ran
+  mutate.py run --out FILE --same-as OLD --survivors   only those that survived in OLD, the rest
+                                                       kept as OLD has them (for tests only added)
   mutate.py compare OLD NEW                            killed/total of both, and what changed
   mutate.py survivors FILE [--module M]                the surviving mutants, one a line
 
@@ -362,7 +364,7 @@ def command_run(args) -> None:
     every = generate(args.module)
     if args.same_as:
         old = json.loads(Path(args.same_as).read_text())
-        wanted = [r["id"] for r in old["mutants"]]
+        wanted = [r["id"] for r in old["mutants"] if not args.survivors or r["status"] == "survived"]
         by_id = {m.id: m for m in every}
         chosen = [by_id[i] for i in wanted if i in by_id]
         missing = [i for i in wanted if i not in by_id]
@@ -410,6 +412,10 @@ def command_run(args) -> None:
 
     records = [dict(asdict(m), status=results[m.id]) for m in chosen]
     records += [{"id": i, "file": "engine/unknown/-", "status": "stale"} for i in missing]
+    if args.survivors:
+        # A mutant the old tests killed stays killed when tests are only added.
+        rerun = {r["id"]: r for r in records}
+        records = [rerun.get(r["id"], r) for r in old["mutants"]]
     result = {"commit": head, "seed": seed, "sample": sample, "generated": len(every),
               "seconds": round(time.monotonic() - start), "summary": summary(records),
               "mutants": [{k: r[k] for k in ("id", "file", "line", "op", "original", "replacement", "status")
@@ -475,6 +481,7 @@ def main() -> None:
     p.add_argument("--sample", type=int)
     p.add_argument("--seed", type=int, default=16)
     p.add_argument("--same-as")
+    p.add_argument("--survivors", action="store_true")
     p.add_argument("--jobs", type=int, default=3)
     p.set_defaults(func=command_run)
     p = sub.add_parser("compare")

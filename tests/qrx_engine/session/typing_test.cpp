@@ -68,6 +68,7 @@ TEST(SessionTyping, DoubledKeys) {
   const char* vni = R"({"input_method":"vni"})";
   run_cases({
       {"telex tone back", "{}", "ass{Backspace}", nullptr, "á"},
+      {"the second press in capitals", "{}", "asS{Backspace}", nullptr, "á"},
       {"telex circumflex back", "{}", "aaa{Backspace}", nullptr, "â"},
       {"telex stroke back", "{}", "ddd{Backspace}", nullptr, "đ"},
       {"telex tone back in a longer word", "{}", "vieetss{Backspace}", nullptr, "viết"},

@@ -324,10 +324,10 @@ TEST(RenderTones, PlacementAndCase) {
   expect_typed("qus=qú", TELEX, defaults(), false, false, kIncomplete);
 }
 
-// Untransformed words are never replaced; with no vowel after the đ the stroke stays; a doubled
-// key keeps the word as the user made it.
+// Untransformed words are never replaced; with no vowel after the đ the stroke stays (and only
+// a stroke does: ăcf falls back); a doubled key keeps the word as the user made it.
 TEST(RenderSpellCheck, FallBackToKeys) {
-  expect_typed("text=text ddawks=ddawks", TELEX, defaults(), false, true, kInvalid);
+  expect_typed("text=text ddawks=ddawks awcf=awcf", TELEX, defaults(), false, true, kInvalid);
   expect_typed("ddn=đn aaa=aa aaan=aan ass=as", TELEX, defaults(), false, false, kInvalid);
   expect_typed("taa=tâ tieng=tieng", TELEX, defaults(), false, false, kIncomplete);
   expect_typed("bas=bá", TELEX, defaults(), false, false, kValid);

@@ -247,6 +247,7 @@ class Worker:
         self.src = WORK / f"w{index}" / "src"
         self.build = WORK / f"w{index}" / "build"
         self.objects: dict[str, str] = {}
+        self.pristine: dict[str, str] = {}  # object hashes of the unmutated sources
         self.baseline: dict[str, float] = {}
 
     def sync(self) -> None:
@@ -282,6 +283,9 @@ class Worker:
             rel = os.path.relpath(entry["file"], self.src)
             out = entry.get("output") or re.search(r"-o (\S+)", entry["command"]).group(1)
             self.objects[rel] = str(Path(entry["directory"]) / out)
+            digest = self.object_hash(rel)
+            if digest:
+                self.pristine[rel] = digest
         for m in modules:
             start = time.monotonic()
             ok, _ = self.run_tests(m, timeout=600)
@@ -315,7 +319,7 @@ class Worker:
         mutated = apply(mutant, original)
         if mutated is None:
             return "stale"
-        before = self.object_hash(mutant.file)
+        before = self.pristine.get(mutant.file)
         try:
             path.write_text(mutated)
             targets = test_targets(mutant.module)
@@ -364,7 +368,8 @@ def command_run(args) -> None:
     every = generate(args.module)
     if args.same_as:
         old = json.loads(Path(args.same_as).read_text())
-        wanted = [r["id"] for r in old["mutants"] if not args.survivors or r["status"] == "survived"]
+        wanted = [r["id"] for r in old["mutants"]
+                  if not args.survivors or r["status"] in ("survived", "equivalent")]
         by_id = {m.id: m for m in every}
         chosen = [by_id[i] for i in wanted if i in by_id]
         missing = [i for i in wanted if i not in by_id]

@@ -122,6 +122,8 @@ TEST(Plan, PassPreeditAndCommit) {
 TEST(Plan, ReplaceVerifiedAgainstTheField) {
   run({
       {replace("viế", chars(2)), field("vie", "xin vie", 7), kOff, replaced(kVerified, "viế", 2, 2)},
+      {replace("việt", chars(3), true), field("vie", "vie", 3), kOff,
+       replaced(kVerified, "việt", 3, 3, true)},
       {replace("ế", units(1)), field("e", "e", 1), kOff, replaced(kVerified, "ế", 1, 1)},
       {replace("x", chars(1)), field("a\U0001F600", "a\U0001F600", 3), kOff, replaced(kVerified, "x", 2, 1)},
       {replace("ế", units(0), true), field("", "", 0), kOff, commit_plan("replace-no-delete", "ế", true)},

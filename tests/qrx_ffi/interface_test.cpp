@@ -433,6 +433,7 @@ TEST(Offsets, ConversionsOnTheHostsOwnText) {
   const std::tuple<const char*, Convert, const char*, std::uint32_t, std::uint32_t> cases[] = {
       {"char to byte", qrx_char_to_byte_offset, viet, 3, 5},
       {"char to byte past the end", qrx_char_to_byte_offset, viet, 5, kNone},
+      {"char to utf16 past the end", qrx_char_to_utf16_offset, grin, 2, kNone},
       {"char to utf16 after a pair", qrx_char_to_utf16_offset, grin, 1, 2},
       {"utf16 inside a pair", qrx_utf16_to_byte_offset, grin, 1, kNone},
       {"utf16 after a pair", qrx_utf16_to_byte_offset, grin, 2, 4},

@@ -70,13 +70,11 @@ TEST(Letters, EveryVietnameseLetterComesApartAndBackTogether) {
     const PackedLetter p = vi_syllable::decompose_char(c);
     const std::size_t in_case = i % (12 * 6 + 1);
     EXPECT_EQ(p.upper(), i >= 12 * 6 + 1) << hex(c);
-    if (in_case == 12 * 6) {
-      EXPECT_EQ(p.mark(), Mark::Stroke) << hex(c);
-    } else {
-      EXPECT_EQ(p.tone(), in_case % 6) << hex(c);
-      EXPECT_EQ(vi_syllable::is_vowel(vi_syllable::compose_char(p.base(), p.mark(), 0, false)), true)
-          << hex(c);
-    }
+    const bool stroke = in_case == 12 * 6;
+    EXPECT_EQ(p.tone(), stroke ? 0 : in_case % 6) << hex(c);
+    EXPECT_EQ(p.mark() == Mark::Stroke, stroke) << hex(c);
+    EXPECT_EQ(vi_syllable::is_vowel(vi_syllable::compose_char(p.base(), p.mark(), 0, false)), !stroke)
+        << hex(c);
     EXPECT_TRUE(p.base() >= U'a' && p.base() <= U'z') << hex(c);
     EXPECT_EQ(vi_syllable::compose_char(p.base(), p.mark(), p.tone(), p.upper()), c) << hex(c);
   }
@@ -100,7 +98,7 @@ TEST(StripTone, RemovesTonesKeepsEverythingElse) {
   const std::tuple<std::string, std::string, std::uint8_t> cases[] = {
       {"Việt", "Viêt", 5}, {"hoà", "hoa", 2},       {"", "", 0},
       {"ĐẶNG", "ĐĂNG", 5}, {"한국", "한국", 0},     {"Việt 한국", "Viêt 한국", 5},
-      {"ǘ", "ü", 1},       {"a\xff", "a\uFFFD", 0},
+      {"ǘ", "ü", 1},       {"a\xff", "a\uFFFD", 0}, {"\u0958", "\u0958", 0},
   };
   for (const auto& [text, stripped, tone] : cases) {
     EXPECT_EQ(vi_syllable::strip_tone(text), (vi_syllable::StripResult{stripped, tone})) << text;
@@ -209,6 +207,8 @@ TEST(Prefixes, ShortestFirstByCharacter) {
   EXPECT_EQ(vi_syllable::prefixes("ngh"), (std::vector<std::string>{"n", "ng", "ngh"}));
   EXPECT_EQ(vi_syllable::prefixes("ươu"), (std::vector<std::string>{"ư", "ươ", "ươu"}));
   EXPECT_TRUE(vi_syllable::prefixes("").empty());
+  // The onsets' prefixes, with gi and qu.
+  EXPECT_EQ(vi_syllable::tables().onset_prefixes.size(), 28u);
 }
 
 TEST(Relax, EverySubsetOfMarksMayBeDropped) {

@@ -201,8 +201,11 @@ TEST(InputMethodLookups, ExtraWordKeyAndFunctionKey) {
   }
 }
 
-// Single-letter rules only; the keys of every marked letter are covered by the round trip.
+// Single-letter rules only; the keys of every marked letter are covered by the round trip, and
+// the tone keys by the tables of words.
 TEST(InputMethodLookups, MarkKey) {
+  EXPECT_EQ(TELEX.tone_of(U'f'), 2);
+  EXPECT_EQ(VNI.tone_of(U'6'), std::nullopt);
   const std::tuple<const InputMethodSpec*, char32_t, Mark, std::optional<char32_t>> cases[] = {
       {&TELEX, U'o', Mark::Horn, U'w'},
       {&TELEX, U'a', Mark::Breve, U'w'},

@@ -149,7 +149,7 @@ TEST(CharsetConvert, DecodeExamples) {
        "\xC3"
        "a"},  // ill-formed UTF-8 becomes U+FFFD
       {"tcvn3", "\uFFFDá", "\xFF\u00B8"},
-      {"viqr", "\\ \\0!/[`", "\\ \\0\\!\\/\\[\\`"},  // only ASCII punctuation is escaped
+      {"viqr", "\\ \\0!/:[`{~", "\\ \\0\\!\\/\\:\\[\\`\\{\\~"},  // only ASCII punctuation is escaped
   };
   for (const auto& [charset, unicode, encoded] : cases) {
     EXPECT_EQ(cs::decode(encoded, charset), unicode) << charset << " " << encoded;

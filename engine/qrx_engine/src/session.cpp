@@ -140,6 +140,9 @@ Action ImeSession::process_key(const KeyEvent& event) {
         return backspace();
       case Key::Kind::Enter: {
         Action action = word_end(std::nullopt);
+        // The key reaches the application as a line break; the committed text must show it, or a
+        // word on the new line reads as glued to what ended the line before (a full stop, a slash).
+        append_to_tail("\n");
         capitalize_next_ = config_.auto_capitalize;
         sentence_end_ = false;
         return action;

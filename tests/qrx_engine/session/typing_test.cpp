@@ -47,6 +47,8 @@ TEST(SessionTyping, WordsInEachMethod) {
       {"nfd output", R"({"unicode_form":"NFD"})", "vieetj ", nullptr, "vie\xcc\xa3\xcc\x82t "},
       {"escape keeps the keys", "{}", "vieetj{Escape} ", nullptr, "vieetj "},
       {"word after a slash stays as typed", "{}", "a/vieetj ", nullptr, "a/vieetj "},
+      {"a new line is no slash", "{}", "a/{Enter}vieetj ", nullptr, "a/\nviệt "},
+      {"a new line after a full stop", "{}", "chaof.{Enter}Tieengs ", nullptr, "chào.\nTiếng "},
       {"25 keys: as typed", "{}", "aaaaaaaaaaaaaaaaaaaaaaaaas", nullptr, "aaaaaaaaaaaaaaaaaaaaaaaaas"},
   });
 }

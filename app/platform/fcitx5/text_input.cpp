@@ -290,10 +290,12 @@ void FcitxTextInput::showMarked(fcitx::InputContext& context, const std::string&
   }
   auto& panel = context.inputPanel();
   markedInClient_ = drawsPreedit(context);
+  // The input panel is redrawn only when it shows, or showed, the marked text itself.
+  const bool panelChanges = !markedInClient_ || !panel.preedit().empty();
   panel.setClientPreedit(markedInClient_ ? preedit : fcitx::Text());
   panel.setPreedit(markedInClient_ ? fcitx::Text() : preedit);
   context.updatePreedit();
-  context.updateUserInterface(fcitx::UserInterfaceComponent::InputPanel);
+  if (panelChanges) context.updateUserInterface(fcitx::UserInterfaceComponent::InputPanel);
   marked_ = text;
 }
 

@@ -19,6 +19,8 @@ packages=(
   qt6-base-dev fonts-dejavu-core dbus-daemon
   # Counting instructions per key in the benchmarks.
   valgrind
+  # Watching the executable's system calls: every replaced file has its folder flushed.
+  strace
 )
 
 packages+=("$@")

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quorvix::platform {
 
@@ -22,6 +23,24 @@ struct FileDate {
   friend bool operator==(const FileDate&, const FileDate&) = default;
 };
 
+// The outcome of an operation on files: done, or why not, in words for the person at the keyboard.
+struct FileResult {
+  std::string problem;  // empty when done
+
+  static FileResult failed(std::string why) { return {why.empty() ? "unknown failure" : std::move(why)}; }
+  bool ok() const { return problem.empty(); }
+  explicit operator bool() const { return ok(); }
+};
+
+// What reading a whole file found. Anything but a regular file (a folder, a named pipe, a device)
+// is unreadable, so that a read never waits for a writer.
+struct FileContents {
+  enum class State { missing, unreadable, read };
+  State state = State::missing;
+  std::string bytes;    // when read
+  std::string problem;  // when unreadable: why
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -30,17 +49,23 @@ class Files {
   // when neither tells.
   virtual std::optional<std::filesystem::path> userConfigurationDirectory() = 0;
 
-  // Each returns whether it succeeded.
-  virtual bool createDirectories(const std::filesystem::path& directory) = 0;
+  virtual FileResult createDirectories(const std::filesystem::path& directory) = 0;
+  // Whether there is a file at the end of the path; a link to nothing is no file.
   virtual bool exists(const std::filesystem::path& path) = 0;
-  virtual bool remove(const std::filesystem::path& path) = 0;
-  virtual bool copy(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
-  // Replaces the file as a whole, so that a reader sees either the old or the new content.
-  virtual bool writeAtomically(const std::filesystem::path& path, std::string_view bytes) = 0;
+  // Replaces the file as a whole, so that a reader sees either the old or the new content, and a
+  // crash right after it leaves the new. A link stays a link: the file it points to is written,
+  // created when there is none. Anything but a regular file at the end is left alone.
+  virtual FileResult writeAtomically(const std::filesystem::path& path, std::string_view bytes) = 0;
+
+  virtual FileContents readFile(const std::filesystem::path& path) = 0;
+  virtual std::optional<FileDate> modificationDate(const std::filesystem::path& path) = 0;
 
   // The file's bytes; absent when it is missing or unreadable.
-  virtual std::optional<std::string> read(const std::filesystem::path& path) = 0;
-  virtual std::optional<FileDate> modificationDate(const std::filesystem::path& path) = 0;
+  std::optional<std::string> read(const std::filesystem::path& path) {
+    auto contents = readFile(path);
+    if (contents.state != FileContents::State::read) return std::nullopt;
+    return std::move(contents.bytes);
+  }
 };
 
 // The machine's own file system.

@@ -55,17 +55,25 @@ class InputSources {
   virtual InputSourceStatus select(const InputSource& source) = 0;
 };
 
+// What the user's stored list of enabled input methods holds.
+struct StoredInputMethods {
+  // The names of the stored entries, in stored order; empty when nothing is stored.
+  std::vector<std::string> names;
+  // Empty when the list was read; else why what is stored cannot be read as such a list.
+  std::string problem;
+
+  bool readable() const { return problem.empty(); }
+};
+
 // The user's stored list of enabled input methods, read by the framework when it starts.
 class EnabledInputMethodsPreference {
  public:
   virtual ~EnabledInputMethodsPreference() = default;
 
-  // The names of the stored entries, in stored order; empty when nothing is stored; absent when
-  // what is stored cannot be read as such a list.
-  virtual std::optional<std::vector<std::string>> names() = 0;
-  // Adds an entry for the input method `name` at the end of the list and writes it; whether it
-  // was written. A list that cannot be read is left as it is.
-  virtual bool append(std::string_view name) = 0;
+  virtual StoredInputMethods stored() = 0;
+  // Adds an entry for the input method `name` at the end of the list and writes it. A list that
+  // cannot be read is left as it is.
+  virtual InputSourceStatus append(std::string_view name) = 0;
 };
 
 }  // namespace quorvix::platform

@@ -61,6 +61,9 @@ class PreferencesWindow {
   virtual std::string macroText() const = 0;
   virtual void setMacroText(const std::string& text) = 0;
 
+  // A notice in the window, such as why the settings were not saved; an empty text removes it.
+  virtual void setNotice(const std::string& text) = 0;
+
   virtual void show() = 0;
   // Takes the window off the screen without discarding its controls' contents. A window that a
   // process runs on its own ends the process's event loop.

@@ -25,14 +25,45 @@ json::Value sortedKeys(const json::Value& value) {
   return object;
 }
 
-std::optional<ConfigDictionary> parseDictionary(const std::optional<std::string>& bytes) {
-  if (!bytes) return std::nullopt;
-  auto parsed = json::parse(*bytes);
+// Some editors begin a UTF-8 file with it; it is no part of the text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kNoFolder = "the user's configuration folder is unknown";
+
+std::string_view withoutByteOrderMark(std::string_view bytes) {
+  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  return bytes;
+}
+
+bool isBlank(std::string_view bytes) {
+  return withoutByteOrderMark(bytes).find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+std::optional<ConfigDictionary> parseDictionary(std::string_view bytes) {
+  auto parsed = json::parse(withoutByteOrderMark(bytes));
   if (!parsed || !parsed.value().is_object()) return std::nullopt;
   ConfigDictionary dictionary;
   for (auto& member : parsed.value().as_object())
     dictionary.insert_or_assign(member.name, std::move(member.value));
   return dictionary;
+}
+
+platform::FileResult failed(std::string why) { return platform::FileResult::failed(std::move(why)); }
+
+std::string cannotRead(const std::filesystem::path& path, const std::string& problem) {
+  return path.string() + " cannot be read (" + problem + ")";
+}
+
+platform::FileResult createFolder(platform::Files& files, const std::filesystem::path& folder) {
+  if (folder.empty()) return failed(std::string(kNoFolder));
+  if (auto made = files.createDirectories(folder); !made)
+    return failed("cannot create the folder " + folder.string() + ": " + made.problem);
+  return {};
+}
+
+platform::FileResult write(platform::Files& files, const std::filesystem::path& path, std::string_view text) {
+  if (auto written = files.writeAtomically(path, text); !written)
+    return failed(path.string() + " could not be written: " + written.problem);
+  return {};
 }
 
 }  // namespace
@@ -76,17 +107,18 @@ std::filesystem::path ConfigFile::backupPath() const {
   return file.empty() ? file : file += ".bak";
 }
 
-void ConfigFile::ensureExists() const {
-  const auto folder = directory();
-  if (folder.empty()) return;
-  files_.createDirectories(folder);
-  if (!files_.exists(path())) files_.writeAtomically(path(), defaultText);
+platform::FileResult ConfigFile::ensureExists() const {
+  if (auto folder = createFolder(files_, directory()); !folder) return folder;
+  if (files_.exists(path())) return {};
+  return write(files_, path(), defaultText);
 }
 
 std::optional<std::string> ConfigFile::load() const {
   if (path().empty()) return std::nullopt;
-  auto text = files_.read(path());
-  if (!text || !unicode::is_valid_utf8(*text)) return std::nullopt;
+  const auto bytes = files_.read(path());
+  if (!bytes) return std::nullopt;
+  std::string text(withoutByteOrderMark(*bytes));
+  if (!unicode::is_valid_utf8(text)) return std::nullopt;
   return text;
 }
 
@@ -102,7 +134,8 @@ std::string ConfigFile::outputMode() const {
 
 ConfigDictionary ConfigFile::loadDictionary() const {
   if (path().empty()) return {};
-  return parseDictionary(files_.read(path())).value_or(ConfigDictionary{});
+  const auto bytes = files_.read(path());
+  return bytes ? parseDictionary(*bytes).value_or(ConfigDictionary{}) : ConfigDictionary{};
 }
 
 std::optional<platform::FileDate> ConfigFile::modificationDate() const {
@@ -110,30 +143,59 @@ std::optional<platform::FileDate> ConfigFile::modificationDate() const {
   return files_.modificationDate(path());
 }
 
-bool ConfigFile::save(std::string_view text) const {
-  const auto folder = directory();
-  if (folder.empty()) return false;
-  files_.createDirectories(folder);
-  if (files_.exists(path())) {
-    files_.remove(backupPath());
-    files_.copy(path(), backupPath());
+platform::FileResult ConfigFile::keepAsBackup(const std::string& previous) const {
+  if (isBlank(previous)) return {};
+  const auto backup = files_.readFile(backupPath());
+  const bool backupIsUserText = backup.state == platform::FileContents::State::read &&
+                                !isBlank(backup.bytes) && !parseDictionary(backup.bytes);
+  if (backupIsUserText && parseDictionary(previous)) return {};
+  if (backup.state == platform::FileContents::State::unreadable) {
+    return failed(cannotRead(backupPath(), backup.problem) + ", so neither it nor " + path().string() +
+                  " was replaced");
   }
-  return files_.writeAtomically(path(), text);
+  if (auto written = files_.writeAtomically(backupPath(), previous); !written) {
+    return failed("the backup " + backupPath().string() + " could not be written (" + written.problem +
+                  "), so " + path().string() + " was not replaced");
+  }
+  return {};
 }
 
-bool ConfigFile::saveDictionary(const ConfigDictionary& dictionary) const {
+platform::FileResult ConfigFile::save(std::string_view text) const {
+  if (auto folder = createFolder(files_, directory()); !folder) return folder;
+  const auto previous = files_.readFile(path());
+  switch (previous.state) {
+    case platform::FileContents::State::missing:
+      break;
+    case platform::FileContents::State::unreadable:
+      return failed(cannotRead(path(), previous.problem) + ", so it was not replaced");
+    case platform::FileContents::State::read:
+      if (auto kept = keepAsBackup(previous.bytes); !kept) return kept;
+      break;
+  }
+  return write(files_, path(), text);
+}
+
+platform::FileResult ConfigFile::saveDictionary(const ConfigDictionary& dictionary) const {
   json::Object object;
   for (const auto& [name, value] : dictionary) object.push_back({name, value});
   return save(json::write_pretty(sortedKeys(object)));
 }
 
-bool ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {
-  if (path().empty()) return false;
+platform::FileResult ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {
+  if (path().empty()) return failed(std::string(kNoFolder));
   ConfigDictionary dictionary;
-  if (files_.exists(path())) {
-    auto existing = parseDictionary(files_.read(path()));
-    if (!existing) return false;
-    dictionary = std::move(*existing);
+  const auto current = files_.readFile(path());
+  switch (current.state) {
+    case platform::FileContents::State::missing:
+      break;
+    case platform::FileContents::State::unreadable:
+      return failed(cannotRead(path(), current.problem) + ", so it was left as it is");
+    case platform::FileContents::State::read: {
+      auto existing = parseDictionary(current.bytes);
+      if (!existing) return failed(path().string() + " is not a JSON object, so it was left as it is");
+      dictionary = std::move(*existing);
+      break;
+    }
   }
   edit(dictionary);
   return saveDictionary(dictionary);

@@ -172,6 +172,7 @@ void PreferencesWindowController::show() {
 }
 
 void PreferencesWindowController::loadValues() {
+  window_.setNotice("");
   config_.ensureExists();
   const auto file = config_.loadDictionary();
 
@@ -219,8 +220,12 @@ void PreferencesWindowController::save() {
   // written other keys (the per-application modes, say) since.
   auto file = config_.loadDictionary();
   for (auto& [key, value] : edits) file.insert_or_assign(key, std::move(value));
-  // A file that could not be written keeps the window open with the user's edits.
-  if (!config_.saveDictionary(file)) return;
+  // A file that could not be written keeps the window open with the user's edits, and says why.
+  if (const auto saved = config_.saveDictionary(file); !saved) {
+    window_.setNotice(std::string(kNotSavedNotice) + saved.problem);
+    return;
+  }
+  window_.setNotice("");
   services_.notifications.post(quorvixConfigChanged);
   window_.hide();
 }

@@ -71,21 +71,17 @@ void printStatus(ProcessServices& services) {
 }
 
 bool InputSourceRegistrar::isEnabled(platform::EnabledInputMethodsPreference& preference) {
-  return contains(preference.names().value_or(std::vector<std::string>{}), ConfigFile::bundleID);
+  return contains(preference.stored().names, ConfigFile::bundleID);
 }
 
 platform::InputSourceStatus InputSourceRegistrar::ensureEnabled(
     platform::EnabledInputMethodsPreference& preference) {
-  const auto names = preference.names();
+  const auto stored = preference.stored();
   // Starting afresh from a list that cannot be read would drop every other input method the
   // user enabled.
-  if (!names)
-    return {status::kRefused, "the stored list of input methods cannot be read; it was left as it is"};
-  if (contains(*names, ConfigFile::bundleID)) return {};
-  if (!preference.append(ConfigFile::bundleID)) {
-    return {status::kWriteFailed, "the stored list of input methods could not be written"};
-  }
-  return {};
+  if (!stored.readable()) return {status::kRefused, stored.problem + "; it was left as it is"};
+  if (contains(stored.names, ConfigFile::bundleID)) return {};
+  return preference.append(ConfigFile::bundleID);
 }
 
 std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services) {
@@ -121,8 +117,11 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
 }
 
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services) {
-  ConfigFile(services.files).ensureExists();
-  if (const auto exitStatus = maintenance(arguments, services)) return *exitStatus;
+  const auto configuration = ConfigFile(services.files).ensureExists();
+  if (!configuration) services.err << "quorvix: " << configuration.problem << '\n';
+  if (const auto exitStatus = maintenance(arguments, services)) {
+    return configuration ? *exitStatus : std::max(*exitStatus, 1);
+  }
   return services.runServer();
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
+#include "odd_files.h"
 #include "temp_files.h"
 
 namespace quorvix::app {
@@ -11,17 +13,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempFiles;
+using namespace std::string_view_literals;
 
 // The file store over a temporary folder, with switches that make single operations fail.
 class FlakyFiles : public TempFiles {
  public:
-  bool failCopy = false, failWrite = false, noFolder = false;
+  std::optional<fs::path> failWritesTo;
+  bool noFolder = false;
   std::optional<fs::path> userConfigurationDirectory() override {
     return noFolder ? std::nullopt : TempFiles::userConfigurationDirectory();
   }
-  bool copy(const fs::path& f, const fs::path& t) override { return !failCopy && TempFiles::copy(f, t); }
-  bool writeAtomically(const fs::path& p, std::string_view b) override {
-    return !failWrite && TempFiles::writeAtomically(p, b);
+  platform::FileResult writeAtomically(const fs::path& p, std::string_view b) override {
+    if (p == failWritesTo) return platform::FileResult::failed("No space left on device");
+    return TempFiles::writeAtomically(p, b);
   }
 };
 
@@ -155,23 +159,34 @@ TEST_F(ConfigFileTest, UpdateLeavesAFileItCannotReadAsAnObjectAlone) {
   }
 }
 
-TEST_F(ConfigFileTest, FailuresAreSwallowedAndNeverLoseTheFile) {
-  config.save("kept");
-  files.failCopy = true;
-  EXPECT_TRUE(config.save("new text"));
-  EXPECT_EQ(contents(config.path()), "new text");
+TEST_F(ConfigFileTest, AFailedWriteChangesNothingAndSaysWhy) {
+  ASSERT_TRUE(config.save("{\"first\": 1}"));
+  ASSERT_TRUE(config.save("{\"second\": 2}"));
 
-  files.failWrite = true;
-  EXPECT_FALSE(config.save("lost"));
-  EXPECT_EQ(contents(config.path()), "new text");
+  // Without its backup the file would be lost should the new text be wrong.
+  files.failWritesTo = config.backupPath();
+  auto saved = config.save("third");
+  EXPECT_FALSE(saved);
+  EXPECT_NE(saved.problem.find("config.json.bak could not be written (No space left on device)"),
+            std::string::npos)
+      << saved.problem;
+  EXPECT_EQ(contents(config.path()), "{\"second\": 2}");
+  EXPECT_EQ(contents(config.backupPath()), "{\"first\": 1}");
+
+  files.failWritesTo = config.path();
+  saved = config.save("third");
+  EXPECT_EQ(saved.problem, config.path().string() + " could not be written: No space left on device");
+  EXPECT_EQ(contents(config.path()), "{\"second\": 2}");
+  EXPECT_EQ(contents(config.backupPath()), "{\"second\": 2}") << "the backup is the file as it still is";
 
   files.noFolder = true;
   EXPECT_EQ(config.path(), fs::path());
-  config.ensureExists();
+  EXPECT_FALSE(config.ensureExists());
   EXPECT_EQ(config.load(), std::nullopt);
   EXPECT_EQ(config.outputMode(), "replace");
   EXPECT_EQ(config.modificationDate(), std::nullopt);
-  EXPECT_FALSE(config.update([](ConfigDictionary& d) { d["x"] = 1; }));
+  EXPECT_EQ(config.update([](ConfigDictionary& d) { d["x"] = 1; }).problem,
+            "the user's configuration folder is unknown");
 }
 
 TEST_F(ConfigFileTest, SavingThroughALinkReplacesTheFileItPointsTo) {
@@ -182,6 +197,150 @@ TEST_F(ConfigFileTest, SavingThroughALinkReplacesTheFileItPointsTo) {
   EXPECT_TRUE(config.update([](ConfigDictionary& d) { d["smart_caps"] = true; }));
   EXPECT_TRUE(fs::is_symlink(config.path()));
   EXPECT_EQ(contents(target), "{\n  \"smart_caps\": true\n}");
+}
+
+// Paths below the temporary folder, and what is there, in the notation of odd_files.h.
+constexpr std::string_view kConfig = "config/quorvix/config.json";
+constexpr std::string_view kBackup = "config/quorvix/config.json.bak";
+constexpr std::string_view kDotfile = "dotfiles/quorvix.json";
+using Disk = std::vector<std::pair<std::string_view, std::string_view>>;
+
+constexpr std::string_view kSavedText = "{\"saved\": true}";
+constexpr std::string_view kUpdatedVni = "{\n  \"input_method\": \"vni\"\n}";
+constexpr std::string_view kUnparsable = "{\"input_method\": \"vni\",";
+constexpr std::string_view kNotUtf8 = "\xFF\xFE{\0\"x\"\x80"sv;
+constexpr std::string_view kWithByteOrderMark = "\xEF\xBB\xBF{\"app_modes\": {\"gedit\": false}}";
+constexpr std::string_view kLinkToDotfile = "-> ../../dotfiles/quorvix.json";
+
+enum class Operation { ensureExists, update, save };
+
+struct OddFileCase {
+  const char* name;
+  Disk before;
+  std::string_view unreadable;  // a path of `before` that the operation may not read
+  Operation operation;
+  const char* problem;  // nullptr: the operation succeeds; else part of the reason it gives
+  Disk after;           // what differs from `before` afterwards
+};
+
+// clang-format off
+const OddFileCase kOddFileCases[] = {
+    {"ANamedPipeIsNeitherWaitedForNorReplaced", {{kConfig, odd_files::kNamedPipe}}, {}, Operation::save,
+     "config.json cannot be read (a named pipe, not a regular file), so it was not replaced", {}},
+    {"UpdateLeavesANamedPipeAlone", {{kConfig, odd_files::kNamedPipe}}, {}, Operation::update, "a named pipe", {}},
+    {"ANamedPipeCountsAsAFile", {{kConfig, odd_files::kNamedPipe}}, {}, Operation::ensureExists, nullptr, {}},
+    {"AFolderIsNotReplaced", {{kConfig, odd_files::kFolder}}, {}, Operation::save, "a folder, not a regular file", {}},
+    {"ALinkToNothingGetsTheDefaultTarget", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
+     Operation::ensureExists, nullptr, {{kDotfile, ConfigFile::defaultText}}},
+    {"UpdateWritesThroughALinkToNothing", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
+     Operation::update, nullptr, {{kDotfile, kUpdatedVni}}},
+    {"SaveWritesThroughALinkToALinkToNothing",
+     {{kConfig, "-> ../../dotfiles/link"}, {"dotfiles/link", "-> quorvix.json"}}, {},
+     Operation::save, nullptr, {{kDotfile, kSavedText}}},
+    {"ALinkWhoseFolderIsMissingSaysSo", {{kConfig, kLinkToDotfile}}, {}, Operation::save,
+     "dotfiles/quorvix.json: No such file or directory", {}},
+    {"ALinkToItselfSaysSo", {{kConfig, "-> config.json"}}, {}, Operation::ensureExists,
+     "Too many levels of symbolic links", {}},
+    {"AByteOrderMarkIsReadAndNotWritten", {{kConfig, kWithByteOrderMark}}, {}, Operation::update, nullptr,
+     {{kConfig, "{\n  \"app_modes\": {\n    \"gedit\": false\n  },\n  \"input_method\": \"vni\"\n}"},
+      {kBackup, kWithByteOrderMark}}},
+    {"UpdateLeavesUnparsableTextAlone", {{kConfig, kUnparsable}, {kBackup, "{}"}}, {}, Operation::update,
+     "config.json is not a JSON object, so it was left as it is", {}},
+    {"UpdateLeavesTextThatIsNotUtf8Alone", {{kConfig, kNotUtf8}}, {}, Operation::update, "not a JSON object", {}},
+    {"SaveKeepsUnparsableTextAsTheBackup", {{kConfig, kUnparsable}, {kBackup, "{}"}}, {}, Operation::save, nullptr,
+     {{kConfig, kSavedText}, {kBackup, kUnparsable}}},
+    {"SaveKeepsTextThatIsNotUtf8AsTheBackup", {{kConfig, kNotUtf8}}, {}, Operation::save, nullptr,
+     {{kConfig, kSavedText}, {kBackup, kNotUtf8}}},
+    {"LaterSavesKeepTheUsersUnparsableBackup", {{kConfig, "{\"input_method\": \"vni\"}"}, {kBackup, kUnparsable}},
+     {}, Operation::save, nullptr, {{kConfig, kSavedText}}},
+    {"ANewerUnparsableTextTakesTheBackupsPlace", {{kConfig, "[1,"}, {kBackup, kUnparsable}}, {}, Operation::save,
+     nullptr, {{kConfig, kSavedText}, {kBackup, "[1,"}}},
+    {"ABlankFileDoesNotTakeTheBackupsPlace", {{kConfig, " \n"}, {kBackup, "{\"older\": 1}"}}, {}, Operation::save,
+     nullptr, {{kConfig, kSavedText}}},
+    {"AnUnreadableFileIsNotReplaced", {{kConfig, "{\"input_method\": \"vni\"}"}, {kBackup, "{\"older\": 1}"}},
+     kConfig, Operation::save, "config.json cannot be read (Permission denied), so it was not replaced", {}},
+    {"UpdateLeavesAnUnreadableFileAlone", {{kConfig, "{}"}}, kConfig, Operation::update,
+     "cannot be read (Permission denied), so it was left as it is", {}},
+    {"AnUnreadableBackupIsNotReplacedNorTheFile", {{kConfig, "{}"}, {kBackup, "{\"older\": 1}"}}, kBackup,
+     Operation::save, "config.json.bak cannot be read (Permission denied), so neither it nor", {}},
+    {"ANamedPipeAsTheBackupIsNotReplacedNorTheFile", {{kConfig, "{}"}, {kBackup, odd_files::kNamedPipe}}, {},
+     Operation::save, "config.json.bak cannot be read (a named pipe, not a regular file)", {}},
+};
+// clang-format on
+
+void PrintTo(const OddFileCase& c, std::ostream* os) { *os << c.name; }
+
+class OddFiles : public ::testing::TestWithParam<OddFileCase> {};
+
+TEST_P(OddFiles, AreHandledWithoutLosingAByte) {
+  const auto& c = GetParam();
+  TempFiles files;
+  const ConfigFile config(files);
+  for (const auto& [path, spec] : c.before) odd_files::place(files.root() / path, spec);
+  odd_files::Unprivileged user(files.root(), c.unreadable);
+  if (!user.unavailable().empty()) GTEST_SKIP() << user.unavailable();
+
+  platform::FileResult result;
+  user.run([&] {
+    switch (c.operation) {
+      case Operation::ensureExists:
+        result = config.ensureExists();
+        break;
+      case Operation::update:
+        result = config.update([](ConfigDictionary& d) { d["input_method"] = "vni"; });
+        break;
+      case Operation::save:
+        result = config.save(kSavedText);
+        break;
+    }
+  });
+
+  if (c.problem) {
+    EXPECT_NE(result.problem.find(c.problem), std::string::npos) << result.problem;
+  } else {
+    EXPECT_TRUE(result) << result.problem;
+  }
+  Disk expected = c.before;
+  for (const auto& [path, spec] : c.after) {
+    std::erase_if(expected, [&](const auto& entry) { return entry.first == path; });
+    expected.emplace_back(path, spec);
+  }
+  if (std::ranges::none_of(expected, [](const auto& entry) { return entry.first == kBackup; })) {
+    expected.emplace_back(kBackup, odd_files::kNone);
+  }
+  for (const auto& [path, spec] : expected) EXPECT_EQ(odd_files::onDisk(files.root() / path), spec) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigFile, OddFiles, ::testing::ValuesIn(kOddFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OddFilesRead, NeverWaitAndSkipAByteOrderMark) {
+  const struct {
+    std::string_view config;
+    bool unreadable;
+    std::optional<std::string> load;
+    std::string outputMode;
+  } rows[] = {
+      {odd_files::kNone, false, std::nullopt, "replace"},
+      {odd_files::kNamedPipe, false, std::nullopt, "replace"},
+      {odd_files::kFolder, false, std::nullopt, "replace"},
+      {kLinkToDotfile, false, std::nullopt, "replace"},
+      {"\xEF\xBB\xBF{\"output_mode\": \"Preedit\"}", false, "{\"output_mode\": \"Preedit\"}", "preedit"},
+      {"\xEF\xBB\xBF", false, "", "replace"},
+      {"{\"output_mode\": \"preedit\"}", true, std::nullopt, "replace"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.config);
+    TempFiles files;
+    const ConfigFile config(files);
+    odd_files::place(files.root() / kConfig, row.config);
+    odd_files::Unprivileged user(files.root(), row.unreadable ? kConfig : "");
+    if (!user.unavailable().empty()) GTEST_SKIP() << user.unavailable();
+    user.run([&] {
+      EXPECT_EQ(config.load(), row.load);
+      EXPECT_EQ(config.outputMode(), row.outputMode);
+    });
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "platform/files.h"
 
@@ -20,18 +21,21 @@ class TempFiles : public platform::Files {
   ~TempFiles() override { std::filesystem::remove_all(root_); }
 
   const std::filesystem::path& root() const { return root_; }
+  // What a user does to the file outside the application.
+  bool remove(const std::filesystem::path& p) {
+    std::error_code error;
+    return std::filesystem::remove(p, error);
+  }
 
   std::optional<std::filesystem::path> userConfigurationDirectory() override { return root_ / "config"; }
-  bool createDirectories(const std::filesystem::path& d) override { return system().createDirectories(d); }
-  bool exists(const std::filesystem::path& p) override { return system().exists(p); }
-  bool remove(const std::filesystem::path& p) override { return system().remove(p); }
-  bool copy(const std::filesystem::path& f, const std::filesystem::path& t) override {
-    return system().copy(f, t);
+  platform::FileResult createDirectories(const std::filesystem::path& d) override {
+    return system().createDirectories(d);
   }
-  bool writeAtomically(const std::filesystem::path& p, std::string_view b) override {
+  bool exists(const std::filesystem::path& p) override { return system().exists(p); }
+  platform::FileResult writeAtomically(const std::filesystem::path& p, std::string_view b) override {
     return system().writeAtomically(p, b);
   }
-  std::optional<std::string> read(const std::filesystem::path& p) override { return system().read(p); }
+  platform::FileContents readFile(const std::filesystem::path& p) override { return system().readFile(p); }
   std::optional<platform::FileDate> modificationDate(const std::filesystem::path& p) override {
     return system().modificationDate(p);
   }

@@ -1,7 +1,8 @@
 // The application's configuration file: `config.json` in the folder "quorvix" of the user's
 // configuration folder, with the previous version kept as `config.json.bak` beside it. The engine
-// reads the whole text; the application itself interprets only "output_mode". Every file or JSON
-// failure turns into a default value; nothing is reported.
+// reads the whole text; the application itself interprets only "output_mode". A file or JSON
+// failure while reading turns into a default value; a write that did not happen says why, and
+// never costs the user a file.
 #pragma once
 
 #include <json/json.h>
@@ -36,9 +37,11 @@ class ConfigFile {
   std::filesystem::path path() const;
   std::filesystem::path backupPath() const;
 
-  // Creates the folder, and the file with the default text when there is none. Never backs up.
-  void ensureExists() const;
-  // The file's text; absent when it is missing, unreadable or not UTF-8.
+  // Creates the folder, and the file with the default text when there is none (a link to nothing
+  // gets its target created). Never backs up.
+  platform::FileResult ensureExists() const;
+  // The file's text, without the byte-order mark some editors put first; absent when it is
+  // missing, unreadable or not UTF-8.
   std::optional<std::string> load() const;
   // "preedit" when the file's "output_mode" is a string equal to it in any letter case, else
   // "replace".
@@ -47,17 +50,25 @@ class ConfigFile {
   ConfigDictionary loadDictionary() const;
   std::optional<platform::FileDate> modificationDate() const;
 
-  // Writes `text` as the new file, keeping the previous file as the backup. Returns whether the
-  // new text was written; a backup that could not be made does not stop it.
-  bool save(std::string_view text) const;
+  // Writes `text` as the new file, keeping the previous file as the backup, which is written
+  // beside and renamed over the old one. A file that cannot be read is never replaced, nor is the
+  // file when its backup cannot be written: then nothing changes and the result says why.
+  // The backup is left as it is when the previous file holds nothing but white space, and when
+  // the previous file is a JSON object while the backup holds text that is not: that text is the
+  // user's own, which an earlier save replaced, and it stays until it reads as settings again or
+  // a newer text of the user's that does not takes its place.
+  platform::FileResult save(std::string_view text) const;
   // Saves the dictionary pretty-printed with sorted keys (nested objects too).
-  bool saveDictionary(const ConfigDictionary& dictionary) const;
+  platform::FileResult saveDictionary(const ConfigDictionary& dictionary) const;
   // Reads the file as a dictionary, lets `edit` change it and saves it. A file that exists but
   // cannot be read as a JSON object is left alone with its backup, so that no setting is lost:
-  // then nothing is written and the result is false. Returns whether the file was written.
-  bool update(const std::function<void(ConfigDictionary&)>& edit) const;
+  // then nothing is written and the result says why.
+  platform::FileResult update(const std::function<void(ConfigDictionary&)>& edit) const;
 
  private:
+  // Writes the file a save is about to replace as the backup, unless it is better kept as it is.
+  platform::FileResult keepAsBackup(const std::string& previous) const;
+
   platform::Files& files_;
 };
 

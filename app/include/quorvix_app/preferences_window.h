@@ -47,6 +47,9 @@ inline constexpr std::array<std::string_view, 2> kUnicodeTitles{"NFC (dựng s�
 inline constexpr std::array<std::string_view, 2> kOutputTitles{"Không gạch chân (Replace)",
                                                                "Gạch chân (Preedit)"};
 
+// Shown in the window before the reason when its settings could not be saved.
+inline constexpr std::string_view kNotSavedNotice = "Không lưu được: ";
+
 // Application identifiers separated by commas or line feeds: trimmed of spaces and tabs,
 // lower-cased, empty ones dropped; order and repetitions kept.
 std::vector<std::string> parseExcludedApps(std::string_view text);

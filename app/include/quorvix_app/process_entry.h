@@ -53,7 +53,8 @@ struct InputSourceRegistrar {
 std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services);
 
 // The process from start to end: makes sure the configuration file exists, then either carries
-// out the maintenance options or runs the server.
+// out the maintenance options or runs the server. A configuration file that could not be created
+// is reported, and fails a maintenance run.
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services);
 
 }  // namespace quorvix::app

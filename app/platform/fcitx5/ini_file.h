@@ -1,14 +1,14 @@
 // Fcitx5's own INI files (profile, addon and input-method descriptions), read with its own
-// parser so that they mean to us what they mean to Fcitx5.
+// parser so that they mean to us what they mean to Fcitx5, and written like every other file of
+// ours.
 #pragma once
 
-#include <fcitx-config/iniparser.h>
 #include <fcitx-config/rawconfig.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <string>
+
+#include "platform/files.h"
 
 namespace quorvix::platform::fcitx5 {
 
@@ -16,24 +16,17 @@ struct IniFile {
   enum class State { missing, unreadable, read };
   State state = State::missing;
   fcitx::RawConfig config;
+  // Why the file could not be read, when it could not.
+  std::string problem;
+  // Whether the file held nothing but white space, as a file that was never written does.
+  bool blank = true;
 };
 
-inline IniFile readIniFile(const std::filesystem::path& path) {
-  IniFile file;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "r"), &std::fclose);
-  if (!stream) {
-    file.state = errno == ENOENT ? IniFile::State::missing : IniFile::State::unreadable;
-    return file;
-  }
-  fcitx::readFromIni(file.config, stream.get());
-  // A folder opens but cannot be read.
-  file.state = std::ferror(stream.get()) ? IniFile::State::unreadable : IniFile::State::read;
-  return file;
-}
+// Anything but a regular file is unreadable: a named pipe never makes the read wait.
+IniFile readIniFile(const std::filesystem::path& path);
 
-// Replaces the file as a whole, creating its folder when needed.
-inline bool writeIniFile(const fcitx::RawConfig& config, const std::filesystem::path& path) {
-  return fcitx::safeSaveAsIni(config, path.string());
-}
+// Replaces the file as a whole, creating its folder when needed; through a link, the file it
+// points to.
+FileResult writeIniFile(const fcitx::RawConfig& config, const std::filesystem::path& path);
 
 }  // namespace quorvix::platform::fcitx5

@@ -79,15 +79,19 @@ class Fcitx5InputSources final : public InputSources {
     for (std::size_t i = 0; i < descriptions.size(); ++i) {
       const auto installed = paths_.installedData / kDescriptionFolders[i] / fileName;
       descriptions[i] = readIniFile(installed);
-      if (descriptions[i].state != IniFile::State::read) return notInstalled(installed);
+      if (descriptions[i].state == IniFile::State::missing) return notInstalled(installed);
+      if (descriptions[i].state == IniFile::State::unreadable) {
+        return {status::kNotInstalled,
+                installed.string() + " cannot be read (" + descriptions[i].problem + ")"};
+      }
     }
     // Fcitx5 loads a library named by an absolute path from there, and adds the suffix itself.
     descriptions[0].config.setValueByPath("Addon/Library",
                                           withoutSharedLibrarySuffix(paths_.addonLibrary).string());
     for (std::size_t i = 0; i < descriptions.size(); ++i) {
       const auto target = paths_.userData / kDescriptionFolders[i] / fileName;
-      if (!writeIniFile(descriptions[i].config, target)) {
-        return {status::kWriteFailed, "could not write " + target.string()};
+      if (auto written = writeIniFile(descriptions[i].config, target); !written) {
+        return {status::kWriteFailed, target.string() + " could not be written: " + written.problem};
       }
     }
     // A running Fcitx5 reads description files at start only, unless told to look again; one that

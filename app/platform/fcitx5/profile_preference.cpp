@@ -30,13 +30,11 @@ bool isNumberedList(const fcitx::RawConfig& list) {
 }
 
 // The names of the items of every group, in order; absent when the profile is not made of
-// numbered groups of numbered named items. A profile without groups holds no names only when
-// it holds nothing else either.
+// numbered groups of numbered named items.
 std::optional<std::vector<std::string>> itemNames(const fcitx::RawConfig& profile) {
   std::vector<std::string> names;
   const auto groups = profile.get("Groups");
-  if (!groups) return profile.hasSubItems() ? std::nullopt : std::optional(names);
-  if (!isNumberedList(*groups)) return std::nullopt;
+  if (!groups || !isNumberedList(*groups)) return std::nullopt;
   for (std::size_t g = 0; g < groups->subItemsSize(); ++g) {
     const auto group = groups->get(std::to_string(g));
     if (!group->valueByPath("Name")) return std::nullopt;
@@ -52,20 +50,37 @@ std::optional<std::vector<std::string>> itemNames(const fcitx::RawConfig& profil
   return names;
 }
 
+struct Profile {
+  IniFile file;
+  StoredInputMethods stored;
+};
+
+// Only a profile that is missing or holds nothing is one to start afresh: any other that gives no
+// groups (JSON, prose, binary bytes) is something else, which a new profile would destroy.
+Profile readProfile(const std::filesystem::path& path) {
+  Profile profile{readIniFile(path), {}};
+  if (profile.file.state == IniFile::State::unreadable) {
+    profile.stored.problem = path.string() + " cannot be read (" + profile.file.problem + ")";
+  } else if (!profile.file.blank) {
+    if (auto names = itemNames(profile.file.config)) {
+      profile.stored.names = std::move(*names);
+    } else {
+      profile.stored.problem = path.string() + " cannot be read as Fcitx5's groups of input methods";
+    }
+  }
+  return profile;
+}
+
 class ProfilePreference final : public EnabledInputMethodsPreference {
  public:
   explicit ProfilePreference(std::filesystem::path path) : path_(std::move(path)) {}
 
-  std::optional<std::vector<std::string>> names() override {
-    auto profile = readIniFile(path_);
-    if (profile.state == IniFile::State::unreadable) return std::nullopt;
-    return itemNames(profile.config);
-  }
+  StoredInputMethods stored() override { return readProfile(path_).stored; }
 
-  bool append(std::string_view name) override {
-    auto profile = readIniFile(path_);
-    if (profile.state == IniFile::State::unreadable || !itemNames(profile.config)) return false;
-    auto& config = profile.config;
+  InputSourceStatus append(std::string_view name) override {
+    auto profile = readProfile(path_);
+    if (!profile.stored.readable()) return {input_source_status::kRefused, profile.stored.problem};
+    auto& config = profile.file.config;
     if (!config.get("Groups")) {
       for (const auto& [path, value] : kFreshProfile)
         config.setValueByPath(std::string(path), std::string(value));
@@ -75,7 +90,11 @@ class ProfilePreference final : public EnabledInputMethodsPreference {
     auto& item = items[std::to_string(items.subItemsSize())];
     item.setValueByPath("Name", std::string(name));
     item.setValueByPath("Layout", "");
-    return writeIniFile(config, path_);
+    if (auto written = writeIniFile(config, path_); !written) {
+      return {input_source_status::kWriteFailed,
+              path_.string() + " could not be written: " + written.problem};
+    }
+    return {};
   }
 
  private:

@@ -1,16 +1,19 @@
 // The file system as the configuration file store needs it, over POSIX calls: saves go through a
-// temporary file in the same folder that is flushed and renamed over the target, so a reader or
-// a crash never sees half a file.
+// temporary file in the same folder that is flushed and renamed over the target, and the folder
+// is flushed after the rename, so a reader or a crash never sees half a file or none. Reads look
+// at the kind of file before opening it, so that a named pipe never makes them wait.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -19,6 +22,30 @@ namespace quorvix::platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+// As many links in a row as the kernel follows before it gives up.
+constexpr int kMaxLinks = 40;
+
+struct KindName {
+  mode_t type;
+  std::string_view name;
+};
+constexpr std::array<KindName, 5> kKindNames{{
+    {S_IFDIR, "a folder"},
+    {S_IFIFO, "a named pipe"},
+    {S_IFSOCK, "a socket"},
+    {S_IFCHR, "a character device"},
+    {S_IFBLK, "a block device"},
+}};
+
+std::string notRegular(mode_t mode) {
+  for (const auto& [type, name] : kKindNames) {
+    if ((mode & S_IFMT) == type) return std::string(name) + ", not a regular file";
+  }
+  return "not a regular file";
+}
+
+std::string errorText(int error) { return std::generic_category().message(error); }
 
 std::optional<fs::path> environmentPath(const char* name) {
   const char* value = std::getenv(name);
@@ -48,6 +75,34 @@ mode_t currentUmask() {
   return 022;
 }
 
+// The path a write lands on: the end of the chain of links starting at `path`, which need not
+// exist. A relative link is taken from the link's own folder, as the kernel does.
+std::optional<fs::path> endOfLinks(fs::path path, std::string& problem) {
+  for (int hop = 0; hop <= kMaxLinks; ++hop) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+    auto next = fs::read_symlink(path, error);
+    if (error) {
+      problem = error.message();
+      return std::nullopt;
+    }
+    path = next.is_absolute() ? std::move(next) : path.parent_path() / next;
+  }
+  problem = errorText(ELOOP);
+  return std::nullopt;
+}
+
+// A rename reaches the disk only with the folder that holds the name: until the folder is
+// flushed, a power cut can leave the old name, the new one, or neither. 0 or the error.
+int syncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int error = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  // A file system that cannot flush a folder says so; it keeps its names by other means.
+  return error == EINVAL ? 0 : error;
+}
+
 class SystemFiles final : public Files {
  public:
   std::optional<fs::path> userConfigurationDirectory() override {
@@ -59,72 +114,85 @@ class SystemFiles final : public Files {
     return std::nullopt;
   }
 
-  bool createDirectories(const fs::path& directory) override {
+  FileResult createDirectories(const fs::path& directory) override {
     std::error_code error;
     fs::create_directories(directory, error);
-    return fs::is_directory(directory, error);
+    if (std::error_code ignored; fs::is_directory(directory, ignored)) return {};
+    return FileResult::failed(error ? error.message() : "a file of that name is in the way");
   }
 
   bool exists(const fs::path& path) override {
     std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+    return fs::exists(fs::status(path, error));
   }
 
-  bool remove(const fs::path& path) override {
-    std::error_code error;
-    fs::remove(path, error);
-    return !error;
-  }
-
-  bool copy(const fs::path& from, const fs::path& to) override {
-    std::error_code error;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-    return !error;
-  }
-
-  bool writeAtomically(const fs::path& path, std::string_view bytes) override {
-    // A link (kept by a dotfiles manager, say) stays a link: the file it points to is replaced.
-    std::error_code error;
-    const bool link = fs::is_symlink(fs::symlink_status(path, error));
-    const fs::path target = link ? fs::weakly_canonical(path, error) : path;
-    if (link && error) return false;
-    // A new file gets the permissions an ordinary new file would get; a replaced one keeps its own.
-    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
+  FileResult writeAtomically(const fs::path& path, std::string_view bytes) override {
+    std::string problem;
+    const auto target = endOfLinks(path, problem);
+    if (!target) return FileResult::failed(problem);
+    const auto failure = [&](const std::string& why) {
+      return FileResult::failed(*target == path ? why : "its link's target " + target->string() + ": " + why);
+    };
     struct stat existing {};
-    const mode_t mode =
-        ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+    const bool replacing = ::lstat(target->c_str(), &existing) == 0;
+    if (replacing && !S_ISREG(existing.st_mode)) return failure(notRegular(existing.st_mode));
+    // A new file gets the permissions an ordinary new file would get; a replaced one keeps its own.
+    const mode_t mode = replacing ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+    const auto folder = target->parent_path();
+    std::string temporary = (folder / ("." + target->filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return failure(errorText(errno));
     const bool written = writeAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    int error = written ? 0 : errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target->c_str()) != 0) error = errno;
+    if (error != 0) {
       ::unlink(temporary.c_str());
-      return false;
+      return failure(errorText(error));
     }
-    return true;
+    if (const int unsynced = syncFolder(folder); unsynced != 0) {
+      return failure("written, but its folder could not be flushed to disk: " + errorText(unsynced));
+    }
+    return {};
   }
 
-  std::optional<std::string> read(const fs::path& path) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::optional<std::string> text;
+  FileContents readFile(const fs::path& path) override {
+    FileContents contents;
+    const auto unreadable = [&contents](std::string why) {
+      contents.state = FileContents::State::unreadable;
+      contents.problem = std::move(why);
+      return contents;
+    };
+    // Only a regular file is opened: opening a named pipe waits for a writer, and opening a
+    // device may do anything.
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-      text.emplace();
-      char buffer[16384];
-      for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == 0) break;
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-          text.reset();
-          break;
-        }
-        text->append(buffer, static_cast<std::size_t>(count));
+    if (::stat(path.c_str(), &info) != 0) {
+      if (errno == ENOENT) return contents;
+      return unreadable(errorText(errno));
+    }
+    if (!S_ISREG(info.st_mode)) return unreadable(notRegular(info.st_mode));
+    // Non-blocking all the same, should a pipe have taken the file's place since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return unreadable(errorText(errno));
+    int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+    if (error == 0 && !S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return unreadable(notRegular(info.st_mode));
+    }
+    char buffer[16384];
+    while (error == 0) {
+      const ssize_t count = ::read(fd, buffer, sizeof buffer);
+      if (count == 0) break;
+      if (count > 0) {
+        contents.bytes.append(buffer, static_cast<std::size_t>(count));
+      } else if (errno != EINTR) {
+        error = errno;
       }
     }
     ::close(fd);
-    return text;
+    if (error != 0) return unreadable(errorText(error));
+    contents.state = FileContents::State::read;
+    return contents;
   }
 
   std::optional<FileDate> modificationDate(const fs::path& path) override {

@@ -141,6 +141,17 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   macroView_->setFont(scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), 12));
   stack->addWidget(macroView_);
 
+  // Why a save did not happen, in the colour of a warning, where the eye goes after clicking.
+  notice_ = new QLabel;
+  notice_->setObjectName("notice");
+  notice_->setWordWrap(true);
+  notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPalette warning = notice_->palette();
+  warning.setColor(QPalette::WindowText, QColor(0xB0, 0x1E, 0x1E));
+  notice_->setPalette(warning);
+  notice_->hide();
+  stack->addWidget(notice_);
+
   auto& buttons = row(*stack, nullptr);
   addButton(buttons, "Lưu", "save", &PreferencesActions::save);
   addButton(buttons, "Huỷ", "cancel", &PreferencesActions::cancel);
@@ -199,6 +210,11 @@ int QtPreferencesWindow::selectedRunningApp() const { return runningPopup_->curr
 std::string QtPreferencesWindow::macroText() const { return utf8(macroView_->toPlainText()); }
 
 void QtPreferencesWindow::setMacroText(const std::string& text) { macroView_->setPlainText(qt(text)); }
+
+void QtPreferencesWindow::setNotice(const std::string& text) {
+  notice_->setText(qt(text));
+  notice_->setVisible(!text.empty());
+}
 
 void QtPreferencesWindow::show() {
   window_->show();

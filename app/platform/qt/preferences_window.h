@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -35,6 +36,7 @@ class QtPreferencesWindow final : public PreferencesWindow {
   int selectedRunningApp() const override;
   std::string macroText() const override;
   void setMacroText(const std::string& text) override;
+  void setNotice(const std::string& text) override;
   void show() override;
   void hide() override;
   void openFile(const std::filesystem::path& path) override;
@@ -50,6 +52,7 @@ class QtPreferencesWindow final : public PreferencesWindow {
   QLineEdit* excludedField_ = nullptr;
   QComboBox* runningPopup_ = nullptr;
   QPlainTextEdit* macroView_ = nullptr;
+  QLabel* notice_ = nullptr;
   PreferencesActions* actions_ = nullptr;
 };
 

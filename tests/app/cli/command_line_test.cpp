@@ -6,12 +6,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "home.h"
+#include "odd_files.h"
+#include "quorvix_app/config_file.h"
 
 namespace quorvix::testing {
 namespace {
+
+using namespace std::string_view_literals;
 
 // "@ADDON@" in expected file contents stands for the installed addon library without its suffix.
 constexpr std::string_view kConfig = "config/quorvix/config.json";
@@ -42,17 +48,30 @@ constexpr std::string_view kOrderWithoutGroups = "[GroupOrder]\n0=Default\n";
 const std::string kStatusTail = "prefs fcitx5 profile: false\noutput_mode: replace\n";
 const std::string kRepaired = "register status: 0\nenable quorvix: 1\nprefs fallback: true\n";
 
+// What the user's folders hold where a regular file is expected (odd_files.h).
+constexpr std::string_view kLinkToDotfile = "-> ../../dotfiles/quorvix.json";
+constexpr std::string_view kLinkToDotProfile = "-> ../../dotfiles/fcitx5-profile";
+constexpr std::string_view kJsonProfile =
+    R"({"Groups": [{"Name": "Default", "Items": ["keyboard-us", "pinyin"]}]})";
+constexpr std::string_view kBinaryProfile = "\177ELF\2\1\1\0\0\0\0\0\0\0\0\0\3\0>\0"sv;
+constexpr std::string_view kProseProfile = "My input methods: pinyin, then keyboard-us.\n";
+const std::string kInstalledAddonDescription =
+    ((fs::path(kInstalledBin) / kDataFolderFromExecutable).lexically_normal() / "addon/quorvix.conf")
+        .string();
+const std::string kProfileLeftAlone = "register status: 0\nenable quorvix: 1\nprefs fallback: false\n";
+
 using Files = std::vector<std::pair<std::string_view, std::string_view>>;
 
 struct Case {
   const char* name;
-  Files before;
+  Files before;    // in the notation of odd_files.h
   bool installed;  // run an installed copy, beside the addon and its description files
   std::vector<std::string> arguments;
   std::string out;
   int exitStatus;
   Files after;  // expected contents; those of `before` not named here must be unchanged
   std::string errContains;
+  std::string_view unreadable = {};  // a file of `before` that the run may not read
 };
 
 // clang-format off
@@ -85,6 +104,36 @@ const Case kCases[] = {
      "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
     {"RepairLeavesAnOrderWithoutGroupsAlone", {{kProfile, kOrderWithoutGroups}}, true, {"--repair-input-source"},
      "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
+    // Files that are not what they seem.
+    {"StatusDoesNotWaitForANamedPipe", {{kConfig, odd_files::kNamedPipe}}, false, {"--status"},
+     std::string(kNotRegistered) + kStatusTail, 0, {}, ""},
+    {"StatusCreatesTheConfigurationThroughALinkToNothing",
+     {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, false, {"--status"},
+     std::string(kNotRegistered) + kStatusTail, 0, {{"dotfiles/quorvix.json", app::ConfigFile::defaultText}}, ""},
+    {"StatusReadsAConfigurationWithAByteOrderMark", {{kConfig, "\xEF\xBB\xBF{\"output_mode\": \"preedit\"}"}}, false,
+     {"--status"}, std::string(kNotRegistered) + "prefs fcitx5 profile: false\noutput_mode: preedit\n", 0, {}, ""},
+    {"StatusSaysWhyTheConfigurationCannotBeCreated", {{"config/quorvix", "a file in the way"}}, false, {"--status"},
+     std::string(kNotRegistered) + kStatusTail, 1, {{kConfig, odd_files::kNone}},
+     "quorvix: cannot create the folder"},
+    {"RepairLeavesAJsonProfileAlone", {{kProfile, kJsonProfile}}, true, {"--repair-input-source"},
+     kProfileLeftAlone, 1, {}, "profile cannot be read as Fcitx5's groups of input methods; it was left as it is"},
+    {"RepairLeavesABinaryProfileAlone", {{kProfile, kBinaryProfile}}, true, {"--repair-input-source"},
+     kProfileLeftAlone, 1, {}, "cannot be read as Fcitx5's groups"},
+    {"RepairLeavesProseAlone", {{kProfile, kProseProfile}}, true, {"--repair-input-source"},
+     kProfileLeftAlone, 1, {}, "cannot be read as Fcitx5's groups"},
+    {"RepairDoesNotWaitForANamedPipe", {{kProfile, odd_files::kNamedPipe}}, true, {"--repair-input-source"},
+     kProfileLeftAlone, 1, {}, "profile cannot be read (a named pipe, not a regular file); it was left as it is"},
+    {"RepairLeavesAnUnreadableProfileAlone", {{kProfile, kTwoGroups}}, true, {"--repair-input-source"},
+     kProfileLeftAlone, 1, {}, "profile cannot be read (Permission denied); it was left as it is", kProfile},
+    {"RepairWritesAFreshProfileOverABlankOne", {{kProfile, "\n  \n"}}, true, {"--repair-input-source"}, kRepaired, 1,
+     {{kProfile, kFreshProfile}}, ""},
+    {"RepairWritesAFreshProfileThroughALinkToNothing",
+     {{kProfile, kLinkToDotProfile}, {"dotfiles", odd_files::kFolder}}, true, {"--repair-input-source"}, kRepaired, 1,
+     {{"dotfiles/fcitx5-profile", kFreshProfile}}, ""},
+    {"RegisterDoesNotWaitForAnInstalledNamedPipe", {{kInstalledAddonDescription, odd_files::kNamedPipe}}, true,
+     {"--register-input-source"}, "register status: 3\n", 1, {}, "cannot be read (a named pipe, not a regular file)"},
+    {"RegisterDoesNotReplaceANamedPipe", {{kUserAddon, odd_files::kNamedPipe}}, true, {"--register-input-source"},
+     "register status: 4\n", 1, {}, "could not be written: a named pipe, not a regular file"},
 };
 // clang-format on
 
@@ -97,6 +146,16 @@ std::string withAddon(std::string_view text, const Home& home) {
   return result;
 }
 
+// The arguments of setpriv that run `executable` as the unprivileged user.
+std::vector<std::string> asUser(const odd_files::Unprivileged& user, const fs::path& executable,
+                                const std::vector<std::string>& arguments) {
+  std::vector<std::string> command{"--reuid=" + std::to_string(user.uid()),
+                                   "--regid=" + std::to_string(user.gid()), "--clear-groups", "--",
+                                   executable.string()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
 // Test names say enough; the bytes of a case would not.
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -105,22 +164,68 @@ class CommandLine : public ::testing::TestWithParam<Case> {};
 TEST_P(CommandLine, PrintsExitsAndWritesAsExpected) {
   const auto& c = GetParam();
   const Home home;
-  for (const auto& [path, text] : c.before) home.put(path, text);
   const auto executable = c.installed ? home.install() : fs::path(kBuiltExecutable);
+  for (const auto& [path, text] : c.before) odd_files::place(home.root() / path, text);
+  odd_files::Unprivileged user(home.root(), c.unreadable);
+  if (!user.unavailable().empty()) GTEST_SKIP() << user.unavailable();
 
-  const auto output = home.run(executable, c.arguments);
+  const auto output = user.switchesUser()
+                          ? home.run("/usr/bin/setpriv", asUser(user, executable, c.arguments))
+                          : home.run(executable, c.arguments);
 
+  const auto mentions = [](const Files& files, std::string_view path) {
+    return std::ranges::any_of(files, [&](const auto& file) { return file.first == path; });
+  };
   EXPECT_EQ(output.out, c.out);
   EXPECT_EQ(output.exitStatus, c.exitStatus) << output.err;
   EXPECT_NE(output.err.find(c.errContains), std::string::npos) << output.err;
   EXPECT_EQ(output.err.empty(), c.exitStatus == 0) << output.err;
-  EXPECT_TRUE(home.contents(kConfig)) << "every run makes sure the configuration exists";
-  for (const auto& [path, text] : c.after) EXPECT_EQ(home.contents(path), withAddon(text, home)) << path;
+  if (!mentions(c.after, kConfig)) {
+    EXPECT_NE(odd_files::onDisk(home.root() / kConfig), odd_files::kNone)
+        << "every run makes sure the configuration exists";
+  }
+  for (const auto& [path, text] : c.after)
+    EXPECT_EQ(odd_files::onDisk(home.root() / path), withAddon(text, home)) << path;
   for (const auto& [path, text] : c.before) {
-    if (std::ranges::none_of(c.after, [&](const auto& a) { return a.first == path; })) {
-      EXPECT_EQ(home.contents(path), std::string(text)) << path << " must be left as it was";
+    if (!mentions(c.after, path)) {
+      EXPECT_EQ(odd_files::onDisk(home.root() / path), std::string(text))
+          << path << " must be left as it was";
     }
   }
+}
+
+// A rename reaches the disk only with its folder: every file the executable replaces, the
+// configuration, the profile and the registration files, has its folder flushed after the rename.
+TEST(Durability, EveryReplacedFileHasItsFolderFlushedAfterTheRename) {
+  if (!fs::exists("/usr/bin/strace")) GTEST_SKIP() << "strace is not installed; scripts/setup.sh installs it";
+  Home home;
+  const auto executable = home.install();
+  // The leak checker traces the process itself at exit, which it cannot while strace does.
+  home.extraEnvironment = {"ASAN_OPTIONS=detect_leaks=0"};
+  const auto trace = home.root() / "trace";
+  home.run("/usr/bin/strace", {"-f", "-qq", "-y", "-e", "trace=rename,renameat,renameat2,fsync", "-o",
+                               trace.string(), executable.string(), "--repair-input-source"});
+
+  const std::regex renamed(R"re(rename(?:at2?)?\((?:[^,]*, )?"[^"]*", (?:[^,]*, )?"([^"]*)".*= 0)re");
+  const std::regex flushed(R"re(fsync\(\d+<([^>]*)>\) += 0)re");
+  std::set<std::string> waiting, durable;
+  std::istringstream lines(odd_files::onDisk(trace));
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (std::regex_search(line, match, renamed)) {
+      waiting.insert(match[1]);
+    } else if (std::regex_search(line, match, flushed)) {
+      std::erase_if(waiting, [&](const std::string& file) {
+        const bool inFolder = fs::path(file).parent_path() == fs::path(match[1].str());
+        if (inFolder) durable.insert(fs::relative(file, home.root()).string());
+        return inFolder;
+      });
+    }
+  }
+  for (const auto& file : waiting) ADD_FAILURE() << file << " was renamed but its folder never flushed";
+  EXPECT_EQ(durable, (std::set<std::string>{std::string(kConfig), std::string(kProfile),
+                                            std::string(kUserAddon), std::string(kUserInputMethod)}))
+      << odd_files::onDisk(trace);
 }
 
 // The preferences window runs until the user closes it and the server until it is stopped: a

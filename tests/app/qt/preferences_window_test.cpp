@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,18 +15,21 @@
 
 #include "quorvix_app/input_controller.h"
 #include "quorvix_app/preferences_window.h"
+#include "odd_files.h"
 #include "temp_files.h"
 
 namespace quorvix::app {
 namespace {
 
 using platform::RunningApplication;
+using namespace std::string_view_literals;
 
 class FailingFiles : public testing::TempFiles {
  public:
   bool failWrite = false;
-  bool writeAtomically(const std::filesystem::path& p, std::string_view b) override {
-    return !failWrite && TempFiles::writeAtomically(p, b);
+  platform::FileResult writeAtomically(const std::filesystem::path& p, std::string_view b) override {
+    if (failWrite) return platform::FileResult::failed("No space left on device");
+    return TempFiles::writeAtomically(p, b);
   }
 };
 
@@ -140,10 +144,16 @@ TEST_F(PreferencesWindowTest, SaveChangesOnlyTheWindowsKeysOfTheFileAsItIsNow) {
   click("save");
   EXPECT_TRUE(window.widget().isVisible()) << "a save that wrote nothing keeps the edits on screen";
   EXPECT_EQ(posts, 0);
+  EXPECT_EQ(control<QLabel>("notice").text().toStdString(),
+            "Không lưu được: the backup " + config.backupPath().string() +
+                " could not be written (No space left on device), so " + config.path().string() +
+                " was not replaced");
+  EXPECT_FALSE(control<QLabel>("notice").isHidden());
 
   files.failWrite = false;
   click("save");
   EXPECT_FALSE(window.widget().isVisible());
+  EXPECT_TRUE(control<QLabel>("notice").isHidden());
   EXPECT_EQ(posts, 1);
   EXPECT_EQ(fileValue("app_modes"), json::Value(json::Object{{"gedit", false}}));
   EXPECT_EQ(fileValue("input_method"), json::Value("viqr"));
@@ -197,6 +207,96 @@ TEST_F(PreferencesWindowTest, RunningAppsAreListedByNameAndAddedOnce) {
   click("addRunningApp");
   EXPECT_EQ(text("excludedField"), "org.alpha, firefox, gedit");
 }
+
+// Paths below the temporary folder, and what is there, in the notation of odd_files.h.
+constexpr std::string_view kConfig = "config/quorvix/config.json";
+constexpr std::string_view kBackup = "config/quorvix/config.json.bak";
+constexpr std::string_view kUnparsable = "{\"input_method\": \"vni\",";
+constexpr std::string_view kWithByteOrderMark =
+    "\xEF\xBB\xBF{\"input_method\": \"vni\", \"app_modes\": {\"gedit\": false}}";
+constexpr std::string_view kBinary = "\177ELF\2\1\1\0\0\0"sv;
+using Disk = std::vector<std::pair<std::string_view, std::string_view>>;
+
+struct SaveCase {
+  const char* name;
+  Disk before;
+  std::string_view unreadable;  // a path of `before` that the window may not read
+  int saves;                    // how many times the user changes a box and saves
+  int method;                   // the input method shown after opening
+  const char* notice;           // nullptr: every save is written and the window goes; else part of the notice
+  Disk after;                   // exact bytes expected, where they are not the window's new settings
+  std::string_view written;     // where the window's new settings are: config.json itself or a link's target
+};
+
+// clang-format off
+const SaveCase kSaveCases[] = {
+    {"ANamedPipeStaysAndTheWindowSaysWhy", {{kConfig, odd_files::kNamedPipe}}, {}, 1, 0,
+     "config.json cannot be read (a named pipe, not a regular file)",
+     {{kConfig, odd_files::kNamedPipe}, {kBackup, odd_files::kNone}}, {}},
+    // Opening the window creates the default file, which the save then keeps as the backup.
+    {"ALinkToNothingIsWrittenThrough", {{kConfig, "-> ../../dotfiles/quorvix.json"}, {"dotfiles", odd_files::kFolder}},
+     {}, 1, 0, nullptr, {{kConfig, "-> ../../dotfiles/quorvix.json"}, {kBackup, ConfigFile::defaultText}},
+     "dotfiles/quorvix.json"},
+    {"AByteOrderMarkIsReadAndKeptOnlyInTheBackup", {{kConfig, kWithByteOrderMark}}, {}, 1, 2, nullptr,
+     {{kBackup, kWithByteOrderMark}}, kConfig},
+    {"UnparsableTextSurvivesInTheBackupOverLaterSaves", {{kConfig, kUnparsable}}, {}, 3, 0, nullptr,
+     {{kBackup, kUnparsable}}, kConfig},
+    {"BinaryBytesSurviveInTheBackup", {{kConfig, kBinary}}, {}, 2, 0, nullptr, {{kBackup, kBinary}}, kConfig},
+    {"AnUnreadableFileStaysAndTheWindowSaysWhy", {{kConfig, "{\"input_method\": \"vni\"}"}, {kBackup, "{}"}},
+     kConfig, 1, 0, "cannot be read (Permission denied), so it was not replaced",
+     {{kConfig, "{\"input_method\": \"vni\"}"}, {kBackup, "{}"}}, {}},
+};
+// clang-format on
+
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowSave : public PreferencesWindowTest, public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(WindowSave, NeverLosesTheFileAndSaysWhyItDidNotSave) {
+  const auto& c = GetParam();
+  for (const auto& [path, spec] : c.before) odd_files::place(files.root() / path, spec);
+  odd_files::Unprivileged user(files.root(), c.unreadable);
+  if (!user.unavailable().empty()) GTEST_SKIP() << user.unavailable();
+
+  user.run([&] {
+    open();
+    EXPECT_EQ(popup("methodPopup"), c.method);
+    for (int save = 0; save < c.saves; ++save) {
+      if (save > 0) controller->show();
+      QTest::mouseClick(&control<QCheckBox>("smart_caps"), Qt::LeftButton, {}, QPoint(5, 5));
+      click("save");
+      auto& notice = control<QLabel>("notice");
+      if (c.notice) {
+        EXPECT_TRUE(window.widget().isVisible());
+        EXPECT_FALSE(notice.isHidden());
+        EXPECT_TRUE(notice.text().startsWith(QString::fromUtf8(kNotSavedNotice.data())));
+        EXPECT_NE(notice.text().toStdString().find(c.notice), std::string::npos)
+            << notice.text().toStdString();
+      } else {
+        EXPECT_FALSE(window.widget().isVisible());
+        EXPECT_TRUE(notice.isHidden());
+      }
+    }
+  });
+
+  EXPECT_EQ(posts, c.notice ? 0 : c.saves);
+  for (const auto& [path, spec] : c.after) EXPECT_EQ(odd_files::onDisk(files.root() / path), spec) << path;
+  if (!c.written.empty()) {
+    const auto text = odd_files::onDisk(files.root() / c.written);
+    EXPECT_TRUE(text.starts_with("{\n  \"")) << "no byte-order mark, and the window's own layout: " << text;
+    const auto settings = json::parse(text);
+    ASSERT_TRUE(settings && settings.value().is_object()) << text;
+    const auto* smartCaps = settings.value().find("smart_caps");
+    ASSERT_NE(smartCaps, nullptr);
+    EXPECT_EQ(*smartCaps, json::Value(c.saves % 2 == 1));
+    const auto* method = settings.value().find("input_method");
+    ASSERT_NE(method, nullptr);
+    EXPECT_EQ(*method, json::Value(c.method == 2 ? "vni" : "telex"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OddFiles, WindowSave, ::testing::ValuesIn(kSaveCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quorvix::app

@@ -90,8 +90,9 @@ std::optional<std::string> ConfigFile::load() const {
   return text;
 }
 
-std::string ConfigFile::outputMode() const {
-  const auto dictionary = loadDictionary();
+std::string ConfigFile::outputMode() const { return outputModeOf(loadDictionary()); }
+
+std::string ConfigFile::outputModeOf(const ConfigDictionary& dictionary) {
   const auto mode = dictionary.find("output_mode");
   if (mode != dictionary.end() && mode->second.is_string() &&
       unicode::to_lower(mode->second.as_string()) == "preedit") {
@@ -103,6 +104,12 @@ std::string ConfigFile::outputMode() const {
 ConfigDictionary ConfigFile::loadDictionary() const {
   if (path().empty()) return {};
   return parseDictionary(files_.read(path())).value_or(ConfigDictionary{});
+}
+
+ConfigFile::Contents ConfigFile::loadContents() const {
+  auto text = load();
+  auto dictionary = parseDictionary(text).value_or(ConfigDictionary{});
+  return {std::move(text), std::move(dictionary)};
 }
 
 std::optional<platform::FileDate> ConfigFile::modificationDate() const {

@@ -2,25 +2,12 @@
 // method, and the edit applied to a document kept the way an application keeps it. Quorvix (Telex,
 // in replace and in pre-edit mode) and Fcitx5's own keyboard input method type the same keys, so
 // that the difference between them is what Quorvix adds to a key.
-#include <fcitx-utils/eventdispatcher.h>
-#include <fcitx-utils/log.h>
-#include <fcitx-utils/standardpath.h>
-#include <fcitx-utils/testing.h>
-#include <fcitx/addonmanager.h>
-#include <fcitx/inputmethodgroup.h>
-#include <fcitx/inputmethodmanager.h>
-#include <fcitx/instance.h>
-#include <stdlib.h>
-
-#include <benchmark/benchmark.h>
-
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "fcitx5/document_context.h"
-#include "platform/fcitx5/addon.h"
+#include "fcitx5_instance.h"
 
 namespace {
 
@@ -33,9 +20,6 @@ constexpr std::string_view kProse =
     "rawngf cuoocj soongs laf mootj chuyeens ddi daif. Chungs tooi ddax vieets nhieeuf thuw cho banj "
     "bef owr xa, kees veef queee huwowng vaf nhuwngx ngayf thangs cuxx. ";
 
-fcitx::Instance* running = nullptr;
-std::filesystem::path home;
-
 std::vector<fcitx::Key> proseKeys() {
   std::vector<fcitx::Key> keys;
   for (const char c : kProse) keys.emplace_back(c == ' ' ? FcitxKey_space : fcitx::Key::keySymFromUnicode(c));
@@ -44,13 +28,14 @@ std::vector<fcitx::Key> proseKeys() {
 
 // Types `count` keys of the prose into a fresh field using the input method `im`.
 void typeKeys(benchmark::State& state, const std::string& im, const std::string& outputMode) {
-  std::ofstream(home / "config" / "quorvix" / "config.json")
+  auto& running = *fcitx5_bench::running().instance;
+  std::ofstream(fcitx5_bench::running().configFolder() / "config.json")
       << R"({"input_method": "telex", "output_mode": ")" << outputMode << "\"}";
-  auto* doc = new DocumentContext(running->inputContextManager(), "benchapp");
+  auto* doc = new DocumentContext(running.inputContextManager(), "benchapp");
   doc->setCapabilities({fcitx::CapabilityFlag::Preedit, fcitx::CapabilityFlag::SurroundingText});
   doc->focusIn();
-  running->setCurrentInputMethod(doc, im, true);
-  if (running->inputMethod(doc) != im)
+  running.setCurrentInputMethod(doc, im, true);
+  if (running.inputMethod(doc) != im)
     state.SkipWithError(("input method " + im + " is not available").c_str());
   static const auto keys = proseKeys();
   const auto count = static_cast<std::size_t>(state.range(0));
@@ -92,49 +77,4 @@ BENCHMARK_CAPTURE(BM_FcitxKey, keyboard, "keyboard-us", "replace")
 
 }  // namespace
 
-// The instance runs its event loop; the benchmarks run inside it, once it has started.
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorvix-bench-XXXXXX").string();
-  home = ::mkdtemp(pattern.data());
-  for (const auto& [name, folder] : {std::pair{"HOME", ""},
-                                     {"XDG_CONFIG_HOME", "config"},
-                                     {"XDG_DATA_HOME", "data"},
-                                     {"XDG_CACHE_HOME", "cache"}}) {
-    std::filesystem::create_directories(home / folder);
-    ::setenv(name, (home / folder).c_str(), 1);
-  }
-  std::filesystem::create_directories(home / "config" / "quorvix");
-  ::setenv("DISPLAY", "", 1);
-  ::setenv("WAYLAND_DISPLAY", "", 1);
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", "", 1);
-  fcitx::setupTestingEnvironment(
-      QRX_BINARY_DIR, {fcitx::StandardPath::fcitxPath("addondir")},
-      {QRX_SOURCE_DIR "/app/platform/fcitx5/data/static", QRX_SOURCE_DIR "/app/platform/fcitx5/data",
-       fcitx::StandardPath::fcitxPath("pkgdatadir")});
-  // The test input method reports every key it sees; reporting is not what is measured.
-  fcitx::Log::setLogRule("*=2");
-  char program[] = "bench_app_keys", disable[] = "--disable=all", enable[] = "--enable=testim,quorvix";
-  char* arguments[] = {program, disable, enable};
-  {
-    quorvix::platform::fcitx5::QuorvixAddonFactory factory;
-    fcitx::StaticAddonRegistry registry{{"quorvix", &factory}};
-    fcitx::Instance instance(3, arguments);
-    instance.addonManager().registerDefaultLoader(&registry);
-    running = &instance;
-    fcitx::EventDispatcher dispatcher;
-    dispatcher.attach(&instance.eventLoop());
-    dispatcher.schedule([&] {
-      auto group = instance.inputMethodManager().currentGroup();
-      group.inputMethodList() = {fcitx::InputMethodGroupItem("keyboard-us"),
-                                 fcitx::InputMethodGroupItem("quorvix")};
-      instance.inputMethodManager().setGroup(std::move(group));
-      benchmark::RunSpecifiedBenchmarks();
-      dispatcher.detach();
-      instance.exit();
-    });
-    instance.exec();
-  }
-  std::filesystem::remove_all(home);
-  return 0;
-}
+int main(int argc, char** argv) { return fcitx5_bench::runBenchmarks(argc, argv); }

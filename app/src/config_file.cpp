@@ -9,20 +9,25 @@ namespace quorvix::app {
 namespace {
 
 // Nested objects are sorted as well, and a repeated name keeps its last value, as the file
-// reads back through a dictionary.
-json::Value sortedKeys(const json::Value& value) {
+// reads back through a dictionary. Sorted in place: a long list of macros is neither copied nor
+// rebuilt, and one written here before is in order already.
+json::Value sortedKeys(json::Value value) {
   if (value.is_array()) {
-    json::Array items;
-    for (const auto& item : value.as_array()) items.push_back(sortedKeys(item));
-    return items;
+    for (auto& item : value.as_array()) item = sortedKeys(std::move(item));
+    return value;
   }
   if (!value.is_object()) return value;
-  std::map<std::string, json::Value, std::less<>> members;
-  for (const auto& member : value.as_object())
-    members.insert_or_assign(member.name, sortedKeys(member.value));
-  json::Object object;
-  for (auto& [name, member] : members) object.push_back({name, std::move(member)});
-  return object;
+  auto& members = value.as_object();
+  for (auto& member : members) member.value = sortedKeys(std::move(member.value));
+  const auto byName = [](const json::Member& a, const json::Member& b) { return a.name < b.name; };
+  if (!std::is_sorted(members.begin(), members.end(), byName)) {
+    std::stable_sort(members.begin(), members.end(), byName);
+  }
+  const auto last =
+      std::unique(members.rbegin(), members.rend(),
+                  [](const json::Member& a, const json::Member& b) { return a.name == b.name; });
+  members.erase(members.begin(), last.base());
+  return value;
 }
 
 // Some editors begin a UTF-8 file with it; it is no part of the text.
@@ -122,8 +127,9 @@ std::optional<std::string> ConfigFile::load() const {
   return text;
 }
 
-std::string ConfigFile::outputMode() const {
-  const auto dictionary = loadDictionary();
+std::string ConfigFile::outputMode() const { return outputModeOf(loadDictionary()); }
+
+std::string ConfigFile::outputModeOf(const ConfigDictionary& dictionary) {
   const auto mode = dictionary.find("output_mode");
   if (mode != dictionary.end() && mode->second.is_string() &&
       unicode::to_lower(mode->second.as_string()) == "preedit") {
@@ -136,6 +142,12 @@ ConfigDictionary ConfigFile::loadDictionary() const {
   if (path().empty()) return {};
   const auto bytes = files_.read(path());
   return bytes ? parseDictionary(*bytes).value_or(ConfigDictionary{}) : ConfigDictionary{};
+}
+
+ConfigFile::Contents ConfigFile::loadContents() const {
+  auto text = load();
+  auto dictionary = parseDictionary(text).value_or(ConfigDictionary{});
+  return {std::move(text), std::move(dictionary)};
 }
 
 std::optional<platform::FileDate> ConfigFile::modificationDate() const {
@@ -178,7 +190,7 @@ platform::FileResult ConfigFile::save(std::string_view text) const {
 platform::FileResult ConfigFile::saveDictionary(const ConfigDictionary& dictionary) const {
   json::Object object;
   for (const auto& [name, value] : dictionary) object.push_back({name, value});
-  return save(json::write_pretty(sortedKeys(object)));
+  return save(json::write_pretty(sortedKeys(std::move(object))));
 }
 
 platform::FileResult ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {

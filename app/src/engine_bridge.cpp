@@ -1,5 +1,6 @@
 #include "quorvix_app/engine_bridge.h"
 
+#include <json/json.h>
 #include <unicode_text/unicode.h>
 
 #include <limits>
@@ -69,6 +70,7 @@ QrxEngine::QrxEngine(const std::optional<std::string>& configJSON, std::uint32_t
                      const EngineFunctions& functions)
     : functions_(functions) {
   handle_ = functions_.sessionNew(cText(configJSON), mode);
+  tookConfiguration_ = handle_ != nullptr;
   if (handle_ == nullptr) handle_ = functions_.sessionNew(nullptr, mode);
 }
 
@@ -174,6 +176,21 @@ std::optional<std::string> QrxEngine::encodeCharset(const std::string& text, con
 std::optional<std::string> QrxEngine::decodeCharset(const std::string& text, const std::string& charset) {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.charsetDecode(handle_, charset.c_str(), text.c_str()));
+}
+
+std::optional<std::string> appModesKey(const std::optional<std::string>& appID,
+                                       const EngineFunctions& functions) {
+  // A session with no choices of its own files the first toggle under the application's key,
+  // which is then the only one in its "app_modes".
+  QrxEngine scratch(R"({"app_modes": {}})", 0, functions);
+  scratch.focusChanged(appID);
+  scratch.toggleVietnamese();
+  const auto config = scratch.configJSON();
+  if (!config) return std::nullopt;
+  const auto parsed = json::parse(*config);
+  const json::Value* modes = parsed ? parsed.value().find("app_modes") : nullptr;
+  if (modes == nullptr || !modes->is_object() || modes->as_object().size() != 1) return std::nullopt;
+  return modes->as_object().front().name;
 }
 
 }  // namespace quorvix::app

@@ -4,7 +4,6 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 namespace quorvix::app {
@@ -13,7 +12,6 @@ namespace {
 namespace flags = platform::modifier_flags;
 
 constexpr std::int64_t kSurroundingUnits = 25;
-constexpr std::chrono::milliseconds kConfigPollInterval{1000};
 // Option+comma toggles Vietnamese when none of Shift, Control and Command is held with Option;
 // Caps Lock and the other flags do not count.
 constexpr std::uint64_t kToggleModifierMask =
@@ -27,9 +25,26 @@ bool isOneTextCharacter(const std::optional<std::string>& characters) {
   return chars.size() == 1 && !unicode::is_control(chars.front());
 }
 
-std::uint32_t outputModeOf(const ConfigFile& configFile) {
-  return configFile.outputMode() == "preedit" ? 0 : 1;
+// The input method a session made from `settings` runs: the file's, unless the engine fell back
+// to its defaults.
+std::string methodOf(const QrxEngine& engine, const SharedSettings& settings) {
+  const auto method = settings.find("input_method");
+  if (!engine.tookConfiguration() || method == settings.end() || !method->second->is_string()) return "telex";
+  return method->second->as_string();
 }
+
+// Runs `atExit` when the scope ends, however it ends.
+template <class F>
+class AtScopeExit {
+ public:
+  explicit AtScopeExit(F atExit) : atExit_(std::move(atExit)) {}
+  ~AtScopeExit() { atExit_(); }
+  AtScopeExit(const AtScopeExit&) = delete;
+  AtScopeExit& operator=(const AtScopeExit&) = delete;
+
+ private:
+  F atExit_;
+};
 
 }  // namespace
 
@@ -39,19 +54,17 @@ QuorvixInputController::QuorvixInputController(ControllerServices services,
   configFile_.ensureExists();
   currentClient_ = std::move(client);
   currentAppID_ = services_.workspace.frontmostApplicationID();
-  globalOutputMode_ = outputModeOf(configFile_);
-  engine_ = std::make_unique<QrxEngine>(configFile_.load(), globalOutputMode_);
+  makeSession(services_.configuration.latest());
   if (currentAppID_) engine_->focusChanged(currentAppID_);
-  // The observation and the timer end with the controller, so neither outlives `this`.
-  configChangedObservation_ =
-      services_.notifications.observe(std::string(quorvixConfigChanged), [this] { reloadConfig(); });
-  startConfigWatcher();
+  sessionAppID_ = currentAppID_;
+  // The observation ends with the controller, so it never outlives `this`.
+  configObservation_ = services_.configuration.observe([this] {
+    pendingConfig_ = services_.configuration.current();
+    settleConfiguration();
+  });
 }
 
-QuorvixInputController::~QuorvixInputController() {
-  configChangedObservation_.reset();
-  configTimer_.reset();
-}
+QuorvixInputController::~QuorvixInputController() { configObservation_.reset(); }
 
 void QuorvixInputController::noteFrontmostApplication() {
   auto frontmost = services_.workspace.frontmostApplicationID();
@@ -67,6 +80,8 @@ void QuorvixInputController::applyAction(const QrxEngineAction& action,
 
 bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& event,
                                     std::shared_ptr<platform::TextInput> sender) {
+  // A reading of the file that came while a word was being typed is taken in once it has ended.
+  const AtScopeExit settle([this] { settleConfiguration(); });
   if (!event || !event->keyDown || !engine_) return false;
   currentClient_ = sender;
   const auto& client = currentClient_;
@@ -127,7 +142,10 @@ void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput>
   currentClient_ = sender;
   noteFrontmostApplication();
   if (!engine_) engine_ = std::make_unique<QrxEngine>(configFile_.load(), 0);
+  // A reading that came while the field had no focus.
+  settleConfiguration();
   engine_->focusChanged(currentAppID_);
+  sessionAppID_ = currentAppID_;
   engine_->cursorMoved();
   applyOutputMode(sender);
 }
@@ -142,52 +160,101 @@ void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::Tex
 }
 
 void QuorvixInputController::deactivateServer(std::shared_ptr<platform::TextInput> sender) {
-  commitComposition(std::move(sender));
+  // Without focus the field makes no new session before it gets focus again.
+  auto client = sender ? std::move(sender) : currentClient_;
   currentClient_.reset();
+  commitComposition(std::move(client));
 }
 
 void QuorvixInputController::commitComposition(std::shared_ptr<platform::TextInput> sender) {
   if (!engine_) return;
   applyAction(engine_->cursorMoved(), sender ? sender : currentClient_);
+  settleConfiguration();
 }
 
 void QuorvixInputController::reloadConfig() {
   // The old session writes out the word in progress before it goes.
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
-  globalOutputMode_ = outputModeOf(configFile_);
-  engine_ = std::make_unique<QrxEngine>(configFile_.load(), globalOutputMode_);
+  // Every controller hears of the reading; this one makes its session anew, changed or not.
+  reloading_ = true;
+  services_.configuration.reload();
+  reloading_ = false;
+  pendingConfig_.reset();
+  reloadSession(services_.configuration.current());
+}
+
+void QuorvixInputController::makeSession(std::shared_ptr<const ConfigSnapshot> reading) {
+  globalOutputMode_ = reading->outputMode();
+  engine_ = std::make_unique<QrxEngine>(reading->text(), globalOutputMode_);
+  sessionSettings_ = reading->shared();
+  sessionMethod_ = methodOf(*engine_, sessionSettings_);
+  sessionConfig_ = std::move(reading);
+}
+
+void QuorvixInputController::reloadSession(std::shared_ptr<const ConfigSnapshot> reading) {
+  makeSession(std::move(reading));
   engine_->focusChanged(currentAppID_);
+  sessionAppID_ = currentAppID_;
   applyOutputMode(currentClient_);
-  lastConfigMtime_ = configFile_.modificationDate();
 }
 
-void QuorvixInputController::startConfigWatcher() {
-  lastConfigMtime_ = configFile_.modificationDate();
-  configTimer_ = services_.timers.scheduleRepeating(kConfigPollInterval, [this] { pollConfigFile(); });
+void QuorvixInputController::settleConfiguration() {
+  if (!pendingConfig_ || reloading_) return;
+  if (keepsSession(*pendingConfig_)) {
+    sessionSettings_ = pendingConfig_->shared();
+    sessionConfig_ = std::move(pendingConfig_);
+    pendingConfig_.reset();
+    return;
+  }
+  if (!currentClient_ || (engine_ && !engine_->displayText().empty())) return;
+  auto reading = std::move(pendingConfig_);
+  pendingConfig_.reset();
+  reloadSession(std::move(reading));
 }
 
-void QuorvixInputController::pollConfigFile() {
-  // A file that disappears or reappears counts as a change as much as a new date.
-  auto date = configFile_.modificationDate();
-  if (date == lastConfigMtime_) return;
-  lastConfigMtime_ = std::move(date);
-  reloadConfig();
+bool QuorvixInputController::keepsSession(const ConfigSnapshot& reading) {
+  if (!engine_ || !sessionConfig_ || reading.outputMode() != globalOutputMode_ ||
+      !sameSettings(reading.shared(), sessionSettings_)) {
+    return false;
+  }
+  // In the reading of its own last write, the application's choice is the one the session made.
+  if (reading.date() && reading.date() == ownWriteDate_) return true;
+  return reading.application(sessionAppID_) == sessionConfig_->application(sessionAppID_);
+}
+
+void QuorvixInputController::noteOwnWrite() {
+  // The write carried whatever an earlier reading held that the session had not taken in yet:
+  // the reading of the write itself stands in for it.
+  ownWriteDate_ = configFile_.modificationDate();
+  pendingConfig_.reset();
+}
+
+const std::optional<std::string>& QuorvixInputController::currentAppModesKey() {
+  if (!appModesKey_ || appModesKeyApp_ != currentAppID_) {
+    appModesKeyApp_ = currentAppID_;
+    appModesKey_ = appModesKey(currentAppID_);
+  }
+  return *appModesKey_;
 }
 
 void QuorvixInputController::persistEngineConfig() {
   if (!engine_) return;
-  const auto configJSON = engine_->configJSON();
-  if (!configJSON) return;
-  const auto parsed = json::parse(*configJSON);
-  if (!parsed || !parsed.value().is_object()) return;
-  const json::Value* appModes = parsed.value().find("app_modes");
-  if (appModes == nullptr) return;
-  configFile_.update([appModes](ConfigDictionary& dictionary) { dictionary["app_modes"] = *appModes; });
-  // The controller's own write is no outside change: the next poll must not reload for it.
-  lastConfigMtime_ = configFile_.modificationDate();
+  // A session keeps no choice for an application without a name.
+  const auto& key = currentAppModesKey();
+  if (!key) return;
+  // Only this application's entry changes, in the file as it is now: choices that other fields
+  // made since this session was made stay.
+  const json::Value choice(engine_->isEnabled());
+  const bool written = configFile_.update([&](ConfigDictionary& dictionary) {
+    auto& modes = dictionary["app_modes"];
+    if (!modes.is_object()) modes = json::Object{};
+    std::erase_if(modes.as_object(), [&](const json::Member& member) { return member.name == *key; });
+    modes.as_object().push_back({*key, choice});
+  });
+  if (written) noteOwnWrite();
 }
 
-Menu QuorvixInputController::menu() { return inputMenu(engine_.get()); }
+Menu QuorvixInputController::menu() { return inputMenu(!engine_ || engine_->isEnabled(), sessionMethod_); }
 
 void QuorvixInputController::perform(const MenuItem& item) {
   switch (item.action) {
@@ -221,9 +288,13 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
   if (method == nullptr) return;
   // The word in progress is written out under the old method.
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
-  configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
-  if (engine_) engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}));
-  persistEngineConfig();
+  const bool written =
+      configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
+  if (engine_ && engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}))) {
+    sessionSettings_.insert_or_assign("input_method", std::make_shared<const json::Value>(*method));
+    sessionMethod_ = *method;
+  }
+  if (written) noteOwnWrite();
 }
 
 void QuorvixInputController::showPreferences() { services_.workspace.showPreferences(); }

@@ -80,9 +80,8 @@ MenuItem submenuItem(std::string title, std::string submenuTitle) {
   return item;
 }
 
-MenuItem methodSubmenu(const std::optional<std::string>& configJSON) {
-  auto item = submenuItem("Kiểu gõ: " + std::string(methodName(configJSON)), "Kiểu gõ");
-  const auto current = currentMethod(configJSON);
+MenuItem methodSubmenu(std::string_view current) {
+  auto item = submenuItem("Kiểu gõ: " + std::string(methodTitle(current)), "Kiểu gõ");
   for (const auto& method : kInputMethods) {
     item.submenu.push_back(
         commandItem(std::string(method.title), MenuCommand::selectMethod, std::string(method.identifier)));
@@ -120,14 +119,20 @@ std::string currentMethod(const std::optional<std::string>& configJSON) {
 }
 
 std::string_view methodName(const std::optional<std::string>& configJSON) {
-  const auto method = currentMethod(configJSON);
+  return methodTitle(currentMethod(configJSON));
+}
+
+std::string_view methodTitle(std::string_view method) {
   const auto* found = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
   return found != kInputMethods.end() ? found->title : kInputMethods.front().title;
 }
 
 Menu inputMenu(QrxEngine* engine) {
   const auto configJSON = engine != nullptr ? engine->configJSON() : std::nullopt;
-  const bool enabled = engine == nullptr || engine->isEnabled();
+  return inputMenu(engine == nullptr || engine->isEnabled(), currentMethod(configJSON));
+}
+
+Menu inputMenu(bool enabled, std::string_view method) {
   Menu menu;
   menu.title = "Quorvix";
   menu.items = {
@@ -135,7 +140,7 @@ Menu inputMenu(QrxEngine* engine) {
           commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
           platform::modifier_flags::kOption),
       separator(),
-      methodSubmenu(configJSON),
+      methodSubmenu(method),
       separator(),
       withKeyEquivalent(commandItem("Cấu hình…", MenuCommand::showPreferences),
                         platform::modifier_flags::kCommand),

@@ -142,6 +142,14 @@ TEST_F(ConfigFileTest, UpdateEditsInPlaceKeepingEveryOtherKeySortedWithIntegers)
   EXPECT_EQ(contents(config.backupPath()), before);
 }
 
+TEST_F(ConfigFileTest, SavesNestedObjectsSortedWithTheLastValueOfARepeatedName) {
+  put(config.path(), R"({"macros": {"vn": "a", "ko": "b", "vn": "c"}, "list": [{"z": 1, "a": 2, "z": 3}]})");
+  EXPECT_TRUE(config.update([](ConfigDictionary&) {}));
+  EXPECT_EQ(contents(config.path()),
+            "{\n  \"list\": [\n    {\n      \"a\": 2,\n      \"z\": 3\n    }\n  ],\n"
+            "  \"macros\": {\n    \"ko\": \"b\",\n    \"vn\": \"c\"\n  }\n}");
+}
+
 TEST_F(ConfigFileTest, UpdateOfAMissingFileWritesOnlyTheEditedKeys) {
   EXPECT_TRUE(config.update([](ConfigDictionary& d) { d["input_method"] = "vni"; }));
   EXPECT_EQ(contents(config.path()), "{\n  \"input_method\": \"vni\"\n}");

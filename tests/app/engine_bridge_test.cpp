@@ -61,15 +61,36 @@ class EngineBridgeTest : public ::testing::Test {
   EngineFunctions functions = fakeFunctions();
 };
 
+TEST_F(EngineBridgeTest, NoSessionKeepsNoChoice) {
+  recorded.rejectEverySession = true;
+  EXPECT_EQ(appModesKey("gedit", functions), std::nullopt);
+}
+
 TEST_F(EngineBridgeTest, ARejectedConfigurationFallsBackOnceToTheDefaults) {
   QrxEngine engine(std::string("{"), 1, functions);
   EXPECT_TRUE(engine.isOpen());
+  EXPECT_FALSE(engine.tookConfiguration());
   EXPECT_EQ(recorded.sessionNew, (decltype(recorded.sessionNew){{"{", 1}, {std::nullopt, 1}}));
 
   QrxEngine real(std::string("{"), 1);
   QrxEngine defaults(std::nullopt, 1);
   EXPECT_TRUE(real.isOpen());
+  EXPECT_FALSE(real.tookConfiguration());
+  EXPECT_TRUE(defaults.tookConfiguration());
+  EXPECT_TRUE(QrxEngine(std::string(R"({"input_method": "vni"})")).tookConfiguration());
   EXPECT_EQ(real.configJSON(), defaults.configJSON());
+}
+
+TEST(EngineBridgeWithEngine, NamesTheKeyOfAnApplicationsChoice) {
+  const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
+      {"gedit", "gedit"},
+      {"org.gnome.Gedit.desktop", "gedit"},
+      {"google-chrome-stable", "chrome"},
+      {"  Kate ", "kate"},
+      {"", std::nullopt},
+      {std::nullopt, std::nullopt},
+  };
+  for (const auto& [app, key] : cases) EXPECT_EQ(appModesKey(app), key) << app.value_or("-");
 }
 
 TEST_F(EngineBridgeTest, WithoutASessionEveryMethodIsNeutral) {

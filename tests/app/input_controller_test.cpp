@@ -36,6 +36,7 @@ struct Desk {
   testing::FakeClipboard clipboard;
   NotificationCenter notifications;
   ConfigFile config{files};
+  ConfigWatcher watcher{files, clock, notifications};
   std::shared_ptr<testing::FakeDocument> document;
   std::unique_ptr<QuorvixInputController> controller;
 
@@ -45,7 +46,7 @@ struct Desk {
     config.save(text);
     workspace.frontmost = std::move(app);
     controller = std::make_unique<QuorvixInputController>(
-        ControllerServices{files, workspace, clock, clipboard, notifications}, document);
+        ControllerServices{files, workspace, clipboard, watcher}, document);
     controller->activateServer(document);
   }
   bool press(const KeyEvent& event, bool withClient = true) {
@@ -154,6 +155,11 @@ TEST(InputController, TakesTheOutputModeFromTheApplicationsProfileOverTheFile) {
 
 TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
   Desk desk(configWith("telex", "replace"));
+  // What a preferences window in the same process does.
+  const auto saveAndNotify = [&](const char* text) {
+    desk.config.save(text);
+    desk.notifications.post(quorvixConfigChanged);
+  };
   struct Step {
     const char* name;
     std::function<void()> act;
@@ -164,9 +170,12 @@ TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
       {"nothing", [] {}, false, false, "VNI"},
       {"toggle", [&] { desk.perform(MenuCommand::toggleVietnamese); }, false, false, "VNI"},
       {"method", [&] { desk.perform(MenuCommand::selectMethod, "telex"); }, false, false, "Telex"},
-      {"notification", [&] { desk.notifications.post(quorvixConfigChanged); }, true, false, "Telex"},
+      {"preferences saved", [&] { saveAndNotify(R"({"input_method": "viqr"})"); }, true, false, "VIQR"},
+      // Neither the engine nor the controller reads "window_size".
+      {"nothing used changed", [&] { saveAndNotify(R"({"input_method": "viqr", "window_size": [1, 2]})"); },
+       false, false, "VIQR"},
       {"removed", [&] { desk.files.remove(desk.config.path()); }, false, true, "Telex"},
-      {"recreated", [&] { desk.config.save(R"({"input_method": "viqr"})"); }, false, true, "VIQR"},
+      {"recreated", [&] { desk.config.save(R"({"input_method": "vni"})"); }, false, true, "VNI"},
   };
   for (const auto& step : steps) {
     const auto* before = desk.controller->engine();
@@ -182,6 +191,25 @@ TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
   desk.controller.reset();  // neither the notification nor the clock reaches it any more
   desk.notifications.post(quorvixConfigChanged);
   desk.clock.advance(1s);
+}
+
+// The toggle ends the word the new reading waited for, and its write carries that reading's
+// change: the choice stays, and the change comes with the reading of the write.
+TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
+  Desk desk(configWith("telex", "replace"), "gedit");
+  desk.type("vie");
+  desk.config.update([](ConfigDictionary& file) { file["macros"] = json::Object{{"ko", "không"}}; });
+  desk.clock.advance(1s);
+  const auto* waiting = desk.controller->engine();
+  EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
+  EXPECT_EQ(desk.controller->engine(), waiting);
+  desk.clock.advance(1s);
+  EXPECT_NE(desk.controller->engine(), waiting);
+  EXPECT_FALSE(desk.controller->engine()->isEnabled());
+  EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
+  desk.type(" ko ");
+  EXPECT_EQ(desk.document->withCaret(), "vie không |");
+  EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), json::Value(json::Object{{"gedit", true}}));
 }
 
 // The titles in order with their key equivalents, a submenu's in brackets, "*" when on.
@@ -228,11 +256,13 @@ TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
 TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {
   Desk desk(configWith("telex", "preedit"));
   desk.type("vieet");
+  // Another field's choice, written since the session was made, stays in the file.
+  desk.config.update([](ConfigDictionary& file) { file["app_modes"] = json::Object{{"kate", false}}; });
   desk.controller->perform(desk.controller->menu().items[2].submenu[2]);
   EXPECT_EQ(desk.document->withCaret() + desk.document->marked(), "viêt|");  // written out by the old method
   const auto file = desk.config.loadDictionary();
   EXPECT_EQ(file.at("input_method"), json::Value("vni"));
-  EXPECT_TRUE(file.contains("app_modes"));
+  EXPECT_EQ(file.at("app_modes"), json::Value(json::Object{{"kate", false}}));
   desk.type(" a1");
   EXPECT_EQ(desk.document->withCaret(), "viêt á|");
   // An identifier is a value of the patch, never a part of its syntax.

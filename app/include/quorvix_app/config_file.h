@@ -48,6 +48,14 @@ class ConfigFile {
   std::string outputMode() const;
   // The file as a JSON object; empty when it cannot be read as one.
   ConfigDictionary loadDictionary() const;
+  // The file's text, as load() gives it, and the JSON object it holds, from a single read.
+  struct Contents {
+    std::optional<std::string> text;
+    ConfigDictionary dictionary;
+  };
+  Contents loadContents() const;
+  // What outputMode() gives for a file holding `dictionary`.
+  static std::string outputModeOf(const ConfigDictionary& dictionary);
   std::optional<platform::FileDate> modificationDate() const;
 
   // Writes `text` as the new file, keeping the previous file as the backup, which is written

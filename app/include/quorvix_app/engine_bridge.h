@@ -81,6 +81,9 @@ class QrxEngine {
   QrxEngine& operator=(const QrxEngine&) = delete;
 
   bool isOpen() const { return handle_ != nullptr; }
+  // Whether the session runs on the configuration it was opened with, rather than on the
+  // defaults it fell back to.
+  bool tookConfiguration() const { return tookConfiguration_; }
 
   QrxEngineAction processKey(const std::string& key, bool ctrl, bool alt, bool meta);
   std::string displayText();
@@ -112,6 +115,12 @@ class QrxEngine {
 
   const EngineFunctions& functions_;
   QrxSession* handle_ = nullptr;
+  bool tookConfiguration_ = false;
 };
+
+// The key under which a session keeps the Vietnamese choice made for the application in the
+// configuration's "app_modes"; absent when it keeps none (no application, or no engine).
+std::optional<std::string> appModesKey(const std::optional<std::string>& appID,
+                                       const EngineFunctions& functions = libquorvixFunctions());
 
 }  // namespace quorvix::app

@@ -1,7 +1,9 @@
 // The input method's controller: one per input context of the framework. It owns one engine
 // session built from the configuration file, feeds it every key of its field, applies the
 // resulting edit plans, follows focus, keeps the output mode in line with the focused
-// application and the file, rebuilds the session when the file changes, and serves the menu.
+// application and the file, follows the file's changes, and serves the menu. A change of the file
+// that leaves the controller's settings as they were keeps its session and the word being typed;
+// one that changes them makes a new session once the word has ended.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +15,9 @@
 #include "platform/files.h"
 #include "platform/key_event.h"
 #include "platform/text_input.h"
-#include "platform/timers.h"
 #include "platform/workspace.h"
 #include "quorvix_app/config_file.h"
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
 #include "quorvix_app/notification_center.h"
@@ -28,9 +30,9 @@ namespace quorvix::app {
 struct ControllerServices {
   platform::Files& files;
   platform::Workspace& workspace;
-  platform::Timers& timers;
   platform::Clipboard& clipboard;
-  NotificationCenter& notifications;
+  // The configuration file as the whole process reads it.
+  ConfigWatcher& configuration;
 };
 
 class QuorvixInputController {
@@ -67,9 +69,21 @@ class QuorvixInputController {
  private:
   // Internal operations; the rest of the state follows in the implementation's order.
   void applyOutputMode(const std::shared_ptr<platform::TextInput>& sender);
-  void startConfigWatcher();
-  void pollConfigFile();
+  // Writes the session's choice for the current application into the file's "app_modes".
   void persistEngineConfig();
+  // A session made from the reading, not yet told the application.
+  void makeSession(std::shared_ptr<const ConfigSnapshot> reading);
+  // A session made from the reading for the current application and field.
+  void reloadSession(std::shared_ptr<const ConfigSnapshot> reading);
+  // Takes in the reading not yet taken in: at once when it leaves the session's settings as they
+  // are or nothing is being typed, else once the word being typed has ended; a field without
+  // focus makes its new session when it next gets focus.
+  void settleConfiguration();
+  // Whether the reading gives the session the settings it has.
+  bool keepsSession(const ConfigSnapshot& reading);
+  // After a write of the controller's own.
+  void noteOwnWrite();
+  const std::optional<std::string>& currentAppModesKey();
   // Takes the frontmost application unless there is none or it is the input method itself.
   void noteFrontmostApplication();
   // Applies an action that is not a pass to the client, when there is one.
@@ -82,10 +96,22 @@ class QuorvixInputController {
   ActionApplier applier_;
   std::optional<std::string> currentAppID_;
   std::shared_ptr<platform::TextInput> currentClient_;
-  std::unique_ptr<platform::Timer> configTimer_;
-  std::optional<platform::FileDate> lastConfigMtime_;
   std::uint32_t globalOutputMode_ = 1;
-  std::unique_ptr<NotificationCenter::Observation> configChangedObservation_;
+  // The reading the session stands on, the application it was last told, its shared settings
+  // (the reading's, with the session's own changes since) and its input method, for the menu.
+  std::shared_ptr<const ConfigSnapshot> sessionConfig_;
+  std::optional<std::string> sessionAppID_;
+  SharedSettings sessionSettings_;
+  std::string sessionMethod_;
+  // A reading the session has not taken in yet.
+  std::shared_ptr<const ConfigSnapshot> pendingConfig_;
+  // The file's date just after the controller's last write of its own.
+  std::optional<platform::FileDate> ownWriteDate_;
+  // The application and its key in "app_modes", as last asked.
+  std::optional<std::string> appModesKeyApp_;
+  std::optional<std::optional<std::string>> appModesKey_;
+  bool reloading_ = false;
+  std::unique_ptr<NotificationCenter::Observation> configObservation_;
 };
 
 }  // namespace quorvix::app

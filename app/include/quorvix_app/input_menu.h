@@ -66,11 +66,14 @@ inline constexpr std::array<InputMethodChoice, 4> kInputMethods{{
 
 // The menu as it stands for `engine`'s configuration; a missing engine reads as the defaults.
 Menu inputMenu(QrxEngine* engine);
+// The menu for a session with Vietnamese on or off and the input method `method`.
+Menu inputMenu(bool vietnameseOn, std::string_view method);
 
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
 // The title of the configuration's input method; "Telex" for anything the menu does not offer.
 std::string_view methodName(const std::optional<std::string>& configJSON);
+std::string_view methodTitle(std::string_view method);
 
 // The text a clipboard item makes of `text`, as its "op" and "charset" ask; absent when the item
 // carries no operation, the operation is unknown, or the conversion cannot be made (the charset

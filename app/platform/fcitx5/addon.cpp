@@ -14,25 +14,6 @@ namespace quorvix::platform::fcitx5 {
 
 namespace {
 
-// A repeating timer's ticks followed by `then`.
-class TimersThen final : public platform::Timers {
- public:
-  TimersThen(std::shared_ptr<platform::Timers> timers, std::function<void()> then)
-      : timers_(std::move(timers)), then_(std::move(then)) {}
-
-  std::unique_ptr<platform::Timer> scheduleRepeating(std::chrono::milliseconds interval,
-                                                     std::function<void()> tick) override {
-    return timers_->scheduleRepeating(interval, [tick = std::move(tick), then = then_] {
-      tick();
-      then();
-    });
-  }
-
- private:
-  std::shared_ptr<platform::Timers> timers_;
-  std::function<void()> then_;
-};
-
 // One menu item in the status area. What it reads and whether it is checked are asked of the
 // menu last shown for the context in question; its place in the menu is all it keeps.
 class MenuAction final : public fcitx::Action {
@@ -116,17 +97,14 @@ class StatusMenu {
 
 // Everything Quorvix keeps for one input context.
 struct InputContextState final : public fcitx::InputContextProperty {
-  InputContextState(fcitx::InputContext& context, const AddonServices& services, fcitx::AddonManager& addons,
-                    std::function<void()> afterTick)
+  InputContextState(fcitx::InputContext& context, const AddonServices& services, fcitx::AddonManager& addons)
       : client(std::make_shared<FcitxTextInput>(context)),
         workspace(context, services.startProcess, services.beep),
-        clipboard(addons, context),
-        timers(services.timers, std::move(afterTick)) {}
+        clipboard(addons, context) {}
 
   std::shared_ptr<FcitxTextInput> client;
   FcitxWorkspace workspace;
   FcitxClipboard clipboard;
-  TimersThen timers;
   std::unique_ptr<app::QuorvixInputController> controller;
   std::optional<app::Menu> shownMenu;
 };
@@ -134,11 +112,9 @@ struct InputContextState final : public fcitx::InputContextProperty {
 QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
     : instance_(instance),
       services_(completeServices(std::move(services), instance)),
+      configuration_(*services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }),
       stateFactory_([this](fcitx::InputContext& context) {
-        return new InputContextState(context, services_, instance_.addonManager(),
-                                     [this, watched = context.watch()] {
-                                       if (auto* context = watched.get()) afterTick(*context);
-                                     });
+        return new InputContextState(context, services_, instance_.addonManager());
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
 }
@@ -152,8 +128,7 @@ InputContextState& QuorvixEngine::state(fcitx::InputContext& context) {
 app::QuorvixInputController& QuorvixEngine::controllerFor(InputContextState& state) {
   if (!state.controller) {
     state.controller = std::make_unique<app::QuorvixInputController>(
-        app::ControllerServices{*services_.files, state.workspace, state.timers, state.clipboard,
-                                notifications_},
+        app::ControllerServices{*services_.files, state.workspace, state.clipboard, configuration_},
         state.client);
   }
   return *state.controller;
@@ -170,9 +145,13 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
   const auto key = translateKey(event.rawKey(), event.isRelease());
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
+  const auto* session = controller.engine();
   if (controller.handle(key, state.client)) event.filterAndAccept();
-  // The toggle key changes what the menu's first item says.
-  if (key.keyDown && enabled() != wasEnabled) renderMenu(context, state, false);
+  // The toggle key changes what the menu's first item says, and a session made anew at the end
+  // of a word may have another input method.
+  if (key.keyDown && (enabled() != wasEnabled || controller.engine() != session)) {
+    renderMenu(context, state, false);
+  }
 }
 
 void QuorvixEngine::activate(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
@@ -240,12 +219,14 @@ void QuorvixEngine::renderMenu(fcitx::InputContext& context, InputContextState& 
   if (changed || addToStatusArea) context.updateUserInterface(fcitx::UserInterfaceComponent::StatusArea);
 }
 
-void QuorvixEngine::afterTick(fcitx::InputContext& context) {
-  auto& state = this->state(context);
-  if (state.controller && context.hasFocus() &&
-      instance_.inputMethod(&context) == app::ConfigFile::bundleID) {
-    renderMenu(context, state, false);
-  }
+void QuorvixEngine::renderFocusedMenus() {
+  instance_.inputContextManager().foreachFocused([this](fcitx::InputContext* context) {
+    auto& state = this->state(*context);
+    if (state.controller && instance_.inputMethod(context) == app::ConfigFile::bundleID) {
+      renderMenu(*context, state, false);
+    }
+    return true;
+  });
 }
 
 fcitx::AddonInstance* QuorvixAddonFactory::create(fcitx::AddonManager* manager) {

@@ -26,6 +26,7 @@
 #include "platform/text_input.h"
 #include "platform/timers.h"
 #include "platform/workspace.h"
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/input_controller.h"
 #include "quorvix_app/input_menu.h"
 #include "quorvix_app/notification_center.h"
@@ -139,7 +140,8 @@ class StatusMenu;
 struct InputContextState;
 
 // The input method engine: one controller per input context, created when Quorvix first
-// serves that context, and the controller's menu as status-area actions.
+// serves that context, the configuration file read once for all of them, and the controller's
+// menu as status-area actions.
 class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
  public:
   QuorvixEngine(fcitx::Instance& instance, AddonServices services);
@@ -164,12 +166,13 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   app::QuorvixInputController& controllerFor(InputContextState& state);
   // Shows the controller's menu when it differs from the one shown.
   void renderMenu(fcitx::InputContext& context, InputContextState& state, bool addToStatusArea);
-  // A poll may have reloaded the configuration behind the menu.
-  void afterTick(fcitx::InputContext& context);
+  // A new reading of the configuration may have changed what the focused fields' menus say.
+  void renderFocusedMenus();
 
   fcitx::Instance& instance_;
   AddonServices services_;
   app::NotificationCenter notifications_;
+  app::ConfigWatcher configuration_;
   std::unique_ptr<StatusMenu> statusMenu_;
   // Last, so that the controllers go before everything they use.
   fcitx::FactoryFor<InputContextState> stateFactory_;

@@ -14,8 +14,9 @@ namespace codes = platform::key_codes;
 namespace flags = platform::modifier_flags;
 
 // The keys the key mapper names, by the key code of the Mac keyboard, plus comma and space,
-// which the controller tells by their codes. Shift+Tab is still the Tab key.
-constexpr std::array<std::pair<fcitx::KeySym, std::uint16_t>, 17> kKeyCodes{{
+// which the controller tells by their codes. Shift+Tab is still the Tab key, and the keypad's
+// keys with Num Lock off are their main keyboard twins.
+constexpr std::array<std::pair<fcitx::KeySym, std::uint16_t>, 26> kKeyCodes{{
     {FcitxKey_Return, codes::kReturn},
     {FcitxKey_KP_Enter, codes::kKeypadEnter},
     {FcitxKey_Tab, codes::kTab},
@@ -33,6 +34,15 @@ constexpr std::array<std::pair<fcitx::KeySym, std::uint16_t>, 17> kKeyCodes{{
     {FcitxKey_Up, codes::kUp},
     {FcitxKey_comma, codes::kComma},
     {FcitxKey_space, codes::kSpace},
+    {FcitxKey_KP_Home, codes::kHome},
+    {FcitxKey_KP_Page_Up, codes::kPageUp},
+    {FcitxKey_KP_Delete, codes::kForwardDelete},
+    {FcitxKey_KP_End, codes::kEnd},
+    {FcitxKey_KP_Page_Down, codes::kPageDown},
+    {FcitxKey_KP_Left, codes::kLeft},
+    {FcitxKey_KP_Right, codes::kRight},
+    {FcitxKey_KP_Down, codes::kDown},
+    {FcitxKey_KP_Up, codes::kUp},
 }};
 
 // Keys that, like the modifiers, only change how other keys read: on the Mac they are no key-down
@@ -42,14 +52,18 @@ constexpr std::array<fcitx::KeySym, 6> kStateKeys{
     FcitxKey_ISO_Level3_Shift, FcitxKey_ISO_Level5_Shift, FcitxKey_Mode_switch,
 };
 
-// Alt is the Mac's Option key, Super its Command key (GTK reports Super also as a virtual
-// modifier of its own).
-constexpr std::array<std::pair<fcitx::KeyState, std::uint64_t>, 6> kModifierFlags{{
+// Alt is the Mac's Option key; Super, Meta and Hyper make a key a command as the Mac's Command
+// key does (GTK reports Super and Hyper also as virtual modifiers of their own). AltGr, the third
+// level of a layout, is no flag: what it types is text.
+constexpr std::array<std::pair<fcitx::KeyState, std::uint64_t>, 9> kModifierFlags{{
     {fcitx::KeyState::Shift, flags::kShift},
     {fcitx::KeyState::Ctrl, flags::kControl},
     {fcitx::KeyState::Alt, flags::kOption},
     {fcitx::KeyState::Super, flags::kCommand},
     {fcitx::KeyState::Super2, flags::kCommand},
+    {fcitx::KeyState::Meta, flags::kCommand},
+    {fcitx::KeyState::Hyper, flags::kCommand},
+    {fcitx::KeyState::Hyper2, flags::kCommand},
     {fcitx::KeyState::CapsLock, flags::kCapsLock},
 }};
 

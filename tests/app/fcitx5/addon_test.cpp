@@ -7,6 +7,7 @@
 #include <fcitx/statusarea.h>
 
 #include <clipboard_public.h>
+#include <json/json.h>
 
 #include "fcitx5_test.h"
 #include "platform/fcitx5/addon.h"
@@ -116,6 +117,23 @@ TEST_F(AddonTest, LeavesSecureFieldsAlone) {
   }
 }
 
+// Chords with Meta or Hyper are commands, which a field does not type, and end the word; what
+// AltGr types is text.
+TEST_F(AddonTest, TypesNoLettersOfMetaOrHyperChords) {
+  start({{"output_mode", "preedit"}});
+  doc->setDocument("ab |");
+  const fcitx::KeyStates meta{fcitx::KeyState::Meta};
+  for (const auto& key : {fcitx::Key(FcitxKey_v, meta), fcitx::Key("Hyper+i"), fcitx::Key(FcitxKey_e, meta),
+                          fcitx::Key("space")}) {
+    doc->type(key);
+  }
+  EXPECT_EQ(doc->document(), "ab  |");
+  doc->typeKeys("vie");
+  doc->type(fcitx::Key(FcitxKey_EuroSign, fcitx::KeyStates{fcitx::KeyState::Mod5}));
+  doc->typeKeys(" ");
+  EXPECT_EQ(doc->document(), "ab  vie€ |");
+}
+
 TEST_F(AddonTest, InstalledDescriptionNamesTheInstalledLibrary) {
   if (addonBuiltIn()) GTEST_SKIP() << "the addon is built in";
   const auto description = fileText(std::filesystem::path(QRX_BINARY_DIR) /
@@ -134,7 +152,28 @@ class BuiltInAddonTest : public AddonTest {
   }
   QuorvixEngine& engine() { return *static_cast<QuorvixEngine*>(instance().addonManager().addon("quorvix")); }
   // The controller's session: a new one after every reload.
-  const void* session() { return engine().controller(*doc)->engine(); }
+  const void* session(DocumentContext* field = nullptr) {
+    return engine().controller(field ? *field : *doc)->engine();
+  }
+  // Another application's field beside `doc`, with Quorvix, that had the focus once.
+  std::unique_ptr<DocumentContext> open(const std::string& program) {
+    auto field = std::make_unique<DocumentContext>(instance().inputContextManager(), program);
+    field->setCapabilities(kFull);
+    switchTo(field.get());
+    instance().setCurrentInputMethod(field.get(), "quorvix", true);
+    return field;
+  }
+  void switchTo(DocumentContext* field) {
+    if (auto* focused = instance().mostRecentInputContext(); focused && focused->hasFocus())
+      focused->focusOut();
+    field->focusIn();
+  }
+  void tick() { watched().timers->advance(std::chrono::seconds(1)); }
+  std::string appModes() {
+    const auto file = configFile().loadDictionary();
+    const auto modes = file.find("app_modes");
+    return modes == file.end() ? "" : json::write_compact(modes->second);
+  }
   fcitx::Action* item(std::size_t index) {
     return doc->statusArea().actions(fcitx::StatusGroup::InputMethod).at(index);
   }
@@ -170,15 +209,109 @@ TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
   const auto second = session();
   EXPECT_NE(second, first);
   EXPECT_EQ(title(2), "Kiểu gõ: VNI");
-  doc->typeKeys("vie65t");
-  EXPECT_EQ(doc->document(), "việt|");
-  // A preferences window in this process: one reload, and no second one on the next tick.
-  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "telex"; });
+  doc->typeKeys("vie65t ");
+  EXPECT_EQ(doc->document(), "việt |");
+  // A preferences window in this process: one reload, and no second one on the next tick; the
+  // menu says so at once.
+  configFile().update([](app::ConfigDictionary& file) {
+    file["input_method"] = "telex";
+    file["default_vietnamese"] = false;
+  });
   engine().notifications().post(app::quorvixConfigChanged);
   const auto third = session();
   EXPECT_NE(third, second);
+  EXPECT_EQ(title(0), "Bật tiếng Việt");
+  EXPECT_EQ(title(2), "Kiểu gõ: Telex");
   watched().timers->advance(std::chrono::seconds(2));
   EXPECT_EQ(session(), third);
+}
+
+// The user toggles in one program, comes back to another and types there while the change is
+// read; or a preferences window saves a setting that this program does not use.
+TEST_F(BuiltInAddonTest, AReadingThatChangesNothingTheFieldUsesLeavesTheWordAlone) {
+  const std::function<void()> changes[] = {
+      // The other program's toggle, read on the tick below.
+      [] {},
+      [this] {
+        configFile().update([](app::ConfigDictionary& file) {
+          file["excluded_apps"] = json::Array{"minecraft", "otherapp"};
+          file["window_size"] = 3;
+        });
+        engine().notifications().post(app::quorvixConfigChanged);
+      },
+  };
+  for (const auto* mode : {"replace", "preedit"}) {
+    for (std::size_t change = 0; change < std::size(changes); ++change) {
+      SCOPED_TRACE(std::string(mode) + " " + std::to_string(change));
+      start({{"output_mode", mode}});
+      const auto other = open("otherapp");
+      EXPECT_TRUE(other->type(fcitx::Key("Alt+comma")));
+      switchTo(doc);
+      const auto before = session();
+      doc->typeKeys("dduwow");
+      changes[change]();
+      tick();
+      doc->typeKeys("cj ");
+      EXPECT_EQ(doc->document(), "được |");
+      EXPECT_EQ(session(), before);
+    }
+  }
+}
+
+TEST_F(BuiltInAddonTest, ANewInputMethodTakesEffectFromTheNextWord) {
+  for (const auto* mode : {"replace", "preedit"}) {
+    SCOPED_TRACE(mode);
+    start({{"output_mode", mode}, {"input_method", "telex"}});
+    const auto before = session();
+    doc->typeKeys("vie");
+    configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "vni"; });
+    tick();
+    EXPECT_EQ(session(), before);
+    EXPECT_EQ(title(2), "Kiểu gõ: Telex");
+    doc->typeKeys("etj ");
+    EXPECT_NE(session(), before);
+    EXPECT_EQ(title(2), "Kiểu gõ: VNI");
+    doc->typeKeys("vie65t ");
+    EXPECT_EQ(doc->document(), "việt việt |");
+  }
+}
+
+TEST_F(BuiltInAddonTest, TogglesOfTwoProgramsWithinOneSecondBothStay) {
+  start();
+  const auto first = open("appa");
+  const auto second = open("appb");
+  EXPECT_TRUE(second->type(fcitx::Key("Alt+comma")));
+  switchTo(first.get());
+  EXPECT_TRUE(first->type(fcitx::Key("Alt+comma")));
+  EXPECT_EQ(appModes(), R"({"appa":false,"appb":false})");
+  tick();
+  switchTo(second.get());
+  second->typeKeys("vieetj ");
+  EXPECT_EQ(second->document(), "vieetj |");
+  EXPECT_TRUE(second->type(fcitx::Key("Alt+comma")));
+  EXPECT_EQ(appModes(), R"({"appa":false,"appb":true})");
+}
+
+// A field without focus makes its new session when it gets the focus back; another field of the
+// same program follows a toggle there.
+TEST_F(BuiltInAddonTest, FieldsWithoutFocusTakeTheChangeWhenTheyGetIt) {
+  start();
+  const auto sibling = open("docapp");
+  const auto other = open("otherapp");
+  const auto siblingSession = session(sibling.get()), otherSession = session(other.get());
+  switchTo(doc);
+  EXPECT_TRUE(doc->type(fcitx::Key("Alt+comma")));
+  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "vni"; });
+  tick();
+  EXPECT_EQ(session(sibling.get()), siblingSession);
+  EXPECT_EQ(session(other.get()), otherSession);
+  switchTo(other.get());
+  EXPECT_NE(session(other.get()), otherSession);
+  other->typeKeys("vie65t ");
+  EXPECT_EQ(other->document(), "việt |");
+  switchTo(sibling.get());
+  sibling->typeKeys("vie65t ");
+  EXPECT_EQ(sibling->document(), "vie65t |");
 }
 
 TEST_F(BuiltInAddonTest, ShowsTheMenuInTheStatusAreaAndCarriesOutItsCommands) {

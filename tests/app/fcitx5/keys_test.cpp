@@ -41,7 +41,22 @@ TEST(TranslateKey, GivesMacKeyCodesFlagsAndCharacters) {
       {"Right", false, {true, codes::kRight, 0, std::nullopt}},
       {"Up", false, {true, codes::kUp, 0, std::nullopt}},
       {"Down", false, {true, codes::kDown, 0, std::nullopt}},
+      // The keypad with Num Lock off: the main keyboard's names.
+      {"KP_Left", false, {true, codes::kLeft, 0, std::nullopt}},
+      {"KP_Right", false, {true, codes::kRight, 0, std::nullopt}},
+      {"KP_Up", false, {true, codes::kUp, 0, std::nullopt}},
+      {"KP_Down", false, {true, codes::kDown, 0, std::nullopt}},
+      {"KP_Home", false, {true, codes::kHome, 0, std::nullopt}},
+      {"KP_End", false, {true, codes::kEnd, 0, std::nullopt}},
+      {"KP_Page_Up", false, {true, codes::kPageUp, 0, std::nullopt}},
+      {"KP_Page_Down", false, {true, codes::kPageDown, 0, std::nullopt}},
+      {"KP_Delete", false, {true, codes::kForwardDelete, 0, std::nullopt}},
+      {"Shift+KP_Left", false, {true, codes::kLeft, flags::kShift, std::nullopt}},
+      {"KP_Begin", false, {true, codes::kNone, 0, std::nullopt}},
       {"KP_1", false, {true, codes::kNone, 0, "1"}},
+      // Hyper makes a command, as Control and Super do.
+      {"Hyper+i", false, {true, codes::kNone, flags::kCommand, "i"}},
+      {"Super+e", false, {true, codes::kNone, flags::kCommand, "e"}},
       {"F1", false, {true, codes::kNone, 0, std::nullopt}},
       {"dead_acute", false, {true, codes::kNone, 0, std::nullopt}},
       // Releases, and presses of keys that only change how others read, are no key-down events.
@@ -54,6 +69,25 @@ TEST(TranslateKey, GivesMacKeyCodesFlagsAndCharacters) {
   for (const auto& c : cases) {
     EXPECT_EQ(translateKey(fcitx::Key(c.key), c.release), c.event) << c.key;
   }
+  // Modifiers Fcitx5 names no key string for: Meta and GTK's virtual Hyper make commands; AltGr
+  // (Mod5) and Num Lock (Mod2) are no flags.
+  using fcitx::KeyState;
+  const std::pair<fcitx::Key, platform::KeyEvent> states[] = {
+      {fcitx::Key(FcitxKey_v, fcitx::KeyStates{KeyState::Meta}), {true, codes::kNone, flags::kCommand, "v"}},
+      {fcitx::Key(FcitxKey_comma, fcitx::KeyStates{KeyState::Meta}),
+       {true, codes::kComma, flags::kCommand, ","}},
+      {fcitx::Key(FcitxKey_x, fcitx::KeyStates{KeyState::Ctrl, KeyState::Meta, KeyState::Shift}),
+       {true, codes::kNone, flags::kControl | flags::kCommand | flags::kShift, "x"}},
+      {fcitx::Key(FcitxKey_v, fcitx::KeyStates{KeyState::Hyper2}),
+       {true, codes::kNone, flags::kCommand, "v"}},
+      {fcitx::Key(FcitxKey_EuroSign, fcitx::KeyStates{KeyState::Mod5}), {true, codes::kNone, 0, "€"}},
+      {fcitx::Key(FcitxKey_at, fcitx::KeyStates{KeyState::Mod5, KeyState::Shift}),
+       {true, codes::kNone, flags::kShift, "@"}},
+      {fcitx::Key(FcitxKey_KP_4, fcitx::KeyStates{KeyState::NumLock}), {true, codes::kNone, 0, "4"}},
+      {fcitx::Key(FcitxKey_KP_Left, fcitx::KeyStates{KeyState::Ctrl}),
+       {true, codes::kLeft, flags::kControl, std::nullopt}},
+  };
+  for (const auto& [key, event] : states) EXPECT_EQ(translateKey(key, false), event) << key.toString();
   const fcitx::Key capsLocked(FcitxKey_A,
                               fcitx::KeyStates{fcitx::KeyState::CapsLock, fcitx::KeyState::Super2});
   EXPECT_EQ(translateKey(capsLocked, false),

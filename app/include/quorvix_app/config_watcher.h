@@ -1,0 +1,104 @@
+// The configuration file as every input controller of the process sees it. One watcher reads
+// and parses the file once per change, however the change is noticed (the file's date, looked at
+// every second; the in-process "QuorvixConfigChanged" notification; a reload asked for from the
+// menu), and tells every controller that observes it. Each controller then decides what the new
+// reading means for its own field.
+#pragma once
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/timers.h"
+#include "quorvix_app/config_file.h"
+#include "quorvix_app/notification_center.h"
+
+namespace quorvix::app {
+
+// The settings every application shares, by configuration key. A value that did not change from
+// one reading to the next is the same object in both, so that comparing readings costs little
+// even with a long list of macros.
+using SharedSettings = std::map<std::string, std::shared_ptr<const json::Value>, std::less<>>;
+
+// Whether two sets of shared settings hold the same keys with equal values.
+bool sameSettings(const SharedSettings& a, const SharedSettings& b);
+
+// What the file decides for one application: whether Vietnamese is on and which profile applies.
+struct ApplicationSettings {
+  bool vietnamese = true;
+  std::string profileJSON;
+  friend bool operator==(const ApplicationSettings&, const ApplicationSettings&) = default;
+};
+
+// One reading of the configuration file.
+class ConfigSnapshot {
+ public:
+  // The reading of `contents`, found at `date`; the values equal to those of `previous` are
+  // shared with it.
+  ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileDate> date,
+                 const ConfigSnapshot* previous);
+
+  // The text sessions are made from; absent when the file could not be read.
+  const std::optional<std::string>& text() const { return text_; }
+  // The file's "output_mode" as a session mode: 0 pre-edit, 1 replace.
+  std::uint32_t outputMode() const { return outputMode_; }
+  const std::optional<platform::FileDate>& date() const { return date_; }
+  // Every engine setting but those chosen per application.
+  const SharedSettings& shared() const { return shared_; }
+  // What the file decides for the application, worked out by the engine once per application.
+  const ApplicationSettings& application(const std::optional<std::string>& appID) const;
+
+ private:
+  std::optional<std::string> text_;
+  std::uint32_t outputMode_ = 1;
+  std::optional<platform::FileDate> date_;
+  SharedSettings shared_;
+  // The settings chosen per application, as a configuration of their own.
+  std::string perApplicationText_;
+  mutable std::map<std::optional<std::string>, ApplicationSettings> applications_;
+};
+
+class ConfigWatcher {
+ public:
+  // `afterChange` runs once every observer has been told of a new reading.
+  ConfigWatcher(platform::Files& files, platform::Timers& timers, NotificationCenter& notifications,
+                std::function<void()> afterChange = {});
+  ~ConfigWatcher();
+  ConfigWatcher(const ConfigWatcher&) = delete;
+  ConfigWatcher& operator=(const ConfigWatcher&) = delete;
+
+  // The last reading.
+  const std::shared_ptr<const ConfigSnapshot>& current() const { return current_; }
+  // The file as it is now: a change not yet seen is read first, and every observer told.
+  const std::shared_ptr<const ConfigSnapshot>& latest();
+  // Reads the file now and tells every observer, whether or not it changed.
+  void reload();
+  // Reads the file when its date differs from the last reading's (a file that disappears or
+  // reappears counts as a change), and then tells every observer.
+  void pollConfigFile();
+
+  // Calls `block` after every new reading, until the observation is destroyed.
+  [[nodiscard]] std::unique_ptr<NotificationCenter::Observation> observe(std::function<void()> block);
+
+ private:
+  void startConfigWatcher();
+  void read(std::optional<platform::FileDate> date);
+
+  ConfigFile configFile_;
+  platform::Timers& timers_;
+  std::function<void()> afterChange_;
+  std::shared_ptr<const ConfigSnapshot> current_;
+  NotificationCenter readings_;
+  std::unique_ptr<platform::Timer> configTimer_;
+  std::unique_ptr<NotificationCenter::Observation> configChangedObservation_;
+};
+
+}  // namespace quorvix::app

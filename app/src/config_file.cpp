@@ -146,7 +146,7 @@ ConfigDictionary ConfigFile::loadDictionary() const {
 
 ConfigFile::Contents ConfigFile::loadContents() const {
   auto text = load();
-  auto dictionary = parseDictionary(text).value_or(ConfigDictionary{});
+  auto dictionary = text ? parseDictionary(*text).value_or(ConfigDictionary{}) : ConfigDictionary{};
   return {std::move(text), std::move(dictionary)};
 }
 

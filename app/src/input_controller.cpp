@@ -250,7 +250,7 @@ void QuorvixInputController::persistEngineConfig() {
     if (!modes.is_object()) modes = json::Object{};
     std::erase_if(modes.as_object(), [&](const json::Member& member) { return member.name == *key; });
     modes.as_object().push_back({*key, choice});
-  });
+  }).ok();
   if (written) noteOwnWrite();
 }
 
@@ -289,7 +289,7 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
   // The word in progress is written out under the old method.
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
   const bool written =
-      configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
+      configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; }).ok();
   if (engine_ && engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}))) {
     sessionSettings_.insert_or_assign("input_method", std::make_shared<const json::Value>(*method));
     sessionMethod_ = *method;

@@ -13,9 +13,9 @@ using namespace std::chrono_literals;
 // The machine's files, counting how often the configuration is read.
 struct CountingFiles : testing::TempFiles {
   int reads = 0;
-  std::optional<std::string> read(const std::filesystem::path& p) override {
+  platform::FileContents readFile(const std::filesystem::path& p) override {
     ++reads;
-    return TempFiles::read(p);
+    return TempFiles::readFile(p);
   }
 };
 
@@ -26,6 +26,13 @@ struct Process {
   ConfigFile config{files};
   int changes = 0;
   ConfigWatcher watcher{files, clock, notifications, [this] { ++changes; }};
+
+  // A save reads the file it replaces, for its backup; only the watcher's reads are counted.
+  void saveUncounted(std::string_view text) {
+    const int reads = files.reads;
+    config.save(text);
+    files.reads = reads;
+  }
 };
 
 TEST(ConfigWatcher, ReadsEachChangeOnceForEveryField) {
@@ -39,7 +46,7 @@ TEST(ConfigWatcher, ReadsEachChangeOnceForEveryField) {
     for (const auto count : told) EXPECT_EQ(count, each) << step;
   };
   process.files.reads = 0;
-  process.config.save(R"({"input_method": "vni"})");
+  process.saveUncounted(R"({"input_method": "vni"})");
   process.clock.advance(999ms);
   expect(0, 0, "before the tick");
   process.clock.advance(1ms);
@@ -50,7 +57,7 @@ TEST(ConfigWatcher, ReadsEachChangeOnceForEveryField) {
   expect(2, 2, "the notification");
   process.clock.advance(1s);
   expect(2, 2, "the tick after the notification");
-  process.config.save(R"({"input_method": "viqr"})");
+  process.saveUncounted(R"({"input_method": "viqr"})");
   EXPECT_EQ(process.watcher.latest()->shared().at("input_method")->as_string(), "viqr");
   expect(3, 3, "asked for the latest");
   process.files.remove(process.config.path());

@@ -40,4 +40,22 @@ inline char32_t letter_char(char32_t base, Mark mark, std::uint8_t tone, bool up
 
 WordText toneless_text(std::span<const Letter> letters);
 
+// The word key (vi_syllable::WordKey) of the text toneless_text writes for these letters, built
+// from the letters without writing the text; kNoWordKey when it has none.
+inline vi_syllable::WordKey display_key(std::span<const DisplayLetter> items) {
+  if (items.size() > vi_syllable::kWordKeyLetters) return vi_syllable::kNoWordKey;
+  vi_syllable::WordKey key = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const DisplayLetter& d = items[i];
+    key = vi_syllable::add_letter(key, i, letter_char(d.base, d.mark, 0, false));
+  }
+  return key;
+}
+
+// What the syllable checks answer for the toneless word of these letters, or null when the
+// table has no answer (then ask vi_syllable with toneless_text).
+inline const vi_syllable::WordFacts* toneless_facts(std::span<const Letter> letters) {
+  return vi_syllable::word_facts(display_key(display(letters)));
+}
+
 }  // namespace qrx_core::transform::detail

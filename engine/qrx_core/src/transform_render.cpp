@@ -9,11 +9,6 @@ bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 std::string join_keys(std::u32string_view keys) { return unicode::encode_utf8(keys); }
 
-// The word ends in a letter pair whose second letter may still take the horn of the first.
-bool ends_with_horned_pair(std::string_view toneless) {
-  return toneless.ends_with("ươ") || toneless.ends_with("uơ");
-}
-
 // A press that took back the mark or tone of a repeated key leaves that key doubled (or tripled
 // when the letter itself was typed again) in the keys; such a word is kept as the user made it.
 bool repeated_key_kept(const WordState& state, std::u32string_view keys) {
@@ -37,16 +32,24 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
                     bool finishing) {
   using detail::letter_char;
   const InlineVec<DisplayLetter, MAX_LETTERS> items = display(state.letters);
-  std::array<char32_t, MAX_LETTERS> shown{};
-  detail::WordText toneless;
+  std::array<char32_t, MAX_LETTERS> shown;
+  std::array<char32_t, MAX_LETTERS> lower;
+  // The toneless lower-case word as a key, and as text only when the key finds no answers.
+  vi_syllable::WordKey key = items.size() <= vi_syllable::kWordKeyLetters ? 0 : vi_syllable::kNoWordKey;
   for (std::size_t i = 0; i < items.size(); ++i) {
     const DisplayLetter& d = items[i];
-    const char32_t lower = letter_char(d.base, d.mark, 0, false);
-    shown[i] = d.upper ? letter_char(d.base, d.mark, 0, true) : lower;
-    toneless.push(lower);
+    lower[i] = letter_char(d.base, d.mark, 0, false);
+    shown[i] = d.upper ? letter_char(d.base, d.mark, 0, true) : lower[i];
+    key = vi_syllable::add_letter(key, i, lower[i]);
+  }
+  const vi_syllable::WordFacts* facts = vi_syllable::word_facts(key);
+  detail::WordText toneless;
+  if (facts == nullptr) {
+    for (std::size_t i = 0; i < items.size(); ++i) toneless.push(lower[i]);
   }
   if (state.tone != 0) {
-    std::optional<std::size_t> at = vi_syllable::tone_index(toneless.view(), options.tone_style);
+    std::optional<std::size_t> at = facts != nullptr ? facts->tone_index_of(options.tone_style)
+                                                     : vi_syllable::tone_index(toneless.view(), options.tone_style);
     if (!at) {
       for (std::size_t i = items.size(); i-- > 0;) {
         if (vi_syllable::is_vowel(items[i].base)) {
@@ -63,16 +66,32 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
   for (std::size_t i = 0; i < items.size(); ++i) text.push(shown[i]);
   std::string rendered(text.view());
 
-  const std::uint8_t word_status =
-      finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
-                : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+  std::uint8_t word_status;
+  if (facts != nullptr) {
+    word_status = finishing ? facts->check_final(state.tone, options.allow_coda_k)
+                            : facts->check_with(state.tone, options.allow_coda_k);
+  } else {
+    word_status = finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
+                            : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+  }
   if (!options.spell_check || !state.transformed) return {std::move(rendered), {}, false, word_status};
 
   bool unfinished = false;
   if (finishing && word_status == vi_syllable::kIncomplete) {
-    const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
-    const std::size_t start = syllable.vowel_start;
-    unfinished = start != 0 && syllable.cluster_end() > start && !ends_with_horned_pair(toneless.view());
+    std::size_t start;
+    std::size_t cluster_end;
+    if (facts != nullptr) {
+      start = facts->vowel_start;
+      cluster_end = facts->cluster_end;
+    } else {
+      const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
+      start = syllable.vowel_start;
+      cluster_end = syllable.cluster_end();
+    }
+    // A word ending in a letter pair whose second letter may still take the horn of the first.
+    const std::size_t n = items.size();
+    const bool horned_pair_end = n >= 2 && (lower[n - 2] == U'u' || lower[n - 2] == U'ư') && lower[n - 1] == U'ơ';
+    unfinished = start != 0 && cluster_end > start && !horned_pair_end;
   }
   const bool fall_back = (word_status == vi_syllable::kInvalid || unfinished) &&
                          !repeated_key_kept(state, keys) && !early_stroke_kept(state);
@@ -163,8 +182,21 @@ std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSp
 }
 
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
+  // Over their common bytes both texts decode alike: ASCII a byte at a time, and any other
+  // character when every byte its decoding may look at (four at most) lies in the common part.
+  std::size_t same = 0;
+  const std::size_t shorter = std::min(old_text.size(), new_text.size());
+  while (same < shorter && old_text[same] == new_text[same]) ++same;
   std::size_t old_pos = 0;
-  std::size_t new_pos = 0;
+  while (old_pos < same) {
+    if (static_cast<unsigned char>(old_text[old_pos]) < 0x80) {
+      ++old_pos;
+      continue;
+    }
+    if (old_pos + 4 > same) break;
+    unicode::next_char(old_text, old_pos);
+  }
+  std::size_t new_pos = old_pos;
   while (old_pos < old_text.size() && new_pos < new_text.size()) {
     std::size_t old_next = old_pos;
     std::size_t new_next = new_pos;
@@ -173,8 +205,13 @@ std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_
     new_pos = new_next;
   }
   std::string insert;
-  for (std::size_t pos = new_pos; pos < new_text.size();)
-    unicode::append_utf8(insert, unicode::next_char(new_text, pos));
+  const std::string_view rest = new_text.substr(new_pos);
+  if (unicode::is_valid_utf8(rest)) {
+    insert.assign(rest);  // what decoding and encoding it again would give
+  } else {
+    for (std::size_t pos = new_pos; pos < new_text.size();)
+      unicode::append_utf8(insert, unicode::next_char(new_text, pos));
+  }
   return {std::move(insert), unicode::char_count(old_text.substr(old_pos))};
 }
 

@@ -134,9 +134,16 @@ bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t
       state.transformed = true;
       return true;
     }
-    const detail::WordText w = toneless_text(state.letters);
-    if (vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
-        vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid) {
+    bool fits;
+    if (const vi_syllable::WordFacts* facts = detail::toneless_facts(state.letters)) {
+      fits = facts->tone_allowed_with(t, options.allow_coda_k) &&
+             facts->check_with(t, options.allow_coda_k) != vi_syllable::kInvalid;
+    } else {
+      const detail::WordText w = toneless_text(state.letters);
+      fits = vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
+             vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid;
+    }
+    if (fits) {
       state.tone = t;
       state.transformed = true;
     } else {
@@ -197,8 +204,7 @@ bool try_candidate(WordState& state, const MarkCandidate& c, const TypingOptions
     }
   }
   if (set_early_stroke || !options.spell_check ||
-      vi_syllable::check_with(toneless_text(state.letters).view(), state.tone, options.allow_coda_k) !=
-          vi_syllable::kInvalid) {
+      status(state.letters, state.tone, options.allow_coda_k) != vi_syllable::kInvalid) {
     state.transformed = true;
     return true;
   }
@@ -309,12 +315,18 @@ std::string toneless_lower(std::span<const Letter> letters) {
 }
 
 std::pair<std::size_t, std::size_t> cluster_span(std::span<const Letter> letters) {
+  if (const vi_syllable::WordFacts* facts = detail::toneless_facts(letters)) {
+    return {facts->vowel_start, facts->cluster_end};
+  }
   const detail::WordText toneless = toneless_text(letters);
   const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
   return {syllable.vowel_start, syllable.cluster_end()};
 }
 
 std::uint8_t status(std::span<const Letter> letters, std::uint8_t tone, bool allow_coda_k) {
+  if (const vi_syllable::WordFacts* facts = detail::toneless_facts(letters)) {
+    return facts->check_with(tone, allow_coda_k);
+  }
   return vi_syllable::check_with(toneless_text(letters).view(), tone, allow_coda_k);
 }
 

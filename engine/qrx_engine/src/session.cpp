@@ -63,6 +63,7 @@ Key Key::parse(std::string_view name) {
 
 ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)), output_mode_(mode) {
   config_ = ports_.config_store->load();
+  im_ = nullptr;
   const std::optional<std::string> app = ports_.app_context->current_app();
   focus_changed(app ? std::optional<std::string_view>(*app) : std::nullopt);
 }
@@ -99,6 +100,11 @@ bool ImeSession::is_word_char(char32_t ch) const {
 }
 
 const qrx_core::rules::InputMethodSpec& ImeSession::im() const {
+  if (im_ == nullptr) im_ = &method_named();
+  return *im_;
+}
+
+const qrx_core::rules::InputMethodSpec& ImeSession::method_named() const {
   const std::string& name = profile_.input_method ? *profile_.input_method : config_.input_method;
   if (name == "vni") return qrx_core::rules::VNI;
   if (name == "viqr") return qrx_core::rules::VIQR;
@@ -260,8 +266,11 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
     return Action::preedit(new_text, unicode::char_count(new_text));
   }
   auto [insert, deleted] = qrx_core::transform::diff(shown_before_, new_text);
-  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 &&
-      insert == unicode::encode_utf8(*typed)) {
+  const auto is_typed = [&insert](char32_t c) {
+    if (c < 0x80) return insert.size() == 1 && insert[0] == static_cast<char>(c);
+    return insert == unicode::encode_utf8(c);
+  };
+  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && is_typed(*typed)) {
     return Action::pass();
   }
   return Action::replace(std::move(insert), deleted, false);
@@ -330,6 +339,7 @@ Action ImeSession::focus_changed(std::optional<std::string_view> app) {
   Action action = flush();
   capitalize_next_ = false;
   profile_ = ports::resolve_profile(config_, app);
+  im_ = nullptr;
   const std::string id = ports::normalize_app_id(app);
   bool excluded = false;
   if (!id.empty()) {
@@ -362,6 +372,7 @@ Action ImeSession::toggle_vietnamese() {
 Action ImeSession::reload_config() {
   Action action = flush();
   config_ = ports_.config_store->load();
+  im_ = nullptr;
   composer_.reset();
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.

@@ -132,6 +132,9 @@ class ImeSession {
   Action boundary_passthrough();
   Action flush();
 
+  // The input method that config_ and profile_ name.
+  const qrx_core::rules::InputMethodSpec& method_named() const;
+
   // Rendering.
   std::string compute(bool final);
   const qrx_core::transform::Composer& current_composer();
@@ -181,6 +184,8 @@ class ImeSession {
   std::string shown_before_;
   std::string text_before_caret_;
   std::u32string spare_raw_;
+  // Memo of im(): reset to null wherever config_ or profile_ is assigned.
+  mutable const qrx_core::rules::InputMethodSpec* im_ = nullptr;
 };
 
 // Whether the text's letters are all upper case: false for an empty text or one with a

@@ -66,7 +66,10 @@ bool snapshot_cannot_tell(const AdapterAction::Replace& action, const FieldState
 }
 
 Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field, const AppProfile& profile) {
-  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, field);
+  // The snapshot's text before the caret, found once for every question below.
+  std::optional<std::string_view> snapshot_before_caret;
+  if (field.surrounding) snapshot_before_caret = sr::utf16_prefix(*field.surrounding, field.cursor_utf16);
+  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, snapshot_before_caret);
   const auto units = deletion_units(action.delete_count, before_caret);
   if (!units) return fail_safe("replace-suffix-out-of-range");
   if (*units == 0) return commit("replace-no-delete", action.text, action.pass_key);
@@ -75,7 +78,7 @@ Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field,
     // Permission to go unverified is no licence to overrule a snapshot that can be read and
     // says the text before the caret is something else.
     if (field.surrounding && !snapshot_cannot_tell(action, field) &&
-        !sr::check_replace_view(field.before_display, field, *units)) {
+        !sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret)) {
       return fail_safe("replace-surrounding-mismatch");
     }
     const auto tail = sr::utf16_suffix(before_caret, *units);
@@ -84,7 +87,7 @@ Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field,
     return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
   }
   if (!field.surrounding) return fail_safe("replace-no-surrounding");
-  const auto verified = sr::check_replace_view(field.before_display, field, *units);
+  const auto verified = sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret);
   if (!verified) return fail_safe("replace-surrounding-mismatch");
   return replace("replace-verified", action, verified->delete_utf16, verified->delete_chars, profile);
 }

@@ -2,7 +2,10 @@
 #include "boundary.h"
 
 #include <qrx_adapter_core/plan.h>
+#include <unicode_text/unicode.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -47,6 +50,46 @@ QrxAction run_operation(QrxSession* handle, Operation&& operation) {
     const std::string before = handle->session.display();
     return to_c(*handle, operation(handle->session), before);
   });
+}
+
+// Bytes at the start of `a` and `b` that are equal, eight compared at a time.
+std::size_t common_start(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      const std::uint64_t bits = x ^ y;
+      return i + static_cast<std::size_t>(std::endian::native == std::endian::little ? std::countr_zero(bits)
+                                                                                    : std::countl_zero(bits)) /
+                     8;
+    }
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// Whether `text` is well-formed UTF-8, given `checked`, well-formed text reported before. A host
+// reports the text before the caret after every key, mostly what it reported before with a few
+// characters dropped at its start and a few changed or added at its end: the characters `text`
+// shares with `checked` from one of its first characters on are whole and well-formed, and only
+// what follows them needs checking.
+bool continues_checked(std::string_view checked, std::string_view text) {
+  constexpr std::size_t kDroppedBytes = 16;  // how far into `checked` `text` may start
+  std::size_t shared = 0;
+  for (std::size_t drop = 0; drop < checked.size() && drop <= kDroppedBytes && !text.empty(); ++drop) {
+    if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
+    const std::string_view kept = checked.substr(drop);
+    std::size_t same = common_start(kept, text);
+    // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
+    while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;
+    shared = std::max(shared, same);
+    if (2 * shared >= text.size()) break;
+  }
+  return unicode::is_valid_utf8(text.substr(shared));
 }
 
 // `own_text` is the text the interface last wrote into an action record; a record that still
@@ -138,6 +181,15 @@ void qrx_set_surrounding_text(QrxSession* session, const char* text_before_caret
     if (text_before_caret == nullptr) {
       shared->surrounding.reset();
       return;
+    }
+    if (shared->surrounding) {
+      // A host reports the text before the caret again after every key, mostly what it reported
+      // before with its start dropped and a few characters added: only those are checked.
+      const std::string_view raw(text_before_caret);
+      if (continues_checked(*shared->surrounding, raw)) {
+        shared->surrounding->assign(raw);
+        return;
+      }
     }
     const InputText text(text_before_caret);
     if (shared->surrounding) {

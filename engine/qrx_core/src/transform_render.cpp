@@ -31,39 +31,40 @@ bool early_stroke_kept(const WordState& state) {
 TypingResult result(const WordState& state, std::u32string_view keys, const TypingOptions& options,
                     bool finishing) {
   using detail::letter_char;
-  const InlineVec<DisplayLetter, MAX_LETTERS> items = display(state.letters);
+  const std::span<const Letter> letters = state.letters;
+  const std::size_t n = letters.size();
+  std::array<Mark, MAX_LETTERS> marks;  // as displayed
   std::array<char32_t, MAX_LETTERS> shown;
   std::array<char32_t, MAX_LETTERS> lower;
   // The toneless lower-case word as a key, and as text only when the key finds no answers.
-  vi_syllable::WordKey key = items.size() <= vi_syllable::kWordKeyLetters ? 0 : vi_syllable::kNoWordKey;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const DisplayLetter& d = items[i];
-    lower[i] = letter_char(d.base, d.mark, 0, false);
-    shown[i] = d.upper ? letter_char(d.base, d.mark, 0, true) : lower[i];
+  vi_syllable::WordKey key = n <= vi_syllable::kWordKeyLetters ? 0 : vi_syllable::kNoWordKey;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Letter& l = letters[i];
+    marks[i] = detail::display_mark(letters, i);
+    lower[i] = letter_char(l.ch, marks[i], 0, false);
+    shown[i] = l.upper ? letter_char(l.ch, marks[i], 0, true) : lower[i];
     key = vi_syllable::add_letter(key, i, lower[i]);
   }
   const vi_syllable::WordFacts* facts = vi_syllable::word_facts(key);
   detail::WordText toneless;
   if (facts == nullptr) {
-    for (std::size_t i = 0; i < items.size(); ++i) toneless.push(lower[i]);
+    for (std::size_t i = 0; i < n; ++i) toneless.push(lower[i]);
   }
   if (state.tone != 0) {
     std::optional<std::size_t> at = facts != nullptr ? facts->tone_index_of(options.tone_style)
                                                      : vi_syllable::tone_index(toneless.view(), options.tone_style);
     if (!at) {
-      for (std::size_t i = items.size(); i-- > 0;) {
-        if (vi_syllable::is_vowel(items[i].base)) {
+      for (std::size_t i = n; i-- > 0;) {
+        if (vi_syllable::is_vowel(letters[i].ch)) {
           at = i;
           break;
         }
       }
     }
-    if (at && *at < items.size()) {
-      shown[*at] = letter_char(items[*at].base, items[*at].mark, state.tone, items[*at].upper);
-    }
+    if (at && *at < n) shown[*at] = letter_char(letters[*at].ch, marks[*at], state.tone, letters[*at].upper);
   }
   detail::WordText text;
-  for (std::size_t i = 0; i < items.size(); ++i) text.push(shown[i]);
+  for (std::size_t i = 0; i < n; ++i) text.push(shown[i]);
   std::string rendered(text.view());
 
   std::uint8_t word_status;
@@ -89,7 +90,6 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
       cluster_end = syllable.cluster_end();
     }
     // A word ending in a letter pair whose second letter may still take the horn of the first.
-    const std::size_t n = items.size();
     const bool horned_pair_end = n >= 2 && (lower[n - 2] == U'u' || lower[n - 2] == U'ư') && lower[n - 1] == U'ơ';
     unfinished = start != 0 && cluster_end > start && !horned_pair_end;
   }
@@ -181,22 +181,34 @@ std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSp
   return keys;
 }
 
-std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
-  // Over their common bytes both texts decode alike: ASCII a byte at a time, and any other
-  // character when every byte its decoding may look at (four at most) lies in the common part.
+namespace {
+
+bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// diff of two well-formed texts: their first difference lies in the character whose bytes
+// differ first, which starts at the same byte in both.
+std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text) {
   std::size_t same = 0;
   const std::size_t shorter = std::min(old_text.size(), new_text.size());
   while (same < shorter && old_text[same] == new_text[same]) ++same;
-  std::size_t old_pos = 0;
-  while (old_pos < same) {
-    if (static_cast<unsigned char>(old_text[old_pos]) < 0x80) {
-      ++old_pos;
-      continue;
-    }
-    if (old_pos + 4 > same) break;
-    unicode::next_char(old_text, old_pos);
+  while (same > 0 && ((same < old_text.size() && is_continuation(old_text[same])) ||
+                      (same < new_text.size() && is_continuation(new_text[same])))) {
+    --same;
   }
-  std::size_t new_pos = old_pos;
+  std::size_t deleted = 0;
+  for (std::size_t i = same; i < old_text.size(); ++i) deleted += is_continuation(old_text[i]) ? 0 : 1;
+  return {std::string(new_text.substr(same)), deleted};
+}
+
+}  // namespace
+
+std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
+  if (unicode::is_valid_utf8(old_text) && unicode::is_valid_utf8(new_text)) {
+    return diff_well_formed(old_text, new_text);
+  }
+  // Ill-formed bytes read as U+FFFD, character by character.
+  std::size_t old_pos = 0;
+  std::size_t new_pos = 0;
   while (old_pos < old_text.size() && new_pos < new_text.size()) {
     std::size_t old_next = old_pos;
     std::size_t new_next = new_pos;
@@ -205,13 +217,8 @@ std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_
     new_pos = new_next;
   }
   std::string insert;
-  const std::string_view rest = new_text.substr(new_pos);
-  if (unicode::is_valid_utf8(rest)) {
-    insert.assign(rest);  // what decoding and encoding it again would give
-  } else {
-    for (std::size_t pos = new_pos; pos < new_text.size();)
-      unicode::append_utf8(insert, unicode::next_char(new_text, pos));
-  }
+  for (std::size_t pos = new_pos; pos < new_text.size();)
+    unicode::append_utf8(insert, unicode::next_char(new_text, pos));
   return {std::move(insert), unicode::char_count(old_text.substr(old_pos))};
 }
 

@@ -44,6 +44,12 @@ constexpr std::array<NamedKey, 22> kNamedKeys = {{
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
                                                                         U"OO", U"OW", U"UW"};
 
+// Whether `text` is the UTF-8 form of `c`, without building that form for ASCII.
+bool is_text_of(std::string_view text, char32_t c) {
+  if (c < 0x80) return text.size() == 1 && text[0] == static_cast<char>(c);
+  return text == unicode::encode_utf8(c);
+}
+
 bool is_ascii_alnum(char32_t c) {
   return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
 }
@@ -266,11 +272,7 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
     return Action::preedit(new_text, unicode::char_count(new_text));
   }
   auto [insert, deleted] = qrx_core::transform::diff(shown_before_, new_text);
-  const auto is_typed = [&insert](char32_t c) {
-    if (c < 0x80) return insert.size() == 1 && insert[0] == static_cast<char>(c);
-    return insert == unicode::encode_utf8(c);
-  };
-  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && is_typed(*typed)) {
+  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && is_text_of(insert, *typed)) {
     return Action::pass();
   }
   return Action::replace(std::move(insert), deleted, false);

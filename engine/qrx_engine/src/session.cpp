@@ -80,15 +80,20 @@ std::string ImeSession::display() const { return shown(); }
 
 const std::string& ImeSession::shown() const {
   // The shown word is asked for several times per key; normalise it once per change.
-  if (shown_source_ != composed_) {
+  if (!shown_current_) {
     if (config_.unicode_form == ports::UnicodeForm::NFC && unicode::is_stable_nfc(composed_)) {
       shown_text_.assign(composed_);
     } else {
       shown_text_ = out(composed_);
     }
-    shown_source_.assign(composed_);
+    shown_current_ = true;
   }
   return shown_text_;
+}
+
+void ImeSession::compose(std::string text) {
+  composed_ = std::move(text);
+  shown_current_ = false;
 }
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
@@ -265,8 +270,9 @@ std::string ImeSession::compute(bool final) {
 }
 
 Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  shown_before_.assign(shown());
-  composed_ = std::move(text);
+  shown();  // the word as shown before the key, which the memo then gives up
+  shown_before_.swap(shown_text_);
+  compose(std::move(text));
   const std::string& new_text = shown();
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
     return Action::preedit(new_text, unicode::char_count(new_text));
@@ -306,7 +312,7 @@ Action ImeSession::escape() {
 
 void ImeSession::reset() {
   raw_.clear();
-  composed_.clear();
+  compose(std::string());
   raw_kept_ = false;
   second_text_ = false;
   composer_.reset();
@@ -378,8 +384,7 @@ Action ImeSession::reload_config() {
   composer_.reset();
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.
-  shown_source_.clear();
-  shown_text_.clear();
+  shown_current_ = false;
   return action;
 }
 

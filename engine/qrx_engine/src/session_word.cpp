@@ -143,7 +143,7 @@ bool ImeSession::reopen_previous_word() {
   raw_ = std::move(*keys);
   anchor_raw_len_ = raw_.size();
   anchor_ = composed_word;
-  composed_ = std::move(composed_word);
+  compose(std::move(composed_word));
   raw_kept_ = false;
   return true;
 }
@@ -388,7 +388,7 @@ Action ImeSession::backspace() {
           ports_.surrounding_text->before_cursor(unicode::char_count(expected));
       if (!before || *before == expected) {
         raw_ = std::move(word->raw);
-        composed_ = std::move(word->text);
+        compose(std::move(word->text));
         raw_kept_ = word->raw_kept;
         if (output_mode_ == OutputMode::Preedit) {
           anchor_ = composed_;

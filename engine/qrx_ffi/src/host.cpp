@@ -163,7 +163,7 @@ const std::string& list() {
 
 void store_without_nul(std::string& slot, std::string_view text) {
   slot.assign(text);
-  std::erase(slot, '\0');
+  if (std::memchr(slot.data(), 0, slot.size()) != nullptr) std::erase(slot, '\0');
 }
 
 std::uint32_t utf16_units_of_prefix(std::string_view text, std::size_t chars) {

@@ -136,6 +136,7 @@ class ImeSession {
   const qrx_core::rules::InputMethodSpec& method_named() const;
 
   // Rendering.
+  void compose(std::string text);  // sets composed_
   std::string compute(bool final);
   const qrx_core::transform::Composer& current_composer();
   Action show(std::string text, std::optional<char32_t> typed);
@@ -175,9 +176,10 @@ class ImeSession {
   bool enabled_ = true;
   bool prev_word_allowed_ = true;
   std::uint8_t field_kind_ = kFieldNormal;
-  // Memo of shown(): the composed text it was computed from, and the result.
-  mutable std::string shown_source_;
+  // Memo of shown(): the result, and whether it was computed from composed_ as it is (compose()
+  // is the one way composed_ changes, and forgets it).
   mutable std::string shown_text_;
+  mutable bool shown_current_ = false;
   // Scratch texts reused from key to key, so that typing does not touch the heap: the shown word
   // before a key, the text before the caret at a word start, and the keys buffer of the last
   // word after it was forgotten.

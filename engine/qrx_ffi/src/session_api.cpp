@@ -247,16 +247,32 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
                                    bool allow_unverified_replace, std::uint32_t replace_fallback,
                                    QrxPlan* plan) noexcept {
   if (replace_fallback > 2 || action == nullptr || plan == nullptr || session == nullptr) return false;
+  // A pass, and any action in a field that takes keys untouched, plans a pass whatever the texts
+  // say: nothing of them needs reading.
+  const std::uint8_t kind = field_kind_of(field_kind);
+  if (action->kind == 0 || (action->kind <= 3 && kind >= 1 && kind <= 3)) {
+    plan->kind = static_cast<std::uint32_t>(qrx_adapter_core::plan::PlanKind::Pass);
+    plan->delete_utf16 = 0;
+    plan->delete_chars = 0;
+    plan->cursor_utf16 = 0;
+    plan->wait_ms = 0;
+    plan->pass_key = false;
+    plan->text = nullptr;
+    return true;
+  }
   return contain(session, false, [&] {
     const std::optional<AdapterAction> adapter = adapter_action(*action, session->action_slot);
     if (!adapter) return false;
-    // Hosts hand back the display text they read and the surrounding text they reported, both
-    // already checked: only text that differs from them is checked again.
+    // Only a replacement reads the field's texts. Hosts hand back the display text they read and
+    // the surrounding text they reported, both already checked: only text that differs from them
+    // is checked again.
+    const bool replace = action->kind == 2;
     const std::optional<InputText> display =
-        display_text != nullptr ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
-                                : std::nullopt;
+        replace && display_text != nullptr
+            ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
+            : std::nullopt;
     std::optional<InputText> surrounding;
-    if (surrounding_text != nullptr) {
+    if (replace && surrounding_text != nullptr) {
       auto shared = session->shared->read();
       const std::optional<std::string>& reported = shared->surrounding;
       surrounding.emplace(surrounding_text, reported ? std::string_view(*reported) : std::string_view());

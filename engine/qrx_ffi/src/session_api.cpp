@@ -186,6 +186,7 @@ void qrx_set_surrounding_text(QrxSession* session, const char* text_before_caret
       // A host reports the text before the caret again after every key, mostly what it reported
       // before with its start dropped and a few characters added: only those are checked.
       const std::string_view raw(text_before_caret);
+      if (raw == *shared->surrounding) return;  // as when no key changed the field
       if (continues_checked(*shared->surrounding, raw)) {
         shared->surrounding->assign(raw);
         return;

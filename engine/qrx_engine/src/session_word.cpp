@@ -103,11 +103,18 @@ bool ImeSession::restore_setting() const {
 
 bool ImeSession::reopen_previous_word() {
   if (!prev_word_setting() || !prev_word_allowed_) return false;
-  if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
-  const std::string_view before = text_before_caret_;
   const auto continues_word = [](char32_t c) {
     return is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0;
   };
+  // Most words start after a space or a sign: the character before the caret tells, before the
+  // longer text is fetched. (It decodes as the last character of that text does: both start at
+  // a byte that begins a character.)
+  if (!ports_.surrounding_text->before_cursor_into(1, text_before_caret_)) return false;
+  char32_t last = 0;
+  for (std::size_t pos = 0; pos < text_before_caret_.size();) last = unicode::next_char(text_before_caret_, pos);
+  if (text_before_caret_.empty() || !continues_word(last)) return false;
+  if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
+  const std::string_view before = text_before_caret_;
   // Back from the caret over the word's characters, without decoding the rest of the text.
   std::size_t start = before.size();
   bool well_formed = true;

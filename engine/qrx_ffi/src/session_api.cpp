@@ -133,7 +133,10 @@ void qrx_session_free(QrxSession* session) noexcept { delete session; }
 QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool alt, bool meta) noexcept {
   if (key == nullptr || session == nullptr) return pass_record();
   return contain(session, pass_record(), [&] {
-    const KeyEvent event{Key::parse(InputText(key).view()), ctrl, alt, meta};
+    // Most keys are one ASCII character, which needs neither checking nor a name look-up.
+    const bool ascii_char = key[0] > 0 && static_cast<unsigned char>(key[0]) < 0x80 && key[1] == '\0';
+    const KeyEvent event{ascii_char ? Key::character(static_cast<char32_t>(key[0])) : Key::parse(InputText(key).view()),
+                         ctrl, alt, meta};
     return run_key(session, event);
   });
 }

@@ -185,8 +185,10 @@ namespace {
 
 bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
-// diff of two well-formed texts: their first difference lies in the character whose bytes
-// differ first, which starts at the same byte in both.
+}  // namespace
+
+// Their first difference lies in the character whose bytes differ first, which starts at the
+// same byte in both.
 std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text) {
   std::size_t same = 0;
   const std::size_t shorter = std::min(old_text.size(), new_text.size());
@@ -199,8 +201,6 @@ std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, 
   for (std::size_t i = same; i < old_text.size(); ++i) deleted += is_continuation(old_text[i]) ? 0 : 1;
   return {std::string(new_text.substr(same)), deleted};
 }
-
-}  // namespace
 
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
   if (unicode::is_valid_utf8(old_text) && unicode::is_valid_utf8(new_text)) {

@@ -78,6 +78,8 @@ ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)),
 
 std::string ImeSession::display() const { return shown(); }
 
+// Always well-formed UTF-8: a text is_stable_nfc accepts has no ill-formed bytes (they read as
+// U+FFFD, which it refuses), and normalizing repairs them.
 const std::string& ImeSession::shown() const {
   // The shown word is asked for several times per key; normalise it once per change.
   if (!shown_current_) {
@@ -135,6 +137,7 @@ qrx_core::transform::TypingOptions ImeSession::opt() const {
   };
 }
 
+// Well-formed UTF-8 whatever the text: normalizing repairs ill-formed bytes.
 std::string ImeSession::out(std::string_view text) const {
   return config_.unicode_form == ports::UnicodeForm::NFD ? unicode::nfd(text) : unicode::nfc(text);
 }
@@ -277,7 +280,8 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
     return Action::preedit(new_text, unicode::char_count(new_text));
   }
-  auto [insert, deleted] = qrx_core::transform::diff(shown_before_, new_text);
+  // Both are shown texts, which are well-formed (see shown()).
+  auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_before_, new_text);
   if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && is_text_of(insert, *typed)) {
     return Action::pass();
   }

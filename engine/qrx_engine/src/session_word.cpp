@@ -344,14 +344,15 @@ Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, b
   reset();
   if (output_mode_ == OutputMode::Replace) {
     if (final_text == shown_text) return Action::pass();
-    auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text);
+    // Shown and normalized texts are well-formed (see shown() and out()).
+    auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text);
     return Action::replace(std::move(insert), deleted, pass_key);
   }
   if (!had_anchor) {
     if (ch) return Action::commit(final_text + separator_text, false);
     return Action::commit(final_text, pass_key);
   }
-  auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text + separator_text);
+  auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text + separator_text);
   return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
 }
 

@@ -273,8 +273,7 @@ std::string ImeSession::compute(bool final) {
 }
 
 Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  shown();  // the word as shown before the key, which the memo then gives up
-  shown_before_.swap(shown_text_);
+  shown_before_.assign(shown());
   compose(std::move(text));
   const std::string& new_text = shown();
   if (output_mode_ == OutputMode::Preedit && !anchor_) {

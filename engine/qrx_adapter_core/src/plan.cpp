@@ -107,11 +107,6 @@ AdapterAction::Preedit preedit_from(std::string text, std::size_t cursor) {
 
 // A host may hand over a caret beyond the pre-edit text or inside a surrogate pair; a host that
 // applied it as given would select outside the text. Keep it on the text, at a character boundary.
-std::uint32_t preedit_cursor(std::string_view text, std::uint32_t cursor) {
-  const std::uint32_t length = sr::utf16_len(text);
-  if (cursor >= length) return length;
-  return sr::utf16_to_byte_offset(text, cursor) ? cursor : cursor - 1;
-}
 
 }  // namespace
 
@@ -137,7 +132,7 @@ Plan plan_action(const AdapterAction& action, const FieldState& field, const App
   if (const auto* preedit = action.as<AdapterAction::Preedit>()) {
     Plan plan = with_reason(PlanKind::Preedit, "preedit");
     plan.text = preedit->text;
-    plan.cursor_utf16 = preedit_cursor(preedit->text, preedit->cursor_utf16);
+    plan.cursor_utf16 = preedit_caret(preedit->text, preedit->cursor_utf16);
     return plan;
   }
   if (const auto* c = action.as<AdapterAction::Commit>()) return commit("commit", c->text, c->pass_key);
@@ -159,6 +154,12 @@ Plan plan_action_with_fallback(const AdapterAction& action, const FieldState& fi
   FieldState unverified = field;
   unverified.allow_unverified_replace = true;
   return plan_action(action, unverified, profile);
+}
+
+std::uint32_t preedit_caret(std::string_view text, std::uint32_t cursor) {
+  const std::uint32_t length = sr::utf16_len(text);
+  if (cursor >= length) return length;
+  return sr::utf16_to_byte_offset(text, cursor) ? cursor : cursor - 1;
 }
 
 std::optional<std::size_t> utf16_cursor_to_byte(std::string_view text, std::uint32_t cursor) {

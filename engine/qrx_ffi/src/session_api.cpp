@@ -264,6 +264,33 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     plan->text = nullptr;
     return true;
   }
+  if (action->kind == 1 || action->kind == 3) {
+    // A pre-edit or a commit is planned from its own text alone: shown or committed as it is, a
+    // pre-edit's caret kept off the middle of a character.
+    return contain(session, false, [&] {
+      std::optional<InputText> host_text;
+      std::string_view text;
+      if (action->insert == session->action_slot.c_str()) {
+        text = session->action_slot;
+      } else if (action->insert != nullptr) {
+        text = host_text.emplace(action->insert).view();
+      }
+      const bool preedit = action->kind == 1;
+      plan->kind = static_cast<std::uint32_t>(preedit ? qrx_adapter_core::plan::PlanKind::Preedit
+                                                      : qrx_adapter_core::plan::PlanKind::Commit);
+      plan->delete_utf16 = 0;
+      plan->delete_chars = 0;
+      plan->cursor_utf16 = preedit ? qrx_adapter_core::plan::preedit_caret(text, action->cursor_utf16) : 0;
+      plan->wait_ms = 0;
+      plan->pass_key = !preedit && action->pass_key;
+      plan->text = nullptr;
+      if (!text.empty()) {
+        store_without_nul(session->plan_slot, text);
+        plan->text = session->plan_slot.c_str();
+      }
+      return true;
+    });
+  }
   return contain(session, false, [&] {
     const std::optional<AdapterAction> adapter = adapter_action(*action, session->action_slot);
     if (!adapter) return false;

@@ -199,11 +199,20 @@ Action ImeSession::separator(char32_t ch) {
 void ImeSession::append_to_tail(std::string_view text) {
   committed_tail_ += text;
   committed_tail_chars_ += unicode::char_count(text);
-  if (committed_tail_chars_ <= kTailChars) return;
+  // Only the last kTailChars characters are ever read (tail()): cutting off the rest waits until
+  // there are twice as many, so that it happens once in many words rather than at every one.
+  // (Everything appended is well-formed, so the characters counted are those cut.)
+  if (committed_tail_chars_ <= 2 * kTailChars) return;
   std::size_t pos = 0;
   for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_)
     unicode::next_char(committed_tail_, pos);
   committed_tail_.erase(0, pos);
+}
+
+std::string_view ImeSession::tail() const {
+  std::size_t pos = 0;
+  for (std::size_t n = committed_tail_chars_; n > kTailChars; --n) unicode::next_char(committed_tail_, pos);
+  return std::string_view(committed_tail_).substr(pos);
 }
 
 void ImeSession::clear_tail() {
@@ -256,7 +265,7 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // Only the last `longest_key` characters of the committed text and the word can take part in
   // a match (lower-casing never shortens a character), plus the one before them that decides
   // whether the match starts a token.
-  const std::string combined_text = committed_tail_ + text;
+  const std::string combined_text = std::string(tail()) + text;
   std::size_t window_start = combined_text.size();
   for (std::size_t n = 0; n <= longest_key && window_start > 0; ++n) {
     do {

@@ -65,7 +65,9 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
   }
   detail::WordText text;
   for (std::size_t i = 0; i < n; ++i) text.push(shown[i]);
-  std::string rendered(text.view());
+  // One result object for every return below, built in place.
+  TypingResult out;
+  out.text.assign(text.view());
 
   std::uint8_t word_status;
   if (facts != nullptr) {
@@ -75,7 +77,8 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
     word_status = finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
                             : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
   }
-  if (!options.spell_check || !state.transformed) return {std::move(rendered), {}, false, word_status};
+  out.status = word_status;
+  if (!options.spell_check || !state.transformed) return out;
 
   bool unfinished = false;
   if (finishing && word_status == vi_syllable::kIncomplete) {
@@ -96,12 +99,15 @@ TypingResult result(const WordState& state, std::u32string_view keys, const Typi
   const bool fall_back = (word_status == vi_syllable::kInvalid || unfinished) &&
                          !repeated_key_kept(state, keys) && !early_stroke_kept(state);
 
-  if (state.undone && state.literal_mode && !rendered.empty()) {
-    std::string copy = rendered;
-    return {std::move(rendered), std::move(copy), false, word_status};
+  if (state.undone && state.literal_mode && !out.text.empty()) {
+    out.second_text = out.text;
+    return out;
   }
-  if (fall_back) return {join_keys(keys), {}, true, word_status};
-  return {std::move(rendered), {}, false, word_status};
+  if (fall_back) {
+    out.text = join_keys(keys);
+    out.literal = true;
+  }
+  return out;
 }
 
 std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits, UndoPairs undo_pairs) {

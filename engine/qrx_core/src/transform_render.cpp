@@ -203,9 +203,10 @@ std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, 
                       (same < new_text.size() && is_continuation(new_text[same])))) {
     --same;
   }
-  std::size_t deleted = 0;
-  for (std::size_t i = same; i < old_text.size(); ++i) deleted += is_continuation(old_text[i]) ? 0 : 1;
-  return {std::string(new_text.substr(same)), deleted};
+  std::pair<std::string, std::size_t> edit;
+  edit.first.assign(new_text.substr(same));
+  for (std::size_t i = same; i < old_text.size(); ++i) edit.second += is_continuation(old_text[i]) ? 0 : 1;
+  return edit;
 }
 
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {

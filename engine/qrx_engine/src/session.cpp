@@ -93,7 +93,7 @@ const std::string& ImeSession::shown() const {
   return shown_text_;
 }
 
-void ImeSession::compose(std::string text) {
+void ImeSession::compose(std::string&& text) {
   composed_ = std::move(text);
   shown_current_ = false;
 }

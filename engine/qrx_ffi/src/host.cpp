@@ -204,7 +204,7 @@ std::string_view before_display(const QrxSession& handle, std::string_view displ
   return display;
 }
 
-QrxAction to_c(QrxSession& handle, Action action, std::string_view before) {
+QrxAction to_c(QrxSession& handle, const Action& action, std::string_view before) {
   QrxAction record = zero_action();
   const auto store = [&](const std::string& text) {
     store_without_nul(handle.action_slot, text);

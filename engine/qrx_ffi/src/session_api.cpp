@@ -39,7 +39,7 @@ QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
   // the slot keeps its storage from key to key.
   handle->display_before_key.assign(handle->session.shown());
   Action action = handle->session.process_key(event);
-  return to_c(*handle, std::move(action), before_display(*handle, handle->display_before_key));
+  return to_c(*handle, action, before_display(*handle, handle->display_before_key));
 }
 
 // A session operation measured against the display text from before it.

@@ -136,7 +136,7 @@ class ImeSession {
   const qrx_core::rules::InputMethodSpec& method_named() const;
 
   // Rendering.
-  void compose(std::string text);  // sets composed_
+  void compose(std::string&& text);  // sets composed_
   std::string compute(bool final);
   const qrx_core::transform::Composer& current_composer();
   Action show(std::string text, std::optional<char32_t> typed);

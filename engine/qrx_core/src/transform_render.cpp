@@ -195,7 +195,7 @@ bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC
 
 // Their first difference lies in the character whose bytes differ first, which starts at the
 // same byte in both.
-std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text) {
+std::size_t diff_well_formed(std::string_view old_text, std::string_view new_text, std::string& insert) {
   std::size_t same = 0;
   const std::size_t shorter = std::min(old_text.size(), new_text.size());
   while (same < shorter && old_text[same] == new_text[same]) ++same;
@@ -203,9 +203,15 @@ std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, 
                       (same < new_text.size() && is_continuation(new_text[same])))) {
     --same;
   }
+  insert.assign(new_text.substr(same));
+  std::size_t deleted = 0;
+  for (std::size_t i = same; i < old_text.size(); ++i) deleted += is_continuation(old_text[i]) ? 0 : 1;
+  return deleted;
+}
+
+std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text) {
   std::pair<std::string, std::size_t> edit;
-  edit.first.assign(new_text.substr(same));
-  for (std::size_t i = same; i < old_text.size(); ++i) edit.second += is_continuation(old_text[i]) ? 0 : 1;
+  edit.second = diff_well_formed(old_text, new_text, edit.first);
   return edit;
 }
 

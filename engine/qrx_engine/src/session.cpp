@@ -276,15 +276,22 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
   shown_before_.assign(shown());
   compose(std::move(text));
   const std::string& new_text = shown();
+  // The action is built where it is returned: moving a short text costs as much as copying it.
+  Action action;
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
-    return Action::preedit(new_text, unicode::char_count(new_text));
+    auto& preedit = action.value.emplace<Action::Preedit>();
+    preedit.text.assign(new_text);
+    preedit.cursor = unicode::char_count(new_text);
+    return action;
   }
+  auto& replace = action.value.emplace<Action::Replace>();
   // Both are shown texts, which are well-formed (see shown()).
-  auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_before_, new_text);
-  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 && is_text_of(insert, *typed)) {
-    return Action::pass();
+  replace.delete_count = qrx_core::transform::diff_well_formed(shown_before_, new_text, replace.text);
+  if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
+      is_text_of(replace.text, *typed)) {
+    action.value.emplace<Action::Pass>();
   }
-  return Action::replace(std::move(insert), deleted, false);
+  return action;
 }
 
 Action ImeSession::flush() {

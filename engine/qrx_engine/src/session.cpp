@@ -145,6 +145,7 @@ std::string ImeSession::out(std::string_view text) const {
 // ---- Key dispatch ---------------------------------------------------------------------------
 
 Action ImeSession::process_key(const KeyEvent& event) {
+  replaced_text_.clear();
   if (is_pass_through_field(field_kind_)) return Action::pass();
   if (!enabled_) return process_off_mode(event);
 
@@ -225,6 +226,7 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
   if (!expansion || output_mode_ != OutputMode::Replace) return Action::pass();
   std::string text = out(*expansion);
   append_to_tail(is_char ? text + unicode::encode_utf8(key.ch) : text);
+  replaced_text_ = word;  // the keys went through as typed
   return Action::replace(std::move(text), word_chars, true);
 }
 
@@ -290,6 +292,8 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
   if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
       is_text_of(replace.text, *typed)) {
     action.value.emplace<Action::Pass>();
+  } else {
+    replaced_text_.swap(shown_before_);  // the word as it was shown, without copying it
   }
   return action;
 }

@@ -101,6 +101,13 @@ class ImeSession {
   qrx_core::transform::TypingOptions opt() const;
   std::string out(std::string_view text) const;  // the configured Unicode form
   const std::string& shown() const;              // out() of the composed word, as last shown
+  // What the Replace that the last key returned rewrites, as the document should show it right
+  // before the caret; its last `delete_count` characters are the ones deleted. It is text the
+  // session wrote or took over: the word as it was shown (a re-opened word included), with the
+  // committed words before it that a phrase macro takes back, the letters typed for a macro with
+  // Vietnamese off, or a macro's expansion that Backspace takes back. Empty after a key that
+  // returned anything else.
+  const std::string& replaced_text() const { return replaced_text_; }
 
   const Config& config() const { return config_; }
   const AppProfile& profile() const { return profile_; }
@@ -185,6 +192,7 @@ class ImeSession {
   // before a key, the text before the caret at a word start, and the keys buffer of the last
   // word after it was forgotten.
   std::string shown_before_;
+  std::string replaced_text_;
   std::string text_before_caret_;
   std::u32string spare_raw_;
   // Memo of im(): reset to null wherever config_ or profile_ is assigned.

@@ -124,12 +124,14 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   const auto plan = engine_->planAction(
       action, 0, before, snapshot ? std::optional(snapshot->text) : std::nullopt,
       snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false, snapshot ? 1 : 0);
-  if (plan.kind == QrxPlanKind::failSafe) {
+  const auto result = applier_.apply(plan, text);
+  // A fail-safe plan, or a replacement the field could not make as planned: the word starts over
+  // and the key reaches the application as it is.
+  if (plan.kind == QrxPlanKind::failSafe || (plan.kind == QrxPlanKind::replace && !result.handled)) {
     engine_->reset();
     clearMarkedText(client);
     return false;
   }
-  const auto result = applier_.apply(plan, text);
   return result.handled && !result.forwardKey;
 }
 

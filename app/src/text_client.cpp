@@ -48,13 +48,14 @@ ApplyResult insert(EngineTextClient& client, const std::string& text, bool passK
   return {true, passKey};
 }
 
+constexpr ApplyResult kNotHandled{false, true};
+
+// A replacement the field cannot make as a whole is not made at all.
 ApplyResult replace(EngineTextClient& client, const std::string& text, std::int64_t deleteBefore,
                     bool passKey) {
-  client.replaceText(text, deleteBefore);
+  if (!client.replaceText(text, deleteBefore)) return kNotHandled;
   return {true, passKey};
 }
-
-constexpr ApplyResult kNotHandled{false, true};
 
 }  // namespace
 
@@ -72,17 +73,20 @@ void FieldTextClient::insertText(const std::string& text, Utf16Range replacement
   if (auto field = field_.lock()) field->insertText(text, replacement);
 }
 
-void FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) {
+bool FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) {
   auto field = field_.lock();
-  if (!field) return;
+  if (!field) return false;
+  const auto count = std::max<std::int64_t>(deleteBeforeUTF16, 0);
   const auto caret = field->selectedRange().location;
   if (caret == kNotFound) {
+    if (count > 0) return false;
     field->insertText(text, kNoRange);
-    return;
+    return true;
   }
-  // The units that end at the start of the selection, cut at the start of the text.
-  const auto count = std::max<std::int64_t>(deleteBeforeUTF16, 0);
-  field->insertText(text, {std::max<std::int64_t>(caret - count, 0), std::min(count, caret)});
+  // The units that end at the start of the selection, all of them.
+  if (count > caret) return false;
+  field->insertText(text, {caret - count, count});
+  return true;
 }
 
 std::optional<std::string> FieldTextClient::beforeCursor(std::int64_t maxUnits) {

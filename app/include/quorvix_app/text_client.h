@@ -30,8 +30,11 @@ class EngineTextClient {
   virtual void setMarkedText(const std::string& text, platform::Utf16Range selected,
                              platform::Utf16Range replacement) = 0;
   virtual void insertText(const std::string& text, platform::Utf16Range replacement) = 0;
-  // Replaces the `deleteBeforeUTF16` units before the caret by `text`.
-  virtual void replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) = 0;
+  // Replaces the `deleteBeforeUTF16` units before the caret (none when negative) by `text`.
+  // False, with nothing written, when the field cannot delete them all: the caret stands nearer
+  // the start of its text, or the field does not tell where the caret is. Inserting the text
+  // anyway would leave what it was to replace in front of it.
+  virtual bool replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) = 0;
 };
 
 // Up to `maxLength` units before the caret, the selection and one unit after it, with the caret
@@ -52,7 +55,7 @@ class FieldTextClient final : public EngineTextClient {
   void setMarkedText(const std::string& text, platform::Utf16Range selected,
                      platform::Utf16Range replacement) override;
   void insertText(const std::string& text, platform::Utf16Range replacement) override;
-  void replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) override;
+  bool replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) override;
 
   // Up to `maxUnits` UTF-16 units before the caret; "" at the start of the text, absent when the
   // field does not tell.

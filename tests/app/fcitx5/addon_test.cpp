@@ -134,6 +134,88 @@ TEST_F(AddonTest, TypesNoLettersOfMetaOrHyperChords) {
   EXPECT_EQ(doc->document(), "ab  vie€ |");
 }
 
+// The application edits its text on its own, without resetting the input method, between two
+// keys; what the input method then deletes or replaces must still be its own text.
+TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
+  struct Case {
+    const char* name;
+    app::ConfigDictionary configuration;
+    const char* document;
+    const char* before;  // keys typed first
+    const char* edited;  // the document after the application's edit
+    const char* after;   // keys typed then
+    const char* expected;
+  };
+  const json::Value phrase = json::Object{{"xin chao", "Xin chào"}};
+  const Case cases[] = {
+      // A phrase macro takes back its key only when the field still holds it.
+      {"phrase macro, letters deleted",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xi|",
+       "chao ",
+       "ab xichao |"},
+      {"phrase macro, letters inserted",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xin vie|",
+       "chao ",
+       "ab xin viechao |"},
+      {"phrase macro, untouched",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xin |",
+       "chao ",
+       "ab Xin chào |"},
+      // A macro typed with Vietnamese off.
+      {"macro with Vietnamese off, letters inserted",
+       {{"output_mode", "replace"},
+        {"macro_in_off_mode", true},
+        {"default_vietnamese", false},
+        {"macros", json::Object{{"ko", "không"}}}},
+       "ab|",
+       " k",
+       "ab kXY|",
+       "o ",
+       "ab kXYo |"},
+      // A word re-opened with Backspace in pre-edit mode is edited in the document.
+      {"re-opened word, letter inserted",
+       {{"output_mode", "preedit"}},
+       "|",
+       "tieeng <",
+       "tiXêng|",
+       "s ",
+       "tiXêngs |"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    configFile().save(app::ConfigFile::defaultText);
+    start(c.configuration);
+    doc->setDocument(c.document);
+    doc->typeKeys(c.before);
+    doc->setDocument(c.edited);
+    doc->typeKeys(c.after);
+    EXPECT_EQ(doc->document(), c.expected);
+    EXPECT_EQ(doc->preedit(), "");
+  }
+}
+
+// A field that tells only the caret's line: after the application breaks the line at the caret,
+// nothing before the caret is known to be the word, so the word starts over.
+TEST_F(AddonTest, AWordCutOffByALineBreakStartsOver) {
+  start({{"output_mode", "replace"}});
+  doc->setDocument("abc|");
+  doc->typeKeys("vie");
+  doc->setDocument("abcvie\n|");
+  doc->surroundingText().setText("", 0, 0);
+  doc->updateSurroundingText();
+  doc->typeKeys("j");
+  EXPECT_EQ(doc->document(), "abcvie\nj|");
+}
+
 TEST_F(AddonTest, InstalledDescriptionNamesTheInstalledLibrary) {
   if (addonBuiltIn()) GTEST_SKIP() << "the addon is built in";
   const auto description = fileText(std::filesystem::path(QRX_BINARY_DIR) /

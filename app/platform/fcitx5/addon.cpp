@@ -172,8 +172,14 @@ void QuorvixEngine::deactivate(const fcitx::InputMethodEntry&, fcitx::InputConte
 }
 
 void QuorvixEngine::reset(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
-  auto& state = this->state(*event.inputContext());
-  if (state.controller) state.controller->commitComposition(state.client);
+  auto& context = *event.inputContext();
+  auto& state = this->state(context);
+  if (!state.controller) return;
+  const auto* session = state.controller->engine();
+  state.controller->commitComposition(state.client);
+  // A reading of the configuration that waited for the word to end makes its session now, which
+  // may say something else in the menu.
+  if (state.controller->engine() != session) renderMenu(context, state, false);
 }
 
 const app::MenuItem* QuorvixEngine::shownItem(fcitx::InputContext* context,

@@ -358,6 +358,23 @@ TEST_F(BuiltInAddonTest, ANewInputMethodTakesEffectFromTheNextWord) {
   }
 }
 
+// A reading that waited for the word in progress makes its session when the application resets
+// the field, and the menu says what that session does.
+TEST_F(BuiltInAddonTest, AReadingTakenInAtAResetShowsInTheMenu) {
+  for (const auto* mode : {"replace", "preedit"}) {
+    SCOPED_TRACE(mode);
+    start({{"output_mode", mode}, {"default_vietnamese", true}});
+    doc->typeKeys("vie");
+    configFile().update([](app::ConfigDictionary& file) { file["default_vietnamese"] = false; });
+    engine().notifications().post(app::quorvixConfigChanged);
+    EXPECT_EQ(title(0), "Tắt tiếng Việt");
+    doc->reset();
+    EXPECT_EQ(title(0), "Bật tiếng Việt");
+    doc->typeKeys("vieetj");
+    EXPECT_EQ(doc->document(), "vievieetj|");
+  }
+}
+
 TEST_F(BuiltInAddonTest, TogglesOfTwoProgramsWithinOneSecondBothStay) {
   start();
   const auto first = open("appa");

@@ -4,15 +4,19 @@
 // moving between the fields, resets, input method switches and configuration changes. After
 // every step: no character the application typed itself was removed by anything but the
 // application or by what a plain keyboard's key would have removed; a field where Vietnamese is
-// off (or that Quorvix does not serve) changed exactly as with a plain keyboard; a field that
-// lost the focus shows no pre-edit; and the fields the step did not concern did not change.
+// off (or that Quorvix does not serve) changed exactly as with a plain keyboard; a replacement
+// stands where the letters it replaced stood; a field that lost the focus shows no pre-edit, the
+// one with the focus a menu that says whether Vietnamese is on; and the fields the step did not
+// concern did not change.
 //
 // Fixed seeds run in CI. QRX_STRESS_SEED=<n> runs that seed alone, QRX_STRESS_STEPS=<n> sets the
 // steps per seed, QRX_STRESS_SECONDS=<n> goes on with further seeds for that long. A failure names
 // its seed and step.
 #include <fcitx-utils/log.h>
 #include <fcitx/addonmanager.h>
+#include <fcitx/action.h>
 #include <fcitx/inputpanel.h>
+#include <fcitx/statusarea.h>
 
 #include <array>
 #include <chrono>
@@ -364,6 +368,19 @@ class StressRun {
       if (concerned[i] && wasPlain[i] && !field.doc->clientPreedit().empty()) {
         return fail("pre-edit " + field.doc->clientPreedit() + " in a plain field " + std::to_string(i),
                     before[i], now);
+      }
+    }
+    // The menu of the field with the focus says whether Vietnamese is on there.
+    if (focused_ && fields_[*focused_].doc->hasFocus()) {
+      auto& doc = *fields_[*focused_].doc;
+      auto* controller = addon().controller(doc);
+      const auto& actions = doc.statusArea().actions(fcitx::StatusGroup::InputMethod);
+      if (instance().inputMethod(&doc) == "quorvix" && controller && controller->engine() && !actions.empty()) {
+        const std::string title = actions.front()->shortText(&doc);
+        if (title != (controller->engine()->isEnabled() ? "Tắt tiếng Việt" : "Bật tiếng Việt")) {
+          return fail("the menu of field " + std::to_string(*focused_) + " reads " + title, before[*focused_],
+                      doc.text());
+        }
       }
     }
     if (lostFocus != kNone && showsPreedit(*fields_[lostFocus].doc)) {

@@ -141,7 +141,7 @@ Menu inputMenu(QrxEngine* engine) {
                         platform::modifier_flags::kCommand),
       commandItem("Mở file JSON", MenuCommand::openConfigFile),
       commandItem("Nạp lại cấu hình", MenuCommand::reloadConfig),
-      commandItem("Mở Input Sources…", MenuCommand::openInputSources),
+      commandItem("Mở cài đặt Fcitx5…", MenuCommand::openInputSources),
       clipboardSubmenu(),
   };
   return menu;

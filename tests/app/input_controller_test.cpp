@@ -200,7 +200,7 @@ std::string outline(const std::vector<MenuItem>& items) {
 TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
   const auto menu = [](std::string toggle, std::string method, std::string methods) {
     return toggle + " 524288,; -; Kiểu gõ: " + method + " [" + methods +
-           "]; -; Cấu hình… 1048576,; Mở file JSON; Nạp lại cấu hình; Mở Input Sources…; Clipboard [Bỏ dấu; "
+           "]; -; Cấu hình… 1048576,; Mở file JSON; Nạp lại cấu hình; Mở cài đặt Fcitx5…; Clipboard [Bỏ dấu; "
            "Chuẩn hoá Unicode NFC; VIQR → Unicode; Unicode → VIQR; -; TCVN3 → Unicode; "
            "Unicode → TCVN3 (UTF-8 thay thế); ]; ";
   };

@@ -184,8 +184,8 @@ TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
 TEST_F(BuiltInAddonTest, ShowsTheMenuInTheStatusAreaAndCarriesOutItsCommands) {
   start();
   const std::vector<std::string> titles{
-      "Tắt tiếng Việt",    "",         "Kiểu gõ: Telex", "", "Cấu hình…", "Mở file JSON", "Nạp lại cấu hình",
-      "Mở Input Sources…", "Clipboard"};
+      "Tắt tiếng Việt",     "",         "Kiểu gõ: Telex", "", "Cấu hình…", "Mở file JSON", "Nạp lại cấu hình",
+      "Mở cài đặt Fcitx5…", "Clipboard"};
   ASSERT_EQ(doc->statusArea().actions(fcitx::StatusGroup::InputMethod).size(), titles.size());
   for (std::size_t i = 0; i < titles.size(); ++i) {
     EXPECT_EQ(item(i)->isSeparator(), titles[i].empty());

@@ -17,6 +17,17 @@ namespace {
 
 using namespace quorvix;
 
+// The window's controller as the Qt application runs it.
+class Preferences final : public platform::qt::PreferencesPresenter {
+ public:
+  Preferences(app::PreferencesServices services, platform::PreferencesWindow& window)
+      : controller_(services, window) {}
+  void show() override { controller_.show(); }
+
+ private:
+  app::PreferencesWindowController controller_;
+};
+
 int runPreferences(int& argc, char** argv) {
   const auto runningApplications = platform::fcitx5::makeRunningApplications();
   // Nobody in this process listens: the input method learns of a save through its file poll.
@@ -24,10 +35,8 @@ int runPreferences(int& argc, char** argv) {
   return platform::qt::runPreferencesApplication(
       argc, argv,
       [&](platform::PreferencesWindow& window) {
-        auto controller = std::make_unique<app::PreferencesWindowController>(
+        return std::make_unique<Preferences>(
             app::PreferencesServices{platform::systemFiles(), *runningApplications, notifications}, window);
-        controller->show();
-        return controller;
       },
       app::preferencesChoices());
 }

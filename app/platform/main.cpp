@@ -8,6 +8,7 @@
 #include "platform/fcitx5/input_sources.h"
 #include "platform/fcitx5/server.h"
 #include "platform/files.h"
+#include "platform/qt/clipboard_application.h"
 #include "platform/qt/preferences_application.h"
 #include "quorvix_app/notification_center.h"
 #include "quorvix_app/preferences_window.h"
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
       .inputSources = *inputSources,
       .enabledInputMethods = *profile,
       .runPreferences = [&] { return runPreferences(argc, argv); },
+      .runClipboard =
+          [&](const auto& transform) { return platform::qt::runClipboardApplication(argc, argv, transform); },
       .runServer = [&] { return platform::fcitx5::runInputMethodServer(argc, argv); },
       .out = std::cout,
       .err = std::cerr,

@@ -29,7 +29,7 @@ struct ControllerServices {
   platform::Files& files;
   platform::Workspace& workspace;
   platform::Timers& timers;
-  platform::Clipboard& clipboard;
+  platform::ClipboardConversions& clipboard;
   NotificationCenter& notifications;
 };
 

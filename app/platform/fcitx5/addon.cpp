@@ -116,16 +116,16 @@ class StatusMenu {
 
 // Everything Quorvix keeps for one input context.
 struct InputContextState final : public fcitx::InputContextProperty {
-  InputContextState(fcitx::InputContext& context, const AddonServices& services, fcitx::AddonManager& addons,
+  InputContextState(fcitx::InputContext& context, const AddonServices& services,
                     std::function<void()> afterTick)
       : client(std::make_shared<FcitxTextInput>(context)),
         workspace(context, services.startProcess, services.beep),
-        clipboard(addons, context),
+        clipboard(services.startProcess),
         timers(services.timers, std::move(afterTick)) {}
 
   std::shared_ptr<FcitxTextInput> client;
   FcitxWorkspace workspace;
-  FcitxClipboard clipboard;
+  ClipboardProcesses clipboard;
   TimersThen timers;
   std::unique_ptr<app::QuorvixInputController> controller;
   std::optional<app::Menu> shownMenu;
@@ -135,10 +135,9 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
     : instance_(instance),
       services_(completeServices(std::move(services), instance)),
       stateFactory_([this](fcitx::InputContext& context) {
-        return new InputContextState(context, services_, instance_.addonManager(),
-                                     [this, watched = context.watch()] {
-                                       if (auto* context = watched.get()) afterTick(*context);
-                                     });
+        return new InputContextState(context, services_, [this, watched = context.watch()] {
+          if (auto* context = watched.get()) afterTick(*context);
+        });
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
 }

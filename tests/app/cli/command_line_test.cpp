@@ -145,8 +145,8 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
   }
 }
 
-// The window says in one line that there is no desktop, rather than letting Qt abort.
-TEST(GraphicalSession, WithoutOneTheWindowSaysSoInOneLine) {
+// What works on the desktop says in one line that there is none, rather than letting Qt abort.
+TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
   const std::string unset = "neither DISPLAY nor WAYLAND_DISPLAY is set";
   struct Row {
     std::vector<std::string> arguments;
@@ -156,6 +156,8 @@ TEST(GraphicalSession, WithoutOneTheWindowSaysSoInOneLine) {
       {{"--preferences"}, {}, unset},
       {{"--preferences", "--status"}, {}, unset},
       {{"--preferences"}, {"DISPLAY=:9753"}, "DISPLAY=:9753 cannot be opened"},
+      {{"--transform-clipboard", "encode", "viqr"}, {}, unset},
+      {{"--transform-clipboard", "strip"}, {"DISPLAY=:9753"}, "DISPLAY=:9753 cannot be opened"},
   };
   for (const auto& row : rows) {
     Home home;

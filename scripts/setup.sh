@@ -17,6 +17,8 @@ packages=(
   # The preferences window (Qt 6 Widgets, drawn with DejaVu when offscreen) and the session bus
   # the command line's tests run a Fcitx5 on.
   qt6-base-dev fonts-dejavu-core dbus-daemon
+  # The X clipboard and the windows' stacking, read by the end-to-end desktop test.
+  xclip x11-utils
   # Counting instructions per key in the benchmarks.
   valgrind
   # Watching the executable's system calls: every replaced file has its folder flushed.

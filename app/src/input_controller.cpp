@@ -307,11 +307,11 @@ void QuorvixInputController::openConfigFile() {
 void QuorvixInputController::openInputSources() { services_.workspace.openInputSourceSettings(); }
 
 void QuorvixInputController::transformClipboard(const MenuItem& item) {
-  const auto text = services_.clipboard.string();
-  const auto converted =
-      text ? convertClipboardText(item.representedObject, *text, engine_.get()) : std::nullopt;
-  if (!converted) return services_.workspace.beep();
-  services_.clipboard.setString(*converted);
+  // The clipboard is read, converted and taken in a process of its own, which signals its own
+  // failures; an item that names no conversion fails here.
+  const auto conversion = clipboardConversion(item.representedObject);
+  if (!conversion) return services_.workspace.beep();
+  services_.clipboard.start(conversion->op, conversion->charset);
 }
 
 }  // namespace quorvix::app

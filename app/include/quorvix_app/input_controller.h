@@ -30,7 +30,7 @@ namespace quorvix::app {
 struct ControllerServices {
   platform::Files& files;
   platform::Workspace& workspace;
-  platform::Clipboard& clipboard;
+  platform::ClipboardConversions& clipboard;
   // The configuration file as the whole process reads it.
   ConfigWatcher& configuration;
 };

@@ -97,14 +97,14 @@ class StatusMenu {
 
 // Everything Quorvix keeps for one input context.
 struct InputContextState final : public fcitx::InputContextProperty {
-  InputContextState(fcitx::InputContext& context, const AddonServices& services, fcitx::AddonManager& addons)
+  InputContextState(fcitx::InputContext& context, const AddonServices& services)
       : client(std::make_shared<FcitxTextInput>(context)),
         workspace(context, services.startProcess, services.beep),
-        clipboard(addons, context) {}
+        clipboard(services.startProcess) {}
 
   std::shared_ptr<FcitxTextInput> client;
   FcitxWorkspace workspace;
-  FcitxClipboard clipboard;
+  ClipboardProcesses clipboard;
   std::unique_ptr<app::QuorvixInputController> controller;
   std::optional<app::Menu> shownMenu;
 };
@@ -114,7 +114,7 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
       services_(completeServices(std::move(services), instance)),
       configuration_(*services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }),
       stateFactory_([this](fcitx::InputContext& context) {
-        return new InputContextState(context, services_, instance_.addonManager());
+        return new InputContextState(context, services_);
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
 }

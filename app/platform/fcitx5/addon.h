@@ -1,7 +1,7 @@
 // Quorvix as an Fcitx5 input method: the platform services over Fcitx5 (a text field over an
-// input context, key events, timers on the instance's event loop, the clipboard module, the
-// desktop around an input context), and the engine addon that gives every input context its own
-// input controller and shows the controller's menu in the status area.
+// input context, key events, timers on the instance's event loop, the processes that convert the
+// clipboard, the desktop around an input context), and the engine addon that gives every input
+// context its own input controller and shows the controller's menu in the status area.
 #pragma once
 
 #include <fcitx-utils/key.h>
@@ -93,17 +93,14 @@ using ProcessStarter = std::function<void(const std::vector<std::string>& argume
 // The failure signal, given where it happened.
 using Beeper = std::function<void(fcitx::InputContext& context)>;
 
-// Fcitx5's clipboard module, read and written for one input context.
-class FcitxClipboard final : public platform::Clipboard {
+// The input menu's clipboard conversions, each in a quorvix process of its own.
+class ClipboardProcesses final : public platform::ClipboardConversions {
  public:
-  FcitxClipboard(fcitx::AddonManager& addons, fcitx::InputContext& context)
-      : addons_(addons), context_(context.watch()) {}
-  std::optional<std::string> string() override;
-  void setString(const std::string& text) override;
+  explicit ClipboardProcesses(ProcessStarter start) : start_(std::move(start)) {}
+  void start(const std::string& op, const std::string& charset) override;
 
  private:
-  fcitx::AddonManager& addons_;
-  fcitx::TrackableObjectReference<fcitx::InputContext> context_;
+  ProcessStarter start_;
 };
 
 // The desktop around one input context.

@@ -4,81 +4,19 @@
 #
 # usage: run.sh <addon library> <addon .conf> <input method .conf> <input method> <scenarios>
 # Each line of the scenarios file: output_mode|input_method|keys to type|text the field must hold
-# Run it inside its own D-Bus session (dbus-run-session). Every wait is for a condition, bounded
-# by a generous timeout, so that a slow machine only makes it slower.
+# Run it inside its own D-Bus session (dbus-run-session).
 set -euo pipefail
-library=$(realpath -m "$1") addon_conf=$2 im_conf=$3 im=$4 scenarios=$5
+library=$(realpath -m "$1") addon_conf=$2 im_conf=$3 scenarios=$5
 here=$(cd "$(dirname "$0")" && pwd)
-
-home=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-# wait_for <seconds> <description> <command...>: polls the command until it succeeds.
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    if ((SECONDS >= deadline)); then
-      echo "timed out waiting for $what" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
-
-export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_CACHE_HOME=$home/.cache
-export NO_AT_BRIDGE=1 XDG_RUNTIME_DIR=$home/run LANG=C.UTF-8 GTK_IM_MODULE=fcitx QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx
-unset WAYLAND_DISPLAY
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/fcitx5/addon" "$XDG_DATA_HOME/fcitx5/inputmethod" \
-  "$XDG_CONFIG_HOME/fcitx5" "$XDG_CONFIG_HOME/quorvix"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$here/session.sh"
 
 # Registered for this user, as the maintenance command registers it.
+use_input_method "$4"
 sed "s|^Library=.*|Library=$library|" "$addon_conf" >"$XDG_DATA_HOME/fcitx5/addon/$im.conf"
 cp "$im_conf" "$XDG_DATA_HOME/fcitx5/inputmethod/$im.conf"
-cat >"$XDG_CONFIG_HOME/fcitx5/profile" <<EOC
-[Groups/0]
-Name=Default
-Default Layout=us
-DefaultIM=$im
 
-[Groups/0/Items/0]
-Name=keyboard-us
-Layout=
-
-[Groups/0/Items/1]
-Name=$im
-Layout=
-
-[GroupOrder]
-0=Default
-EOC
-printf '[Behavior]\nActiveByDefault=True\n' >"$XDG_CONFIG_HOME/fcitx5/config"
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$home/display" 2>"$home/xvfb.log" &
-pids+=($!)
-wait_for 30 "the X server" test -s "$home/display"
-export DISPLAY=":$(cat "$home/display")"
-
-fcitx5 >"$home/fcitx5.log" 2>&1 &
-pids+=($!)
-# Asking fcitx5 itself before it owns its name would make the bus start another copy of it.
-owns_name() {
-  dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner string:org.fcitx.Fcitx5 | grep -q true
-}
-current_im() {
-  dbus-send --session --print-reply=literal --dest=org.fcitx.Fcitx5 /controller \
-    org.fcitx.Fcitx.Controller1.CurrentInputMethod 2>/dev/null | tr -d ' '
-}
-wait_for 60 "fcitx5 on the session bus" owns_name
+start_x_server
+start_fcitx5
 
 failures=0
 number=0

@@ -62,7 +62,9 @@ int runPreferencesApplication(
   if (shownElsewhere(bus, requests)) return 0;
   QtPreferencesWindow window(choices);
   const auto controller = makeController(window);
-  requests.show = [&controller] { controller->show(); };
+  // A request can only find the window open (closing it ends this process), so it only brings the
+  // window forward: loading the file again would throw away edits not yet saved.
+  requests.show = [&window] { window.show(); };
   controller->show();
   const int status = QApplication::exec();
   // The next request starts a window of its own rather than waiting on this process's end.

@@ -18,9 +18,9 @@ class PreferencesPresenter {
 
 // Runs a Qt application with the preferences window offering `choices` until the window is
 // closed, and returns its exit status. `makeController` wires a controller to the window; the
-// controller lives as long as the window runs and shows it at start and whenever the window is
-// asked for again. One window serves the whole desktop session: when another process shows it
-// already, that window is asked to come forward and this returns 0 at once. Without a graphical
+// controller lives as long as the window runs and shows it at start. One window serves the whole
+// desktop session: when another process shows it already, that window is asked to come forward,
+// keeping what the user has changed in it, and this returns 0 at once. Without a graphical
 // session it says so and returns 1.
 int runPreferencesApplication(
     int& argc, char** argv,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds in release mode and runs every benchmark of bench/, each five
 # times (the table shows medians), counts the instructions per key of the typing benchmarks under
-# cachegrind, then prints one table of the figures with their targets.
+# cachegrind (the host loop under callgrind, split between its calls), then prints one table of
+# the figures with their targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,14 +20,20 @@ done
 
 echo "counting instructions per key" >&2
 counted=()
+host_loop=()
 for method in telex vni; do
   for mode in replace preedit; do
-    counted+=("build-release/bench/bench_ffi:BM_HostLoopText/${method}_$mode"
-              "build-release/bench/bench_session:BM_SessionText/${method}_$mode")
+    host_loop+=("build-release/bench/bench_ffi:BM_HostLoopText/${method}_$mode")
+    counted+=("build-release/bench/bench_session:BM_SessionText/${method}_$mode")
   done
   counted+=("build-release/bench/bench_typing:BM_TypeText/$method")
 done
 python3 tools/instructions_per_key.py "$reports/instructions.json" 16384 131072 "${counted[@]}"
+# The host loop under callgrind, which also tells how its instructions divide between the four
+# calls of the C interface and the host's own work.
+python3 tools/instructions_per_key.py \
+  --calls qrx_display_text,qrx_set_surrounding_text,qrx_process_key,qrx_plan_action_with_fallback \
+  "$reports/instructions_host_loop.json" 16384 131072 "${host_loop[@]}"
 # A key through a whole Fcitx5 instance: Quorvix beside the keyboard input method.
 python3 tools/instructions_per_key.py "$reports/instructions_fcitx5.json" 1000 4000 \
   build-release/bench/bench_app_keys:BM_FcitxKey/quorvix_replace \

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Prints one table from Google Benchmark JSON reports, with each figure's target beside it.
 
-A report named instructions.json (from instructions_per_key.py) adds the instructions per key
-of the benchmarks it names to their rows.
+A report named instructions*.json (from instructions_per_key.py) adds the instructions per key
+of the benchmarks it names to their rows; one counted with --calls adds, after a benchmark's
+rows, a row of where its instructions per key go: into each call to the engine, and the rest
+(the host's own work).
 
 usage: bench_report.py REPORT.json...
 """
@@ -119,17 +121,36 @@ def rows(reports, instructions):
                     break
 
 
+def call_rows(table, instructions, calls):
+    """The table with a row after each benchmark's last row telling where its instructions go."""
+    out = []
+    for i, row in enumerate(table):
+        out.append(row)
+        name = family(row[0].removesuffix(" (median)"))
+        following = family(table[i + 1][0].removesuffix(" (median)")) if i + 1 < len(table) else None
+        if name in calls and following != name:
+            split = calls[name]
+            inside = sum(split.values())
+            parts = [f"{call.removeprefix('qrx_')}={value:,.0f}" for call, value in split.items()]
+            parts.append(f"host's own={instructions.get(name, inside) - inside:,.0f}")
+            out.append((f"{name} (per call)", f"{inside:,.0f} instr/key in the calls", "",
+                        "(where the instructions per key go)", "", ", ".join(parts)))
+    return out
+
+
 def main(paths):
     reports = []
     instructions = {}
+    calls = {}
     for path in paths:
         with open(path, encoding="utf-8") as f:
             report = json.load(f)
         if os.path.basename(path).startswith("instructions"):
             instructions.update(report["instructions_per_key"])
+            calls.update(report.get("calls_per_key", {}))
         else:
             reports.append(report)
-    table = list(rows(reports, instructions))
+    table = call_rows(list(rows(reports, instructions)), instructions, calls)
     headers = ("benchmark", "figure", "instr/key", "target", "", "notes")
     widths = [max(len(str(r[i])) for r in table + [headers]) for i in range(len(headers))]
     line = lambda r: " | ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()

@@ -7,6 +7,7 @@
 #include <unicode_text/unicode.h>
 
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -291,6 +292,89 @@ TEST(Check, LongAndMalformedWordsAreJudgedNotMisread) {
   EXPECT_EQ(vi_syllable::check("a\xff", 0), kInvalid);
   EXPECT_EQ(vi_syllable::check(std::string("a\0", 2), 0), kInvalid);
   EXPECT_EQ(vi_syllable::check("\xc4", 0), kInvalid);  // a lone lead byte of đ
+}
+
+}  // namespace
+
+// The table the checks answer from (facts.cpp), against the parse it was made from.
+namespace vi_syllable::detail {
+std::uint8_t check_with_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+std::uint8_t check_final_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+bool tone_allowed_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+std::optional<std::size_t> tone_index_uncached(std::string_view word, ToneStyle style);
+}  // namespace vi_syllable::detail
+
+namespace {
+
+// Words made of onsets, vowel groups and finals (most of them in the table), and strings of
+// letters, capitals and other characters (most of them not), in a fixed random sample.
+std::vector<std::string> sample_words() {
+  std::vector<std::string> onsets{"", "gi", "qu", "q"};
+  onsets.insert(onsets.end(), vi_syllable::ONSETS.begin(), vi_syllable::ONSETS.end());
+  StringSet vowel_set{""};
+  for (const auto* list : {&vi_syllable::OPEN_NUCLEI}) {
+    for (std::string_view v : *list) vowel_set.merge(vi_syllable::relax(v));
+  }
+  for (std::string_view v : vi_syllable::CLOSED_NUCLEI) vowel_set.merge(vi_syllable::relax(v));
+  for (const std::string& v : StringSet(vowel_set)) {
+    for (std::string& p : vi_syllable::prefixes(v)) vowel_set.insert(std::move(p));
+  }
+  const std::vector<std::string> vowels(vowel_set.begin(), vowel_set.end());
+  std::vector<std::string> codas{""};
+  codas.insert(codas.end(), vi_syllable::CODAS_K.begin(), vi_syllable::CODAS_K.end());
+  codas.insert(codas.end(), {"g", "nhh", "chc", "a"});
+  const std::vector<std::string> letters{"a", "b", "c", "d", "e", "g", "h", "i", "k", "l", "m", "n", "o", "p",
+                                         "q", "r", "s", "t", "u", "v", "x", "y", "f", "j", "w", "z", "ă", "â",
+                                         "ê", "ô", "ơ", "ư", "đ", "A", "Đ", "ü", "1", "\xff"};
+  std::mt19937 random(15);
+  const auto pick = [&random](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  };
+  std::vector<std::string> words;
+  for (int i = 0; i < 3000; ++i) words.push_back(pick(onsets) + pick(vowels) + pick(codas));
+  for (int i = 0; i < 1500; ++i) {
+    std::string word;
+    const int length = std::uniform_int_distribution<int>(0, 12)(random);
+    for (int j = 0; j < length; ++j) word += pick(letters);
+    words.push_back(word);
+  }
+  return words;
+}
+
+TEST(WordFacts, AnswerAsTheParseDoes) {
+  std::size_t held = 0;
+  for (const std::string& word : sample_words()) {
+    held += vi_syllable::word_facts(vi_syllable::word_key(word)) != nullptr ? 1 : 0;
+    for (std::uint8_t tone = 0; tone <= 6; ++tone) {
+      for (const bool allow_k : {false, true}) {
+        ASSERT_EQ(vi_syllable::check_with(word, tone, allow_k),
+                  vi_syllable::detail::check_with_uncached(word, tone, allow_k))
+            << word << " tone " << int(tone) << " k " << allow_k;
+        ASSERT_EQ(vi_syllable::check_final(word, tone, allow_k),
+                  vi_syllable::detail::check_final_uncached(word, tone, allow_k))
+            << word << " tone " << int(tone) << " k " << allow_k;
+        ASSERT_EQ(vi_syllable::tone_allowed_with(word, tone, allow_k),
+                  vi_syllable::detail::tone_allowed_uncached(word, tone, allow_k))
+            << word << " tone " << int(tone) << " k " << allow_k;
+      }
+    }
+    for (const ToneStyle style : {ToneStyle::Old, ToneStyle::New}) {
+      ASSERT_EQ(vi_syllable::tone_index(word, style), vi_syllable::detail::tone_index_uncached(word, style))
+          << word;
+    }
+  }
+  EXPECT_GT(held, 500U) << "the sample reaches the table";
+}
+
+TEST(WordFacts, KeysPackLettersAndRefuseOthers) {
+  EXPECT_EQ(vi_syllable::word_key(""), 0U);
+  EXPECT_EQ(vi_syllable::word_key("b"), 2U);
+  EXPECT_EQ(vi_syllable::word_key("ba"), 2U | (1U << 6));
+  EXPECT_NE(vi_syllable::word_key("ươ"), vi_syllable::word_key("uơ"));
+  for (const char* other : {"A", "ü", "a1", "a b", "\xff", "aaaaaaaaaaa"}) {
+    EXPECT_EQ(vi_syllable::word_key(other), vi_syllable::kNoWordKey) << other;
+  }
+  EXPECT_EQ(vi_syllable::word_facts(vi_syllable::kNoWordKey), nullptr);
 }
 
 }  // namespace

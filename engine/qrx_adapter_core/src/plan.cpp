@@ -66,7 +66,10 @@ bool snapshot_cannot_tell(const AdapterAction::Replace& action, const FieldState
 }
 
 Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field, const AppProfile& profile) {
-  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, field);
+  // The snapshot's text before the caret, found once for every question below.
+  std::optional<std::string_view> snapshot_before_caret;
+  if (field.surrounding) snapshot_before_caret = sr::utf16_prefix(*field.surrounding, field.cursor_utf16);
+  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, snapshot_before_caret);
   const auto units = deletion_units(action.delete_count, before_caret);
   if (!units) return fail_safe("replace-suffix-out-of-range");
   if (*units == 0) return commit("replace-no-delete", action.text, action.pass_key);
@@ -75,7 +78,7 @@ Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field,
     // Permission to go unverified is no licence to overrule a snapshot that can be read and
     // says the text before the caret is something else.
     if (field.surrounding && !snapshot_cannot_tell(action, field) &&
-        !sr::check_replace_view(field.before_display, field, *units)) {
+        !sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret)) {
       return fail_safe("replace-surrounding-mismatch");
     }
     const auto tail = sr::utf16_suffix(before_caret, *units);
@@ -84,7 +87,7 @@ Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field,
     return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
   }
   if (!field.surrounding) return fail_safe("replace-no-surrounding");
-  const auto verified = sr::check_replace_view(field.before_display, field, *units);
+  const auto verified = sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret);
   if (!verified) return fail_safe("replace-surrounding-mismatch");
   return replace("replace-verified", action, verified->delete_utf16, verified->delete_chars, profile);
 }
@@ -104,11 +107,6 @@ AdapterAction::Preedit preedit_from(std::string text, std::size_t cursor) {
 
 // A host may hand over a caret beyond the pre-edit text or inside a surrogate pair; a host that
 // applied it as given would select outside the text. Keep it on the text, at a character boundary.
-std::uint32_t preedit_cursor(std::string_view text, std::uint32_t cursor) {
-  const std::uint32_t length = sr::utf16_len(text);
-  if (cursor >= length) return length;
-  return sr::utf16_to_byte_offset(text, cursor) ? cursor : cursor - 1;
-}
 
 }  // namespace
 
@@ -134,7 +132,7 @@ Plan plan_action(const AdapterAction& action, const FieldState& field, const App
   if (const auto* preedit = action.as<AdapterAction::Preedit>()) {
     Plan plan = with_reason(PlanKind::Preedit, "preedit");
     plan.text = preedit->text;
-    plan.cursor_utf16 = preedit_cursor(preedit->text, preedit->cursor_utf16);
+    plan.cursor_utf16 = preedit_caret(preedit->text, preedit->cursor_utf16);
     return plan;
   }
   if (const auto* c = action.as<AdapterAction::Commit>()) return commit("commit", c->text, c->pass_key);
@@ -156,6 +154,12 @@ Plan plan_action_with_fallback(const AdapterAction& action, const FieldState& fi
   FieldState unverified = field;
   unverified.allow_unverified_replace = true;
   return plan_action(action, unverified, profile);
+}
+
+std::uint32_t preedit_caret(std::string_view text, std::uint32_t cursor) {
+  const std::uint32_t length = sr::utf16_len(text);
+  if (cursor >= length) return length;
+  return sr::utf16_to_byte_offset(text, cursor) ? cursor : cursor - 1;
 }
 
 std::optional<std::size_t> utf16_cursor_to_byte(std::string_view text, std::uint32_t cursor) {

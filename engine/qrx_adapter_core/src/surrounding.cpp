@@ -178,11 +178,22 @@ std::string_view known_text_before_caret(std::string_view before_display, const 
   return known_text(before_display, prefix);
 }
 
+std::string_view known_text_before_caret(std::string_view before_display,
+                                         std::optional<std::string_view> snapshot_before_caret) {
+  return known_text(before_display, snapshot_before_caret);
+}
+
 std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
                                                        const FieldState& field, std::uint32_t n) {
   if (n == 0 || !field.surrounding) return std::nullopt;
+  return check_replace_view(before_display, field, n, utf16_prefix(*field.surrounding, field.cursor_utf16));
+}
+
+std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
+                                                       const FieldState& field, std::uint32_t n,
+                                                       std::optional<std::string_view> prefix) {
+  if (n == 0 || !field.surrounding) return std::nullopt;
   if (field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
-  const auto prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
   if (!prefix) return std::nullopt;
   const auto tail = utf16_suffix(known_text(before_display, prefix), n);
   if (!tail || tail->empty() || tail->size() > prefix->size() || !prefix->ends_with(*tail)) {

@@ -97,8 +97,7 @@ const InputMethodSpec SIMPLE_TELEX{"simple_telex", kTelexTones, kTelexMarks, {},
 const InputMethodSpec VNI{"vni", kVniTones, kVniMarks, {}, {}, U'0', true};
 const InputMethodSpec VIQR{"viqr", kViqrTones, kViqrMarks, {}, {}, U'0', false};
 
-char32_t lower_key(char32_t key) {
-  if (key < 0x80) return (key >= U'A' && key <= U'Z') ? key + (U'a' - U'A') : key;
+char32_t lower_key_beyond_ascii(char32_t key) {
   std::u32string lower = unicode::to_lower(key);
   return lower.size() == 1 ? lower[0] : key;
 }

@@ -9,11 +9,6 @@ bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 std::string join_keys(std::u32string_view keys) { return unicode::encode_utf8(keys); }
 
-// The word ends in a letter pair whose second letter may still take the horn of the first.
-bool ends_with_horned_pair(std::string_view toneless) {
-  return toneless.ends_with("ươ") || toneless.ends_with("uơ");
-}
-
 // A press that took back the mark or tone of a repeated key leaves that key doubled (or tripled
 // when the letter itself was typed again) in the keys; such a word is kept as the user made it.
 bool repeated_key_kept(const WordState& state, std::u32string_view keys) {
@@ -36,53 +31,83 @@ bool early_stroke_kept(const WordState& state) {
 TypingResult result(const WordState& state, std::u32string_view keys, const TypingOptions& options,
                     bool finishing) {
   using detail::letter_char;
-  const InlineVec<DisplayLetter, MAX_LETTERS> items = display(state.letters);
-  std::array<char32_t, MAX_LETTERS> shown{};
+  const std::span<const Letter> letters = state.letters;
+  const std::size_t n = letters.size();
+  std::array<Mark, MAX_LETTERS> marks;  // as displayed
+  std::array<char32_t, MAX_LETTERS> shown;
+  std::array<char32_t, MAX_LETTERS> lower;
+  // The toneless lower-case word as a key, and as text only when the key finds no answers.
+  vi_syllable::WordKey key = n <= vi_syllable::kWordKeyLetters ? 0 : vi_syllable::kNoWordKey;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Letter& l = letters[i];
+    marks[i] = detail::display_mark(letters, i);
+    lower[i] = letter_char(l.ch, marks[i], 0, false);
+    shown[i] = l.upper ? letter_char(l.ch, marks[i], 0, true) : lower[i];
+    key = vi_syllable::add_letter(key, i, lower[i]);
+  }
+  const vi_syllable::WordFacts* facts = vi_syllable::word_facts(key);
   detail::WordText toneless;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const DisplayLetter& d = items[i];
-    const char32_t lower = letter_char(d.base, d.mark, 0, false);
-    shown[i] = d.upper ? letter_char(d.base, d.mark, 0, true) : lower;
-    toneless.push(lower);
+  if (facts == nullptr) {
+    for (std::size_t i = 0; i < n; ++i) toneless.push(lower[i]);
   }
   if (state.tone != 0) {
-    std::optional<std::size_t> at = vi_syllable::tone_index(toneless.view(), options.tone_style);
+    std::optional<std::size_t> at = facts != nullptr ? facts->tone_index_of(options.tone_style)
+                                                     : vi_syllable::tone_index(toneless.view(), options.tone_style);
     if (!at) {
-      for (std::size_t i = items.size(); i-- > 0;) {
-        if (vi_syllable::is_vowel(items[i].base)) {
+      for (std::size_t i = n; i-- > 0;) {
+        if (vi_syllable::is_vowel(letters[i].ch)) {
           at = i;
           break;
         }
       }
     }
-    if (at && *at < items.size()) {
-      shown[*at] = letter_char(items[*at].base, items[*at].mark, state.tone, items[*at].upper);
-    }
+    if (at && *at < n) shown[*at] = letter_char(letters[*at].ch, marks[*at], state.tone, letters[*at].upper);
   }
   detail::WordText text;
-  for (std::size_t i = 0; i < items.size(); ++i) text.push(shown[i]);
-  std::string rendered(text.view());
+  for (std::size_t i = 0; i < n; ++i) text.push(shown[i]);
+  // One result object for every return below, built in place.
+  TypingResult out;
+  out.text.assign(text.view());
 
-  const std::uint8_t word_status =
-      finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
-                : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
-  if (!options.spell_check || !state.transformed) return {std::move(rendered), {}, false, word_status};
+  std::uint8_t word_status;
+  if (facts != nullptr) {
+    word_status = finishing ? facts->check_final(state.tone, options.allow_coda_k)
+                            : facts->check_with(state.tone, options.allow_coda_k);
+  } else {
+    word_status = finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
+                            : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+  }
+  out.status = word_status;
+  if (!options.spell_check || !state.transformed) return out;
 
   bool unfinished = false;
   if (finishing && word_status == vi_syllable::kIncomplete) {
-    const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
-    const std::size_t start = syllable.vowel_start;
-    unfinished = start != 0 && syllable.cluster_end() > start && !ends_with_horned_pair(toneless.view());
+    std::size_t start;
+    std::size_t cluster_end;
+    if (facts != nullptr) {
+      start = facts->vowel_start;
+      cluster_end = facts->cluster_end;
+    } else {
+      const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
+      start = syllable.vowel_start;
+      cluster_end = syllable.cluster_end();
+    }
+    // A word ending in a letter pair whose second letter may still take the horn of the first.
+    const bool horned_pair_end = n >= 2 && (lower[n - 2] == U'u' || lower[n - 2] == U'ư') && lower[n - 1] == U'ơ';
+    unfinished = start != 0 && cluster_end > start && !horned_pair_end;
   }
   const bool fall_back = (word_status == vi_syllable::kInvalid || unfinished) &&
                          !repeated_key_kept(state, keys) && !early_stroke_kept(state);
 
-  if (state.undone && state.literal_mode && !rendered.empty()) {
-    std::string copy = rendered;
-    return {std::move(rendered), std::move(copy), false, word_status};
+  if (state.undone && state.literal_mode && !out.text.empty()) {
+    out.second_text = out.text;
+    return out;
   }
-  if (fall_back) return {join_keys(keys), {}, true, word_status};
-  return {std::move(rendered), {}, false, word_status};
+  if (fall_back) {
+    out.text = join_keys(keys);
+    out.literal = true;
+  }
+  return out;
 }
 
 std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits, UndoPairs undo_pairs) {
@@ -162,7 +187,39 @@ std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSp
   return keys;
 }
 
+namespace {
+
+bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+}  // namespace
+
+// Their first difference lies in the character whose bytes differ first, which starts at the
+// same byte in both.
+std::size_t diff_well_formed(std::string_view old_text, std::string_view new_text, std::string& insert) {
+  std::size_t same = 0;
+  const std::size_t shorter = std::min(old_text.size(), new_text.size());
+  while (same < shorter && old_text[same] == new_text[same]) ++same;
+  while (same > 0 && ((same < old_text.size() && is_continuation(old_text[same])) ||
+                      (same < new_text.size() && is_continuation(new_text[same])))) {
+    --same;
+  }
+  insert.assign(new_text.substr(same));
+  std::size_t deleted = 0;
+  for (std::size_t i = same; i < old_text.size(); ++i) deleted += is_continuation(old_text[i]) ? 0 : 1;
+  return deleted;
+}
+
+std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text) {
+  std::pair<std::string, std::size_t> edit;
+  edit.second = diff_well_formed(old_text, new_text, edit.first);
+  return edit;
+}
+
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
+  if (unicode::is_valid_utf8(old_text) && unicode::is_valid_utf8(new_text)) {
+    return diff_well_formed(old_text, new_text);
+  }
+  // Ill-formed bytes read as U+FFFD, character by character.
   std::size_t old_pos = 0;
   std::size_t new_pos = 0;
   while (old_pos < old_text.size() && new_pos < new_text.size()) {

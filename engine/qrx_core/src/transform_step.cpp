@@ -61,7 +61,9 @@ void WordText::push_encoded(char32_t c) {
 
 WordText toneless_text(std::span<const Letter> letters) {
   WordText text;
-  for (const DisplayLetter& d : display(letters)) text.push(letter_char(d.base, d.mark, 0, false));
+  for (std::size_t i = 0; i < letters.size(); ++i) {
+    text.push(letter_char(letters[i].ch, display_mark(letters, i), 0, false));
+  }
   return text;
 }
 
@@ -98,6 +100,47 @@ const auto* find_entry(const Entries& entries, char32_t key) {
   return static_cast<decltype(&entries[0])>(nullptr);
 }
 
+// The first tone and mark entries of each ASCII key (index + 1, 0 for none), for the four
+// input methods: a key then looks its entries up once instead of searching both lists.
+struct KeyEntries {
+  std::array<std::uint8_t, 0x80> tone{};
+  std::array<std::uint8_t, 0x80> mark{};
+};
+
+KeyEntries key_entries_of(const InputMethodSpec& spec) {
+  KeyEntries entries;
+  for (char32_t k = 0; k < 0x80; ++k) {
+    if (const auto* e = find_entry(spec.tones, k)) entries.tone[k] = static_cast<std::uint8_t>(e - spec.tones.data() + 1);
+    if (const auto* e = find_entry(spec.marks, k)) entries.mark[k] = static_cast<std::uint8_t>(e - spec.marks.data() + 1);
+  }
+  return entries;
+}
+
+const KeyEntries* key_entries(const InputMethodSpec& spec) {
+  static const std::array<std::pair<const InputMethodSpec*, KeyEntries>, 4> known = {{
+      {&rules::TELEX, key_entries_of(rules::TELEX)},
+      {&rules::SIMPLE_TELEX, key_entries_of(rules::SIMPLE_TELEX)},
+      {&rules::VNI, key_entries_of(rules::VNI)},
+      {&rules::VIQR, key_entries_of(rules::VIQR)},
+  }};
+  for (const auto& [s, entries] : known) {
+    if (s == &spec) return &entries;
+  }
+  return nullptr;
+}
+
+const rules::ToneEntry* tone_entry(const InputMethodSpec& spec, const KeyEntries* entries, char32_t k) {
+  if (entries == nullptr || k >= 0x80) return find_entry(spec.tones, k);
+  const std::uint8_t i = entries->tone[k];
+  return i == 0 ? nullptr : &spec.tones[i - 1];
+}
+
+const rules::MarkEntry* mark_entry(const InputMethodSpec& spec, const KeyEntries* entries, char32_t k) {
+  if (entries == nullptr || k >= 0x80) return find_entry(spec.marks, k);
+  const std::uint8_t i = entries->mark[k];
+  return i == 0 ? nullptr : &spec.marks[i - 1];
+}
+
 bool no_vowel_after(const Letters& letters, std::size_t index) {
   for (std::size_t j = index + 1; j < letters.size(); ++j) {
     if (vi_syllable::is_vowel(letters[j].ch)) return false;
@@ -124,8 +167,7 @@ bool quick_telex(WordState& state, char32_t key, char32_t k, const TypingOptions
 }
 
 bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t> previous,
-              const InputMethodSpec& spec, const TypingOptions& options) {
-  const rules::ToneEntry* entry = find_entry(spec.tones, k);
+              const rules::ToneEntry* entry, const TypingOptions& options) {
   if (entry == nullptr) return false;
   const std::uint8_t t = entry->tone;
   if (t != state.tone) {
@@ -134,9 +176,16 @@ bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t
       state.transformed = true;
       return true;
     }
-    const detail::WordText w = toneless_text(state.letters);
-    if (vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
-        vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid) {
+    bool fits;
+    if (const vi_syllable::WordFacts* facts = detail::toneless_facts(state.letters)) {
+      fits = facts->tone_allowed_with(t, options.allow_coda_k) &&
+             facts->check_with(t, options.allow_coda_k) != vi_syllable::kInvalid;
+    } else {
+      const detail::WordText w = toneless_text(state.letters);
+      fits = vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
+             vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid;
+    }
+    if (fits) {
       state.tone = t;
       state.transformed = true;
     } else {
@@ -197,8 +246,7 @@ bool try_candidate(WordState& state, const MarkCandidate& c, const TypingOptions
     }
   }
   if (set_early_stroke || !options.spell_check ||
-      vi_syllable::check_with(toneless_text(state.letters).view(), state.tone, options.allow_coda_k) !=
-          vi_syllable::kInvalid) {
+      status(state.letters, state.tone, options.allow_coda_k) != vi_syllable::kInvalid) {
     state.transformed = true;
     return true;
   }
@@ -234,8 +282,7 @@ void press_again(WordState& state, const MarkCandidate& a, char32_t key, char32_
 }
 
 bool mark_key(WordState& state, char32_t key, char32_t k, std::pair<std::size_t, std::size_t> run,
-              const InputMethodSpec& spec, const TypingOptions& options) {
-  const rules::MarkEntry* entry = find_entry(spec.marks, k);
+              const rules::MarkEntry* entry, const TypingOptions& options) {
   if (entry == nullptr) return false;
   const CandidateList list = candidates(state.letters, entry->rules, run);
   const MarkCandidate* first_applied = nullptr;
@@ -279,6 +326,11 @@ bool standalone_key(WordState& state, char32_t key, char32_t k, const InputMetho
 }  // namespace
 
 Letter Letter::literal(char32_t key) {
+  // ASCII: a capital is its lower-case letter shown in upper case, as the general rule gives.
+  if (key < 0x80) {
+    if (key >= U'A' && key <= U'Z') return Letter{key + (U'a' - U'A'), true, false, false, Mark::None};
+    return Letter{key, false, false, false, Mark::None};
+  }
   const char32_t lower = rules::lower_key(key);
   if (lower == key) return Letter{key, false, false, false, Mark::None};
   if (vi_syllable::compose_char(lower, Mark::None, 0, true) == key)
@@ -289,17 +341,8 @@ Letter Letter::literal(char32_t key) {
 
 InlineVec<DisplayLetter, MAX_LETTERS> display(std::span<const Letter> letters) {
   InlineVec<DisplayLetter, MAX_LETTERS> items;
-  for (const Letter& l : letters) items.push_back(DisplayLetter{l.ch, l.mark, l.upper});
-  const std::size_t n = items.size();
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    if (items[i].base == U'u' && items[i].mark == Mark::Horn && items[i + 1].base == U'o' &&
-        items[i + 1].mark == Mark::None) {
-      items[i + 1].mark = Mark::Horn;
-    }
-  }
-  if (n >= 2 && items[n - 2].base == U'u' && items[n - 2].mark == Mark::Horn && items[n - 1].base == U'o' &&
-      items[n - 1].mark == Mark::Horn && letters[n - 2].soft_horn) {
-    items[n - 2].mark = Mark::None;
+  for (std::size_t i = 0; i < letters.size(); ++i) {
+    items.push_back(DisplayLetter{letters[i].ch, detail::display_mark(letters, i), letters[i].upper});
   }
   return items;
 }
@@ -309,12 +352,18 @@ std::string toneless_lower(std::span<const Letter> letters) {
 }
 
 std::pair<std::size_t, std::size_t> cluster_span(std::span<const Letter> letters) {
+  if (const vi_syllable::WordFacts* facts = detail::toneless_facts(letters)) {
+    return {facts->vowel_start, facts->cluster_end};
+  }
   const detail::WordText toneless = toneless_text(letters);
   const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
   return {syllable.vowel_start, syllable.cluster_end()};
 }
 
 std::uint8_t status(std::span<const Letter> letters, std::uint8_t tone, bool allow_coda_k) {
+  if (const vi_syllable::WordFacts* facts = detail::toneless_facts(letters)) {
+    return facts->check_with(tone, allow_coda_k);
+  }
   return vi_syllable::check_with(toneless_text(letters).view(), tone, allow_coda_k);
 }
 
@@ -382,16 +431,19 @@ void step(WordState& state, char32_t key, const InputMethodSpec& spec, const Typ
   // Only tone, remove and mark keys look at the vowels; a plain letter skips the parse.
   std::pair<std::size_t, std::size_t> run{0, 0};
   bool has_vowel = false;
-  if (find_entry(spec.tones, k) != nullptr || k == spec.remove_key || find_entry(spec.marks, k) != nullptr) {
+  const KeyEntries* entries = key_entries(spec);
+  const rules::ToneEntry* tone = tone_entry(spec, entries, k);
+  const rules::MarkEntry* mark = mark_entry(spec, entries, k);
+  if (tone != nullptr || k == spec.remove_key || mark != nullptr) {
     run = cluster_span(state.letters);
     has_vowel = run.second > run.first ||
                 (state.letters.size() == 2 && state.letters[0].ch == U'q' && state.letters[1].ch == U'u');
   }
 
   if (quick_telex(state, key, k, options)) return;
-  if (has_vowel && tone_key(state, key, k, previous, spec, options)) return;
+  if (has_vowel && tone_key(state, key, k, previous, tone, options)) return;
   if (has_vowel && remove_key(state, spec, k)) return;
-  if (mark_key(state, key, k, run, spec, options)) return;
+  if (mark_key(state, key, k, run, mark, options)) return;
   if (insert_key(state, key, spec, options)) return;
   if (standalone_key(state, key, k, spec, options)) return;
   append(state, Letter::literal(key));

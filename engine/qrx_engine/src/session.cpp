@@ -44,6 +44,12 @@ constexpr std::array<NamedKey, 22> kNamedKeys = {{
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
                                                                         U"OO", U"OW", U"UW"};
 
+// Whether `text` is the UTF-8 form of `c`, without building that form for ASCII.
+bool is_text_of(std::string_view text, char32_t c) {
+  if (c < 0x80) return text.size() == 1 && text[0] == static_cast<char>(c);
+  return text == unicode::encode_utf8(c);
+}
+
 bool is_ascii_alnum(char32_t c) {
   return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
 }
@@ -63,6 +69,7 @@ Key Key::parse(std::string_view name) {
 
 ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)), output_mode_(mode) {
   config_ = ports_.config_store->load();
+  im_ = nullptr;
   const std::optional<std::string> app = ports_.app_context->current_app();
   focus_changed(app ? std::optional<std::string_view>(*app) : std::nullopt);
 }
@@ -71,17 +78,24 @@ ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)),
 
 std::string ImeSession::display() const { return shown(); }
 
+// Always well-formed UTF-8: a text is_stable_nfc accepts has no ill-formed bytes (they read as
+// U+FFFD, which it refuses), and normalizing repairs them.
 const std::string& ImeSession::shown() const {
   // The shown word is asked for several times per key; normalise it once per change.
-  if (shown_source_ != composed_) {
+  if (!shown_current_) {
     if (config_.unicode_form == ports::UnicodeForm::NFC && unicode::is_stable_nfc(composed_)) {
       shown_text_.assign(composed_);
     } else {
       shown_text_ = out(composed_);
     }
-    shown_source_.assign(composed_);
+    shown_current_ = true;
   }
   return shown_text_;
+}
+
+void ImeSession::compose(std::string&& text) {
+  composed_ = std::move(text);
+  shown_current_ = false;
 }
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
@@ -99,6 +113,11 @@ bool ImeSession::is_word_char(char32_t ch) const {
 }
 
 const qrx_core::rules::InputMethodSpec& ImeSession::im() const {
+  if (im_ == nullptr) im_ = &method_named();
+  return *im_;
+}
+
+const qrx_core::rules::InputMethodSpec& ImeSession::method_named() const {
   const std::string& name = profile_.input_method ? *profile_.input_method : config_.input_method;
   if (name == "vni") return qrx_core::rules::VNI;
   if (name == "viqr") return qrx_core::rules::VIQR;
@@ -118,6 +137,7 @@ qrx_core::transform::TypingOptions ImeSession::opt() const {
   };
 }
 
+// Well-formed UTF-8 whatever the text: normalizing repairs ill-formed bytes.
 std::string ImeSession::out(std::string_view text) const {
   return config_.unicode_form == ports::UnicodeForm::NFD ? unicode::nfd(text) : unicode::nfc(text);
 }
@@ -254,17 +274,24 @@ std::string ImeSession::compute(bool final) {
 
 Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
   shown_before_.assign(shown());
-  composed_ = std::move(text);
+  compose(std::move(text));
   const std::string& new_text = shown();
+  // The action is built where it is returned: moving a short text costs as much as copying it.
+  Action action;
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
-    return Action::preedit(new_text, unicode::char_count(new_text));
+    auto& preedit = action.value.emplace<Action::Preedit>();
+    preedit.text.assign(new_text);
+    preedit.cursor = unicode::char_count(new_text);
+    return action;
   }
-  auto [insert, deleted] = qrx_core::transform::diff(shown_before_, new_text);
-  if (output_mode_ == OutputMode::Replace && typed && deleted == 0 &&
-      insert == unicode::encode_utf8(*typed)) {
-    return Action::pass();
+  auto& replace = action.value.emplace<Action::Replace>();
+  // Both are shown texts, which are well-formed (see shown()).
+  replace.delete_count = qrx_core::transform::diff_well_formed(shown_before_, new_text, replace.text);
+  if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
+      is_text_of(replace.text, *typed)) {
+    action.value.emplace<Action::Pass>();
   }
-  return Action::replace(std::move(insert), deleted, false);
+  return action;
 }
 
 Action ImeSession::flush() {
@@ -295,7 +322,7 @@ Action ImeSession::escape() {
 
 void ImeSession::reset() {
   raw_.clear();
-  composed_.clear();
+  compose(std::string());
   raw_kept_ = false;
   second_text_ = false;
   composer_.reset();
@@ -330,6 +357,7 @@ Action ImeSession::focus_changed(std::optional<std::string_view> app) {
   Action action = flush();
   capitalize_next_ = false;
   profile_ = ports::resolve_profile(config_, app);
+  im_ = nullptr;
   const std::string id = ports::normalize_app_id(app);
   bool excluded = false;
   if (!id.empty()) {
@@ -362,11 +390,11 @@ Action ImeSession::toggle_vietnamese() {
 Action ImeSession::reload_config() {
   Action action = flush();
   config_ = ports_.config_store->load();
+  im_ = nullptr;
   composer_.reset();
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.
-  shown_source_.clear();
-  shown_text_.clear();
+  shown_current_ = false;
   return action;
 }
 

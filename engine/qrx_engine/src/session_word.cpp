@@ -103,11 +103,18 @@ bool ImeSession::restore_setting() const {
 
 bool ImeSession::reopen_previous_word() {
   if (!prev_word_setting() || !prev_word_allowed_) return false;
-  if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
-  const std::string_view before = text_before_caret_;
   const auto continues_word = [](char32_t c) {
     return is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0;
   };
+  // Most words start after a space or a sign: the character before the caret tells, before the
+  // longer text is fetched. (It decodes as the last character of that text does: both start at
+  // a byte that begins a character.)
+  if (!ports_.surrounding_text->before_cursor_into(1, text_before_caret_)) return false;
+  char32_t last = 0;
+  for (std::size_t pos = 0; pos < text_before_caret_.size();) last = unicode::next_char(text_before_caret_, pos);
+  if (text_before_caret_.empty() || !continues_word(last)) return false;
+  if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
+  const std::string_view before = text_before_caret_;
   // Back from the caret over the word's characters, without decoding the rest of the text.
   std::size_t start = before.size();
   bool well_formed = true;
@@ -143,7 +150,7 @@ bool ImeSession::reopen_previous_word() {
   raw_ = std::move(*keys);
   anchor_raw_len_ = raw_.size();
   anchor_ = composed_word;
-  composed_ = std::move(composed_word);
+  compose(std::move(composed_word));
   raw_kept_ = false;
   return true;
 }
@@ -192,11 +199,20 @@ Action ImeSession::separator(char32_t ch) {
 void ImeSession::append_to_tail(std::string_view text) {
   committed_tail_ += text;
   committed_tail_chars_ += unicode::char_count(text);
-  if (committed_tail_chars_ <= kTailChars) return;
+  // Only the last kTailChars characters are ever read (tail()): cutting off the rest waits until
+  // there are twice as many, so that it happens once in many words rather than at every one.
+  // (Everything appended is well-formed, so the characters counted are those cut.)
+  if (committed_tail_chars_ <= 2 * kTailChars) return;
   std::size_t pos = 0;
   for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_)
     unicode::next_char(committed_tail_, pos);
   committed_tail_.erase(0, pos);
+}
+
+std::string_view ImeSession::tail() const {
+  std::size_t pos = 0;
+  for (std::size_t n = committed_tail_chars_; n > kTailChars; --n) unicode::next_char(committed_tail_, pos);
+  return std::string_view(committed_tail_).substr(pos);
 }
 
 void ImeSession::clear_tail() {
@@ -249,7 +265,7 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // Only the last `longest_key` characters of the committed text and the word can take part in
   // a match (lower-casing never shortens a character), plus the one before them that decides
   // whether the match starts a token.
-  const std::string combined_text = committed_tail_ + text;
+  const std::string combined_text = std::string(tail()) + text;
   std::size_t window_start = combined_text.size();
   for (std::size_t n = 0; n <= longest_key && window_start > 0; ++n) {
     do {
@@ -337,14 +353,15 @@ Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, b
   reset();
   if (output_mode_ == OutputMode::Replace) {
     if (final_text == shown_text) return Action::pass();
-    auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text);
+    // Shown and normalized texts are well-formed (see shown() and out()).
+    auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text);
     return Action::replace(std::move(insert), deleted, pass_key);
   }
   if (!had_anchor) {
     if (ch) return Action::commit(final_text + separator_text, false);
     return Action::commit(final_text, pass_key);
   }
-  auto [insert, deleted] = qrx_core::transform::diff(shown_text, final_text + separator_text);
+  auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text + separator_text);
   return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
 }
 
@@ -388,7 +405,7 @@ Action ImeSession::backspace() {
           ports_.surrounding_text->before_cursor(unicode::char_count(expected));
       if (!before || *before == expected) {
         raw_ = std::move(word->raw);
-        composed_ = std::move(word->text);
+        compose(std::move(word->text));
         raw_kept_ = word->raw_kept;
         if (output_mode_ == OutputMode::Preedit) {
           anchor_ = composed_;

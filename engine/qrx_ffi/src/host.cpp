@@ -163,7 +163,7 @@ const std::string& list() {
 
 void store_without_nul(std::string& slot, std::string_view text) {
   slot.assign(text);
-  std::erase(slot, '\0');
+  if (std::memchr(slot.data(), 0, slot.size()) != nullptr) std::erase(slot, '\0');
 }
 
 std::uint32_t utf16_units_of_prefix(std::string_view text, std::size_t chars) {
@@ -204,7 +204,7 @@ std::string_view before_display(const QrxSession& handle, std::string_view displ
   return display;
 }
 
-QrxAction to_c(QrxSession& handle, Action action, std::string_view before) {
+QrxAction to_c(QrxSession& handle, const Action& action, std::string_view before) {
   QrxAction record = zero_action();
   const auto store = [&](const std::string& text) {
     store_without_nul(handle.action_slot, text);

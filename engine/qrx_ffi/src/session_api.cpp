@@ -2,7 +2,10 @@
 #include "boundary.h"
 
 #include <qrx_adapter_core/plan.h>
+#include <unicode_text/unicode.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -36,7 +39,7 @@ QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
   // the slot keeps its storage from key to key.
   handle->display_before_key.assign(handle->session.shown());
   Action action = handle->session.process_key(event);
-  return to_c(*handle, std::move(action), before_display(*handle, handle->display_before_key));
+  return to_c(*handle, action, before_display(*handle, handle->display_before_key));
 }
 
 // A session operation measured against the display text from before it.
@@ -47,6 +50,46 @@ QrxAction run_operation(QrxSession* handle, Operation&& operation) {
     const std::string before = handle->session.display();
     return to_c(*handle, operation(handle->session), before);
   });
+}
+
+// Bytes at the start of `a` and `b` that are equal, eight compared at a time.
+std::size_t common_start(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      const std::uint64_t bits = x ^ y;
+      return i + static_cast<std::size_t>(std::endian::native == std::endian::little ? std::countr_zero(bits)
+                                                                                    : std::countl_zero(bits)) /
+                     8;
+    }
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// Whether `text` is well-formed UTF-8, given `checked`, well-formed text reported before. A host
+// reports the text before the caret after every key, mostly what it reported before with a few
+// characters dropped at its start and a few changed or added at its end: the characters `text`
+// shares with `checked` from one of its first characters on are whole and well-formed, and only
+// what follows them needs checking.
+bool continues_checked(std::string_view checked, std::string_view text) {
+  constexpr std::size_t kDroppedBytes = 16;  // how far into `checked` `text` may start
+  std::size_t shared = 0;
+  for (std::size_t drop = 0; drop < checked.size() && drop <= kDroppedBytes && !text.empty(); ++drop) {
+    if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
+    const std::string_view kept = checked.substr(drop);
+    std::size_t same = common_start(kept, text);
+    // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
+    while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;
+    shared = std::max(shared, same);
+    if (2 * shared >= text.size()) break;
+  }
+  return unicode::is_valid_utf8(text.substr(shared));
 }
 
 // `own_text` is the text the interface last wrote into an action record; a record that still
@@ -90,7 +133,10 @@ void qrx_session_free(QrxSession* session) noexcept { delete session; }
 QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool alt, bool meta) noexcept {
   if (key == nullptr || session == nullptr) return pass_record();
   return contain(session, pass_record(), [&] {
-    const KeyEvent event{Key::parse(InputText(key).view()), ctrl, alt, meta};
+    // Most keys are one ASCII character, which needs neither checking nor a name look-up.
+    const bool ascii_char = key[0] > 0 && static_cast<unsigned char>(key[0]) < 0x80 && key[1] == '\0';
+    const KeyEvent event{ascii_char ? Key::character(static_cast<char32_t>(key[0])) : Key::parse(InputText(key).view()),
+                         ctrl, alt, meta};
     return run_key(session, event);
   });
 }
@@ -138,6 +184,16 @@ void qrx_set_surrounding_text(QrxSession* session, const char* text_before_caret
     if (text_before_caret == nullptr) {
       shared->surrounding.reset();
       return;
+    }
+    if (shared->surrounding) {
+      // A host reports the text before the caret again after every key, mostly what it reported
+      // before with its start dropped and a few characters added: only those are checked.
+      const std::string_view raw(text_before_caret);
+      if (raw == *shared->surrounding) return;  // as when no key changed the field
+      if (continues_checked(*shared->surrounding, raw)) {
+        shared->surrounding->assign(raw);
+        return;
+      }
     }
     const InputText text(text_before_caret);
     if (shared->surrounding) {
@@ -195,16 +251,59 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
                                    bool allow_unverified_replace, std::uint32_t replace_fallback,
                                    QrxPlan* plan) noexcept {
   if (replace_fallback > 2 || action == nullptr || plan == nullptr || session == nullptr) return false;
+  // A pass, and any action in a field that takes keys untouched, plans a pass whatever the texts
+  // say: nothing of them needs reading.
+  const std::uint8_t kind = field_kind_of(field_kind);
+  if (action->kind == 0 || (action->kind <= 3 && kind >= 1 && kind <= 3)) {
+    plan->kind = static_cast<std::uint32_t>(qrx_adapter_core::plan::PlanKind::Pass);
+    plan->delete_utf16 = 0;
+    plan->delete_chars = 0;
+    plan->cursor_utf16 = 0;
+    plan->wait_ms = 0;
+    plan->pass_key = false;
+    plan->text = nullptr;
+    return true;
+  }
+  if (action->kind == 1 || action->kind == 3) {
+    // A pre-edit or a commit is planned from its own text alone: shown or committed as it is, a
+    // pre-edit's caret kept off the middle of a character.
+    return contain(session, false, [&] {
+      std::optional<InputText> host_text;
+      std::string_view text;
+      if (action->insert == session->action_slot.c_str()) {
+        text = session->action_slot;
+      } else if (action->insert != nullptr) {
+        text = host_text.emplace(action->insert).view();
+      }
+      const bool preedit = action->kind == 1;
+      plan->kind = static_cast<std::uint32_t>(preedit ? qrx_adapter_core::plan::PlanKind::Preedit
+                                                      : qrx_adapter_core::plan::PlanKind::Commit);
+      plan->delete_utf16 = 0;
+      plan->delete_chars = 0;
+      plan->cursor_utf16 = preedit ? qrx_adapter_core::plan::preedit_caret(text, action->cursor_utf16) : 0;
+      plan->wait_ms = 0;
+      plan->pass_key = !preedit && action->pass_key;
+      plan->text = nullptr;
+      if (!text.empty()) {
+        store_without_nul(session->plan_slot, text);
+        plan->text = session->plan_slot.c_str();
+      }
+      return true;
+    });
+  }
   return contain(session, false, [&] {
     const std::optional<AdapterAction> adapter = adapter_action(*action, session->action_slot);
     if (!adapter) return false;
-    // Hosts hand back the display text they read and the surrounding text they reported, both
-    // already checked: only text that differs from them is checked again.
+    // Only a replacement reads the field's texts. Hosts hand back the display text they read and
+    // the surrounding text they reported, both already checked: only text that differs from them
+    // is checked again.
+    const bool replace = action->kind == 2;
     const std::optional<InputText> display =
-        display_text != nullptr ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
-                                : std::nullopt;
+        replace && display_text != nullptr
+            ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
+            : std::nullopt;
     std::optional<InputText> surrounding;
-    if (surrounding_text != nullptr) {
+    if (replace && surrounding_text != nullptr) {
       auto shared = session->shared->read();
       const std::optional<std::string>& reported = shared->surrounding;
       surrounding.emplace(surrounding_text, reported ? std::string_view(*reported) : std::string_view());

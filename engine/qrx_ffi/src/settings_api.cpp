@@ -120,7 +120,7 @@ bool qrx_apply_config_json(QrxSession* session, const char* patch_json, QrxActio
     const std::string before = session->session.display();
     std::optional<qrx_engine::session::Action> reload = patch_config(*session, patch.view());
     if (!reload) return false;
-    if (action != nullptr) *action = to_c(*session, std::move(*reload), before);
+    if (action != nullptr) *action = to_c(*session, *reload, before);
     return true;
   });
 }

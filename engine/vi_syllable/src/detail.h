@@ -96,4 +96,13 @@ struct KeyTables {
 
 const KeyTables& key_tables();
 
+// The checks and tone_index worked out from the word itself, without the table of word_facts
+// (which is built from them).
+std::uint8_t check_with_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+std::uint8_t check_final_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+bool tone_allowed_uncached(std::string_view word, std::uint8_t tone, bool allow_k);
+std::optional<std::size_t> tone_index_uncached(std::string_view word, ToneStyle style);
+// WordFacts::answers of the word, worked out as the three functions above would.
+std::uint32_t answers_uncached(std::string_view word);
+
 }  // namespace vi_syllable::detail

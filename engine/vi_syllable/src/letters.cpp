@@ -178,6 +178,11 @@ char32_t compose_char(char32_t base, Mark mark, std::uint8_t tone, bool upper) {
 }
 
 std::optional<std::size_t> tone_index(std::string_view word, ToneStyle style) {
+  if (const WordFacts* facts = word_facts(word_key(word))) return facts->tone_index_of(style);
+  return detail::tone_index_uncached(word, style);
+}
+
+std::optional<std::size_t> detail::tone_index_uncached(std::string_view word, ToneStyle style) {
   const detail::SyllableView s = detail::parse_view(word);
   if (s.vowel.empty()) return std::nullopt;
 

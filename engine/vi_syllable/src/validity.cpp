@@ -94,7 +94,9 @@ constexpr std::uint64_t kNh = key_of("nh");
 
 }  // namespace
 
-std::uint8_t check_with(std::string_view word, std::uint8_t tone, bool allow_k) {
+namespace detail {
+
+std::uint8_t check_with_uncached(std::string_view word, std::uint8_t tone, bool allow_k) {
   if (word.empty()) return kIncomplete;
   if (!only_syllable_letters(word)) return kInvalid;
 
@@ -136,17 +138,58 @@ std::uint8_t check_with(std::string_view word, std::uint8_t tone, bool allow_k) 
   return stop_refuses_tone ? kInvalid : kIncomplete;
 }
 
-std::uint8_t check(std::string_view word, std::uint8_t tone) { return check_with(word, tone, false); }
-
-std::uint8_t check_final(std::string_view word, std::uint8_t tone, bool allow_k) {
-  const std::uint8_t status = check_with(word, tone, allow_k);
+std::uint8_t check_final_uncached(std::string_view word, std::uint8_t tone, bool allow_k) {
+  const std::uint8_t status = check_with_uncached(word, tone, allow_k);
   if (status != kValid) return status;
   if (!is_stop(key_of(detail::parse_view(word).coda), allow_k)) return kValid;
   return tone == 1 || tone == 5 ? kValid : kInvalid;
 }
 
-bool tone_allowed_with(std::string_view word, std::uint8_t tone, bool allow_k) {
+bool tone_allowed_uncached(std::string_view word, std::uint8_t tone, bool allow_k) {
   return !(is_heavy(tone) && is_stop(key_of(detail::parse_view(word).coda), allow_k));
+}
+
+std::uint32_t answers_uncached(std::string_view word) {
+  const std::uint64_t coda = key_of(detail::parse_view(word).coda);
+  std::uint32_t answers = 0;
+  for (const bool allow_k : {false, true}) {
+    const bool stop = is_stop(coda, allow_k);
+    // check_with_uncached reads the tone only as heavy or not.
+    const std::uint8_t light = check_with_uncached(word, 0, allow_k);
+    const std::uint8_t heavy = check_with_uncached(word, 2, allow_k);
+    // One tone of each class of WordFacts.
+    for (const std::uint8_t tone : {0, 1, 2}) {
+      const unsigned slot = WordFacts::slot(tone, allow_k);
+      const std::uint8_t with = is_heavy(tone) ? heavy : light;
+      // As check_final_uncached and tone_allowed_uncached.
+      const std::uint8_t final = with != kValid || !stop || tone == 1 || tone == 5 ? with : kInvalid;
+      const bool allowed = !(is_heavy(tone) && stop);
+      answers |= static_cast<std::uint32_t>(with) << (2 * slot);
+      answers |= static_cast<std::uint32_t>(final) << (12 + 2 * slot);
+      answers |= static_cast<std::uint32_t>(allowed ? 1 : 0) << (24 + slot);
+    }
+  }
+  return answers;
+}
+
+}  // namespace detail
+
+// Words the tables hold are answered from them; any other word is judged letter by letter.
+std::uint8_t check_with(std::string_view word, std::uint8_t tone, bool allow_k) {
+  if (const WordFacts* facts = word_facts(word_key(word))) return facts->check_with(tone, allow_k);
+  return detail::check_with_uncached(word, tone, allow_k);
+}
+
+std::uint8_t check(std::string_view word, std::uint8_t tone) { return check_with(word, tone, false); }
+
+std::uint8_t check_final(std::string_view word, std::uint8_t tone, bool allow_k) {
+  if (const WordFacts* facts = word_facts(word_key(word))) return facts->check_final(tone, allow_k);
+  return detail::check_final_uncached(word, tone, allow_k);
+}
+
+bool tone_allowed_with(std::string_view word, std::uint8_t tone, bool allow_k) {
+  if (const WordFacts* facts = word_facts(word_key(word))) return facts->tone_allowed_with(tone, allow_k);
+  return detail::tone_allowed_uncached(word, tone, allow_k);
 }
 
 bool tone_allowed(std::string_view word, std::uint8_t tone) { return tone_allowed_with(word, tone, false); }

@@ -97,6 +97,10 @@ Plan plan_action_with_fallback(const AdapterAction& action, const FieldState& fi
 // Byte offset of a UTF-16 caret in `text`.
 std::optional<std::size_t> utf16_cursor_to_byte(std::string_view text, std::uint32_t cursor);
 
+// The caret of a pre-edit plan (plan_action's): the action's caret in UTF-16 units, moved back
+// off the middle of a character and kept within the text.
+std::uint32_t preedit_caret(std::string_view text, std::uint32_t cursor);
+
 }  // namespace qrx_adapter_core::plan
 
 namespace qrx_adapter_core::timing {

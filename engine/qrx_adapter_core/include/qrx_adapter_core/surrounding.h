@@ -110,6 +110,10 @@ struct VerifiedDeletionView {
 // display it is that whole text instead: it reads the same at the end, and it also covers
 // deletions that reach back before the current word, such as a phrase macro taking its key.
 std::string_view known_text_before_caret(std::string_view before_display, const FieldState& field);
+// The same, given the snapshot's text before the caret (utf16_prefix of the snapshot at the
+// caret; none without a snapshot or when the caret is not in it), for callers that need it too.
+std::string_view known_text_before_caret(std::string_view before_display,
+                                         std::optional<std::string_view> snapshot_before_caret);
 
 // Whether deleting `n` UTF-16 units before the caret removes only what the session believes
 // it shows: nothing is selected, the snapshot's text before the caret ends with the text to be
@@ -118,5 +122,9 @@ std::optional<VerifiedDeletion> check_replace(std::string_view before_display, c
                                               std::uint32_t n);
 std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
                                                        const FieldState& field, std::uint32_t n);
+// The same, given the snapshot's text before the caret as above.
+std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
+                                                       const FieldState& field, std::uint32_t n,
+                                                       std::optional<std::string_view> snapshot_before_caret);
 
 }  // namespace qrx_adapter_core::surrounding

@@ -76,7 +76,11 @@ extern const InputMethodSpec VNI;
 extern const InputMethodSpec VIQR;
 
 // The lower-cased key: its lower-case form when that is a single character, else the key itself.
-char32_t lower_key(char32_t key);
+char32_t lower_key_beyond_ascii(char32_t key);
+inline char32_t lower_key(char32_t key) {
+  if (key < 0x80) return (key >= U'A' && key <= U'Z') ? key + (U'a' - U'A') : key;
+  return lower_key_beyond_ascii(key);
+}
 
 // Quick Telex: a doubled onset key (c, g, k, n, p, q, t) becomes a two-letter onset.
 inline constexpr char32_t QUICK_TELEX_FIRST = U'c';

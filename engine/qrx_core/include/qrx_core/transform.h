@@ -237,5 +237,9 @@ class Composer {
 // The edit that turns old into new: (text to insert, characters to delete before the caret),
 // keeping their longest common prefix.
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text);
+// The same for two texts known to be well-formed UTF-8, without checking them; the second form
+// writes the text to insert into `insert` and returns the characters to delete.
+std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, std::string_view new_text);
+std::size_t diff_well_formed(std::string_view old_text, std::string_view new_text, std::string& insert);
 
 }  // namespace qrx_core::transform

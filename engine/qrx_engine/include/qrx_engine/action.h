@@ -42,14 +42,30 @@ struct Action {
 
   std::variant<Pass, Preedit, Replace, Commit> value;
 
+  // Each built in place in the returned action: a text moved once more costs as much as the rest.
   static Action pass() { return Action{Pass{}}; }
   static Action preedit(std::string text, std::size_t cursor) {
-    return Action{Preedit{std::move(text), cursor}};
+    Action action{Preedit{}};
+    Preedit& p = std::get<Preedit>(action.value);
+    p.text = std::move(text);
+    p.cursor = cursor;
+    return action;
   }
   static Action replace(std::string text, std::size_t delete_count, bool pass_key) {
-    return Action{Replace{std::move(text), delete_count, pass_key}};
+    Action action{Replace{}};
+    Replace& r = std::get<Replace>(action.value);
+    r.text = std::move(text);
+    r.delete_count = delete_count;
+    r.pass_key = pass_key;
+    return action;
   }
-  static Action commit(std::string text, bool pass_key) { return Action{Commit{std::move(text), pass_key}}; }
+  static Action commit(std::string text, bool pass_key) {
+    Action action{Commit{}};
+    Commit& c = std::get<Commit>(action.value);
+    c.text = std::move(text);
+    c.pass_key = pass_key;
+    return action;
+  }
 
   Kind kind() const { return static_cast<Kind>(value.index()); }
 

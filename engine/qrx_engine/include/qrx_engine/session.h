@@ -132,7 +132,11 @@ class ImeSession {
   Action boundary_passthrough();
   Action flush();
 
+  // The input method that config_ and profile_ name.
+  const qrx_core::rules::InputMethodSpec& method_named() const;
+
   // Rendering.
+  void compose(std::string&& text);  // sets composed_
   std::string compute(bool final);
   const qrx_core::transform::Composer& current_composer();
   Action show(std::string text, std::optional<char32_t> typed);
@@ -146,6 +150,7 @@ class ImeSession {
   std::optional<std::string> macro_text(std::string_view typed, std::string_view key) const;
   std::optional<Action> phrase_macro(const std::string& text, std::optional<char32_t> ch);
   void append_to_tail(std::string_view text);
+  std::string_view tail() const;  // the committed text remembered: its last 256 characters
   void clear_tail();
   // Drops last_word_, keeping its keys' storage for the next word to remember.
   void forget_last_word();
@@ -172,15 +177,18 @@ class ImeSession {
   bool enabled_ = true;
   bool prev_word_allowed_ = true;
   std::uint8_t field_kind_ = kFieldNormal;
-  // Memo of shown(): the composed text it was computed from, and the result.
-  mutable std::string shown_source_;
+  // Memo of shown(): the result, and whether it was computed from composed_ as it is (compose()
+  // is the one way composed_ changes, and forgets it).
   mutable std::string shown_text_;
+  mutable bool shown_current_ = false;
   // Scratch texts reused from key to key, so that typing does not touch the heap: the shown word
   // before a key, the text before the caret at a word start, and the keys buffer of the last
   // word after it was forgotten.
   std::string shown_before_;
   std::string text_before_caret_;
   std::u32string spare_raw_;
+  // Memo of im(): reset to null wherever config_ or profile_ is assigned.
+  mutable const qrx_core::rules::InputMethodSpec* im_ = nullptr;
 };
 
 // Whether the text's letters are all upper case: false for an empty text or one with a

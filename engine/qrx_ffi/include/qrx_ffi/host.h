@@ -210,6 +210,6 @@ std::string_view before_display(const QrxSession& handle, std::string_view displ
 // The C record of `action`; its text goes to the handle's action slot (a pass leaves the slot
 // alone). Deletions are measured against `before`, the text before the caret when the action
 // was computed.
-QrxAction to_c(QrxSession& handle, qrx_engine::session::Action action, std::string_view before);
+QrxAction to_c(QrxSession& handle, const qrx_engine::session::Action& action, std::string_view before);
 
 }  // namespace quorvix

@@ -215,4 +215,80 @@ StripResult strip_tone(std::string_view text);
 // The word with every tone removed and the given tone placed on the letter that carries it.
 std::string place_tone(std::string_view word, std::uint8_t tone, ToneStyle style);
 
+// ---------------------------------------------------------------------------------------------
+// Whole words looked up at once
+
+// A lower-case word of syllable letters (a to z, ă, â, ê, ô, ơ, ư, đ), at most kWordKeyLetters of
+// them, packed six bits per letter from the first: what the checks above and tone_index look
+// up on every key, instead of parsing the word again for each.
+using WordKey = std::uint64_t;
+inline constexpr WordKey kNoWordKey = ~WordKey{0};
+inline constexpr std::size_t kWordKeyLetters = 10;
+
+// 1 to 33 for a syllable letter, 0 for any other character.
+constexpr std::uint8_t letter_code(char32_t c) {
+  if (c >= U'a' && c <= U'z') return static_cast<std::uint8_t>(c - U'a' + 1);
+  switch (c) {
+    case U'ă':
+      return 27;
+    case U'â':
+      return 28;
+    case U'ê':
+      return 29;
+    case U'ô':
+      return 30;
+    case U'ơ':
+      return 31;
+    case U'ư':
+      return 32;
+    case U'đ':
+      return 33;
+    default:
+      return 0;
+  }
+}
+
+// The key of a word of `letters` letters with `c` added at its end; kNoWordKey when `c` is no
+// syllable letter, the word is already full or the key was none.
+constexpr WordKey add_letter(WordKey key, std::size_t letters, char32_t c) {
+  const std::uint8_t code = letter_code(c);
+  if (key == kNoWordKey || code == 0 || letters >= kWordKeyLetters) return kNoWordKey;
+  return key | (static_cast<WordKey>(code) << (6 * letters));
+}
+
+// The key of a UTF-8 word, or kNoWordKey.
+WordKey word_key(std::string_view word);
+
+// What the checks and tone_index answer for one word, for every tone and both settings of k.
+struct WordFacts {
+  // Two bits per answer: check_with at bit 2 * (3 * allow_k + tone class), check_final 12 bits
+  // above, tone_allowed_with one bit per (allow_k, tone class) from bit 24. Tone classes: 0 for
+  // no tone (and values past 5), 1 for acute and dot below, 2 for grave, hook and tilde.
+  std::uint32_t answers = 0;
+  std::int8_t tone_index[2] = {-1, -1};  // Old, then New (any other style); -1 for none
+  std::uint8_t vowel_start = 0;          // of parse_view
+  std::uint8_t cluster_end = 0;
+
+  static constexpr unsigned tone_class(std::uint8_t tone) {
+    if (tone == 1 || tone == 5) return 1;
+    return tone >= 2 && tone <= 4 ? 2 : 0;
+  }
+  static constexpr unsigned slot(std::uint8_t tone, bool allow_k) { return 3 * (allow_k ? 1 : 0) + tone_class(tone); }
+  std::uint8_t check_with(std::uint8_t tone, bool allow_k) const {
+    return static_cast<std::uint8_t>((answers >> (2 * slot(tone, allow_k))) & 3u);
+  }
+  std::uint8_t check_final(std::uint8_t tone, bool allow_k) const {
+    return static_cast<std::uint8_t>((answers >> (12 + 2 * slot(tone, allow_k))) & 3u);
+  }
+  bool tone_allowed_with(std::uint8_t tone, bool allow_k) const {
+    return ((answers >> (24 + slot(tone, allow_k))) & 1u) != 0;
+  }
+  std::optional<std::size_t> tone_index_of(ToneStyle style) const;
+};
+
+// The facts of the word with this key when it is one of the words that onsets, nuclei and finals
+// can spell (every word the checks do not judge invalid, and more), else null: then ask the
+// functions above, which give the same answers.
+const WordFacts* word_facts(WordKey key);
+
 }  // namespace vi_syllable

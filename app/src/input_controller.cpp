@@ -86,6 +86,9 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   // Without a field nothing the session does could be shown, while the key itself reaches the
   // application: the session would believe in a word the field does not have.
   if (!client) return false;
+  // A field can stop or start telling its text at any time (an application tells it only once it
+  // has drawn); the output mode follows before the key is processed.
+  if (client->canReplaceText() != outputModeCanReplace_) applyOutputMode(client);
 
   const std::string before = engine_->displayText();
   FieldTextClient text(client);
@@ -137,7 +140,9 @@ void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::Tex
   if (!engine_ || !client) return;
   // The focused application's profile overrides the file's "output_mode".
   const std::uint32_t profileMode = engine_->profileOutputMode();
-  const std::uint32_t mode = profileMode == 1 ? 0 : profileMode == 2 ? 1 : globalOutputMode_;
+  // A field that cannot replace text gets marked text, and the configured mode again once it can.
+  outputModeCanReplace_ = client->canReplaceText();
+  const std::uint32_t mode = !outputModeCanReplace_ ? 0 : profileMode == 1 ? 0 : profileMode == 2 ? 1 : globalOutputMode_;
   applyAction(engine_->setOutputMode(mode), client);
 }
 

@@ -85,6 +85,8 @@ class QuorvixInputController {
   std::unique_ptr<platform::Timer> configTimer_;
   std::optional<platform::FileDate> lastConfigMtime_;
   std::uint32_t globalOutputMode_ = 1;
+  // Whether the field could replace text when the output mode was last set.
+  bool outputModeCanReplace_ = true;
   std::unique_ptr<NotificationCenter::Observation> configChangedObservation_;
 };
 

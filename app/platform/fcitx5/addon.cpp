@@ -141,6 +141,11 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
                                      });
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
+  surroundingTextWatcher_ = instance_.watchEvent(
+      fcitx::EventType::InputContextSurroundingTextUpdated, fcitx::EventWatcherPhase::Default,
+      [this](fcitx::Event& event) {
+        state(*static_cast<fcitx::InputContextEvent&>(event).inputContext()).client->applicationReported();
+      });
 }
 
 QuorvixEngine::~QuorvixEngine() = default;
@@ -163,6 +168,8 @@ app::QuorvixInputController* QuorvixEngine::controller(fcitx::InputContext& cont
   return state(context).controller.get();
 }
 
+FcitxTextInput& QuorvixEngine::textInput(fcitx::InputContext& context) { return *state(context).client; }
+
 void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& event) {
   auto& context = *event.inputContext();
   auto& state = this->state(context);
@@ -170,7 +177,9 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
   const auto key = translateKey(event.rawKey(), event.isRelease());
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
-  if (controller.handle(key, state.client)) event.filterAndAccept();
+  if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(event.rawKey()))) {
+    event.filterAndAccept();
+  }
   // The toggle key changes what the menu's first item says.
   if (key.keyDown && enabled() != wasEnabled) renderMenu(context, state, false);
 }
@@ -178,6 +187,7 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
 void QuorvixEngine::activate(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
   auto& context = *event.inputContext();
   auto& state = this->state(context);
+  state.client->resync();
   controllerFor(state).activateServer(state.client);
   // Fcitx5 empties the input method's part of the status area before every activation.
   renderMenu(context, state, true);
@@ -194,6 +204,8 @@ void QuorvixEngine::deactivate(const fcitx::InputMethodEntry&, fcitx::InputConte
 
 void QuorvixEngine::reset(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
   auto& state = this->state(*event.inputContext());
+  // The application resets its input method when its caret moves by other means than typing.
+  state.client->resync();
   if (state.controller) state.controller->commitComposition(state.client);
 }
 

@@ -22,9 +22,10 @@ constexpr std::uint64_t kToggleModifiers = flags::kOption;
 
 // The characters when they are exactly one scalar that types text.
 bool isOneTextCharacter(const std::optional<std::string>& characters) {
-  if (!characters || !unicode::is_valid_utf8(*characters)) return false;
-  const auto chars = unicode::decode_utf8(*characters);
-  return chars.size() == 1 && !unicode::is_control(chars.front());
+  if (!characters || characters->empty() || !unicode::is_valid_utf8(*characters)) return false;
+  std::size_t end = 0;
+  const char32_t first = unicode::next_char(*characters, end);
+  return end == characters->size() && !unicode::is_control(first);
 }
 
 std::uint32_t outputModeOf(const ConfigFile& configFile) {
@@ -86,14 +87,15 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   // Without a field nothing the session does could be shown, while the key itself reaches the
   // application: the session would believe in a word the field does not have.
   if (!client) return false;
-  // A field can stop or start telling its text at any time (an application tells it only once it
-  // has drawn); the output mode follows before the key is processed.
-  if (client->canReplaceText() != outputModeCanReplace_) applyOutputMode(client);
 
   const std::string before = engine_->displayText();
+  // A field can start or stop telling its text (some tell it only once they hold text); the
+  // output mode follows between words, since a change of mode ends the word.
+  if (before.empty() && client->canReplaceText() != outputModeCanReplace_) applyOutputMode(client);
   FieldTextClient text(client);
-  const auto snapshot = text.surroundingSnapshot(kSurroundingUnits);
-  engine_->setSurroundingText(text.beforeCursor(kSurroundingUnits));
+  // The snapshot and the text before the caret are read together, asking the field once.
+  auto [snapshot, beforeCursor] = text.readSurroundings(kSurroundingUnits);
+  engine_->setSurroundingText(beforeCursor);
 
   const bool ctrl = (modifiers & flags::kControl) != 0;
   const bool alt = (modifiers & flags::kOption) != 0;
@@ -110,7 +112,7 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   }
 
   const auto plan = engine_->planAction(
-      action, 0, before, snapshot ? std::optional(snapshot->text) : std::nullopt,
+      action, 0, before, snapshot ? std::optional(std::move(snapshot->text)) : std::nullopt,
       snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false, snapshot ? 1 : 0);
   if (plan.kind == QrxPlanKind::failSafe) {
     engine_->reset();

@@ -141,11 +141,6 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
                                      });
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
-  surroundingTextWatcher_ = instance_.watchEvent(
-      fcitx::EventType::InputContextSurroundingTextUpdated, fcitx::EventWatcherPhase::Default,
-      [this](fcitx::Event& event) {
-        state(*static_cast<fcitx::InputContextEvent&>(event).inputContext()).client->applicationReported();
-      });
 }
 
 QuorvixEngine::~QuorvixEngine() = default;

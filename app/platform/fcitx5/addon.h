@@ -59,13 +59,12 @@ class FcitxTextInput final : public platform::TextInput {
   // Only while the application tells its text: otherwise nothing before the caret can be found.
   bool canReplaceText() override;
 
-  // The application told its text again.
-  void applicationReported();
-  // Lets a key the input method did not take go on to the application. Fcitx5's frontends hand
-  // such a key back to the application's own event queue, behind the edits that follow it; so in
-  // a field that tells its text, a key that types a character, and Backspace, are done here as
-  // the edit they stand for, in order with the field's other edits (true: the key is taken). What
-  // any other key does cannot be foreseen: it goes on (false).
+  // Lets a key the input method did not take go on to the application. Fcitx5's frontends for
+  // GTK and Qt hand such a key back to the application's own event queue, behind the edits that
+  // follow it; so in a toolkit's field (one that can tell its text) a key that types a character,
+  // and Backspace where the text before the caret is known, are done here as the edit they stand
+  // for, in order with the field's other edits (true: the key is taken). What any other key does
+  // cannot be foreseen: it goes on (false).
   bool passKey(const fcitx::Key& key);
   // The application's text may have changed in ways the field cannot follow (it got the focus
   // back, its caret was moved): what it tells is taken as it is.
@@ -82,12 +81,12 @@ class FcitxTextInput final : public platform::TextInput {
   // What the application's text is expected to be now; absent when the application does not
   // tell its text.
   Expectation* expected();
-  // Makes the expectation reach back to `units` before its known part; false when it cannot.
-  bool reachBackTo(std::int64_t units);
+  // Makes the expectation reach back to `units`, before what it knows; false when it cannot.
+  bool reachBackTo(const Expectation& known, std::int64_t units);
   // The key goes on to the application; false.
   bool letThrough();
   // Deletes the characters a range of units covers, in one request relative to the caret.
-  void deleteRange(fcitx::InputContext& context, platform::Utf16Range range);
+  void deleteRange(fcitx::InputContext& context, const Expectation& known, platform::Utf16Range range);
   void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
   void removeCommittedMarkedText(fcitx::InputContext& context);
 
@@ -199,7 +198,6 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   AddonServices services_;
   app::NotificationCenter notifications_;
   std::unique_ptr<StatusMenu> statusMenu_;
-  std::unique_ptr<fcitx::HandlerTableEntry<fcitx::EventHandler>> surroundingTextWatcher_;
   // Last, so that the controllers go before everything they use.
   fcitx::FactoryFor<InputContextState> stateFactory_;
 };

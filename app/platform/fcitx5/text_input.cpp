@@ -228,30 +228,27 @@ class TextAccount {
  public:
   TextAccount() { ring_.reserve(kRemembered); }
 
-  // The expectation to read and to edit, checked against the application's latest report;
-  // absent when the application tells nothing.
-  Expectation* current(const fcitx::SurroundingText& report) {
-    if (!report.isValid()) return nullptr;
-    if (std::exchange(reported_, false) || count_ == 0) {
+  // The expectation to read and to edit, checked against the application's report when that is
+  // a new one.
+  Expectation& current(const fcitx::SurroundingText& report) {
+    if (count_ == 0 || std::exchange(forgotten_, false) || !lastReport_.toldBy(report)) {
       if (!isStaleOrAgrees(report)) {
         count_ = 0;
         push().takeFrom(report);
         newestTold_ = true;
+        lastReport_ = ring_[newest_];
       }
     }
-    return &ring_[newest_];
+    return ring_[newest_];
   }
 
-  // The application told its text again.
-  void reported() { reported_ = true; }
   // Whether there is an expectation to go on from.
   bool knows() const { return count_ > 0; }
 
-  // Nothing of what was expected is known any more: the next report, or the one Fcitx5 holds,
-  // is taken as it is.
+  // Nothing of what was expected is known any more: the report Fcitx5 holds is taken as it is.
   void forget() {
     count_ = 0;
-    reported_ = true;
+    forgotten_ = true;
   }
 
   // A new expectation, a copy of the newest, for the caller to apply its edit to.
@@ -270,14 +267,18 @@ class TextAccount {
     if (newest.origin.units <= units || newest.origin.byte == 0) return true;
     if (!newestTold_) return false;
     newest.reachBackTo(report, units);
+    lastReport_ = newest;
     return true;
   }
 
  private:
+  // Looks for the expectation a report tells, newest first, and remembers the report.
   bool isStaleOrAgrees(const fcitx::SurroundingText& report) {
     for (std::size_t age = 0; age < count_; ++age) {
-      if (ring_[(newest_ + kRemembered - age) % kRemembered].toldBy(report)) {
+      const auto& expectation = ring_[(newest_ + kRemembered - age) % kRemembered];
+      if (expectation.toldBy(report)) {
         newestTold_ = age == 0;
+        lastReport_ = expectation;
         return true;
       }
     }
@@ -294,7 +295,10 @@ class TextAccount {
   std::vector<Expectation> ring_;
   std::size_t newest_ = 0;
   std::size_t count_ = 0;
-  bool reported_ = true;
+  // The last report looked at, by what it tells around the caret: a report that tells the same is
+  // no news.
+  Expectation lastReport_;
+  bool forgotten_ = false;
   // Whether the latest report tells the newest expectation (no edit since).
   bool newestTold_ = false;
 };
@@ -331,10 +335,11 @@ FcitxTextInput::~FcitxTextInput() = default;
 Expectation* FcitxTextInput::expected() {
   auto* context = context_.get();
   if (!context || !tellsText(*context)) return nullptr;
-  return account_->current(context->surroundingText());
+  return &account_->current(context->surroundingText());
 }
 
-bool FcitxTextInput::reachBackTo(std::int64_t units) {
+bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
+  if (known.origin.units <= units || known.origin.byte == 0) return true;
   auto* context = context_.get();
   return context && account_->reachBackTo(context->surroundingText(), units);
 }
@@ -344,10 +349,9 @@ bool FcitxTextInput::canReplaceText() {
   return context && tellsText(*context);
 }
 
-void FcitxTextInput::deleteRange(fcitx::InputContext& context, Utf16Range range) {
+void FcitxTextInput::deleteRange(fcitx::InputContext& context, const Expectation& known, Utf16Range range) {
   const auto [start, end] = unitBounds(range);
-  const bool reached = reachBackTo(start);
-  const auto& known = *expected();
+  const bool reached = reachBackTo(known, start);
   // A range that cuts a surrogate pair takes the whole character. Characters before the known
   // part are counted as one unit each.
   const auto localStart = start - known.origin.units;
@@ -370,7 +374,7 @@ void FcitxTextInput::setMarkedText(const std::string& text, Utf16Range selected,
   if (!context) return;
   removeCommittedMarkedText(*context);
   if (replacement.location != kNotFound) {
-    if (expected()) deleteRange(*context, replacement);
+    if (const auto* known = expected()) deleteRange(*context, *known, replacement);
   }
   std::size_t caret = 0;
   for (Position at; at.byte < text.size();) {
@@ -392,7 +396,9 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
   }
   removeCommittedMarkedText(*context);
   if (!marked_.empty()) showMarked(*context, {}, 0);
-  if (expected() && replacement.location != kNotFound) deleteRange(*context, replacement);
+  if (replacement.location != kNotFound) {
+    if (const auto* known = expected()) deleteRange(*context, *known, replacement);
+  }
   if (text.empty()) return;
   if (expected()) account_->next().insert(text);
   context->commitString(text);
@@ -409,35 +415,41 @@ std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
   const auto [start, end] = unitBounds(range);
   const auto* known = expected();
   if (!known) return std::nullopt;
-  reachBackTo(start);
   if (end <= start) return std::string();
+  reachBackTo(*known, start);
   const std::string_view text = known->near;
   const auto offset = known->origin.units;
   const auto first = known->atUnit(start - offset, true);
   const auto last = known->atUnit(end - offset, false);
   // Half a surrogate pair at either end reads as U+FFFD, as a toolkit's conversion gives.
-  std::string out = first.units + offset > start ? "\uFFFD" : "";
+  constexpr std::string_view kReplacement = "\uFFFD";
+  const bool halfFirst = first.units + offset > start;
+  const bool halfLast = last.units + offset < end && last.byte < text.size();
+  std::string out;
+  out.reserve(std::max(last.byte, first.byte) - first.byte + 2 * kReplacement.size());
+  if (halfFirst) out.append(kReplacement);
   if (last.byte > first.byte) out.append(text.substr(first.byte, last.byte - first.byte));
-  if (last.units + offset < end && last.byte < text.size()) out += "\uFFFD";
+  if (halfLast) out.append(kReplacement);
   return out;
 }
 
-void FcitxTextInput::applicationReported() { account_->reported(); }
-
 bool FcitxTextInput::passKey(const fcitx::Key& key) {
   auto* context = context_.get();
-  const auto* known = expected();
-  // A key typed next to marked text is the application's to place.
-  if (!context || !known || !marked_.empty() || (key.states() & kCommandStates)) return letThrough();
+  // A field that can tell its text is a toolkit's, which takes committed text as typed; a key
+  // typed next to marked text is the application's to place.
+  if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) || !marked_.empty() ||
+      (key.states() & kCommandStates)) {
+    return letThrough();
+  }
   const auto typed = fcitx::Key::keySymToUnicode(key.sym());
   if (typed >= 0x20 && typed != 0x7F) {
     insertText(unicode::encode_utf8(static_cast<char32_t>(typed)), {kNotFound, 0});
     return true;
   }
-  if (key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte) return letThrough();
+  const auto* known = expected();
+  if (!known || key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte) return letThrough();
   // A character goes with the marks that combine with it, as a toolkit's Backspace takes them.
-  const auto caret = known->origin.units + known->cursor.units;
-  reachBackTo(caret - kLongestCluster);
+  reachBackTo(*known, known->origin.units + known->cursor.units - kLongestCluster);
   Position from = known->cursor;
   while (from.byte > 0) {
     stepBack(known->near, from);
@@ -446,7 +458,7 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
   }
   // At the start of the text, or of what is still known of it, the application decides.
   if (from.byte == known->cursor.byte || (from.byte == 0 && known->origin.byte > 0)) return letThrough();
-  deleteRange(*context, {known->origin.units + from.units, known->cursor.units - from.units});
+  deleteRange(*context, *known, {known->origin.units + from.units, known->cursor.units - from.units});
   return true;
 }
 
@@ -479,10 +491,16 @@ void FcitxTextInput::showMarked(fcitx::InputContext& context, const std::string&
   }
   auto& panel = context.inputPanel();
   markedInClient_ = drawsPreedit(context);
+  // Only the place that shows the marked text is set; the other one is emptied if it is not.
   // The input panel is redrawn only when it shows, or showed, the marked text itself.
   const bool panelChanges = !markedInClient_ || !panel.preedit().empty();
-  panel.setClientPreedit(markedInClient_ ? preedit : fcitx::Text());
-  panel.setPreedit(markedInClient_ ? fcitx::Text() : preedit);
+  if (markedInClient_) {
+    panel.setClientPreedit(preedit);
+    if (!panel.preedit().empty()) panel.setPreedit({});
+  } else {
+    panel.setPreedit(preedit);
+    if (!panel.clientPreedit().empty()) panel.setClientPreedit({});
+  }
   context.updatePreedit();
   if (panelChanges) context.updateUserInterface(fcitx::UserInterfaceComponent::InputPanel);
   marked_ = text;
@@ -494,7 +512,7 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   const auto count = unicode::char_count(marked_);
   showMarked(context, {}, 0);
   if (const auto* known = expected()) {
-    if (reachBackTo(known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count)) ||
+    if (reachBackTo(*known, known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count)) ||
         known->cursor.chars >= count) {
       account_->next().erase(known->cursor.chars - count, known->cursor.chars);
     } else {

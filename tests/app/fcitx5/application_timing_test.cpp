@@ -92,19 +92,32 @@ TEST_F(ApplicationTimingTest, AFieldThatTellsNoTextGetsTheWordAsPreeditWhateverT
   EXPECT_NE(fileText(configFile().path()).find("\"output_mode\": \"replace\""), std::string::npos);
 }
 
-TEST_F(ApplicationTimingTest, ReplacesAgainOnceTheFieldTellsItsText) {
+TEST_F(ApplicationTimingTest, ReplacesAgainOnceTheFieldTellsItsTextFromTheNextWordOn) {
   start("telex", "replace");
   doc->tellsText = false;
   doc->resend();
   doc->typeKeys("Tieengs ");
   EXPECT_EQ(doc->document(), "Tiếng |");
+  doc->typeKeys("Vie");
+  EXPECT_EQ(doc->preedit(), "Vie");
+  // Like Qt's module, which tells the text once the field holds some: the word in progress stays
+  // pre-edit text, the next one is written into the field.
   doc->tellsText = true;
   doc->resend();
-  doc->typeKeys("Vieet");
-  EXPECT_EQ(doc->document(), "Tiếng Viêt|");
+  doc->typeKeys("etj ");
+  EXPECT_EQ(doc->document(), "Tiếng Việt |");
+  doc->typeKeys("Nam");
   EXPECT_EQ(doc->preedit(), "");
-  doc->typeKeys("j");
-  EXPECT_EQ(doc->document(), "Tiếng Việt|");
+  EXPECT_EQ(doc->document(), "Tiếng Việt Nam|");
+  doc->typeKeys("f");
+  EXPECT_EQ(doc->document(), "Tiếng Việt Nàm|");
+  // And back to pre-edit text when the field stops telling it.
+  doc->tellsText = false;
+  doc->typeKeys(" ");
+  doc->resend();
+  doc->typeKeys("cos");
+  EXPECT_EQ(doc->preedit(), "có");
+  EXPECT_EQ(doc->document(), "Tiếng Việt Nàm |");
 }
 
 TEST_F(ApplicationTimingTest, ARealChangeOfTheApplicationsStartsTheWordOver) {

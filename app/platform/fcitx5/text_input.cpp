@@ -97,8 +97,10 @@ struct Expectation {
   // Whether an application's report tells exactly this text: the same length, caret and anchor,
   // and the same characters around the selection. A report is never walked whole for this.
   bool toldBy(const fcitx::SurroundingText& report) const {
-    return report.cursor() == origin.chars + cursor.chars && report.anchor() == origin.chars + anchor.chars &&
-           report.text().size() == size && report.text().compare(origin.byte, near.size(), near) == 0;
+    const std::string& text = report.text();
+    return text.size() == size && report.cursor() == origin.chars + cursor.chars &&
+           report.anchor() == origin.chars + anchor.chars &&
+           std::char_traits<char>::compare(text.data() + origin.byte, near.data(), near.size()) == 0;
   }
 
   // The selection's ends in `near`, or the caret's.
@@ -117,11 +119,12 @@ struct Expectation {
   // surrogate pair: after the pair with `roundUp`, else before it.
   Position atUnit(std::int64_t units, bool roundUp) const {
     Position at = nearestTo(units, &Position::units);
-    while (at.units > units && at.byte > 0) {
-      Position previous = at;
-      stepBack(near, previous);
-      if (previous.units < units && roundUp) return at;
-      at = previous;
+    // Backwards byte by byte: a lead byte ends the character before it.
+    for (std::size_t byte = at.byte; at.units > units && byte > 0;) {
+      if (isContinuation(near[--byte])) continue;
+      const int width = startsPair(near[byte]) ? 2 : 1;
+      if (at.units - width < units && roundUp) break;
+      at = {byte, at.chars - 1, at.units - width};
     }
     while (at.units < units && at.byte < near.size()) {
       Position next = at;
@@ -396,11 +399,11 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
   }
   removeCommittedMarkedText(*context);
   if (!marked_.empty()) showMarked(*context, {}, 0);
-  if (replacement.location != kNotFound) {
-    if (const auto* known = expected()) deleteRange(*context, *known, replacement);
-  }
+  const auto* known = expected();
+  if (known && replacement.location != kNotFound) deleteRange(*context, *known, replacement);
   if (text.empty()) return;
-  if (expected()) account_->next().insert(text);
+  // After the deletion, the newest expectation is the text without the deleted characters.
+  if (known) account_->next().insert(text);
   context->commitString(text);
 }
 

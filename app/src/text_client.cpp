@@ -104,7 +104,7 @@ std::optional<std::string> readBefore(platform::TextInput& field, std::int64_t l
 
 // The snapshot around `selection`, whose text before it has been read already.
 std::optional<SurroundingSnapshot> snapshotAround(platform::TextInput& field, Utf16Range selection,
-                                                  std::string before) {
+                                                  std::string_view before) {
   const auto read = [&](Utf16Range range) { return field.substring(range).value_or(std::string()); };
   const auto selected = selection.length > 0 ? read(selection) : std::string();
   const auto after = read({selection.location + selection.length, 1});
@@ -112,8 +112,10 @@ std::optional<SurroundingSnapshot> snapshotAround(platform::TextInput& field, Ut
   const auto cursor = anchor + utf16Length(selected);
   // A selection beyond what 32 bits count cannot be described to the engine: no snapshot.
   if (cursor > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  before.append(selected).append(after);
-  return SurroundingSnapshot{std::move(before), static_cast<std::uint32_t>(cursor),
+  std::string text;
+  text.reserve(before.size() + selected.size() + after.size());
+  text.append(before).append(selected).append(after);
+  return SurroundingSnapshot{std::move(text), static_cast<std::uint32_t>(cursor),
                              static_cast<std::uint32_t>(anchor)};
 }
 
@@ -137,7 +139,7 @@ FieldTextClient::Surroundings FieldTextClient::readSurroundings(std::int64_t max
   const auto selection = field->selectedRange();
   if (selection.location == kNotFound) return {};
   auto before = readBefore(*field, selection.location, maxUnits);
-  auto snapshot = snapshotAround(*field, selection, before.value_or(std::string()));
+  auto snapshot = snapshotAround(*field, selection, before ? std::string_view(*before) : std::string_view());
   return {std::move(snapshot), std::move(before)};
 }
 

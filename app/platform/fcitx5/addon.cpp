@@ -166,10 +166,12 @@ app::QuorvixInputController* QuorvixEngine::controller(fcitx::InputContext& cont
 FcitxTextInput& QuorvixEngine::textInput(fcitx::InputContext& context) { return *state(context).client; }
 
 void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& event) {
+  // A release is no key-down event: the controller would let it through untouched.
+  if (event.isRelease()) return;
   auto& context = *event.inputContext();
   auto& state = this->state(context);
   auto& controller = controllerFor(state);
-  const auto key = translateKey(event.rawKey(), event.isRelease());
+  const auto key = translateKey(event.rawKey(), false);
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
   if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(event.rawKey()))) {

@@ -93,6 +93,10 @@ struct Expectation {
   Position cursor;
   Position anchor;
   std::size_t size = 0;
+  // Where the last read began. The text client reads the same distance before the caret at every
+  // key, and edits at the caret leave what is before them where it is, so the next read starts
+  // walking from there rather than from the caret.
+  mutable Position lastRead;
 
   // Whether an application's report tells exactly this text: the same length, caret and anchor,
   // and the same characters around the selection. A report is never walked whole for this.
@@ -146,6 +150,7 @@ struct Expectation {
     };
     cursor = shift(cursor);
     anchor = shift(anchor);
+    lastRead = shift(lastRead);
   }
 
   // `text` in place of the selection, the caret after it: what the application does with a commit.
@@ -156,6 +161,7 @@ struct Expectation {
     Position written;
     while (written.byte < text.size()) stepForward(text, written);
     cursor = anchor = from + written;
+    if (lastRead.byte > from.byte) lastRead = from;
     keepNearTheCaret();
   }
 
@@ -169,6 +175,7 @@ struct Expectation {
     origin = origin + from;
     cursor = cursor - from;
     anchor = anchor - from;
+    lastRead = lastRead.byte > from.byte ? lastRead - from : Position{};
   }
 
   // Takes the text from a report: the part around the selection is found by walking the report
@@ -190,6 +197,7 @@ struct Expectation {
     const bool caretFirst = report.cursor() < report.anchor();
     cursor = (caretFirst ? start : end) - from;
     anchor = (caretFirst ? end : start) - from;
+    lastRead = {};
   }
 
   // Reads the characters before `origin` from a report that tells this text, until the origin
@@ -204,18 +212,24 @@ struct Expectation {
     const Position added = origin - from;
     cursor = cursor + added;
     anchor = anchor + added;
+    lastRead = lastRead + added;
     origin = from;
   }
 
  private:
-  // The known place nearest to `target` in the count `by`: the start of `near`, or an end of
-  // the selection.
+  // The known place nearest to `target` in the count `by`: the start of `near`, an end of the
+  // selection, or where the last read began.
   template <class Count>
   Position nearestTo(Count target, Count Position::*by) const {
-    const auto distance = [&](const Position& p) { return target > p.*by ? target - p.*by : p.*by - target; };
     Position best{};
-    for (const Position& candidate : {start(), end()}) {
-      if (distance(candidate) < distance(best)) best = candidate;
+    Count bestDistance = target;
+    for (const Position& candidate : {cursor, anchor, lastRead}) {
+      const Count at = candidate.*by;
+      const Count distance = target > at ? target - at : at - target;
+      if (distance < bestDistance) {
+        best = candidate;
+        bestDistance = distance;
+      }
     }
     return best;
   }
@@ -337,8 +351,9 @@ FcitxTextInput::~FcitxTextInput() = default;
 
 Expectation* FcitxTextInput::expected() {
   auto* context = context_.get();
-  if (!context || !tellsText(*context)) return nullptr;
-  return &account_->current(context->surroundingText());
+  if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) return nullptr;
+  const auto& report = context->surroundingText();
+  return report.isValid() ? &account_->current(report) : nullptr;
 }
 
 bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
@@ -424,6 +439,7 @@ std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
   const auto offset = known->origin.units;
   const auto first = known->atUnit(start - offset, true);
   const auto last = known->atUnit(end - offset, false);
+  if (first.byte < known->start().byte) known->lastRead = first;
   // Half a surrogate pair at either end reads as U+FFFD, as a toolkit's conversion gives.
   constexpr std::string_view kReplacement = "\uFFFD";
   const bool halfFirst = first.units + offset > start;

@@ -79,8 +79,9 @@ class FcitxTextInput final : public platform::TextInput {
 
  private:
   // What the application's text is expected to be now; absent when the application does not
-  // tell its text.
-  Expectation* expected();
+  // tell its text. To record an edit on (not `toRead`), a toolkit's field that can tell its text
+  // but has not yet has an expectation all the same, starting from an empty text.
+  Expectation* expected(bool toRead = true);
   // Makes the expectation reach back to `units`, before what it knows; false when it cannot.
   bool reachBackTo(const Expectation& known, std::int64_t units);
   // The key goes on to the application; false.

@@ -248,13 +248,25 @@ class TextAccount {
   // The expectation to read and to edit, checked against the application's report when that is
   // a new one.
   Expectation& current(const fcitx::SurroundingText& report) {
-    if (count_ == 0 || std::exchange(forgotten_, false) || !lastReport_.toldBy(report)) {
+    const bool forgotten = std::exchange(forgotten_, false);
+    if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) {
       if (!isStaleOrAgrees(report)) {
         count_ = 0;
         push().takeFrom(report);
         newestTold_ = true;
         lastReport_ = ring_[newest_];
       }
+    }
+    return ring_[newest_];
+  }
+
+  // The expectation to record edits on while the application does not tell its text: the text
+  // it held when it last told it, or an empty one.
+  Expectation& untold() {
+    if (std::exchange(forgotten_, false) || count_ == 0) {
+      count_ = 0;
+      push() = Expectation{};
+      newestTold_ = false;
     }
     return ring_[newest_];
   }
@@ -349,11 +361,14 @@ FcitxTextInput::FcitxTextInput(fcitx::InputContext& context)
 
 FcitxTextInput::~FcitxTextInput() = default;
 
-Expectation* FcitxTextInput::expected() {
+Expectation* FcitxTextInput::expected(bool toRead) {
   auto* context = context_.get();
   if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) return nullptr;
   const auto& report = context->surroundingText();
-  return report.isValid() ? &account_->current(report) : nullptr;
+  if (report.isValid()) return &account_->current(report);
+  // Qt's module tells nothing while its field is empty: the field's edits are recorded on an
+  // empty text, so that the application's first report is known for late when it is.
+  return toRead ? nullptr : &account_->untold();
 }
 
 bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
@@ -392,7 +407,7 @@ void FcitxTextInput::setMarkedText(const std::string& text, Utf16Range selected,
   if (!context) return;
   removeCommittedMarkedText(*context);
   if (replacement.location != kNotFound) {
-    if (const auto* known = expected()) deleteRange(*context, *known, replacement);
+    if (const auto* known = expected(false)) deleteRange(*context, *known, replacement);
   }
   std::size_t caret = 0;
   for (Position at; at.byte < text.size();) {
@@ -414,7 +429,7 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
   }
   removeCommittedMarkedText(*context);
   if (!marked_.empty()) showMarked(*context, {}, 0);
-  const auto* known = expected();
+  const auto* known = expected(false);
   if (known && replacement.location != kNotFound) deleteRange(*context, *known, replacement);
   if (text.empty()) return;
   // After the deletion, the newest expectation is the text without the deleted characters.
@@ -493,7 +508,10 @@ void FcitxTextInput::markedTextCommittedOnFocusOut() {
   markedCommitted_ = markedInClient_ && !marked_.empty();
   // Fcitx5 wrote the text before telling the field, and the application may have told its text
   // since: the commit goes on the account before that report is looked at.
-  if (markedCommitted_ && canReplaceText() && account_->knows()) account_->next().insert(marked_);
+  if (markedCommitted_ && context_.get() &&
+      context_.get()->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && account_->knows()) {
+    account_->next().insert(marked_);
+  }
 }
 
 void FcitxTextInput::clearMarkedText() {
@@ -530,7 +548,7 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   // The focus out wrote the marked text before the caret; something else is to stand there.
   const auto count = unicode::char_count(marked_);
   showMarked(context, {}, 0);
-  if (const auto* known = expected()) {
+  if (const auto* known = expected(false)) {
     if (reachBackTo(*known, known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count)) ||
         known->cursor.chars >= count) {
       account_->next().erase(known->cursor.chars - count, known->cursor.chars);

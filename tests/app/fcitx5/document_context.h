@@ -49,6 +49,8 @@ class DocumentContext : public fcitx::InputContext {
   // Whether the application tells its text at all while it has the SurroundingText capability;
   // without, Fcitx5 holds the surrounding text as invalid.
   bool tellsText = true;
+  // Like Qt's module, which tells nothing until the field first holds text.
+  bool tellsOnlyOnceItHoldsText = false;
 
   // From now on the document tells its text before each key press, as it stood after one of its
   // changes of the last `maxLagKeys` keys, chosen with `seed`; with `goesBack` it now and then
@@ -60,18 +62,18 @@ class DocumentContext : public fcitx::InputContext {
 
   // The document with "|" at the caret and, for a selection, "^" at its anchor.
   void setDocument(const std::string& marked) {
-    text_.clear();
-    anchor_ = std::string::npos;
-    for (const char32_t c : unicode::decode_utf8(marked)) {
-      if (c == U'|' || c == U'^') {
-        (c == U'|' ? cursor_ : anchor_) = text_.size();
-      } else {
-        text_.push_back(c);
-      }
-    }
-    if (anchor_ == std::string::npos) anchor_ = cursor_;
+    const auto state = parse(marked);
+    text_ = state.text;
+    cursor_ = state.cursor;
+    anchor_ = state.anchor;
     restartHistory();
     resend();
+  }
+  // Tells an older text, in the same notation, as an application whose report predates its
+  // latest changes; the document stays as it is.
+  void tellAsItWas(const std::string& marked) {
+    const auto state = parse(marked);
+    tell(state.text, state.cursor, state.anchor);
   }
   std::string document() const { return show(text_, cursor_, anchor_); }
   // The document as a text field reads it: "|" at the caret, or the selection in brackets.
@@ -173,6 +175,20 @@ class DocumentContext : public fcitx::InputContext {
     bool goesBack;
   };
 
+  static State parse(const std::string& marked) {
+    State state;
+    state.anchor = std::string::npos;
+    for (const char32_t c : unicode::decode_utf8(marked)) {
+      if (c == U'|' || c == U'^') {
+        (c == U'|' ? state.cursor : state.anchor) = state.text.size();
+      } else {
+        state.text.push_back(c);
+      }
+    }
+    if (state.anchor == std::string::npos) state.anchor = state.cursor;
+    return state;
+  }
+
   // `byItself`: the application's own change, such as typing a key the input method let through.
   void changed(bool byItself) {
     if (late_) {
@@ -183,7 +199,9 @@ class DocumentContext : public fcitx::InputContext {
   }
 
   void tell(const std::u32string& text, std::size_t cursor, std::size_t anchor) {
-    if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && tellsText) {
+    heldText_ = heldText_ || !text.empty();
+    if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && tellsText &&
+        (heldText_ || !tellsOnlyOnceItHoldsText)) {
       surroundingText().setText(unicode::encode_utf8(text), cursor, anchor);
     } else {
       surroundingText().invalidate();
@@ -240,6 +258,7 @@ class DocumentContext : public fcitx::InputContext {
   std::vector<std::size_t> keyStarts_;
   std::size_t told_ = 0;
   std::vector<fcitx::Key> unhandled_;
+  bool heldText_ = false;
 };
 
 // What a text field reads of its text, in the notation of DocumentContext::selectionView; "-"

@@ -222,7 +222,7 @@ struct Expectation {
   template <class Count>
   Position nearestTo(Count target, Count Position::*by) const {
     Position best{};
-    Count bestDistance = target;
+    Count bestDistance = target > Count{} ? target : Count{} - target;
     for (const Position& candidate : {cursor, anchor, lastRead}) {
       const Count at = candidate.*by;
       const Count distance = target > at ? target - at : at - target;
@@ -549,8 +549,8 @@ void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   const auto count = unicode::char_count(marked_);
   showMarked(context, {}, 0);
   if (const auto* known = expected(false)) {
-    if (reachBackTo(*known, known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count)) ||
-        known->cursor.chars >= count) {
+    reachBackTo(*known, known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count));
+    if (known->cursor.chars >= count) {
       account_->next().erase(known->cursor.chars - count, known->cursor.chars);
     } else {
       account_->forget();

@@ -43,7 +43,8 @@ constexpr std::string_view kEarlierText = "Tiếng Việt rất hay, được kh
 // application would, so that what is measured is the input method's work.
 class ParagraphContext : public fcitx::InputContext {
  public:
-  ParagraphContext(fcitx::InputContextManager& manager, std::size_t length) : InputContext(manager, "benchapp") {
+  ParagraphContext(fcitx::InputContextManager& manager, std::size_t length)
+      : InputContext(manager, "benchapp") {
     created();
     for (std::size_t at = 0; startChars_ < length; ++startChars_) {
       if (at == kEarlierText.size()) at = 0;

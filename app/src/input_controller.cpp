@@ -144,7 +144,10 @@ void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::Tex
   const std::uint32_t profileMode = engine_->profileOutputMode();
   // A field that cannot replace text gets marked text, and the configured mode again once it can.
   outputModeCanReplace_ = client->canReplaceText();
-  const std::uint32_t mode = !outputModeCanReplace_ ? 0 : profileMode == 1 ? 0 : profileMode == 2 ? 1 : globalOutputMode_;
+  const std::uint32_t mode = !outputModeCanReplace_ ? 0
+                             : profileMode == 1     ? 0
+                             : profileMode == 2     ? 1
+                                                    : globalOutputMode_;
   applyAction(engine_->setOutputMode(mode), client);
 }
 

@@ -96,7 +96,8 @@ void FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBe
 namespace {
 
 // Up to `maxUnits` units before the selection that starts at `location`.
-std::optional<std::string> readBefore(platform::TextInput& field, std::int64_t location, std::int64_t maxUnits) {
+std::optional<std::string> readBefore(platform::TextInput& field, std::int64_t location,
+                                      std::int64_t maxUnits) {
   const auto start = std::max<std::int64_t>(location - maxUnits, 0);
   if (location - start < 1) return std::string();
   return field.substring({start, location - start});

@@ -350,9 +350,9 @@ bool drawsPreedit(const fcitx::InputContext& context) {
 }
 
 // Modifiers that make a key a command rather than a character, as the application reads it.
-constexpr fcitx::KeyStates kCommandStates{fcitx::KeyState::Ctrl,  fcitx::KeyState::Alt,    fcitx::KeyState::Super,
-                                          fcitx::KeyState::Super2, fcitx::KeyState::Hyper, fcitx::KeyState::Hyper2,
-                                          fcitx::KeyState::Meta};
+constexpr fcitx::KeyStates kCommandStates{
+    fcitx::KeyState::Ctrl,  fcitx::KeyState::Alt,    fcitx::KeyState::Super, fcitx::KeyState::Super2,
+    fcitx::KeyState::Hyper, fcitx::KeyState::Hyper2, fcitx::KeyState::Meta};
 
 }  // namespace
 
@@ -388,9 +388,11 @@ void FcitxTextInput::deleteRange(fcitx::InputContext& context, const Expectation
   // A range that cuts a surrogate pair takes the whole character. Characters before the known
   // part are counted as one unit each.
   const auto localStart = start - known.origin.units;
-  const auto first = localStart >= 0 ? known.origin.chars + known.atUnit(localStart, false).chars
-                                     : known.origin.chars - std::min<std::size_t>(known.origin.chars, -localStart);
-  const auto last = known.origin.chars + known.atUnit(std::max<std::int64_t>(end - known.origin.units, 0), true).chars;
+  const auto first = localStart >= 0
+                         ? known.origin.chars + known.atUnit(localStart, false).chars
+                         : known.origin.chars - std::min<std::size_t>(known.origin.chars, -localStart);
+  const auto last =
+      known.origin.chars + known.atUnit(std::max<std::int64_t>(end - known.origin.units, 0), true).chars;
   if (last <= first) return;
   const int offset = static_cast<int>(first) - static_cast<int>(known.origin.chars + known.cursor.chars);
   // The expectation comes first: an application may tell its text while it applies the edit.
@@ -471,8 +473,8 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
   auto* context = context_.get();
   // A field that can tell its text is a toolkit's, which takes committed text as typed; a key
   // typed next to marked text is the application's to place.
-  if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) || !marked_.empty() ||
-      (key.states() & kCommandStates)) {
+  if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) ||
+      !marked_.empty() || (key.states() & kCommandStates)) {
     return letThrough();
   }
   const auto typed = fcitx::Key::keySymToUnicode(key.sym());
@@ -481,7 +483,8 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
     return true;
   }
   const auto* known = expected();
-  if (!known || key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte) return letThrough();
+  if (!known || key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte)
+    return letThrough();
   // A character goes with the marks that combine with it, as a toolkit's Backspace takes them.
   reachBackTo(*known, known->origin.units + known->cursor.units - kLongestCluster);
   Position from = known->cursor;

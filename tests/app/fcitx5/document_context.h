@@ -77,7 +77,9 @@ class DocumentContext : public fcitx::InputContext {
   }
   std::string document() const { return show(text_, cursor_, anchor_); }
   // The document as a text field reads it: "|" at the caret, or the selection in brackets.
-  std::string selectionView() const { return showRange(text_, std::min(cursor_, anchor_), std::max(cursor_, anchor_)); }
+  std::string selectionView() const {
+    return showRange(text_, std::min(cursor_, anchor_), std::max(cursor_, anchor_));
+  }
   // What Fcitx5 holds as the surrounding text, in the same notation; "-" when it holds none.
   std::string surrounding() {
     const auto& known = surroundingText();

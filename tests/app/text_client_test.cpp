@@ -51,6 +51,8 @@ TEST(FieldTextClient, ReadsGiveNothingWhenTheFieldIsGoneOrDoesNotTell) {
   doc->readable = false;
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   EXPECT_EQ(client.surroundingSnapshot(25), std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).snapshot, std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).beforeCursor, std::nullopt);
   doc.reset();
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   client.insertText("x", {kNotFound, 0});  // nothing to write into, and no crash
@@ -71,7 +73,12 @@ TEST(FieldTextClient, SnapshotHoldsTextBeforeTheSelectionAndOneUnitAfter) {
   };
   for (const auto& c : cases) {
     auto doc = std::make_shared<FakeDocument>(c.text, c.caret, c.selected);
-    EXPECT_EQ(FieldTextClient(doc).surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    FieldTextClient client(doc);
+    EXPECT_EQ(client.surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    // Read together with the text before the cursor, the same answers.
+    const auto both = client.readSurroundings(c.maxLength);
+    EXPECT_EQ(both.snapshot, c.expected) << c.text << " " << c.caret;
+    EXPECT_EQ(both.beforeCursor, client.beforeCursor(c.maxLength)) << c.text << " " << c.caret;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/fcitx5/input_sources.h"
 #include "platform/fcitx5/server.h"
 #include "platform/files.h"
+#include "platform/qt/clipboard_application.h"
 #include "platform/qt/preferences_application.h"
 #include "quorvix_app/notification_center.h"
 #include "quorvix_app/preferences_window.h"
@@ -17,6 +18,17 @@ namespace {
 
 using namespace quorvix;
 
+// The window's controller as the Qt application runs it.
+class Preferences final : public platform::qt::PreferencesPresenter {
+ public:
+  Preferences(app::PreferencesServices services, platform::PreferencesWindow& window)
+      : controller_(services, window) {}
+  void show() override { controller_.show(); }
+
+ private:
+  app::PreferencesWindowController controller_;
+};
+
 int runPreferences(int& argc, char** argv) {
   const auto runningApplications = platform::fcitx5::makeRunningApplications();
   // Nobody in this process listens: the input method learns of a save through its file poll.
@@ -24,10 +36,8 @@ int runPreferences(int& argc, char** argv) {
   return platform::qt::runPreferencesApplication(
       argc, argv,
       [&](platform::PreferencesWindow& window) {
-        auto controller = std::make_unique<app::PreferencesWindowController>(
+        return std::make_unique<Preferences>(
             app::PreferencesServices{platform::systemFiles(), *runningApplications, notifications}, window);
-        controller->show();
-        return controller;
       },
       app::preferencesChoices());
 }
@@ -43,6 +53,8 @@ int main(int argc, char** argv) {
       .inputSources = *inputSources,
       .enabledInputMethods = *profile,
       .runPreferences = [&] { return runPreferences(argc, argv); },
+      .runClipboard =
+          [&](const auto& transform) { return platform::qt::runClipboardApplication(argc, argv, transform); },
       .runServer = [&] { return platform::fcitx5::runInputMethodServer(argc, argv); },
       .out = std::cout,
       .err = std::cerr,

@@ -146,23 +146,37 @@ Menu inputMenu(bool enabled, std::string_view method) {
                         platform::modifier_flags::kCommand),
       commandItem("Mở file JSON", MenuCommand::openConfigFile),
       commandItem("Nạp lại cấu hình", MenuCommand::reloadConfig),
-      commandItem("Mở Input Sources…", MenuCommand::openInputSources),
+      commandItem("Mở cài đặt Fcitx5…", MenuCommand::openInputSources),
       clipboardSubmenu(),
   };
   return menu;
 }
 
-std::optional<std::string> convertClipboardText(const RepresentedObject& argument, const std::string& text,
-                                                QrxEngine* engine) {
+std::optional<ClipboardConversion> clipboardConversion(const RepresentedObject& argument) {
   const auto* info = std::get_if<std::map<std::string, std::string>>(&argument);
   if (info == nullptr) return std::nullopt;
   const auto op = info->find("op");
   if (op == info->end()) return std::nullopt;
-  const auto* conversion =
-      std::ranges::find(kConversions, op->second, &std::pair<std::string_view, Conversion>::first);
-  if (conversion == kConversions.end()) return std::nullopt;
   const auto charset = info->find("charset");
-  return conversion->second(text, charset != info->end() ? charset->second : "", engine);
+  return ClipboardConversion{op->second, charset != info->end() ? charset->second : ""};
+}
+
+std::optional<std::string> convertClipboardText(const ClipboardConversion& conversion,
+                                                const std::string& text, QrxEngine* engine) {
+  const auto* found =
+      std::ranges::find(kConversions, conversion.op, &std::pair<std::string_view, Conversion>::first);
+  if (found == kConversions.end()) return std::nullopt;
+  return found->second(text, conversion.charset, engine);
+}
+
+ClipboardOutcome transformClipboard(const ClipboardConversion& conversion, platform::Clipboard& clipboard,
+                                    QrxEngine* engine) {
+  const auto text = clipboard.string();
+  if (!text) return ClipboardOutcome::noText;
+  const auto converted = convertClipboardText(conversion, *text, engine);
+  if (!converted) return ClipboardOutcome::notConverted;
+  clipboard.setString(*converted);
+  return ClipboardOutcome::converted;
 }
 
 }  // namespace quorvix::app

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "quorvix_app/config_file.h"
+#include "quorvix_app/engine_bridge.h"
+#include "quorvix_app/input_menu.h"
 
 namespace quorvix::app {
 namespace {
@@ -45,6 +47,23 @@ class StepReport {
   ProcessServices& services_;
   bool succeeded_ = true;
 };
+
+// The clipboard's text converted as the operands ask, by the process the input menu starts.
+int transformClipboardProcess(const std::vector<std::string>& operands, ProcessServices& services) {
+  const auto operand = [&](std::size_t index) { return index < operands.size() ? operands[index] : ""; };
+  const ClipboardConversion conversion{operand(0), operand(1)};
+  return services.runClipboard([&](platform::Clipboard& clipboard) {
+    QrxEngine engine(ConfigFile(services.files).load());
+    const auto outcome = transformClipboard(conversion, clipboard, &engine);
+    if (outcome == ClipboardOutcome::noText) {
+      services.err << "quorvix: the clipboard holds no text; it was left as it was\n";
+    } else if (outcome == ClipboardOutcome::notConverted) {
+      services.err << "quorvix: the clipboard's text cannot be converted by \"" << conversion.op << "\" \""
+                   << conversion.charset << "\"; it was left as it was\n";
+    }
+    return outcome == ClipboardOutcome::converted;
+  });
+}
 
 }  // namespace
 
@@ -119,6 +138,9 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services) {
   const auto configuration = ConfigFile(services.files).ensureExists();
   if (!configuration) services.err << "quorvix: " << configuration.problem << '\n';
+  if (!arguments.empty() && arguments.front() == transformClipboardOption) {
+    return transformClipboardProcess({arguments.begin() + 1, arguments.end()}, services);
+  }
   if (const auto exitStatus = maintenance(arguments, services)) {
     return configuration ? *exitStatus : std::max(*exitStatus, 1);
   }

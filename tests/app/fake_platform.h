@@ -1,5 +1,6 @@
 // The desktop around the input controller, played by the test: a workspace that records what it
-// was asked, a clipboard, and timers that fire when the test lets time pass.
+// was asked, a clipboard, the clipboard conversions it was asked to start, and timers that fire
+// when the test lets time pass.
 #pragma once
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clipboard.h"
@@ -32,6 +34,13 @@ struct FakeClipboard : platform::Clipboard {
   std::optional<std::string> text;
   std::optional<std::string> string() override { return text; }
   void setString(const std::string& value) override { text = value; }
+};
+
+struct FakeClipboardConversions : platform::ClipboardConversions {
+  std::vector<std::pair<std::string, std::string>> started;  // op and charset of each
+  void start(const std::string& op, const std::string& charset) override {
+    started.emplace_back(op, charset);
+  }
 };
 
 // Each timer fires once for every whole interval that passes while it lives.

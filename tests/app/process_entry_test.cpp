@@ -1,8 +1,13 @@
 // What the executable's own tests cannot reach: a stored list of input methods that cannot be
-// written.
+// written, and the clipboard conversion's process on a clipboard the test holds.
 #include "quorvix_app/process_entry.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "fake_platform.h"
+#include "temp_files.h"
 
 namespace quorvix::app {
 namespace {
@@ -46,6 +51,86 @@ TEST(InputSourceRegistrar, AddsOneEntryAndNeverReplacesAListItCannotRead) {
         << "a second run changes nothing";
     EXPECT_EQ(preference.names, row.after);
     EXPECT_EQ(InputSourceRegistrar::isEnabled(preference), row.ensured);
+  }
+}
+
+class NoInputSources : public platform::InputSources {
+ public:
+  std::optional<std::vector<platform::InputSource>> list() override { return std::nullopt; }
+  platform::InputSourceStatus registerOwn() override { return {}; }
+  platform::InputSourceStatus enable(const platform::InputSource&) override { return {}; }
+  platform::InputSourceStatus select(const platform::InputSource&) override { return {}; }
+};
+
+// The conversion runs only when its option comes first, and then reads every later argument as
+// one of its operands, never as a maintenance option.
+TEST(ClipboardProcess, ConvertsOnlyWhenAskedFirstAndSaysWhyItLeftTheClipboardAlone) {
+  struct Row {
+    std::vector<std::string> arguments;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+    int exitStatus;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      {{"--transform-clipboard", "encode", "viqr"}, "Việt Nam", "Vie^.t Nam", 0, "", ""},
+      {{"--transform-clipboard", "strip"}, "Việt Nam", "Viet Nam", 0, "", ""},
+      {{"--transform-clipboard", "decode", "tcvn3", "--status"}, "ViÖt", "Việt", 0, "", ""},
+      {{"--transform-clipboard", "strip", ""},
+       std::nullopt,
+       std::nullopt,
+       1,
+       "",
+       "quorvix: the clipboard holds no text; it was left as it was\n"},
+      {{"--transform-clipboard", "--status", "--preferences"},
+       "Việt",
+       "Việt",
+       1,
+       "",
+       "quorvix: the clipboard's text cannot be converted by \"--status\" \"--preferences\"; it was left as "
+       "it "
+       "was\n"},
+      {{"--transform-clipboard"},
+       "Việt",
+       "Việt",
+       1,
+       "",
+       "quorvix: the clipboard's text cannot be converted by \"\" \"\"; it was left as it was\n"},
+      {{"--status", "--transform-clipboard", "strip"},
+       "Việt",
+       "Việt",
+       0,
+       "Quorvix: chưa đăng ký input source\nprefs fcitx5 profile: false\noutput_mode: replace\n",
+       ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments.front());
+    testing::TempFiles files;
+    NoInputSources sources;
+    FakePreference preference;
+    testing::FakeClipboard clipboard;
+    clipboard.text = row.before;
+    std::ostringstream out, err;
+    int runs = 0;
+    ProcessServices services{
+        .files = files,
+        .inputSources = sources,
+        .enabledInputMethods = preference,
+        .runPreferences = [] { return 9; },
+        .runClipboard =
+            [&](const auto& transform) {
+              ++runs;
+              return transform(clipboard) ? 0 : 1;
+            },
+        .runServer = [] { return 9; },
+        .out = out,
+        .err = err,
+    };
+    EXPECT_EQ(processMain(row.arguments, services), row.exitStatus);
+    EXPECT_EQ(runs, row.arguments.front() == transformClipboardOption ? 1 : 0);
+    EXPECT_EQ(clipboard.text, row.after);
+    EXPECT_EQ(out.str(), row.out);
+    EXPECT_EQ(err.str(), row.err);
   }
 }
 

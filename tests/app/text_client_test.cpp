@@ -31,12 +31,12 @@ TEST(FieldTextClient, ReplaceTextReplacesTheUnitsBeforeTheCaretOrNothing) {
   } cases[] = {
       {"xin chao|", 2, true, "xin chViệt|", true},
       {"ab|cd", 2, true, "Việt|cd", true},
-      {"ab|cd", 3, true, "ab|cd", false},       // more than there is before the caret
-      {"|", 1, true, "|", false},               // nothing before the caret
-      {"ab|cd", -3, true, "abViệt|cd", true},   // negative: an insert at the caret
-      {"a😀|", 2, true, "aViệt|", true},         // a surrogate pair is two units
-      {"ab|", 1, false, "ab|", false},          // a field that does not tell where its caret is
-      {"ab|", 0, false, "abViệt|", true},       // ... takes a plain insert
+      {"ab|cd", 3, true, "ab|cd", false},      // more than there is before the caret
+      {"|", 1, true, "|", false},              // nothing before the caret
+      {"ab|cd", -3, true, "abViệt|cd", true},  // negative: an insert at the caret
+      {"a😀|", 2, true, "aViệt|", true},        // a surrogate pair is two units
+      {"ab|", 1, false, "ab|", false},         // a field that does not tell where its caret is
+      {"ab|", 0, false, "abViệt|", true},      // ... takes a plain insert
   };
   for (const auto& c : cases) {
     auto doc = document(c.before);
@@ -58,6 +58,8 @@ TEST(FieldTextClient, ReadsGiveNothingWhenTheFieldIsGoneOrDoesNotTell) {
   doc->readable = false;
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   EXPECT_EQ(client.surroundingSnapshot(25), std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).snapshot, std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).beforeCursor, std::nullopt);
   doc.reset();
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   client.insertText("x", {kNotFound, 0});  // nothing to write into, and no crash
@@ -78,7 +80,12 @@ TEST(FieldTextClient, SnapshotHoldsTextBeforeTheSelectionAndOneUnitAfter) {
   };
   for (const auto& c : cases) {
     auto doc = std::make_shared<FakeDocument>(c.text, c.caret, c.selected);
-    EXPECT_EQ(FieldTextClient(doc).surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    FieldTextClient client(doc);
+    EXPECT_EQ(client.surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    // Read together with the text before the cursor, the same answers.
+    const auto both = client.readSurroundings(c.maxLength);
+    EXPECT_EQ(both.snapshot, c.expected) << c.text << " " << c.caret;
+    EXPECT_EQ(both.beforeCursor, client.beforeCursor(c.maxLength)) << c.text << " " << c.caret;
   }
 }
 

@@ -171,7 +171,8 @@ TEST(Plan, ASnapshotThatCannotTellStartsTheWordOver) {
       {replace("lé", units(3)), unverified(field("telex", "ee", 2)), kOff, fail_safe(kMismatch)},
       {replace("lé", units(2)), unverified(field("telex", "tel ex", 6)), kOff, fail_safe(kMismatch)},
       {replace("lé", units(3)), unverified(field("telex", "", 0)), kOff, fail_safe(kMismatch)},
-      {replace("lé", units(2)), unverified(field("telex", "a telex", 7)), kOff, replaced(kTrusted, "lé", 2, 2)},
+      {replace("lé", units(2)), unverified(field("telex", "a telex", 7)), kOff,
+       replaced(kTrusted, "lé", 2, 2)},
   });
 }
 
@@ -182,13 +183,15 @@ TEST(Plan, ADeletionReachesNoFurtherThanTheOwnText) {
   run({
       {replace("Xin chào", chars(8)), field("xin chao", "hi xin chao", 11), kOff,
        replaced(kVerified, "Xin chào", 8, 8)},
-      {replace("y", chars(3)), field("\U0001F600ab", "\U0001F600ab", 4), kOff, replaced(kVerified, "y", 4, 3)},
+      {replace("y", chars(3)), field("\U0001F600ab", "\U0001F600ab", 4), kOff,
+       replaced(kVerified, "y", 4, 3)},
       // Only the word as displayed is the session's: the words before it are not.
       {replace("Xin chào", chars(8)), field("chao", "hi xin chao", 11), kOff, fail_safe(kOutOfRange)},
       {replace("xin chào", units(8)), field("chao", "xin chao", 8), kOff, fail_safe(kMismatch)},
       {replace("x", units(9)), field("xin chao", "a xin chao", 10), kAlways, fail_safe(kMismatch)},
       // The application took letters away or put its own in between.
-      {replace("Xin chào", chars(8)), field("xin chao", "ab xichao", 9), kWithSurrounding, fail_safe(kMismatch)},
+      {replace("Xin chào", chars(8)), field("xin chao", "ab xichao", 9), kWithSurrounding,
+       fail_safe(kMismatch)},
       {replace("Xin chào", chars(8)), field("xin chao", "ab xin viechao", 14), kOff, fail_safe(kMismatch)},
       {replace("không", chars(2)), field("ko", "ab kXYo", 7), kOff, fail_safe(kMismatch)},
       {replace("ệ", chars(1)), field("vie", "v·ie", 4), kOff, fail_safe(kMismatch)},

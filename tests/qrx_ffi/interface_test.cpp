@@ -502,11 +502,12 @@ QrxAction type_into(QrxSession* session, std::string& field, const std::string& 
   return last;
 }
 
-QrxPlan plan_for(QrxSession* session, const QrxAction& action, const char* display, const std::string& field) {
+QrxPlan plan_for(QrxSession* session, const QrxAction& action, const char* display,
+                 const std::string& field) {
   QrxPlan plan{};
   const auto caret = static_cast<std::uint32_t>(field.size());
-  EXPECT_TRUE(qrx_plan_action_with_fallback(session, &action, 0, display, field.c_str(), caret, caret, false, 1,
-                                            &plan));
+  EXPECT_TRUE(qrx_plan_action_with_fallback(session, &action, 0, display, field.c_str(), caret, caret, false,
+                                            1, &plan));
   return plan;
 }
 

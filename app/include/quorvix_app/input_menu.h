@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/key_event.h"
 
 namespace quorvix::app {
@@ -75,10 +76,27 @@ std::string currentMethod(const std::optional<std::string>& configJSON);
 std::string_view methodName(const std::optional<std::string>& configJSON);
 std::string_view methodTitle(std::string_view method);
 
-// The text a clipboard item makes of `text`, as its "op" and "charset" ask; absent when the item
-// carries no operation, the operation is unknown, or the conversion cannot be made (the charset
-// conversions need an engine).
-std::optional<std::string> convertClipboardText(const RepresentedObject& argument, const std::string& text,
-                                                QrxEngine* engine);
+// What a clipboard item asks for: its "op" and its "charset" (empty for the operations that
+// need none).
+struct ClipboardConversion {
+  std::string op;
+  std::string charset;
+  friend bool operator==(const ClipboardConversion&, const ClipboardConversion&) = default;
+};
+
+// The conversion a menu item carries; absent when it carries no "op".
+std::optional<ClipboardConversion> clipboardConversion(const RepresentedObject& argument);
+
+// The text the conversion makes of `text`; absent when the operation is unknown or the
+// conversion cannot be made (the charset conversions need an engine).
+std::optional<std::string> convertClipboardText(const ClipboardConversion& conversion,
+                                                const std::string& text, QrxEngine* engine);
+
+enum class ClipboardOutcome { converted, noText, notConverted };
+
+// The clipboard's text converted as asked replaces it. Any other outcome leaves the clipboard
+// untouched.
+ClipboardOutcome transformClipboard(const ClipboardConversion& conversion, platform::Clipboard& clipboard,
+                                    QrxEngine* engine);
 
 }  // namespace quorvix::app

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/input_sources.h"
 
@@ -24,6 +25,10 @@ struct ProcessServices {
   platform::EnabledInputMethodsPreference& enabledInputMethods;
   // Shows the preferences window and runs until it is closed; the process's exit status.
   std::function<int()> runPreferences;
+  // Runs `transform` on the desktop's clipboard. When it succeeds, serves the clipboard's new
+  // text to every application until another program takes the clipboard, then gives 0; when it
+  // fails, plays the failure signal and gives 1.
+  std::function<int(const std::function<bool(platform::Clipboard&)>& transform)> runClipboard;
   // Runs the input method server until the process is stopped; the process's exit status.
   std::function<int()> runServer;
   std::ostream& out;
@@ -52,9 +57,14 @@ struct InputSourceRegistrar {
 // the process is to become the input method server.
 std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services);
 
-// The process from start to end: makes sure the configuration file exists, then either carries
-// out the maintenance options or runs the server. A configuration file that could not be created
-// is reported, and fails a maintenance run.
+// The input menu's clipboard items each start the executable with this as its first argument,
+// followed by the item's "op" and "charset". It counts only as the first argument, so that it
+// and its operands never mix with the maintenance options.
+inline constexpr std::string_view transformClipboardOption = "--transform-clipboard";
+
+// The process from start to end: makes sure the configuration file exists, then either converts
+// the clipboard, carries out the maintenance options or runs the server. A configuration file
+// that could not be created is reported, and fails a maintenance run.
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services);
 
 }  // namespace quorvix::app

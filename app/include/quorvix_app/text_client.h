@@ -62,6 +62,13 @@ class FieldTextClient final : public EngineTextClient {
   std::optional<std::string> beforeCursor(std::int64_t maxUnits);
   std::optional<SurroundingSnapshot> surroundingSnapshot(std::int64_t maxLength);
 
+  // Both at once, as a key needs them: the field is asked for the text before the selection once.
+  struct Surroundings {
+    std::optional<SurroundingSnapshot> snapshot;
+    std::optional<std::string> beforeCursor;
+  };
+  Surroundings readSurroundings(std::int64_t maxUnits);
+
  private:
   std::weak_ptr<platform::TextInput> field_;
 };

@@ -97,14 +97,14 @@ class StatusMenu {
 
 // Everything Quorvix keeps for one input context.
 struct InputContextState final : public fcitx::InputContextProperty {
-  InputContextState(fcitx::InputContext& context, const AddonServices& services, fcitx::AddonManager& addons)
+  InputContextState(fcitx::InputContext& context, const AddonServices& services)
       : client(std::make_shared<FcitxTextInput>(context)),
         workspace(context, services.startProcess, services.beep),
-        clipboard(addons, context) {}
+        clipboard(services.startProcess) {}
 
   std::shared_ptr<FcitxTextInput> client;
   FcitxWorkspace workspace;
-  FcitxClipboard clipboard;
+  ClipboardProcesses clipboard;
   std::unique_ptr<app::QuorvixInputController> controller;
   std::optional<app::Menu> shownMenu;
 };
@@ -114,7 +114,7 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
       services_(completeServices(std::move(services), instance)),
       configuration_(*services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }),
       stateFactory_([this](fcitx::InputContext& context) {
-        return new InputContextState(context, services_, instance_.addonManager());
+        return new InputContextState(context, services_);
       }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
 }
@@ -138,15 +138,21 @@ app::QuorvixInputController* QuorvixEngine::controller(fcitx::InputContext& cont
   return state(context).controller.get();
 }
 
+FcitxTextInput& QuorvixEngine::textInput(fcitx::InputContext& context) { return *state(context).client; }
+
 void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& event) {
+  // A release is no key-down event: the controller would let it through untouched.
+  if (event.isRelease()) return;
   auto& context = *event.inputContext();
   auto& state = this->state(context);
   auto& controller = controllerFor(state);
-  const auto key = translateKey(event.rawKey(), event.isRelease());
+  const auto key = translateKey(event.rawKey(), false);
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
   const auto* session = controller.engine();
-  if (controller.handle(key, state.client)) event.filterAndAccept();
+  if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(event.rawKey()))) {
+    event.filterAndAccept();
+  }
   // The toggle key changes what the menu's first item says, and a session made anew at the end
   // of a word may have another input method.
   if (key.keyDown && (enabled() != wasEnabled || controller.engine() != session)) {
@@ -157,6 +163,7 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
 void QuorvixEngine::activate(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
   auto& context = *event.inputContext();
   auto& state = this->state(context);
+  state.client->resync();
   controllerFor(state).activateServer(state.client);
   // Fcitx5 empties the input method's part of the status area before every activation.
   renderMenu(context, state, true);
@@ -174,6 +181,8 @@ void QuorvixEngine::deactivate(const fcitx::InputMethodEntry&, fcitx::InputConte
 void QuorvixEngine::reset(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
   auto& context = *event.inputContext();
   auto& state = this->state(context);
+  // The application resets its input method when its caret moves by other means than typing.
+  state.client->resync();
   if (!state.controller) return;
   const auto* session = state.controller->engine();
   state.controller->commitComposition(state.client);

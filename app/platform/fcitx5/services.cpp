@@ -6,13 +6,13 @@
 #include <time.h>
 #include <xcb/xcb.h>
 
-#include <clipboard_public.h>
 #include <xcb_public.h>
 
 #include <system_error>
 
 #include "install_paths.h"
 #include "platform/fcitx5/addon.h"
+#include "quorvix_app/process_entry.h"
 
 namespace quorvix::platform::fcitx5 {
 
@@ -71,18 +71,8 @@ std::unique_ptr<platform::Timer> EventLoopTimers::scheduleRepeating(std::chrono:
   return timer;
 }
 
-std::optional<std::string> FcitxClipboard::string() {
-  auto* clipboard = addons_.addon("clipboard", true);
-  if (!clipboard) return std::nullopt;
-  auto text = clipboard->call<fcitx::IClipboard::clipboard>(context_.get());
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
-void FcitxClipboard::setString(const std::string& text) {
-  if (auto* clipboard = addons_.addon("clipboard", true)) {
-    clipboard->call<fcitx::IClipboard::setClipboard>(std::string(app::ConfigFile::bundleID), text);
-  }
+void ClipboardProcesses::start(const std::string& op, const std::string& charset) {
+  start_({quorvixExecutable(), std::string(app::transformClipboardOption), op, charset});
 }
 
 std::optional<std::string> FcitxWorkspace::frontmostApplicationID() {

@@ -16,8 +16,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "preferences_application.h"
-
 namespace quorvix::platform::qt {
 namespace {
 
@@ -227,16 +225,6 @@ void QtPreferencesWindow::hide() { window_->close(); }
 
 void QtPreferencesWindow::openFile(const std::filesystem::path& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
-}
-
-int runPreferencesApplication(
-    int& argc, char** argv,
-    const std::function<std::unique_ptr<PreferencesActions>(PreferencesWindow&)>& makeController,
-    const PreferencesChoices& choices) {
-  QApplication application(argc, argv);
-  QtPreferencesWindow window(choices);
-  const auto controller = makeController(window);
-  return QApplication::exec();
 }
 
 }  // namespace quorvix::platform::qt

@@ -250,6 +250,30 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
   }
 }
 
+// What works on the desktop says in one line that there is none, rather than letting Qt abort.
+TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
+  const std::string unset = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  struct Row {
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment;
+    std::string why;
+  } rows[] = {
+      {{"--preferences"}, {}, unset},
+      {{"--preferences", "--status"}, {}, unset},
+      {{"--preferences"}, {"DISPLAY=:9753"}, "DISPLAY=:9753 cannot be opened"},
+      {{"--transform-clipboard", "encode", "viqr"}, {}, unset},
+      {{"--transform-clipboard", "strip"}, {"DISPLAY=:9753"}, "DISPLAY=:9753 cannot be opened"},
+  };
+  for (const auto& row : rows) {
+    Home home;
+    home.extraEnvironment = row.environment;
+    const auto output = home.run(kBuiltExecutable, row.arguments);
+    EXPECT_EQ(output.exitStatus, 1) << row.arguments.front();
+    EXPECT_EQ(output.out, "");
+    EXPECT_EQ(output.err, "quorvix: no graphical session was found (" + row.why + ")\n");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Options, CommandLine, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -4,10 +4,6 @@
 #include <fcitx-utils/dbus/bus.h>
 #include <fcitx-utils/dbus/message.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-
-#include <chrono>
-#include <thread>
 
 #include "home.h"
 #include "platform/fcitx5/input_sources.h"
@@ -16,33 +12,9 @@ namespace quorvix::testing {
 namespace {
 
 using fcitx::dbus::DBusStruct;
-using namespace std::chrono_literals;
 
 constexpr const char* kService = "org.fcitx.Fcitx5";
 constexpr std::uint64_t kTimeout = 5'000'000;
-
-// A daemon that stops when the test ends, and after two minutes should the test itself be stopped.
-struct Process {
-  Process(const Home& home, const std::string& program, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"120", program});
-    id = home.start("/usr/bin/timeout", arguments, fs::path(program).filename());
-  }
-  pid_t id = -1;
-  ~Process() {
-    if (id <= 0) return;
-    kill(id, SIGTERM);
-    waitpid(id, nullptr, 0);
-  }
-};
-
-template <class Ready>
-bool waitFor(Ready ready) {
-  for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return false;
-}
 
 // An application's text field that takes the keyboard, as a toolkit asks Fcitx5 for one.
 bool focusField(fcitx::dbus::Bus& bus, const std::string& program) {

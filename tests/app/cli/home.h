@@ -3,16 +3,19 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "install_layout.h"
@@ -144,5 +147,31 @@ class Home {
 
   fs::path root_;
 };
+
+// A daemon that stops when the test ends, and after two minutes should the test itself be stopped.
+struct Process {
+  Process(const Home& home, const std::string& program, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"120", program});
+    id = home.start("/usr/bin/timeout", arguments, fs::path(program).filename());
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process() {
+    if (id <= 0) return;
+    kill(id, SIGTERM);
+    waitpid(id, nullptr, 0);
+  }
+  pid_t id = -1;
+};
+
+template <class Ready>
+bool waitFor(Ready ready) {
+  using namespace std::chrono_literals;
+  for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return false;
+}
 
 }  // namespace quorvix::testing

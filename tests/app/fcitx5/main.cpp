@@ -1,10 +1,9 @@
-// Runs the tests inside a real Fcitx5 instance: test frontend, test input method and test UI, the
-// clipboard module, and Quorvix, either built into the test through a static registry
-// ("--built-in") or the shared library as installed ("--installed <library folder> <data
-// folder>"). Fcitx5 sets its folders up once per process, so each runs as a process of its own.
-// HOME and the XDG folders point into a fresh temporary folder; no display and no D-Bus are used.
+// Runs the tests inside a real Fcitx5 instance: test frontend, test input method and test UI, and
+// Quorvix, either built into the test through a static registry ("--built-in") or the shared
+// library as installed ("--installed <library folder> <data folder>"). Fcitx5 sets its folders up
+// once per process, so each runs as a process of its own. HOME and the XDG folders point into a
+// fresh temporary folder; no display and no D-Bus are used.
 #include <fcitx-utils/eventdispatcher.h>
-#include <fcitx-utils/standardpath.h>
 #include <fcitx-utils/testing.h>
 #include <fcitx/addonmanager.h>
 #include <fcitx/inputmethodgroup.h>
@@ -31,6 +30,11 @@ Watched& watched() {
 }
 bool addonBuiltIn() { return builtIn; }
 const std::filesystem::path& home() { return temporary; }
+platform::TextInput* fieldOf(fcitx::InputContext& context) {
+  if (!builtIn) return nullptr;
+  auto* engine = static_cast<QuorvixEngine*>(running->addonManager().addon("quorvix"));
+  return &engine->textInput(context);
+}
 
 }  // namespace quorvix::platform::fcitx5::testing
 
@@ -48,9 +52,6 @@ int main(int argc, char** argv) {
     std::cerr << "usage: " << argv[0] << " --built-in | --installed <library folder> <data folder>\n";
     return 2;
   }
-  // The system's data folder for the clipboard module's description.
-  data.push_back(fcitx::StandardPath::fcitxPath("pkgdatadir"));
-
   std::string pattern = (std::filesystem::temp_directory_path() / "quorvix-fcitx5-XXXXXX").string();
   t::temporary = ::mkdtemp(pattern.data());
   for (const auto& [name, folder] : {std::pair{"HOME", ""},
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
   fcitx::setupTestingEnvironment(QRX_BINARY_DIR, libraries, data);
 
   char program[] = "test_app_fcitx5", disable[] = "--disable=all",
-       enable[] = "--enable=testim,testfrontend,testui,clipboard,quorvix";
+       enable[] = "--enable=testim,testfrontend,testui,quorvix";
   char* arguments[] = {program, disable, enable};
   int result = 1;
   {

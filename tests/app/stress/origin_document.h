@@ -101,7 +101,7 @@ struct Text {
 // Alt, Super, Meta or Hyper are commands and type nothing; AltGr (the fifth modifier) types.
 // Returns what it removed.
 inline std::vector<Cell> typeKey(Text& text, const fcitx::Key& key) {
-  const fcitx::KeyStates command{fcitx::KeyState::Ctrl,  fcitx::KeyState::Alt,  fcitx::KeyState::Super,
+  const fcitx::KeyStates command{fcitx::KeyState::Ctrl,   fcitx::KeyState::Alt,  fcitx::KeyState::Super,
                                  fcitx::KeyState::Super2, fcitx::KeyState::Meta, fcitx::KeyState::Hyper,
                                  fcitx::KeyState::Hyper2};
   if (key.states().testAny(command) || key.isModifier()) return {};

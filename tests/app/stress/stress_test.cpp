@@ -18,6 +18,7 @@
 #include <fcitx/inputpanel.h>
 #include <fcitx/statusarea.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -41,8 +42,8 @@ using fcitx::Key;
 using fcitx::KeyState;
 using fcitx::KeyStates;
 
-// Configurations the run switches between. `offMacros`: Vietnamese off still expands macros, so
-// such a field is no plain keyboard.
+// Configurations the run switches between: both output modes, every input method, phrase and word
+// macros, macros with Vietnamese off, automatic capitals, NFD.
 struct Variant {
   const char* json;
 };
@@ -59,17 +60,24 @@ constexpr std::array<Variant, 8> kVariants{{
 
 // Words as their keys, in the methods the variants use; "ko", "vn" and "xin chao" are macros.
 constexpr std::array<std::string_view, 30> kWords{
-    "xin",      "chao",     "ko",       "vn",      "vieetj",  "tieengs", "dduwowcj", "nguowif",
-    "hoaf",     "quas",     "toi",      "laf",     "banj",    "ddi",     "Vieetj",   "VN",
-    "KO",       "vie65t",   "d9u7o7c5", "chao2",   "ba5n",    "vie^.t",  "tie^'ng",  "Xin",
-    "ddaay",    "ban",      "xin chao", "xin chao", "chao ban", "xin chao ban"};
+    "xin",   "chao",   "ko",       "vn",       "vieetj",   "tieengs",     "dduwowcj", "nguowif",
+    "hoaf",  "quas",   "toi",      "laf",      "banj",     "ddi",         "Vieetj",   "VN",
+    "KO",    "vie65t", "d9u7o7c5", "chao2",    "ba5n",     "vie^.t",      "tie^'ng",  "Xin",
+    "ddaay", "ban",    "xin chao", "xin chao", "chao ban", "xin chao ban"};
 constexpr std::u32string_view kSeparators = U"     .,?!-/:";
 
 // What the applications type on their own: characters no key of the run types and the input method
 // never writes, so that no text of the input method's can read like theirs. Letters among them
 // (Latin-1 ones count as word characters), a Greek letter, signs, a line break, an emoji.
-constexpr std::array<std::u32string_view, 10> kApplicationTexts{
-    U"ñ", U"øß", U"þ", U"λ", U"§", U"·", U"\n", U"😀", U"ñ\nø", U"—"};
+//
+// Whatever an application does leaves a text the field has never held: what it types ends with a
+// character it never typed before, and what it deletes before the caret it replaces by such a
+// character. The field takes a report of a text it held after one of its own edits for a late
+// report of that edit (applications tell their text late, and now and then tell an older one
+// again), so an application that takes back exactly what was typed since the field last looked
+// cannot be told from one that has not applied it yet.
+constexpr std::array<std::u32string_view, 10> kApplicationTexts{U"ñ", U"øß", U"þ", U"λ",    U"§",
+                                                                U"·", U"\n", U"😀", U"ñ\nø", U"—"};
 
 const KeyStates kNoState{};
 
@@ -169,7 +177,9 @@ std::size_t stepsPerSeed() {
   return kSanitized ? 1500 : 25000;
 }
 
-QuorvixEngine& addon() { return *static_cast<QuorvixEngine*>(instance().addonManager().addon("quorvix", true)); }
+QuorvixEngine& addon() {
+  return *static_cast<QuorvixEngine*>(instance().addonManager().addon("quorvix", true));
+}
 
 class StressRun {
  public:
@@ -341,9 +351,9 @@ class StressRun {
       const auto committed = field.doc->takeCommitted();
       for (const auto& cell : field.doc->takeRemovedApplicationCells()) {
         if (!field.released.contains(cell.id)) {
-          return fail("the application's " + unicode::encode_utf8(cell.c) + " removed in field " +
-                          std::to_string(i),
-                      before[i], now);
+          return fail(
+              "the application's " + unicode::encode_utf8(cell.c) + " removed in field " + std::to_string(i),
+              before[i], now);
         }
       }
       if (!concerned[i] && !now.reads(before[i])) {
@@ -375,7 +385,8 @@ class StressRun {
       auto& doc = *fields_[*focused_].doc;
       auto* controller = addon().controller(doc);
       const auto& actions = doc.statusArea().actions(fcitx::StatusGroup::InputMethod);
-      if (instance().inputMethod(&doc) == "quorvix" && controller && controller->engine() && !actions.empty()) {
+      if (instance().inputMethod(&doc) == "quorvix" && controller && controller->engine() &&
+          !actions.empty()) {
         const std::string title = actions.front()->shortText(&doc);
         if (title != (controller->engine()->isEnabled() ? "Tắt tiếng Việt" : "Bật tiếng Việt")) {
           return fail("the menu of field " + std::to_string(*focused_) + " reads " + title, before[*focused_],
@@ -440,7 +451,7 @@ class StressRun {
     switch (pick(7)) {
       case 0:
       case 1: {
-        const auto typed = any(kApplicationTexts);
+        const auto typed = std::u32string(any(kApplicationTexts)) + freshMark();
         doc.applicationTypes(typed);
         return "the application types " + unicode::encode_utf8(typed);
       }
@@ -448,7 +459,10 @@ class StressRun {
         const auto to = text.start();
         const auto from = to - std::min(to, distance);
         doc.applicationErases(from, to);
-        return "the application deletes " + std::to_string(to - from) + " before the caret";
+        const std::u32string mark(1, freshMark());
+        doc.applicationTypes(mark);
+        return "the application replaces " + std::to_string(to - from) + " before the caret by " +
+               unicode::encode_utf8(mark);
       }
       case 3: {
         const auto from = text.end();
@@ -477,6 +491,10 @@ class StressRun {
     }
   }
 
+  // A character of the application's that the field has never held: an ideograph, which no key of
+  // the run types and no word takes in.
+  char32_t freshMark() { return U'\u4E00' + static_cast<char32_t>(marks_++ % 0x5000); }
+
   // The word Quorvix shows in the field, empty when it shows none or does not serve the field.
   std::string shown(OriginDocument& doc) {
     if (instance().inputMethod(&doc) != "quorvix") return {};
@@ -500,7 +518,8 @@ class StressRun {
     report << "seed " << seed_ << ", step " << step_ << ": " << why << "\n  before: " << before.show(true)
            << "\n  after:  " << after.show(true) << "\n  configuration: " << kVariants[variant_].json
            << "\n  fields:";
-    for (const auto& field : fields_) report << " [" << field.kind->name << ", " << field.doc->program() << "]";
+    for (const auto& field : fields_)
+      report << " [" << field.kind->name << ", " << field.doc->program() << "]";
     report << "\n  the application's characters are underlined; the steps before:\n";
     for (const auto& line : recent_) report << "    " << line << "\n";
     report << "  rerun alone with QRX_STRESS_SEED=" << seed_ << " QRX_STRESS_STEPS=" << step_;
@@ -517,6 +536,7 @@ class StressRun {
   std::optional<std::size_t> focused_;
   std::deque<Key> pending_;
   std::deque<std::string> recent_;
+  std::uint32_t marks_ = 0;
 };
 
 // Fcitx5's test user interface writes every pre-edit to standard output; the run keeps it quiet.

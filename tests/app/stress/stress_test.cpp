@@ -71,11 +71,10 @@ constexpr std::u32string_view kSeparators = U"     .,?!-/:";
 // (Latin-1 ones count as word characters), a Greek letter, signs, a line break, an emoji.
 //
 // Whatever an application does leaves a text the field has never held: what it types ends with a
-// character it never typed before, and what it deletes before the caret it replaces by such a
-// character. The field takes a report of a text it held after one of its own edits for a late
-// report of that edit (applications tell their text late, and now and then tell an older one
-// again), so an application that takes back exactly what was typed since the field last looked
-// cannot be told from one that has not applied it yet.
+// character it never typed before, and what it deletes it replaces by such a character. The field takes a
+// report of a text it held after one of its own edits for a late report of that edit (applications tell their
+// text late, and now and then tell an older one again), so an application that takes back exactly what was
+// typed since the field last looked cannot be told from one that has not applied it yet.
 constexpr std::array<std::u32string_view, 10> kApplicationTexts{U"ñ", U"øß", U"þ", U"λ",    U"§",
                                                                 U"·", U"\n", U"😀", U"ñ\nø", U"—"};
 
@@ -466,8 +465,18 @@ class StressRun {
       }
       case 3: {
         const auto from = text.end();
-        doc.applicationErases(from, std::min(size, from + distance));
-        return "the application deletes after the caret";
+        const auto to = std::min(size, from + distance);
+        if (text.selects() || to == from) {
+          doc.applicationErases(from, to);
+          return "the application deletes after the caret";
+        }
+        // The caret stays before the character put in the place of those deleted.
+        doc.applicationErases(from, to);
+        const std::u32string mark(1, freshMark());
+        doc.applicationTypes(mark);
+        doc.applicationSelects(from, from);
+        return "the application replaces " + std::to_string(to - from) + " after the caret by " +
+               unicode::encode_utf8(mark);
       }
       case 4: {
         const auto to = static_cast<std::size_t>(pick(static_cast<int>(size) + 1));

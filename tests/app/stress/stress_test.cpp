@@ -173,7 +173,7 @@ constexpr bool kSanitized =
 // fewer under the sanitizers, which run the same code several times slower.
 std::size_t stepsPerSeed() {
   if (const auto steps = environmentNumber("QRX_STRESS_STEPS")) return *steps;
-  return kSanitized ? 1500 : 25000;
+  return kSanitized ? 1200 : 18000;
 }
 
 QuorvixEngine& addon() {

@@ -12,15 +12,16 @@
 
 namespace quorvix::platform {
 
-// When a file was last written. Two saves can fall into one tick of the file system's clock, so
-// the file's identity and size take part in the comparison too: an atomic save always creates a
-// new file, and an edit in place almost always changes the size.
-struct FileDate {
-  std::int64_t nanoseconds = 0;  // since the epoch
+// What tells one version of a file from the next, for noticing that someone rewrote it: when it
+// was last written, and which file it is and how long. Two saves can fall into one tick of the
+// file system's clock: an atomic save always creates a new file (a new inode), and an edit in
+// place almost always changes the size.
+struct FileIdentity {
+  std::int64_t modifiedNanoseconds = 0;  // since the epoch
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
 
-  friend bool operator==(const FileDate&, const FileDate&) = default;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
 // The outcome of an operation on files: done, or why not, in words for the person at the keyboard.
@@ -58,7 +59,8 @@ class Files {
   virtual FileResult writeAtomically(const std::filesystem::path& path, std::string_view bytes) = 0;
 
   virtual FileContents readFile(const std::filesystem::path& path) = 0;
-  virtual std::optional<FileDate> modificationDate(const std::filesystem::path& path) = 0;
+  // Absent when there is no file at the end of the path.
+  virtual std::optional<FileIdentity> identity(const std::filesystem::path& path) = 0;
 
   // The file's bytes; absent when it is missing or unreadable.
   std::optional<std::string> read(const std::filesystem::path& path) {
@@ -70,5 +72,8 @@ class Files {
 
 // The machine's own file system.
 Files& systemFiles();
+
+// The file the running program was started from; empty when the system does not tell.
+std::filesystem::path ownExecutable();
 
 }  // namespace quorvix::platform

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/fcitx5/input_sources.h"
+#include "platform/fcitx5/profile_preference.h"
+#include "platform/fcitx5/running_programs.h"
 #include "platform/fcitx5/server.h"
 #include "platform/files.h"
 #include "platform/qt/clipboard_application.h"

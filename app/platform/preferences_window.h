@@ -73,7 +73,9 @@ class PreferencesWindow {
   virtual void openFile(const std::filesystem::path& path) = 0;
 };
 
-// An application that shows windows, as the desktop names it. Absent when it gives no name.
+// An application that shows windows, as the desktop names it, under macOS's names for its name
+// and identifier; on Linux both are the program name Fcitx5 knows it by. Absent when it gives no
+// name.
 struct RunningApplication {
   std::optional<std::string> localizedName;
   std::optional<std::string> bundleIdentifier;

@@ -11,11 +11,12 @@ class Workspace {
  public:
   virtual ~Workspace() = default;
 
-  // The identifier of the application that has the keyboard: the program name the input
-  // method framework reports for it; absent when it reports none.
+  // The identifier of the application that has the keyboard, under its macOS name; on Linux the
+  // program name Fcitx5 reports for the focused input context. Absent when it reports none.
   virtual std::optional<std::string> frontmostApplicationID() = 0;
 
-  // Whether the focused field asked that its keys not be looked at (passwords and the like).
+  // Whether the focused field asked that its keys not be looked at (passwords and the like), under
+  // its macOS name; on Linux the input context's Password or Sensitive capability.
   virtual bool isSecureEventInputEnabled() = 0;
 
   // Opens the file with the application the desktop assigns to it; the outcome is not reported.

@@ -65,6 +65,28 @@ platform::FileResult createFolder(platform::Files& files, const std::filesystem:
   return {};
 }
 
+// The file a write is about to replace, read first: its bytes, none when there is no file. A file
+// that cannot be read is never replaced: `readable` then says why, and `consequence` what became
+// of it.
+struct FileToReplace {
+  platform::FileResult readable;
+  std::optional<std::string> bytes;
+};
+
+FileToReplace readBeforeReplacing(platform::Files& files, const std::filesystem::path& path,
+                                  std::string_view consequence) {
+  auto current = files.readFile(path);
+  switch (current.state) {
+    case platform::FileContents::State::missing:
+      break;
+    case platform::FileContents::State::unreadable:
+      return {failed(cannotRead(path, current.problem) + std::string(consequence)), std::nullopt};
+    case platform::FileContents::State::read:
+      return {{}, std::move(current.bytes)};
+  }
+  return {};
+}
+
 platform::FileResult write(platform::Files& files, const std::filesystem::path& path, std::string_view text) {
   if (auto written = files.writeAtomically(path, text); !written)
     return failed(path.string() + " could not be written: " + written.problem);
@@ -99,7 +121,7 @@ const std::string_view ConfigFile::defaultText =
 
 std::filesystem::path ConfigFile::directory() const {
   const auto base = files_.userConfigurationDirectory();
-  return base ? *base / "quorvix" : std::filesystem::path();
+  return base ? *base / bundleID : std::filesystem::path();
 }
 
 std::filesystem::path ConfigFile::path() const {
@@ -150,9 +172,9 @@ ConfigFile::Contents ConfigFile::loadContents() const {
   return {std::move(text), std::move(dictionary)};
 }
 
-std::optional<platform::FileDate> ConfigFile::modificationDate() const {
+std::optional<platform::FileIdentity> ConfigFile::modificationDate() const {
   if (path().empty()) return std::nullopt;
-  return files_.modificationDate(path());
+  return files_.identity(path());
 }
 
 platform::FileResult ConfigFile::keepAsBackup(const std::string& previous) const {
@@ -174,15 +196,10 @@ platform::FileResult ConfigFile::keepAsBackup(const std::string& previous) const
 
 platform::FileResult ConfigFile::save(std::string_view text) const {
   if (auto folder = createFolder(files_, directory()); !folder) return folder;
-  const auto previous = files_.readFile(path());
-  switch (previous.state) {
-    case platform::FileContents::State::missing:
-      break;
-    case platform::FileContents::State::unreadable:
-      return failed(cannotRead(path(), previous.problem) + ", so it was not replaced");
-    case platform::FileContents::State::read:
-      if (auto kept = keepAsBackup(previous.bytes); !kept) return kept;
-      break;
+  const auto previous = readBeforeReplacing(files_, path(), ", so it was not replaced");
+  if (!previous.readable) return previous.readable;
+  if (previous.bytes) {
+    if (auto kept = keepAsBackup(*previous.bytes); !kept) return kept;
   }
   return write(files_, path(), text);
 }
@@ -195,19 +212,13 @@ platform::FileResult ConfigFile::saveDictionary(const ConfigDictionary& dictiona
 
 platform::FileResult ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {
   if (path().empty()) return failed(std::string(kNoFolder));
+  const auto current = readBeforeReplacing(files_, path(), ", so it was left as it is");
+  if (!current.readable) return current.readable;
   ConfigDictionary dictionary;
-  const auto current = files_.readFile(path());
-  switch (current.state) {
-    case platform::FileContents::State::missing:
-      break;
-    case platform::FileContents::State::unreadable:
-      return failed(cannotRead(path(), current.problem) + ", so it was left as it is");
-    case platform::FileContents::State::read: {
-      auto existing = parseDictionary(current.bytes);
-      if (!existing) return failed(path().string() + " is not a JSON object, so it was left as it is");
-      dictionary = std::move(*existing);
-      break;
-    }
+  if (current.bytes) {
+    auto existing = parseDictionary(*current.bytes);
+    if (!existing) return failed(path().string() + " is not a JSON object, so it was left as it is");
+    dictionary = std::move(*existing);
   }
   edit(dictionary);
   return saveDictionary(dictionary);

@@ -24,7 +24,7 @@ bool isPerApplicationKey(std::string_view key) {
 const std::set<std::string, std::less<>>& engineKeys() {
   static const auto keys = [] {
     std::set<std::string, std::less<>> names;
-    if (const auto config = QrxEngine(std::nullopt).configJSON()) {
+    if (const auto config = EngineSession(std::nullopt).configJSON()) {
       if (const auto parsed = json::parse(*config); parsed && parsed.value().is_object()) {
         for (const auto& member : parsed.value().as_object()) names.insert(member.name);
       }
@@ -63,11 +63,12 @@ bool sameSettings(const SharedSettings& a, const SharedSettings& b) {
   });
 }
 
-ConfigSnapshot::ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileDate> date,
+ConfigSnapshot::ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileIdentity> identity,
                                const ConfigSnapshot* previous)
     : text_(std::move(contents.text)),
-      outputMode_(ConfigFile::outputModeOf(contents.dictionary) == "preedit" ? 0 : 1),
-      date_(std::move(date)) {
+      outputMode_(ConfigFile::outputModeOf(contents.dictionary) == "preedit" ? QRX_OUTPUT_PREEDIT
+                                                                             : QRX_OUTPUT_REPLACE),
+      fileIdentity_(std::move(identity)) {
   json::Object perApplication;
   for (auto& [key, value] : contents.dictionary) {
     if (isPerApplicationKey(key)) {
@@ -83,7 +84,7 @@ const ApplicationSettings& ConfigSnapshot::application(const std::optional<std::
   if (const auto known = applications_.find(appID); known != applications_.end()) return known->second;
   // A session of these settings alone decides as the engine does: the application's choice,
   // unless it is excluded; else its profile's, else the default.
-  QrxEngine scratch(perApplicationText_);
+  EngineSession scratch(perApplicationText_);
   scratch.focusChanged(appID);
   return applications_
       .emplace(appID, ApplicationSettings{scratch.isEnabled(), scratch.appProfileJSON().value_or("")})
@@ -93,9 +94,9 @@ const ApplicationSettings& ConfigSnapshot::application(const std::optional<std::
 ConfigWatcher::ConfigWatcher(platform::Files& files, platform::Timers& timers,
                              NotificationCenter& notifications, std::function<void()> afterChange)
     : configFile_(files), timers_(timers), afterChange_(std::move(afterChange)) {
-  // The date first: a file replaced after it was read is then read again on the next tick.
-  auto date = configFile_.modificationDate();
-  current_ = std::make_shared<const ConfigSnapshot>(configFile_.loadContents(), std::move(date), nullptr);
+  // The identity first: a file replaced after it was read is then read again on the next tick.
+  auto identity = configFile_.modificationDate();
+  current_ = std::make_shared<const ConfigSnapshot>(configFile_.loadContents(), std::move(identity), nullptr);
   configChangedObservation_ = notifications.observe(std::string(quorvixConfigChanged), [this] { reload(); });
   startConfigWatcher();
 }
@@ -114,13 +115,13 @@ const std::shared_ptr<const ConfigSnapshot>& ConfigWatcher::latest() {
 void ConfigWatcher::reload() { read(configFile_.modificationDate()); }
 
 void ConfigWatcher::pollConfigFile() {
-  auto date = configFile_.modificationDate();
-  if (date != current_->date()) read(std::move(date));
+  auto identity = configFile_.modificationDate();
+  if (identity != current_->fileIdentity()) read(std::move(identity));
 }
 
-void ConfigWatcher::read(std::optional<platform::FileDate> date) {
+void ConfigWatcher::read(std::optional<platform::FileIdentity> identity) {
   current_ =
-      std::make_shared<const ConfigSnapshot>(configFile_.loadContents(), std::move(date), current_.get());
+      std::make_shared<const ConfigSnapshot>(configFile_.loadContents(), std::move(identity), current_.get());
   readings_.post(kReading);
   if (afterChange_) afterChange_();
 }

@@ -32,12 +32,12 @@ const QrxEngineAction QrxEngineAction::pass{};
 const QrxEnginePlan QrxEnginePlan::pass{};
 
 std::optional<QrxActionKind> actionKindFromRaw(std::uint32_t raw) {
-  if (raw > static_cast<std::uint32_t>(QrxActionKind::commit)) return std::nullopt;
+  if (raw > QRX_ACTION_COMMIT) return std::nullopt;
   return static_cast<QrxActionKind>(raw);
 }
 
 std::optional<QrxPlanKind> planKindFromRaw(std::uint32_t raw) {
-  if (raw > static_cast<std::uint32_t>(QrxPlanKind::failSafe)) return std::nullopt;
+  if (raw > QRX_PLAN_FAIL_SAFE) return std::nullopt;
   return static_cast<QrxPlanKind>(raw);
 }
 
@@ -59,45 +59,44 @@ const EngineFunctions& libquorvixFunctions() {
       qrx_config_json,
       qrx_app_profile_json,
       qrx_set_config_json,
-      qrx_charset_list,
       qrx_charset_encode,
       qrx_charset_decode,
   };
   return functions;
 }
 
-QrxEngine::QrxEngine(const std::optional<std::string>& configJSON, std::uint32_t mode,
-                     const EngineFunctions& functions)
+EngineSession::EngineSession(const std::optional<std::string>& configJSON, std::uint32_t mode,
+                             const EngineFunctions& functions)
     : functions_(functions) {
   handle_ = functions_.sessionNew(cText(configJSON), mode);
   tookConfiguration_ = handle_ != nullptr;
   if (handle_ == nullptr) handle_ = functions_.sessionNew(nullptr, mode);
 }
 
-QrxEngine::~QrxEngine() {
+EngineSession::~EngineSession() {
   if (handle_ != nullptr) functions_.sessionFree(handle_);
 }
 
-QrxEngineAction QrxEngine::action(const QrxAction& raw) const {
+QrxEngineAction EngineSession::action(const QrxAction& raw) const {
   return QrxEngineAction{actionKindFromRaw(raw.kind).value_or(QrxActionKind::pass), raw.delete_before_utf16,
                          copyText(raw.insert), raw.cursor_utf16, raw.pass_key};
 }
 
-QrxEngineAction QrxEngine::processKey(const std::string& key, bool ctrl, bool alt, bool meta) {
+QrxEngineAction EngineSession::processKey(const std::string& key, bool ctrl, bool alt, bool meta) {
   if (handle_ == nullptr) return QrxEngineAction::pass;
   return action(functions_.processKey(handle_, key.c_str(), ctrl, alt, meta));
 }
 
-std::string QrxEngine::displayText() {
+std::string EngineSession::displayText() {
   if (handle_ == nullptr) return {};
   return copyText(functions_.displayText(handle_));
 }
 
-QrxEnginePlan QrxEngine::planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
-                                    const std::string& beforeDisplay,
-                                    const std::optional<std::string>& surroundingText,
-                                    std::uint32_t cursorUTF16, std::uint32_t anchorUTF16,
-                                    bool allowUnverifiedReplace, std::uint32_t replaceFallback) {
+QrxEnginePlan EngineSession::planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
+                                        const std::string& beforeDisplay,
+                                        const std::optional<std::string>& surroundingText,
+                                        std::uint32_t cursorUTF16, std::uint32_t anchorUTF16,
+                                        bool allowUnverifiedReplace, std::uint32_t replaceFallback) {
   if (handle_ == nullptr || !fitsIn32Bits(action.deleteBeforeUTF16) || !fitsIn32Bits(action.cursorUTF16)) {
     return QrxEnginePlan::pass;
   }
@@ -118,62 +117,61 @@ QrxEnginePlan QrxEngine::planAction(const QrxEngineAction& action, std::uint32_t
                        copyText(plan.text)};
 }
 
-void QrxEngine::setSurroundingText(const std::optional<std::string>& text) {
+void EngineSession::setSurroundingText(const std::optional<std::string>& text) {
   if (handle_ != nullptr) functions_.setSurroundingText(handle_, cText(text));
 }
 
-QrxEngineAction QrxEngine::focusChanged(const std::optional<std::string>& appID) {
+QrxEngineAction EngineSession::focusChanged(const std::optional<std::string>& appID) {
   if (handle_ == nullptr) return QrxEngineAction::pass;
   return action(functions_.focusChanged(handle_, cText(appID)));
 }
 
-QrxEngineAction QrxEngine::cursorMoved() {
+QrxEngineAction EngineSession::cursorMoved() {
   if (handle_ == nullptr) return QrxEngineAction::pass;
   return action(functions_.cursorMoved(handle_));
 }
 
-std::uint32_t QrxEngine::profileOutputMode() {
-  return handle_ == nullptr ? 0 : functions_.profileOutputMode(handle_);
+std::uint32_t EngineSession::profileOutputMode() {
+  if (handle_ == nullptr) return QRX_PROFILE_OUTPUT_NOT_SET;
+  return functions_.profileOutputMode(handle_);
 }
 
-QrxEngineAction QrxEngine::setOutputMode(std::uint32_t mode) {
+QrxEngineAction EngineSession::setOutputMode(std::uint32_t mode) {
   if (handle_ == nullptr) return QrxEngineAction::pass;
   return action(functions_.setOutputMode(handle_, mode));
 }
 
-QrxEngineAction QrxEngine::toggleVietnamese() {
+QrxEngineAction EngineSession::toggleVietnamese() {
   if (handle_ == nullptr) return QrxEngineAction::pass;
   return action(functions_.toggleVietnamese(handle_));
 }
 
-void QrxEngine::reset() {
+void EngineSession::reset() {
   if (handle_ != nullptr) functions_.reset(handle_);
 }
 
-bool QrxEngine::isEnabled() { return handle_ != nullptr && functions_.isEnabled(handle_); }
+bool EngineSession::isEnabled() { return handle_ != nullptr && functions_.isEnabled(handle_); }
 
-std::optional<std::string> QrxEngine::configJSON() {
+std::optional<std::string> EngineSession::configJSON() {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.configJSON(handle_));
 }
 
-std::optional<std::string> QrxEngine::appProfileJSON() {
+std::optional<std::string> EngineSession::appProfileJSON() {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.appProfileJSON(handle_));
 }
 
-bool QrxEngine::setConfigJSON(const std::string& patch) {
+bool EngineSession::setConfigJSON(const std::string& patch) {
   return handle_ != nullptr && functions_.setConfigJSON(handle_, patch.c_str());
 }
 
-std::string QrxEngine::charsetList() { return copyText(functions_.charsetList()); }
-
-std::optional<std::string> QrxEngine::encodeCharset(const std::string& text, const std::string& charset) {
+std::optional<std::string> EngineSession::encodeCharset(const std::string& text, const std::string& charset) {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.charsetEncode(handle_, charset.c_str(), text.c_str()));
 }
 
-std::optional<std::string> QrxEngine::decodeCharset(const std::string& text, const std::string& charset) {
+std::optional<std::string> EngineSession::decodeCharset(const std::string& text, const std::string& charset) {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.charsetDecode(handle_, charset.c_str(), text.c_str()));
 }
@@ -182,7 +180,7 @@ std::optional<std::string> appModesKey(const std::optional<std::string>& appID,
                                        const EngineFunctions& functions) {
   // A session with no choices of its own files the first toggle under the application's key,
   // which is then the only one in its "app_modes".
-  QrxEngine scratch(R"({"app_modes": {}})", 0, functions);
+  EngineSession scratch(R"({"app_modes": {}})", QRX_OUTPUT_PREEDIT, functions);
   scratch.focusChanged(appID);
   scratch.toggleVietnamese();
   const auto config = scratch.configJSON();

@@ -28,10 +28,19 @@ bool isOneTextCharacter(const std::optional<std::string>& characters) {
 
 // The input method a session made from `settings` runs: the file's, unless the engine fell back
 // to its defaults.
-std::string methodOf(const QrxEngine& engine, const SharedSettings& settings) {
+std::string methodOf(const EngineSession& session, const SharedSettings& settings) {
   const auto method = settings.find("input_method");
-  if (!engine.tookConfiguration() || method == settings.end() || !method->second->is_string()) return "telex";
+  if (!session.tookConfiguration() || method == settings.end() || !method->second->is_string())
+    return "telex";
   return method->second->as_string();
+}
+
+// The output mode of a session: marked text in a field that cannot replace text; else the focused
+// application's profile's mode, which overrides the file's "output_mode".
+std::uint32_t sessionOutputMode(bool fieldCanReplace, std::uint32_t profileMode, std::uint32_t fileMode) {
+  if (!fieldCanReplace || profileMode == QRX_PROFILE_OUTPUT_PREEDIT) return QRX_OUTPUT_PREEDIT;
+  if (profileMode == QRX_PROFILE_OUTPUT_REPLACE) return QRX_OUTPUT_REPLACE;
+  return fileMode;
 }
 
 // Runs `atExit` when the scope ends, however it ends.
@@ -127,8 +136,9 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   }
 
   const auto plan = engine_->planAction(
-      action, 0, before, snapshot ? std::optional(std::move(snapshot->text)) : std::nullopt,
-      snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false, snapshot ? 1 : 0);
+      action, QRX_FIELD_NORMAL, before, snapshot ? std::optional(std::move(snapshot->text)) : std::nullopt,
+      snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false,
+      snapshot ? QRX_REPLACE_FALLBACK_WITH_SURROUNDING : QRX_REPLACE_FALLBACK_NONE);
   const auto result = applier_.apply(plan, text);
   // A fail-safe plan, or a replacement the field could not make as planned: the word starts over
   // and the key reaches the application as it is.
@@ -148,7 +158,7 @@ void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput>
   configFile_.ensureExists();
   currentClient_ = sender;
   noteFrontmostApplication();
-  if (!engine_) engine_ = std::make_unique<QrxEngine>(configFile_.load(), 0);
+  if (!engine_) engine_ = std::make_unique<EngineSession>(configFile_.load(), QRX_OUTPUT_PREEDIT);
   // A reading that came while the field had no focus.
   settleConfiguration();
   engine_->focusChanged(currentAppID_);
@@ -160,15 +170,11 @@ void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput>
 void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::TextInput>& sender) {
   const auto& client = sender ? sender : currentClient_;
   if (!engine_ || !client) return;
-  // The focused application's profile overrides the file's "output_mode".
-  const std::uint32_t profileMode = engine_->profileOutputMode();
   // A field that cannot replace text gets marked text, and the configured mode again once it can.
   outputModeCanReplace_ = client->canReplaceText();
-  const std::uint32_t mode = !outputModeCanReplace_ ? 0
-                             : profileMode == 1     ? 0
-                             : profileMode == 2     ? 1
-                                                    : globalOutputMode_;
-  applyAction(engine_->setOutputMode(mode), client);
+  applyAction(engine_->setOutputMode(
+                  sessionOutputMode(outputModeCanReplace_, engine_->profileOutputMode(), fileOutputMode_)),
+              client);
 }
 
 void QuorvixInputController::deactivateServer(std::shared_ptr<platform::TextInput> sender) {
@@ -196,8 +202,8 @@ void QuorvixInputController::reloadConfig() {
 }
 
 void QuorvixInputController::makeSession(std::shared_ptr<const ConfigSnapshot> reading) {
-  globalOutputMode_ = reading->outputMode();
-  engine_ = std::make_unique<QrxEngine>(reading->text(), globalOutputMode_);
+  fileOutputMode_ = reading->outputMode();
+  engine_ = std::make_unique<EngineSession>(reading->text(), fileOutputMode_);
   sessionSettings_ = reading->shared();
   sessionMethod_ = methodOf(*engine_, sessionSettings_);
   sessionConfig_ = std::move(reading);
@@ -225,19 +231,19 @@ void QuorvixInputController::settleConfiguration() {
 }
 
 bool QuorvixInputController::keepsSession(const ConfigSnapshot& reading) {
-  if (!engine_ || !sessionConfig_ || reading.outputMode() != globalOutputMode_ ||
+  if (!engine_ || !sessionConfig_ || reading.outputMode() != fileOutputMode_ ||
       !sameSettings(reading.shared(), sessionSettings_)) {
     return false;
   }
   // In the reading of its own last write, the application's choice is the one the session made.
-  if (reading.date() && reading.date() == ownWriteDate_) return true;
+  if (reading.fileIdentity() && reading.fileIdentity() == ownWriteIdentity_) return true;
   return reading.application(sessionAppID_) == sessionConfig_->application(sessionAppID_);
 }
 
 void QuorvixInputController::noteOwnWrite() {
   // The write carried whatever an earlier reading held that the session had not taken in yet:
   // the reading of the write itself stands in for it.
-  ownWriteDate_ = configFile_.modificationDate();
+  ownWriteIdentity_ = configFile_.modificationDate();
   pendingConfig_.reset();
 }
 

@@ -34,28 +34,28 @@ std::string stripDiacritics(const std::string& text) {
 }
 
 using Conversion = std::optional<std::string> (*)(const std::string& text, const std::string& charset,
-                                                  QrxEngine* engine);
+                                                  EngineSession* session);
 
 constexpr std::array<std::pair<std::string_view, Conversion>, 4> kConversions{{
     {"strip",
-     [](const std::string& text, const std::string&, QrxEngine*) -> std::optional<std::string> {
+     [](const std::string& text, const std::string&, EngineSession*) -> std::optional<std::string> {
        return stripDiacritics(text);
      }},
     {"nfc",
-     [](const std::string& text, const std::string&, QrxEngine*) -> std::optional<std::string> {
+     [](const std::string& text, const std::string&, EngineSession*) -> std::optional<std::string> {
        return unicode::nfc(text);
      }},
     {"decode",
      [](const std::string& text, const std::string& charset,
-        QrxEngine* engine) -> std::optional<std::string> {
-       if (engine == nullptr) return std::nullopt;
-       return engine->decodeCharset(text, charset);
+        EngineSession* session) -> std::optional<std::string> {
+       if (session == nullptr) return std::nullopt;
+       return session->decodeCharset(text, charset);
      }},
     {"encode",
      [](const std::string& text, const std::string& charset,
-        QrxEngine* engine) -> std::optional<std::string> {
-       if (engine == nullptr) return std::nullopt;
-       return engine->encodeCharset(text, charset);
+        EngineSession* session) -> std::optional<std::string> {
+       if (session == nullptr) return std::nullopt;
+       return session->encodeCharset(text, charset);
      }},
 }};
 
@@ -103,12 +103,6 @@ MenuItem clipboardSubmenu() {
   return item;
 }
 
-MenuItem withKeyEquivalent(MenuItem item, std::uint64_t modifiers) {
-  item.keyEquivalent = ",";
-  item.keyEquivalentModifierMask = modifiers;
-  return item;
-}
-
 }  // namespace
 
 std::string currentMethod(const std::optional<std::string>& configJSON) {
@@ -118,32 +112,25 @@ std::string currentMethod(const std::optional<std::string>& configJSON) {
   return method != nullptr && method->is_string() ? method->as_string() : "telex";
 }
 
-std::string_view methodName(const std::optional<std::string>& configJSON) {
-  return methodTitle(currentMethod(configJSON));
-}
-
 std::string_view methodTitle(std::string_view method) {
   const auto* found = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
   return found != kInputMethods.end() ? found->title : kInputMethods.front().title;
 }
 
-Menu inputMenu(QrxEngine* engine) {
-  const auto configJSON = engine != nullptr ? engine->configJSON() : std::nullopt;
-  return inputMenu(engine == nullptr || engine->isEnabled(), currentMethod(configJSON));
+Menu inputMenu(EngineSession* session) {
+  const auto configJSON = session != nullptr ? session->configJSON() : std::nullopt;
+  return inputMenu(session == nullptr || session->isEnabled(), currentMethod(configJSON));
 }
 
 Menu inputMenu(bool enabled, std::string_view method) {
   Menu menu;
   menu.title = "Quorvix";
   menu.items = {
-      withKeyEquivalent(
-          commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
-          platform::modifier_flags::kOption),
+      commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
       separator(),
       methodSubmenu(method),
       separator(),
-      withKeyEquivalent(commandItem("Cấu hình…", MenuCommand::showPreferences),
-                        platform::modifier_flags::kCommand),
+      commandItem("Cấu hình…", MenuCommand::showPreferences),
       commandItem("Mở file JSON", MenuCommand::openConfigFile),
       commandItem("Nạp lại cấu hình", MenuCommand::reloadConfig),
       commandItem("Mở cài đặt Fcitx5…", MenuCommand::openInputSources),
@@ -162,18 +149,18 @@ std::optional<ClipboardConversion> clipboardConversion(const RepresentedObject& 
 }
 
 std::optional<std::string> convertClipboardText(const ClipboardConversion& conversion,
-                                                const std::string& text, QrxEngine* engine) {
+                                                const std::string& text, EngineSession* session) {
   const auto* found =
       std::ranges::find(kConversions, conversion.op, &std::pair<std::string_view, Conversion>::first);
   if (found == kConversions.end()) return std::nullopt;
-  return found->second(text, conversion.charset, engine);
+  return found->second(text, conversion.charset, session);
 }
 
 ClipboardOutcome transformClipboard(const ClipboardConversion& conversion, platform::Clipboard& clipboard,
-                                    QrxEngine* engine) {
+                                    EngineSession* session) {
   const auto text = clipboard.string();
   if (!text) return ClipboardOutcome::noText;
-  const auto converted = convertClipboardText(conversion, *text, engine);
+  const auto converted = convertClipboardText(conversion, *text, session);
   if (!converted) return ClipboardOutcome::notConverted;
   clipboard.setString(*converted);
   return ClipboardOutcome::converted;

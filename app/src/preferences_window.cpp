@@ -4,25 +4,19 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
+#include "quorvix_app/text_pieces.h"
 
 namespace quorvix::app {
 namespace {
 
 using platform::PreferencesPopup;
 
-// Splits at every separator, leaving out empty pieces.
-std::vector<std::string_view> pieces(std::string_view text, std::string_view separators) {
-  std::vector<std::string_view> result;
-  while (!text.empty()) {
-    const auto end = std::min(text.find_first_of(separators), text.size());
-    if (end > 0) result.push_back(text.substr(0, end));
-    text.remove_prefix(std::min(end + 1, text.size()));
-  }
-  return result;
-}
+constexpr std::string_view kExcludedAppsKey = "excluded_apps";
+constexpr std::string_view kMacrosKey = "macros";
 
 std::string_view trimmed(std::string_view text) {
   constexpr std::string_view blanks = " \t";
@@ -52,8 +46,8 @@ std::string joined(const std::vector<std::string>& items, std::string_view separ
 
 // The configuration the engine uses when the file says nothing.
 ConfigDictionary engineDefaults() {
-  QrxEngine engine(std::nullopt);
-  const auto parsed = json::parse(engine.configJSON().value_or(""));
+  EngineSession session(std::nullopt);
+  const auto parsed = json::parse(session.configJSON().value_or(""));
   ConfigDictionary defaults;
   if (!parsed || !parsed.value().is_object()) return defaults;
   for (const auto& member : parsed.value().as_object()) defaults.insert_or_assign(member.name, member.value);
@@ -81,6 +75,36 @@ std::string stringSetting(const ConfigDictionary& file, const ConfigDictionary& 
   const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_string);
   return value ? value->as_string() : std::string();
 }
+
+// The file's "output_mode", read as the input method reads it; the engine has no default for it.
+std::string outputModeSetting(const ConfigDictionary& file, const ConfigDictionary&, std::string_view) {
+  return ConfigFile::outputModeOf(file);
+}
+
+constexpr auto kMethodItems = [] {
+  std::array<PopupItem, kInputMethods.size()> items{};
+  for (std::size_t i = 0; i < items.size(); ++i)
+    items[i] = {kInputMethods[i].identifier, kInputMethods[i].title};
+  return items;
+}();
+
+// The pop-ups of the window: the setting each one edits, how its value is read, the items in
+// index order, and the item shown for a value that is none of theirs (-1 leaves the pop-up as it
+// was).
+struct PopupSetting {
+  PreferencesPopup popup;
+  std::string_view key;
+  std::string (*read)(const ConfigDictionary& file, const ConfigDictionary& defaults, std::string_view key);
+  std::span<const PopupItem> items;
+  int otherwise;
+};
+
+constexpr std::array<PopupSetting, 4> kPopups{{
+    {PreferencesPopup::method, "input_method", stringSetting, kMethodItems, -1},
+    {PreferencesPopup::tone, "tone_style", stringSetting, kToneItems, 1},
+    {PreferencesPopup::unicode, "unicode_form", stringSetting, kUnicodeItems, 0},
+    {PreferencesPopup::output, "output_mode", outputModeSetting, kOutputItems, 0},
+}};
 
 bool boolSetting(const ConfigDictionary& file, const ConfigDictionary& defaults, std::string_view key) {
   const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_bool);
@@ -148,10 +172,9 @@ platform::PreferencesChoices preferencesChoices() {
   const auto titles = [&choices](PreferencesPopup popup) -> auto& {
     return choices.popupTitles[static_cast<std::size_t>(popup)];
   };
-  for (const auto& method : kInputMethods) titles(PreferencesPopup::method).emplace_back(method.title);
-  titles(PreferencesPopup::tone).assign(kToneTitles.begin(), kToneTitles.end());
-  titles(PreferencesPopup::unicode).assign(kUnicodeTitles.begin(), kUnicodeTitles.end());
-  titles(PreferencesPopup::output).assign(kOutputTitles.begin(), kOutputTitles.end());
+  for (const auto& setting : kPopups) {
+    for (const auto& item : setting.items) titles(setting.popup).emplace_back(item.title);
+  }
   for (const auto& option : kBoolOptions)
     choices.checkBoxes.push_back({std::string(option.key), std::string(option.title)});
   return choices;
@@ -176,43 +199,38 @@ void PreferencesWindowController::loadValues() {
   config_.ensureExists();
   const auto file = config_.loadDictionary();
 
-  const auto method = stringSetting(file, defaults_, "input_method");
-  const auto choice = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
-  // A method the window does not know leaves the pop-up as it was.
-  if (choice != kInputMethods.end()) {
-    window_.selectIndex(PreferencesPopup::method, static_cast<int>(choice - kInputMethods.begin()));
+  for (const auto& setting : kPopups) {
+    const auto value = setting.read(file, defaults_, setting.key);
+    const auto item = std::ranges::find(setting.items, value, &PopupItem::value);
+    const int index =
+        item != setting.items.end() ? static_cast<int>(item - setting.items.begin()) : setting.otherwise;
+    if (index >= 0) window_.selectIndex(setting.popup, index);
   }
-  window_.selectIndex(PreferencesPopup::tone, stringSetting(file, defaults_, "tone_style") == "old" ? 0 : 1);
-  window_.selectIndex(PreferencesPopup::unicode,
-                      stringSetting(file, defaults_, "unicode_form") == "NFD" ? 1 : 0);
-  window_.selectIndex(PreferencesPopup::output, config_.outputMode() == "preedit" ? 1 : 0);
 
   for (const auto& option : kBoolOptions)
     window_.setChecked(option.key, boolSetting(file, defaults_, option.key));
 
-  window_.setExcludedAppsText(joined(stringList(member(file, "excluded_apps")), ", "));
+  window_.setExcludedAppsText(joined(stringList(member(file, kExcludedAppsKey)), ", "));
   refreshRunningApps();
 
   std::vector<std::string> lines;
-  for (const auto& [key, value] : stringMap(member(file, "macros"))) lines.push_back(key + "=" + value);
+  for (const auto& [key, value] : stringMap(member(file, kMacrosKey))) lines.push_back(key + "=" + value);
   std::ranges::sort(lines);
   window_.setMacroText(joined(lines, "\n"));
 }
 
 void PreferencesWindowController::save() {
-  const auto methodIndex = std::clamp(window_.selectedIndex(PreferencesPopup::method), 0,
-                                      static_cast<int>(kInputMethods.size()) - 1);
-  const auto picked = [&](PreferencesPopup popup, std::string_view second, std::string_view first) {
-    return json::Value(window_.selectedIndex(popup) == 1 ? second : first);
-  };
   ConfigDictionary edits{
-      {"input_method", json::Value(kInputMethods[static_cast<std::size_t>(methodIndex)].identifier)},
-      {"tone_style", picked(PreferencesPopup::tone, "new", "old")},
-      {"unicode_form", picked(PreferencesPopup::unicode, "NFD", "NFC")},
-      {"output_mode", picked(PreferencesPopup::output, "preedit", "replace")},
-      {"excluded_apps", jsonList(parseExcludedApps(window_.excludedAppsText()))},
-      {"macros", jsonMap(parseMacros(window_.macroText()))},
+      {std::string(kExcludedAppsKey), jsonList(parseExcludedApps(window_.excludedAppsText()))},
+      {std::string(kMacrosKey), jsonMap(parseMacros(window_.macroText()))},
   };
+  for (const auto& setting : kPopups) {
+    // A pop-up with nothing selected saves its first item.
+    const auto index =
+        std::clamp(window_.selectedIndex(setting.popup), 0, static_cast<int>(setting.items.size()) - 1);
+    edits.insert_or_assign(std::string(setting.key),
+                           json::Value(setting.items[static_cast<std::size_t>(index)].value));
+  }
   for (const auto& option : kBoolOptions)
     edits.insert_or_assign(std::string(option.key), window_.isChecked(option.key));
 

@@ -53,8 +53,8 @@ int transformClipboardProcess(const std::vector<std::string>& operands, ProcessS
   const auto operand = [&](std::size_t index) { return index < operands.size() ? operands[index] : ""; };
   const ClipboardConversion conversion{operand(0), operand(1)};
   return services.runClipboard([&](platform::Clipboard& clipboard) {
-    QrxEngine engine(ConfigFile(services.files).load());
-    const auto outcome = transformClipboard(conversion, clipboard, &engine);
+    EngineSession session(ConfigFile(services.files).load());
+    const auto outcome = transformClipboard(conversion, clipboard, &session);
     if (outcome == ClipboardOutcome::noText) {
       services.err << "quorvix: the clipboard holds no text; it was left as it was\n";
     } else if (outcome == ClipboardOutcome::notConverted) {

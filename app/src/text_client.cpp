@@ -60,16 +60,11 @@ ApplyResult replace(EngineTextClient& client, const std::string& text, std::int6
 }  // namespace
 
 std::int64_t utf16Length(std::string_view text) {
+  // A character beyond the Basic Multilingual Plane takes a surrogate pair.
+  constexpr char32_t kFirstPaired = 0x10000;
   std::int64_t units = 0;
-  for (std::size_t pos = 0; pos < text.size();) {
-    // ASCII, most of Vietnamese text, needs no decoding.
-    if (static_cast<unsigned char>(text[pos]) < 0x80) {
-      ++pos;
-      ++units;
-    } else {
-      units += unicode::next_char(text, pos) >= 0x10000 ? 2 : 1;
-    }
-  }
+  for (std::size_t pos = 0; pos < text.size();)
+    units += unicode::next_char(text, pos) >= kFirstPaired ? 2 : 1;
   return units;
 }
 

@@ -35,10 +35,10 @@ TEST(ClipboardConversion, ReplacesTheClipboardsTextOrLeavesItAlone) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.conversion.op + " " + c.conversion.charset + " " + c.clipboard.value_or("(no text)"));
-    QrxEngine engine(std::nullopt);
+    EngineSession session(std::nullopt);
     testing::FakeClipboard clipboard;
     clipboard.text = c.clipboard;
-    EXPECT_EQ(transformClipboard(c.conversion, clipboard, &engine), c.outcome);
+    EXPECT_EQ(transformClipboard(c.conversion, clipboard, &session), c.outcome);
     EXPECT_EQ(clipboard.text, c.converted ? c.converted : c.clipboard);
     if (c.clipboard) {
       // Without a session only the conversions that need none can be made.

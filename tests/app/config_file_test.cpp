@@ -114,7 +114,7 @@ TEST_F(ConfigFileTest, LoadGivesTextOnlyWhenItIsUtf8) {
 TEST_F(ConfigFileTest, SaveKeepsThePreviousFileAsBackupAndMovesTheDate) {
   EXPECT_TRUE(config.save("first"));
   EXPECT_FALSE(files.exists(config.backupPath()));
-  std::vector<std::optional<platform::FileDate>> dates{config.modificationDate()};
+  std::vector<std::optional<platform::FileIdentity>> dates{config.modificationDate()};
   for (const char* text : {"second", "third"}) {
     EXPECT_TRUE(config.save(text));
     dates.push_back(config.modificationDate());

@@ -67,17 +67,17 @@ TEST_F(EngineBridgeTest, NoSessionKeepsNoChoice) {
 }
 
 TEST_F(EngineBridgeTest, ARejectedConfigurationFallsBackOnceToTheDefaults) {
-  QrxEngine engine(std::string("{"), 1, functions);
-  EXPECT_TRUE(engine.isOpen());
-  EXPECT_FALSE(engine.tookConfiguration());
+  EngineSession session(std::string("{"), 1, functions);
+  EXPECT_TRUE(session.isOpen());
+  EXPECT_FALSE(session.tookConfiguration());
   EXPECT_EQ(recorded.sessionNew, (decltype(recorded.sessionNew){{"{", 1}, {std::nullopt, 1}}));
 
-  QrxEngine real(std::string("{"), 1);
-  QrxEngine defaults(std::nullopt, 1);
+  EngineSession real(std::string("{"), 1);
+  EngineSession defaults(std::nullopt, 1);
   EXPECT_TRUE(real.isOpen());
   EXPECT_FALSE(real.tookConfiguration());
   EXPECT_TRUE(defaults.tookConfiguration());
-  EXPECT_TRUE(QrxEngine(std::string(R"({"input_method": "vni"})")).tookConfiguration());
+  EXPECT_TRUE(EngineSession(std::string(R"({"input_method": "vni"})")).tookConfiguration());
   EXPECT_EQ(real.configJSON(), defaults.configJSON());
 }
 
@@ -95,35 +95,35 @@ TEST(EngineBridgeWithEngine, NamesTheKeyOfAnApplicationsChoice) {
 
 TEST_F(EngineBridgeTest, WithoutASessionEveryMethodIsNeutral) {
   recorded.rejectEverySession = true;
-  QrxEngine engine(std::nullopt, 0, functions);
+  EngineSession session(std::nullopt, 0, functions);
   EXPECT_EQ(recorded.sessionNew, (decltype(recorded.sessionNew){{std::nullopt, 0}, {std::nullopt, 0}}));
   recorded.action = QrxAction{3, 1, 1, true, "x"};
-  EXPECT_FALSE(engine.isOpen());
-  EXPECT_EQ(engine.processKey("a", false, false, false), QrxEngineAction::pass);
-  EXPECT_EQ(engine.focusChanged("gedit"), QrxEngineAction::pass);
-  EXPECT_EQ(engine.cursorMoved(), QrxEngineAction::pass);
-  EXPECT_EQ(engine.setOutputMode(1), QrxEngineAction::pass);
-  EXPECT_EQ(engine.toggleVietnamese(), QrxEngineAction::pass);
-  EXPECT_EQ(engine.planAction({}, 0, "", "", 0, 0, false, 1), QrxEnginePlan::pass);
-  EXPECT_EQ(engine.displayText(), "");
-  EXPECT_EQ(engine.profileOutputMode(), 0u);
-  EXPECT_FALSE(engine.isEnabled());
-  EXPECT_EQ(engine.configJSON(), std::nullopt);
-  EXPECT_EQ(engine.appProfileJSON(), std::nullopt);
-  EXPECT_FALSE(engine.setConfigJSON("{}"));
-  EXPECT_EQ(engine.encodeCharset("Việt", "viqr"), std::nullopt);
-  EXPECT_EQ(engine.decodeCharset("Vie^.t", "viqr"), std::nullopt);
+  EXPECT_FALSE(session.isOpen());
+  EXPECT_EQ(session.processKey("a", false, false, false), QrxEngineAction::pass);
+  EXPECT_EQ(session.focusChanged("gedit"), QrxEngineAction::pass);
+  EXPECT_EQ(session.cursorMoved(), QrxEngineAction::pass);
+  EXPECT_EQ(session.setOutputMode(1), QrxEngineAction::pass);
+  EXPECT_EQ(session.toggleVietnamese(), QrxEngineAction::pass);
+  EXPECT_EQ(session.planAction({}, 0, "", "", 0, 0, false, 1), QrxEnginePlan::pass);
+  EXPECT_EQ(session.displayText(), "");
+  EXPECT_EQ(session.profileOutputMode(), 0u);
+  EXPECT_FALSE(session.isEnabled());
+  EXPECT_EQ(session.configJSON(), std::nullopt);
+  EXPECT_EQ(session.appProfileJSON(), std::nullopt);
+  EXPECT_FALSE(session.setConfigJSON("{}"));
+  EXPECT_EQ(session.encodeCharset("Việt", "viqr"), std::nullopt);
+  EXPECT_EQ(session.decodeCharset("Vie^.t", "viqr"), std::nullopt);
   EXPECT_EQ(recorded.plans, 0);
 }
 
 TEST_F(EngineBridgeTest, KindsTheMirrorsDoNotKnowBecomePass) {
-  QrxEngine engine(std::nullopt, 0, functions);
+  EngineSession session(std::nullopt, 0, functions);
   const std::pair<std::uint32_t, QrxActionKind> actions[] = {
       {0, QrxActionKind::pass},   {1, QrxActionKind::preedit}, {2, QrxActionKind::replace},
       {3, QrxActionKind::commit}, {4, QrxActionKind::pass},    {7, QrxActionKind::pass}};
   for (const auto& [raw, kind] : actions) {
     recorded.action = QrxAction{raw, 2, 1, true, raw == 1 ? "ệ" : nullptr};
-    const auto action = engine.processKey("e", false, false, false);
+    const auto action = session.processKey("e", false, false, false);
     EXPECT_EQ(action.kind, kind) << raw;
     EXPECT_EQ(action.insert, raw == 1 ? "ệ" : "");
   }
@@ -133,15 +133,15 @@ TEST_F(EngineBridgeTest, KindsTheMirrorsDoNotKnowBecomePass) {
                                                          {5, QrxPlanKind::pass}};
   for (const auto& [raw, kind] : plans) {
     recorded.planKind = raw;
-    EXPECT_EQ(engine.planAction({}, 0, "", std::nullopt, 0, 0, false, 0).kind, kind) << raw;
+    EXPECT_EQ(session.planAction({}, 0, "", std::nullopt, 0, 0, false, 0).kind, kind) << raw;
   }
 }
 
 TEST_F(EngineBridgeTest, PlanArgumentsFollowTheBoundaryRules) {
-  QrxEngine engine(std::nullopt, 0, functions);
+  EngineSession session(std::nullopt, 0, functions);
   recorded.text = "Việt";
   const QrxEngineAction action{QrxActionKind::replace, -5, "", -1, true};
-  EXPECT_EQ(engine.planAction(action, 4, "", std::string(), 7, 3, true, 2),
+  EXPECT_EQ(session.planAction(action, 4, "", std::string(), 7, 3, true, 2),
             (QrxEnginePlan{QrxPlanKind::pass, 3, 2, 1, 40, true, "Việt"}));
   EXPECT_EQ(recorded.planned.kind, 2u);
   EXPECT_EQ(recorded.planned.delete_before_utf16, 0u);
@@ -154,38 +154,38 @@ TEST_F(EngineBridgeTest, PlanArgumentsFollowTheBoundaryRules) {
                        recorded.fallback),
             std::tuple(4u, 7u, 3u, true, 2u));
 
-  engine.planAction({QrxActionKind::commit, 0, "a", 0, false}, 0, "vie", std::nullopt, 0, 0, false, 0);
+  session.planAction({QrxActionKind::commit, 0, "a", 0, false}, 0, "vie", std::nullopt, 0, 0, false, 0);
   EXPECT_EQ(recorded.display, "vie");
   EXPECT_EQ(recorded.surrounding, std::nullopt);
 
   recorded.planAccepted = false;
-  EXPECT_EQ(engine.planAction(action, 0, "", std::nullopt, 0, 0, false, 0), QrxEnginePlan::pass);
+  EXPECT_EQ(session.planAction(action, 0, "", std::nullopt, 0, 0, false, 0), QrxEnginePlan::pass);
   const int before = recorded.plans;
-  EXPECT_EQ(engine.planAction({QrxActionKind::replace, std::int64_t(1) << 32, "a", 0, false}, 0, "",
-                              std::nullopt, 0, 0, false, 1),
+  EXPECT_EQ(session.planAction({QrxActionKind::replace, std::int64_t(1) << 32, "a", 0, false}, 0, "",
+                               std::nullopt, 0, 0, false, 1),
             QrxEnginePlan::pass);
   EXPECT_EQ(recorded.plans, before);
 }
 
 TEST_F(EngineBridgeTest, TextFromTheEngineIsCopiedAndRepaired) {
-  QrxEngine engine(std::nullopt, 0, functions);
+  EngineSession session(std::nullopt, 0, functions);
   recorded.text = "vi\xE1\xBB";
-  EXPECT_EQ(engine.displayText(), "vi\uFFFD");
+  EXPECT_EQ(session.displayText(), "vi\uFFFD");
   recorded.text = nullptr;
-  EXPECT_EQ(engine.displayText(), "");
+  EXPECT_EQ(session.displayText(), "");
 }
 
 TEST(EngineBridgeWithEngine, RealSessionAnswers) {
-  QrxEngine engine(std::nullopt);
-  EXPECT_EQ(engine.displayText(), "");
-  EXPECT_EQ(engine.planAction(QrxEngineAction::pass, 0, "", std::nullopt, 0, 0, false, 3),
+  EngineSession session(std::nullopt);
+  EXPECT_EQ(session.displayText(), "");
+  EXPECT_EQ(session.planAction(QrxEngineAction::pass, 0, "", std::nullopt, 0, 0, false, 3),
             QrxEnginePlan::pass);
-  EXPECT_EQ(engine.encodeCharset("Việt", "viqr"), "Vie^.t");
-  EXPECT_EQ(engine.decodeCharset("Vie^.t", "viqr"), "Việt");
-  for (const char* key : {"v", "i", "e", "e"}) engine.processKey(key, false, false, false);
-  EXPECT_EQ(engine.displayText(), "viê");
-  EXPECT_TRUE(engine.setConfigJSON(R"({"input_method":"vni"})"));
-  EXPECT_NE(engine.configJSON().value().find(R"("input_method":"vni")"), std::string::npos);
+  EXPECT_EQ(session.encodeCharset("Việt", "viqr"), "Vie^.t");
+  EXPECT_EQ(session.decodeCharset("Vie^.t", "viqr"), "Việt");
+  for (const char* key : {"v", "i", "e", "e"}) session.processKey(key, false, false, false);
+  EXPECT_EQ(session.displayText(), "viê");
+  EXPECT_TRUE(session.setConfigJSON(R"({"input_method":"vni"})"));
+  EXPECT_NE(session.configJSON().value().find(R"("input_method":"vni")"), std::string::npos);
 }
 
 }  // namespace

@@ -212,13 +212,11 @@ TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
   EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), json::Value(json::Object{{"gedit", true}}));
 }
 
-// The titles in order with their key equivalents, a submenu's in brackets, "*" when on.
+// The titles in order, a submenu's in brackets, "*" when on.
 std::string outline(const std::vector<MenuItem>& items) {
   std::string text;
   for (const auto& item : items) {
     text += item.separator ? "-" : item.title;
-    if (!item.keyEquivalent.empty())
-      text += " " + std::to_string(item.keyEquivalentModifierMask) + item.keyEquivalent;
     if (!item.submenu.empty()) text += " [" + outline(item.submenu) + "]";
     text += item.on ? "*; " : "; ";
   }
@@ -227,8 +225,8 @@ std::string outline(const std::vector<MenuItem>& items) {
 
 TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
   const auto menu = [](std::string toggle, std::string method, std::string methods) {
-    return toggle + " 524288,; -; Kiểu gõ: " + method + " [" + methods +
-           "]; -; Cấu hình… 1048576,; Mở file JSON; Nạp lại cấu hình; Mở cài đặt Fcitx5…; Clipboard [Bỏ dấu; "
+    return toggle + "; -; Kiểu gõ: " + method + " [" + methods +
+           "]; -; Cấu hình…; Mở file JSON; Nạp lại cấu hình; Mở cài đặt Fcitx5…; Clipboard [Bỏ dấu; "
            "Chuẩn hoá Unicode NFC; VIQR → Unicode; Unicode → VIQR; -; TCVN3 → Unicode; "
            "Unicode → TCVN3 (UTF-8 thay thế); ]; ";
   };

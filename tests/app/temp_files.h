@@ -36,8 +36,8 @@ class TempFiles : public platform::Files {
     return system().writeAtomically(p, b);
   }
   platform::FileContents readFile(const std::filesystem::path& p) override { return system().readFile(p); }
-  std::optional<platform::FileDate> modificationDate(const std::filesystem::path& p) override {
-    return system().modificationDate(p);
+  std::optional<platform::FileIdentity> identity(const std::filesystem::path& p) override {
+    return system().identity(p);
   }
 
  private:

@@ -52,10 +52,23 @@ static void test_layout(void) {
   }
 }
 
+/* The named values are the numbers the records and functions carry. */
+static void test_named_values(void) {
+  CHECK(QRX_ACTION_PASS == 0 && QRX_ACTION_PREEDIT == 1 && QRX_ACTION_REPLACE == 2 && QRX_ACTION_COMMIT == 3);
+  CHECK(QRX_PLAN_PASS == 0 && QRX_PLAN_PREEDIT == 1 && QRX_PLAN_COMMIT == 2 && QRX_PLAN_REPLACE == 3);
+  CHECK(QRX_PLAN_FAIL_SAFE == 4);
+  CHECK(QRX_OUTPUT_PREEDIT == 0 && QRX_OUTPUT_REPLACE == 1);
+  CHECK(QRX_PROFILE_OUTPUT_NOT_SET == 0 && QRX_PROFILE_OUTPUT_PREEDIT == 1 &&
+        QRX_PROFILE_OUTPUT_REPLACE == 2);
+  CHECK(QRX_FIELD_NORMAL == 0 && QRX_FIELD_PASS_THROUGH == 1 && QRX_FIELD_RESTRICTED == 4);
+  CHECK(QRX_REPLACE_FALLBACK_NONE == 0 && QRX_REPLACE_FALLBACK_WITH_SURROUNDING == 1);
+  CHECK(QRX_REPLACE_FALLBACK_ALWAYS == 2);
+}
+
 /* The records come back by value and by pointer across the C calling convention. */
 static void test_typing(void) {
   const char* keys[] = {"v", "i", "e", "e", "t", "j"};
-  QrxSession* session = qrx_session_new(NULL, 0);
+  QrxSession* session = qrx_session_new(NULL, QRX_OUTPUT_PREEDIT);
   QrxAction action;
   QrxPlan plan;
   size_t i;
@@ -64,27 +77,28 @@ static void test_typing(void) {
 
   for (i = 0; i < sizeof keys / sizeof keys[0]; ++i)
     action = qrx_process_key(session, keys[i], false, false, false);
-  CHECK(action.kind == 1);
+  CHECK(action.kind == QRX_ACTION_PREEDIT);
   CHECK(text_is(action.insert, "vi\xE1\xBB\x87t"));
   CHECK(action.cursor_utf16 == 4);
-  CHECK(qrx_plan_action_with_fallback(session, &action, 0, "vi\xC3\xAAt", NULL, 0, 0, false, 1, &plan));
-  CHECK(plan.kind == 1);
+  CHECK(qrx_plan_action_with_fallback(session, &action, QRX_FIELD_NORMAL, "vi\xC3\xAAt", NULL, 0, 0, false,
+                                      QRX_REPLACE_FALLBACK_WITH_SURROUNDING, &plan));
+  CHECK(plan.kind == QRX_PLAN_PREEDIT);
   CHECK(plan.cursor_utf16 == 4);
   CHECK(text_is(plan.text, "vi\xE1\xBB\x87t"));
 
   action = qrx_process_key(session, " ", false, false, false);
-  CHECK(action.kind == 3 && !action.pass_key);
+  CHECK(action.kind == QRX_ACTION_COMMIT && !action.pass_key);
   action = qrx_process_key(session, "Shift", false, false, false);
   CHECK(all_zero(&action, sizeof action));
 
-  qrx_set_output_mode(session, 1);
+  qrx_set_output_mode(session, QRX_OUTPUT_REPLACE);
   qrx_set_surrounding_text(session, "vi\xE1\xBB\x87t a");
   action = qrx_process_key(session, "s", false, false, false);
-  CHECK(action.kind == 2);
+  CHECK(action.kind == QRX_ACTION_REPLACE);
   CHECK(action.delete_before_utf16 == 1);
   CHECK(text_is(action.insert, "\xC3\xA1"));
-  CHECK(qrx_plan_action(session, &action, 0, "a", "vi\xE1\xBB\x87t a", 6, 6, false, &plan));
-  CHECK(plan.kind == 3);
+  CHECK(qrx_plan_action(session, &action, QRX_FIELD_NORMAL, "a", "vi\xE1\xBB\x87t a", 6, 6, false, &plan));
+  CHECK(plan.kind == QRX_PLAN_REPLACE);
   CHECK(plan.delete_utf16 == 1);
   CHECK(plan.delete_chars == 1);
   CHECK(plan.wait_ms == 3);
@@ -102,6 +116,7 @@ static void test_process_wide(void) {
 
 int main(void) {
   test_layout();
+  test_named_values();
   test_typing();
   test_process_wide();
   printf("%d passed, %d failed\n", passed, failed);

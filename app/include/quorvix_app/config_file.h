@@ -23,8 +23,10 @@ using ConfigDictionary = std::map<std::string, json::Value, std::less<>>;
 
 class ConfigFile {
  public:
-  // The input method's own identifier: its input method name in Fcitx5, and the program name of
-  // its own processes.
+  // The input method's own identifier, kept under its macOS name (the bundle identifier). On
+  // Linux it is the one name of everything Quorvix: its input method and addon in Fcitx5 and their
+  // description files, the folders of its configuration and cache, and the program name of its
+  // own processes.
   static constexpr std::string_view bundleID = "quorvix";
   static constexpr std::string_view defaultOutputMode = "replace";
   // What ensureExists writes: 542 bytes, no line feed at the end.
@@ -56,7 +58,9 @@ class ConfigFile {
   Contents loadContents() const;
   // What outputMode() gives for a file holding `dictionary`.
   static std::string outputModeOf(const ConfigDictionary& dictionary);
-  std::optional<platform::FileDate> modificationDate() const;
+  // The file's identity as of its last write (date, inode and size), which tells a rewritten file
+  // from the one read before; absent when there is no file.
+  std::optional<platform::FileIdentity> modificationDate() const;
 
   // Writes `text` as the new file, keeping the previous file as the backup, which is written
   // beside and renamed over the old one. A file that cannot be read is never replaced, nor is the

@@ -1,11 +1,12 @@
 // The configuration file as every input controller of the process sees it. One watcher reads
-// and parses the file once per change, however the change is noticed (the file's date, looked at
-// every second; the in-process "QuorvixConfigChanged" notification; a reload asked for from the
-// menu), and tells every controller that observes it. Each controller then decides what the new
-// reading means for its own field.
+// and parses the file once per change, however the change is noticed (the file's identity,
+// looked at every second; the in-process "QuorvixConfigChanged" notification; a reload asked for
+// from the menu or by Fcitx5), and tells every controller that observes it. Each controller then
+// decides what the new reading means for its own field.
 #pragma once
 
 #include <json/json.h>
+#include <quorvix.h>
 
 #include <cstdint>
 #include <functional>
@@ -41,16 +42,17 @@ struct ApplicationSettings {
 // One reading of the configuration file.
 class ConfigSnapshot {
  public:
-  // The reading of `contents`, found at `date`; the values equal to those of `previous` are
-  // shared with it.
-  ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileDate> date,
+  // The reading of `contents`, found in the file of identity `identity`; the values equal to
+  // those of `previous` are shared with it.
+  ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileIdentity> identity,
                  const ConfigSnapshot* previous);
 
   // The text sessions are made from; absent when the file could not be read.
   const std::optional<std::string>& text() const { return text_; }
-  // The file's "output_mode" as a session mode: 0 pre-edit, 1 replace.
+  // The file's "output_mode" as a session mode: QRX_OUTPUT_PREEDIT or QRX_OUTPUT_REPLACE.
   std::uint32_t outputMode() const { return outputMode_; }
-  const std::optional<platform::FileDate>& date() const { return date_; }
+  // Which version of the file was read; absent when there was none.
+  const std::optional<platform::FileIdentity>& fileIdentity() const { return fileIdentity_; }
   // Every engine setting but those chosen per application.
   const SharedSettings& shared() const { return shared_; }
   // What the file decides for the application, worked out by the engine once per application.
@@ -58,8 +60,8 @@ class ConfigSnapshot {
 
  private:
   std::optional<std::string> text_;
-  std::uint32_t outputMode_ = 1;
-  std::optional<platform::FileDate> date_;
+  std::uint32_t outputMode_ = QRX_OUTPUT_REPLACE;
+  std::optional<platform::FileIdentity> fileIdentity_;
   SharedSettings shared_;
   // The settings chosen per application, as a configuration of their own.
   std::string perApplicationText_;
@@ -81,7 +83,7 @@ class ConfigWatcher {
   const std::shared_ptr<const ConfigSnapshot>& latest();
   // Reads the file now and tells every observer, whether or not it changed.
   void reload();
-  // Reads the file when its date differs from the last reading's (a file that disappears or
+  // Reads the file when its identity differs from the last reading's (a file that disappears or
   // reappears counts as a change), and then tells every observer.
   void pollConfigFile();
 
@@ -90,7 +92,7 @@ class ConfigWatcher {
 
  private:
   void startConfigWatcher();
-  void read(std::optional<platform::FileDate> date);
+  void read(std::optional<platform::FileIdentity> identity);
 
   ConfigFile configFile_;
   platform::Timers& timers_;

@@ -1,6 +1,7 @@
-// The application's one door to the typing engine: QrxEngine owns one engine session and offers
-// its operations on application strings and records. Every text the engine returns is copied at
-// once; every method is neutral when the session could not be opened.
+// The engine bridge, the application's one door to the typing engine: EngineSession is one
+// session of the engine, owning its handle and offering its operations on application strings
+// and records. Every text the engine returns is copied at once; every method is neutral when the
+// session could not be opened.
 #pragma once
 
 #include <quorvix.h>
@@ -12,8 +13,19 @@
 
 namespace quorvix::app {
 
-enum class QrxActionKind : std::uint32_t { pass = 0, preedit = 1, replace = 2, commit = 3 };
-enum class QrxPlanKind : std::uint32_t { pass = 0, preedit = 1, commit = 2, replace = 3, failSafe = 4 };
+enum class QrxActionKind : std::uint32_t {
+  pass = QRX_ACTION_PASS,
+  preedit = QRX_ACTION_PREEDIT,
+  replace = QRX_ACTION_REPLACE,
+  commit = QRX_ACTION_COMMIT,
+};
+enum class QrxPlanKind : std::uint32_t {
+  pass = QRX_PLAN_PASS,
+  preedit = QRX_PLAN_PREEDIT,
+  commit = QRX_PLAN_COMMIT,
+  replace = QRX_PLAN_REPLACE,
+  failSafe = QRX_PLAN_FAIL_SAFE,
+};
 
 // No value for raw values the enumerations do not know.
 std::optional<QrxActionKind> actionKindFromRaw(std::uint32_t raw);
@@ -61,7 +73,6 @@ struct EngineFunctions {
   decltype(&qrx_config_json) configJSON;
   decltype(&qrx_app_profile_json) appProfileJSON;
   decltype(&qrx_set_config_json) setConfigJSON;
-  decltype(&qrx_charset_list) charsetList;
   decltype(&qrx_charset_encode) charsetEncode;
   decltype(&qrx_charset_decode) charsetDecode;
 };
@@ -69,17 +80,21 @@ struct EngineFunctions {
 // The functions of libquorvix itself.
 const EngineFunctions& libquorvixFunctions();
 
-class QrxEngine {
+// The bridge's QrxEngine: one session of the typing engine.
+class EngineSession {
  public:
   // Opens a session with the configuration text (the engine's defaults when absent) in output
-  // mode `mode` (1 replace, else preedit). A text the engine rejects falls back once to the
-  // defaults; should that fail too, the engine stays closed and every method is neutral.
-  explicit QrxEngine(const std::optional<std::string>& configJSON, std::uint32_t mode = 0,
-                     const EngineFunctions& functions = libquorvixFunctions());
-  ~QrxEngine();
-  QrxEngine(const QrxEngine&) = delete;
-  QrxEngine& operator=(const QrxEngine&) = delete;
+  // mode `mode` (QRX_OUTPUT_REPLACE, else preedit). A text the engine rejects falls back once to
+  // the defaults; should that fail too, the session stays closed and every method is neutral.
+  explicit EngineSession(const std::optional<std::string>& configJSON,
+                         std::uint32_t mode = QRX_OUTPUT_PREEDIT,
+                         const EngineFunctions& functions = libquorvixFunctions());
+  ~EngineSession();
+  EngineSession(const EngineSession&) = delete;
+  EngineSession& operator=(const EngineSession&) = delete;
 
+  // Nothing in the input method needs to ask, since every method is neutral without a handle; it
+  // is how a test tells that the fall-back to the defaults opened a session.
   bool isOpen() const { return handle_ != nullptr; }
   // Whether the session runs on the configuration it was opened with, rather than on the
   // defaults it fell back to.
@@ -87,8 +102,9 @@ class QrxEngine {
 
   QrxEngineAction processKey(const std::string& key, bool ctrl, bool alt, bool meta);
   std::string displayText();
-  // A plan for `action`. Negative counts are sent as 0; counts beyond 32 bits are refused with
-  // the pass plan, as is everything the engine refuses.
+  // A plan for `action` in a field of kind `fieldKind` (QRX_FIELD_...), with a replace fallback
+  // (QRX_REPLACE_FALLBACK_...). Negative counts are sent as 0; counts beyond 32 bits are refused
+  // with the pass plan, as is everything the engine refuses.
   QrxEnginePlan planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
                            const std::string& beforeDisplay,
                            const std::optional<std::string>& surroundingText, std::uint32_t cursorUTF16,
@@ -97,7 +113,7 @@ class QrxEngine {
   void setSurroundingText(const std::optional<std::string>& text);
   QrxEngineAction focusChanged(const std::optional<std::string>& appID);
   QrxEngineAction cursorMoved();
-  // 0 not set, 1 preedit, 2 replace.
+  // QRX_PROFILE_OUTPUT_NOT_SET, _PREEDIT or _REPLACE.
   std::uint32_t profileOutputMode();
   QrxEngineAction setOutputMode(std::uint32_t mode);
   QrxEngineAction toggleVietnamese();
@@ -106,7 +122,6 @@ class QrxEngine {
   std::optional<std::string> configJSON();
   std::optional<std::string> appProfileJSON();
   bool setConfigJSON(const std::string& patch);
-  std::string charsetList();
   std::optional<std::string> encodeCharset(const std::string& text, const std::string& charset);
   std::optional<std::string> decodeCharset(const std::string& text, const std::string& charset);
 

@@ -43,7 +43,9 @@ class QuorvixInputController {
   QuorvixInputController(const QuorvixInputController&) = delete;
   QuorvixInputController& operator=(const QuorvixInputController&) = delete;
 
-  // Framework entry points. `sender` is the field the call comes from, absent when none.
+  // Framework entry points, under their InputMethodKit names: on Fcitx5, activateServer is the
+  // engine's activate, deactivateServer its deactivate (focus out, another input method) and
+  // commitComposition its reset. `sender` is the field the call comes from, absent when none.
   // handle returns true when the event is consumed, false when it goes on to the application.
   bool handle(const std::optional<platform::KeyEvent>& event, std::shared_ptr<platform::TextInput> sender);
   void activateServer(std::shared_ptr<platform::TextInput> sender);
@@ -63,8 +65,9 @@ class QuorvixInputController {
   void openInputSources();
   void transformClipboard(const MenuItem& item);
 
-  // The session, for the platform's own checks; absent only if it could not be created.
-  QrxEngine* engine() { return engine_.get(); }
+  // The controller's engine session, for the platform's own checks; a new one after every
+  // reload that changes the field's settings.
+  EngineSession* engine() { return engine_.get(); }
 
  private:
   // Internal operations; the rest of the state follows in the implementation's order.
@@ -92,11 +95,12 @@ class QuorvixInputController {
 
   ControllerServices services_;
   ConfigFile configFile_;
-  std::unique_ptr<QrxEngine> engine_;
+  std::unique_ptr<EngineSession> engine_;
   ActionApplier applier_;
   std::optional<std::string> currentAppID_;
   std::shared_ptr<platform::TextInput> currentClient_;
-  std::uint32_t globalOutputMode_ = 1;
+  // The output mode the file sets for every application: QRX_OUTPUT_PREEDIT or _REPLACE.
+  std::uint32_t fileOutputMode_ = QRX_OUTPUT_REPLACE;
   // The reading the session stands on, the application it was last told, its shared settings
   // (the reading's, with the session's own changes since) and its input method, for the menu.
   std::shared_ptr<const ConfigSnapshot> sessionConfig_;
@@ -105,8 +109,8 @@ class QuorvixInputController {
   std::string sessionMethod_;
   // A reading the session has not taken in yet.
   std::shared_ptr<const ConfigSnapshot> pendingConfig_;
-  // The file's date just after the controller's last write of its own.
-  std::optional<platform::FileDate> ownWriteDate_;
+  // The file's identity just after the controller's last write of its own.
+  std::optional<platform::FileIdentity> ownWriteIdentity_;
   // The application and its key in "app_modes", as last asked.
   std::optional<std::string> appModesKeyApp_;
   std::optional<std::optional<std::string>> appModesKey_;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,11 +11,10 @@
 #include <vector>
 
 #include "platform/clipboard.h"
-#include "platform/key_event.h"
 
 namespace quorvix::app {
 
-class QrxEngine;
+class EngineSession;
 
 enum class MenuCommand {
   none,
@@ -29,15 +27,16 @@ enum class MenuCommand {
   transformClipboard,
 };
 
-// A method item carries the input method's identifier, a clipboard item its "op" and
-// "charset".
+// An item's argument, kept under its macOS name: a method item carries the input method's
+// identifier, a clipboard item its "op" and "charset".
 using RepresentedObject = std::variant<std::monostate, std::string, std::map<std::string, std::string>>;
 
+// Fcitx5's status area shows only the items' own titles: the menu's and the sub-menus' titles
+// stay as the menu's names, and no item has a key equivalent, which Fcitx5 would not show
+// (Alt+comma reaches the input controller as a key).
 struct MenuItem {
   std::string title;
   MenuCommand action = MenuCommand::none;
-  std::string keyEquivalent;
-  std::uint64_t keyEquivalentModifierMask = platform::modifier_flags::kCommand;
   RepresentedObject representedObject;
   bool on = false;
   bool separator = false;
@@ -65,15 +64,15 @@ inline constexpr std::array<InputMethodChoice, 4> kInputMethods{{
     {"viqr", "VIQR"},
 }};
 
-// The menu as it stands for `engine`'s configuration; a missing engine reads as the defaults.
-Menu inputMenu(QrxEngine* engine);
 // The menu for a session with Vietnamese on or off and the input method `method`.
 Menu inputMenu(bool vietnameseOn, std::string_view method);
+// The menu as a session's own configuration gives it; without a session, the defaults'. Only the
+// tests build menus this way: the controller keeps what its menu shows as it goes.
+Menu inputMenu(EngineSession* session);
 
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
-// The title of the configuration's input method; "Telex" for anything the menu does not offer.
-std::string_view methodName(const std::optional<std::string>& configJSON);
+// The title of an input method; "Telex" for anything the menu does not offer.
 std::string_view methodTitle(std::string_view method);
 
 // What a clipboard item asks for: its "op" and its "charset" (empty for the operations that
@@ -88,15 +87,15 @@ struct ClipboardConversion {
 std::optional<ClipboardConversion> clipboardConversion(const RepresentedObject& argument);
 
 // The text the conversion makes of `text`; absent when the operation is unknown or the
-// conversion cannot be made (the charset conversions need an engine).
+// conversion cannot be made (the charset conversions need a session).
 std::optional<std::string> convertClipboardText(const ClipboardConversion& conversion,
-                                                const std::string& text, QrxEngine* engine);
+                                                const std::string& text, EngineSession* session);
 
 enum class ClipboardOutcome { converted, noText, notConverted };
 
 // The clipboard's text converted as asked replaces it. Any other outcome leaves the clipboard
 // untouched.
 ClipboardOutcome transformClipboard(const ClipboardConversion& conversion, platform::Clipboard& clipboard,
-                                    QrxEngine* engine);
+                                    EngineSession* session);
 
 }  // namespace quorvix::app

@@ -40,12 +40,18 @@ inline constexpr std::array<BoolOption, 14> kBoolOptions{{
     {"restore_after_space", "Backspace sau dấu cách nạp lại từ trước"},
 }};
 
-// The item titles of the two-item pop-ups, in index order. The input-method pop-up lists
+// An item of a pop-up: the setting's value it stands for, and its title.
+struct PopupItem {
+  std::string_view value;
+  std::string_view title;
+};
+
+// The items of the two-item pop-ups, in index order. The input-method pop-up lists
 // kInputMethods (input_menu.h).
-inline constexpr std::array<std::string_view, 2> kToneTitles{"Cũ (hòa)", "Mới (hoà)"};
-inline constexpr std::array<std::string_view, 2> kUnicodeTitles{"NFC (dựng sẵn)", "NFD (tổ hợp)"};
-inline constexpr std::array<std::string_view, 2> kOutputTitles{"Không gạch chân (Replace)",
-                                                               "Gạch chân (Preedit)"};
+inline constexpr std::array<PopupItem, 2> kToneItems{{{"old", "Cũ (hòa)"}, {"new", "Mới (hoà)"}}};
+inline constexpr std::array<PopupItem, 2> kUnicodeItems{{{"NFC", "NFC (dựng sẵn)"}, {"NFD", "NFD (tổ hợp)"}}};
+inline constexpr std::array<PopupItem, 2> kOutputItems{
+    {{"replace", "Không gạch chân (Replace)"}, {"preedit", "Gạch chân (Preedit)"}}};
 
 // Shown in the window before the reason when its settings could not be saved.
 inline constexpr std::string_view kNotSavedNotice = "Không lưu được: ";

@@ -13,11 +13,13 @@
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/input_sources.h"
+#include "quorvix_app/config_file.h"
 
 namespace quorvix::app {
 
-// The input methods whose identifier starts with this are the application's own.
-inline constexpr std::string_view inputSourcePrefix = "quorvix";
+// The input methods whose identifier starts with this are the application's own: those the
+// addon offers, all named after it.
+inline constexpr std::string_view inputSourcePrefix = ConfigFile::bundleID;
 
 struct ProcessServices {
   platform::Files& files;
@@ -44,7 +46,7 @@ std::string sourceID(const platform::InputSource& source);
 void printStatus(ProcessServices& services);
 
 // The repair fallback: the application's entry in the user's stored list of enabled input
-// methods.
+// methods, under its macOS name. On Linux the list is the groups of the user's Fcitx5 profile.
 struct InputSourceRegistrar {
   static bool isEnabled(platform::EnabledInputMethodsPreference& preference);
   // Adds the entry unless one is there. Fails, leaving the list as it is, when the list cannot

@@ -63,6 +63,8 @@ class FieldTextClient final : public EngineTextClient {
   std::optional<SurroundingSnapshot> surroundingSnapshot(std::int64_t maxLength);
 
   // Both at once, as a key needs them: the field is asked for the text before the selection once.
+  // The controller reads only this way; the two reads above stay as the single answers the tests
+  // check this one against.
   struct Surroundings {
     std::optional<SurroundingSnapshot> snapshot;
     std::optional<std::string> beforeCursor;
@@ -85,7 +87,8 @@ namespace KeyMapper {
 std::optional<std::string_view> name(std::uint16_t keyCode);
 }  // namespace KeyMapper
 
-// The length of UTF-8 text in UTF-16 units.
+// The length of UTF-8 text in UTF-16 units, counted over the Unicode layer's decoding: an
+// ill-formed byte reads as U+FFFD, one unit.
 std::int64_t utf16Length(std::string_view text);
 
 }  // namespace quorvix::app

@@ -1,5 +1,6 @@
+#include "platform/fcitx5/addon.h"
+
 #include <fcitx/action.h>
-#include <fcitx/addonmanager.h>
 #include <fcitx/inputcontextmanager.h>
 #include <fcitx/menu.h>
 #include <fcitx/statusarea.h>
@@ -7,92 +8,137 @@
 #include <fcitx/userinterfacemanager.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
-#include "platform/fcitx5/addon.h"
+#include "platform/fcitx5/keys.h"
+#include "quorvix_app/config_file.h"
 
 namespace quorvix::platform::fcitx5 {
 
 namespace {
 
-// One menu item in the status area. What it reads and whether it is checked are asked of the
-// menu last shown for the context in question; its place in the menu is all it keeps.
+// What the status-area actions are named after: the command an item carries out.
+constexpr std::array<std::pair<app::MenuCommand, std::string_view>, 7> kCommandNames{{
+    {app::MenuCommand::toggleVietnamese, "toggle"},
+    {app::MenuCommand::selectMethod, "method"},
+    {app::MenuCommand::showPreferences, "preferences"},
+    {app::MenuCommand::openConfigFile, "open-config-file"},
+    {app::MenuCommand::reloadConfig, "reload-config"},
+    {app::MenuCommand::openInputSources, "fcitx5-settings"},
+    {app::MenuCommand::transformClipboard, "clipboard"},
+}};
+
+std::string_view commandName(app::MenuCommand command) {
+  const auto* found =
+      std::ranges::find(kCommandNames, command, &std::pair<app::MenuCommand, std::string_view>::first);
+  return found != kCommandNames.end() ? found->second : std::string_view();
+}
+
+// One item of the input menu in the status area, the same action for every input context. It
+// stands for what the item does, not for where the item is: the command, with the method or the
+// conversion it names, or for a sub-menu the command of the sub-menu's items. Its words and its
+// check mark are those of that item in the menu last shown for the context it is asked about.
 class MenuAction final : public fcitx::Action {
  public:
-  MenuAction(QuorvixEngine& engine, std::vector<std::size_t> path)
-      : engine_(engine), path_(std::move(path)) {}
+  MenuAction(QuorvixEngine& engine, const app::MenuItem& item)
+      : engine_(engine),
+        opensSubmenu_(!item.submenu.empty()),
+        command_(opensSubmenu_ ? item.submenu.front().action : item.action),
+        argument_(opensSubmenu_ ? app::RepresentedObject() : item.representedObject) {
+    // Only a method item shows whether it is the one chosen.
+    setCheckable(command_ == app::MenuCommand::selectMethod && !opensSubmenu_);
+  }
+
+  // "quorvix-", the command, then which method or conversion: "quorvix-toggle",
+  // "quorvix-method", "quorvix-method-telex", "quorvix-clipboard-decode-viqr".
+  std::string actionName() const {
+    auto name = std::string(app::ConfigFile::bundleID) + "-" + std::string(commandName(command_));
+    if (const auto* method = std::get_if<std::string>(&argument_)) name += "-" + *method;
+    if (const auto conversion = app::clipboardConversion(argument_)) {
+      name += "-" + conversion->op;
+      if (!conversion->charset.empty()) name += "-" + conversion->charset;
+    }
+    return name;
+  }
 
   std::string shortText(fcitx::InputContext* context) const override {
-    const auto* item = engine_.shownItem(context, path_);
+    const auto* item = find(engine_.shownMenu(context).items);
     return item ? item->title : std::string();
   }
   std::string icon(fcitx::InputContext*) const override { return {}; }
   bool isChecked(fcitx::InputContext* context) const override {
-    const auto* item = engine_.shownItem(context, path_);
+    const auto* item = find(engine_.shownMenu(context).items);
     return item && item->on;
   }
-  void activate(fcitx::InputContext* context) override { engine_.perform(context, path_); }
+  void activate(fcitx::InputContext* context) override {
+    if (const auto* item = find(engine_.shownMenu(context).items)) engine_.perform(context, *item);
+  }
 
   fcitx::Menu submenu;
-  std::vector<std::unique_ptr<MenuAction>> children;
+  std::vector<std::unique_ptr<fcitx::Action>> children;
 
  private:
+  bool standsFor(const app::MenuItem& item) const {
+    if (item.separator) return false;
+    if (opensSubmenu_) return !item.submenu.empty() && item.submenu.front().action == command_;
+    return item.submenu.empty() && item.action == command_ && item.representedObject == argument_;
+  }
+
+  const app::MenuItem* find(const std::vector<app::MenuItem>& items) const {
+    for (const auto& item : items) {
+      if (standsFor(item)) return &item;
+      if (const auto* inside = find(item.submenu)) return inside;
+    }
+    return nullptr;
+  }
+
   QuorvixEngine& engine_;
-  std::vector<std::size_t> path_;
+  bool opensSubmenu_;
+  app::MenuCommand command_;
+  app::RepresentedObject argument_;
 };
-
-// Only a method item shows whether it is the one chosen.
-bool checkable(const app::MenuItem& item) { return item.action == app::MenuCommand::selectMethod; }
-
-bool sameShape(const std::vector<app::MenuItem>& a, const std::vector<app::MenuItem>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-    return x.separator == y.separator && checkable(x) == checkable(y) && sameShape(x.submenu, y.submenu);
-  });
-}
-
-std::string actionName(const std::vector<std::size_t>& path) {
-  std::string name = "quorvix-menu";
-  for (const auto index : path) name += "-" + std::to_string(index);
-  return name;
-}
 
 }  // namespace
 
-// The actions of one menu shape; the items' words come from each context's own menu.
+// The status area's actions, built once from the menu's items: the menu has the same items for
+// every context and session, only their words and check marks differ.
 class StatusMenu {
  public:
-  StatusMenu(QuorvixEngine& engine, fcitx::UserInterfaceManager& ui, app::Menu menu)
-      : shape_(std::move(menu)) {
-    for (std::size_t i = 0; i < shape_.items.size(); ++i)
-      top_.push_back(build(engine, ui, shape_.items[i], {i}));
+  StatusMenu(QuorvixEngine& engine, fcitx::UserInterfaceManager& ui, const app::Menu& menu) {
+    for (const auto& item : menu.items) top_.push_back(build(engine, ui, item));
   }
 
-  bool fits(const app::Menu& menu) const { return sameShape(menu.items, shape_.items); }
-  const app::Menu& shape() const { return shape_; }
-
-  void addTo(fcitx::InputContext& context) {
+  // Fcitx5 empties the input method's part of a context's status area at every activation.
+  void addTo(fcitx::InputContext& context) const {
     for (const auto& action : top_)
       context.statusArea().addAction(fcitx::StatusGroup::InputMethod, action.get());
   }
 
  private:
-  static std::unique_ptr<MenuAction> build(QuorvixEngine& engine, fcitx::UserInterfaceManager& ui,
-                                           const app::MenuItem& item, std::vector<std::size_t> path) {
-    auto action = std::make_unique<MenuAction>(engine, path);
-    action->setSeparator(item.separator);
-    action->setCheckable(checkable(item));
-    ui.registerAction(actionName(path), action.get());
-    for (std::size_t i = 0; i < item.submenu.size(); ++i) {
-      path.push_back(i);
-      action->children.push_back(build(engine, ui, item.submenu[i], path));
+  static std::unique_ptr<fcitx::Action> build(QuorvixEngine& engine, fcitx::UserInterfaceManager& ui,
+                                              const app::MenuItem& item) {
+    if (item.separator) {
+      auto separator = std::make_unique<fcitx::SimpleAction>();
+      separator->setSeparator(true);
+      ui.registerAction(separator.get());
+      return separator;
+    }
+    auto action = std::make_unique<MenuAction>(engine, item);
+    ui.registerAction(action->actionName(), action.get());
+    for (const auto& inside : item.submenu) {
+      action->children.push_back(build(engine, ui, inside));
       action->submenu.addAction(action->children.back().get());
-      path.pop_back();
     }
     if (!item.submenu.empty()) action->setMenu(&action->submenu);
     return action;
   }
 
-  app::Menu shape_;
-  std::vector<std::unique_ptr<MenuAction>> top_;
+  std::vector<std::unique_ptr<fcitx::Action>> top_;
 };
 
 // Everything Quorvix keeps for one input context.
@@ -111,11 +157,13 @@ struct InputContextState final : public fcitx::InputContextProperty {
 
 QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
     : instance_(instance),
-      services_(completeServices(std::move(services), instance)),
+      services_(completeServices(std::move(services), instance,
+                                 [this](fcitx::InputContext& context) { ringXBell(xcb(), context); })),
       configuration_(*services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }),
-      stateFactory_([this](fcitx::InputContext& context) {
-        return new InputContextState(context, services_);
-      }) {
+      defaultMenu_(app::inputMenu(true, app::kInputMethods.front().identifier)),
+      statusMenu_(std::make_unique<StatusMenu>(*this, instance.userInterfaceManager(), defaultMenu_)),
+      stateFactory_(
+          [this](fcitx::InputContext& context) { return new InputContextState(context, services_); }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
 }
 
@@ -165,7 +213,6 @@ void QuorvixEngine::activate(const fcitx::InputMethodEntry&, fcitx::InputContext
   auto& state = this->state(context);
   state.client->resync();
   controllerFor(state).activateServer(state.client);
-  // Fcitx5 empties the input method's part of the status area before every activation.
   renderMenu(context, state, true);
 }
 
@@ -191,44 +238,40 @@ void QuorvixEngine::reset(const fcitx::InputMethodEntry&, fcitx::InputContextEve
   if (state.controller->engine() != session) renderMenu(context, state, false);
 }
 
-const app::MenuItem* QuorvixEngine::shownItem(fcitx::InputContext* context,
-                                              const std::vector<std::size_t>& path) {
-  const app::Menu* menu = nullptr;
-  if (context) {
-    if (const auto& shown = state(*context).shownMenu) menu = &*shown;
+void QuorvixEngine::reloadConfig() {
+  // The focused field reloads as its menu's reload item would: its word in progress is written out
+  // and its session made anew. Every other field takes the new reading in as any change of the
+  // file; so do all of them when Quorvix serves no focused field.
+  auto* focused = instance_.inputContextManager().lastFocusedInputContext();
+  if (focused && focused->hasFocus() && instance_.inputMethod(focused) == app::ConfigFile::bundleID &&
+      controller(*focused)) {
+    app::MenuItem reload;
+    reload.action = app::MenuCommand::reloadConfig;
+    return perform(focused, reload);
   }
-  if (!menu && statusMenu_) menu = &statusMenu_->shape();
-  if (!menu) return nullptr;
-  const auto* items = &menu->items;
-  const app::MenuItem* item = nullptr;
-  for (const auto index : path) {
-    if (index >= items->size()) return nullptr;
-    item = &(*items)[index];
-    items = &item->submenu;
-  }
-  return item;
+  configuration_.reload();
 }
 
-void QuorvixEngine::perform(fcitx::InputContext* context, const std::vector<std::size_t>& path) {
+const app::Menu& QuorvixEngine::shownMenu(fcitx::InputContext* context) {
+  if (context) {
+    if (const auto& shown = state(*context).shownMenu) return *shown;
+  }
+  return defaultMenu_;
+}
+
+void QuorvixEngine::perform(fcitx::InputContext* context, const app::MenuItem& item) {
   if (!context) return;
   auto& state = this->state(*context);
-  const auto* item = shownItem(context, path);
-  if (!item || !state.controller) return;
+  if (!state.controller) return;
   // The command may show a new menu in place of the one the item belongs to.
-  const auto chosen = *item;
+  const auto chosen = item;
   state.controller->perform(chosen);
   renderMenu(*context, state, false);
 }
 
 void QuorvixEngine::renderMenu(fcitx::InputContext& context, InputContextState& state, bool addToStatusArea) {
   auto menu = controllerFor(state).menu();
-  bool changed = state.shownMenu != menu;
-  if (!statusMenu_ || !statusMenu_->fits(menu)) {
-    // The old actions leave every status area with their destruction.
-    statusMenu_.reset();
-    statusMenu_ = std::make_unique<StatusMenu>(*this, instance_.userInterfaceManager(), menu);
-    addToStatusArea = true;
-  }
+  const bool changed = state.shownMenu != menu;
   state.shownMenu = std::move(menu);
   if (addToStatusArea) statusMenu_->addTo(context);
   if (changed || addToStatusArea) context.updateUserInterface(fcitx::UserInterfaceComponent::StatusArea);

@@ -11,6 +11,7 @@
 #include "controller_bus.h"
 #include "ini_file.h"
 #include "install_layout.h"
+#include "quorvix_app/config_file.h"
 
 namespace quorvix::platform::fcitx5 {
 namespace {
@@ -19,8 +20,6 @@ namespace status = input_source_status;
 using fcitx::dbus::DBusStruct;
 using fcitx::dbus::Message;
 
-// The name of the addon, of its input method and of their description files.
-constexpr std::string_view kOwnName = "quorvix";
 constexpr std::string_view kAddonLibrary = "libquorvix-fcitx5.so";
 // The description files registration copies, by the folder Fcitx5 looks for them in; the
 // addon's comes first.
@@ -71,7 +70,8 @@ class Fcitx5InputSources final : public InputSources {
   }
 
   InputSourceStatus registerOwn() override {
-    const auto fileName = std::string(kOwnName) + std::string(kDescriptionSuffix);
+    // The addon, its input method and their description files all bear the input method's name.
+    const auto fileName = std::string(app::ConfigFile::bundleID) + std::string(kDescriptionSuffix);
     std::error_code error;
     if (!std::filesystem::exists(paths_.addonLibrary, error)) return notInstalled(paths_.addonLibrary);
     // Everything is read before anything is written, so that a missing file registers nothing.
@@ -159,8 +159,7 @@ class Fcitx5InputSources final : public InputSources {
 }  // namespace
 
 RegistrationPaths installedRegistrationPaths() {
-  std::error_code error;
-  const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  const auto folder = platform::ownExecutable().parent_path();
   return {
       (folder / kAddonFolderFromExecutable / kAddonLibrary).lexically_normal(),
       (folder / kDataFolderFromExecutable).lexically_normal(),

@@ -1,10 +1,10 @@
+#include "platform/fcitx5/keys.h"
+
 #include <fcitx-utils/keysym.h>
 
 #include <algorithm>
 #include <array>
 #include <utility>
-
-#include "platform/fcitx5/addon.h"
 
 namespace quorvix::platform::fcitx5 {
 

@@ -1,3 +1,5 @@
+#include "profile_preference.h"
+
 #include <fcitx-utils/standardpath.h>
 
 #include <array>
@@ -5,7 +7,6 @@
 #include <utility>
 
 #include "ini_file.h"
-#include "input_sources.h"
 
 namespace quorvix::platform::fcitx5 {
 namespace {

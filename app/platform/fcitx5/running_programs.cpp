@@ -1,8 +1,10 @@
+#include "running_programs.h"
+
 #include <set>
 #include <string_view>
 
 #include "controller_bus.h"
-#include "input_sources.h"
+#include "quorvix_app/text_pieces.h"
 
 namespace quorvix::platform::fcitx5 {
 namespace {
@@ -14,10 +16,7 @@ constexpr std::string_view kNextField = " frontend:";
 
 std::set<std::string> programsIn(std::string_view report) {
   std::set<std::string> programs;
-  while (!report.empty()) {
-    const auto end = std::min(report.find('\n'), report.size());
-    const auto line = report.substr(0, end);
-    report.remove_prefix(std::min(end + 1, report.size()));
+  for (const auto line : app::pieces(report, "\n")) {
     const auto field = line.find(kProgramField);
     if (field == std::string_view::npos) continue;
     const auto start = field + kProgramField.size();

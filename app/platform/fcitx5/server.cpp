@@ -13,6 +13,8 @@
 #include <iostream>
 
 #include "platform/fcitx5/addon.h"
+#include "quorvix_app/config_file.h"
+#include "quorvix_app/text_pieces.h"
 
 namespace qrx_data {
 extern const std::string_view quorvixStaticAddonConf;
@@ -83,10 +85,11 @@ std::optional<fs::path> cacheFolder() {
 std::optional<fs::path> writeBuiltInDescriptions(platform::Files& files) {
   const auto cache = cacheFolder();
   if (!cache) return std::nullopt;
-  const auto folder = *cache / "quorvix" / "fcitx5";
+  const auto folder = *cache / app::ConfigFile::bundleID / "fcitx5";
+  const auto fileName = std::string(app::ConfigFile::bundleID) + ".conf";
   const std::array<std::pair<fs::path, std::string_view>, 2> descriptions{{
-      {folder / "addon" / "quorvix.conf", qrx_data::quorvixStaticAddonConf},
-      {folder / "inputmethod" / "quorvix.conf", qrx_data::quorvixInputMethodConf},
+      {folder / "addon" / fileName, qrx_data::quorvixStaticAddonConf},
+      {folder / "inputmethod" / fileName, qrx_data::quorvixInputMethodConf},
   }};
   for (const auto& [path, text] : descriptions) {
     if (files.read(path) == text) continue;
@@ -99,14 +102,12 @@ std::optional<fs::path> writeBuiltInDescriptions(platform::Files& files) {
 // Fcitx5's data folders with `first` before them: the ones it was told, else the ones it finds
 // by default (each XDG data folder's fcitx5, then its own).
 std::string dataFoldersWith(const fs::path& first) {
-  if (const char* told = std::getenv("FCITX_DATA_DIRS"); told && *told) return first.string() + ":" + told;
+  if (const char* given = std::getenv("FCITX_DATA_DIRS"); given && *given)
+    return first.string() + ":" + given;
   const char* xdg = std::getenv("XDG_DATA_DIRS");
-  std::string_view folders = xdg && *xdg ? xdg : "/usr/local/share:/usr/share";
   std::string out = first.string();
-  while (!folders.empty()) {
-    const auto end = std::min(folders.find(':'), folders.size());
-    if (end > 0) out += ":" + (fs::path(folders.substr(0, end)) / "fcitx5").string();
-    folders.remove_prefix(std::min(end + 1, folders.size()));
+  for (const auto folder : app::pieces(xdg && *xdg ? xdg : "/usr/local/share:/usr/share", ":")) {
+    out += ":" + (fs::path(folder) / "fcitx5").string();
   }
   return out + ":" + fcitx::StandardPath::fcitxPath("pkgdatadir");
 }
@@ -124,8 +125,8 @@ int runInputMethodServer(int argc, char** argv) {
   // read after ours and has the last word: Fcitx5 then loads the registered shared library, the
   // same addon, and the built-in one stays unused.
   if (const auto folder = writeBuiltInDescriptions(platform::systemFiles())) {
-    const char* told = std::getenv("FCITX_DATA_DIRS");
-    const std::optional<std::string> previous = told ? std::optional<std::string>(told) : std::nullopt;
+    const char* given = std::getenv("FCITX_DATA_DIRS");
+    const std::optional<std::string> previous = given ? std::optional<std::string>(given) : std::nullopt;
     ::setenv("FCITX_DATA_DIRS", dataFoldersWith(*folder).c_str(), 1);
     // Fcitx5 reads its folders once; the programs it starts see the environment as it was.
     fcitx::StandardPath::global();
@@ -140,7 +141,7 @@ int runInputMethodServer(int argc, char** argv) {
   }
   QuorvixAddonFactory factory;
   fcitx::StaticAddonRegistry registry{{std::string(app::ConfigFile::bundleID), &factory}};
-  std::string program = argc > 0 && argv[0] ? argv[0] : "quorvix";
+  std::string program = argc > 0 && argv[0] ? argv[0] : std::string(app::ConfigFile::bundleID);
   std::array<char*, 2> arguments{program.data(), nullptr};
   try {
     fcitx::Instance instance(1, arguments.data());

@@ -1,8 +1,9 @@
+#include "platform/fcitx5/services.h"
+
 #include <dlfcn.h>
 #include <fcitx-utils/capabilityflags.h>
 #include <fcitx-utils/event.h>
 #include <fcitx-utils/misc.h>
-#include <fcitx/addonmanager.h>
 #include <time.h>
 #include <xcb/xcb.h>
 
@@ -11,7 +12,7 @@
 #include <system_error>
 
 #include "install_paths.h"
-#include "platform/fcitx5/addon.h"
+#include "quorvix_app/config_file.h"
 #include "quorvix_app/process_entry.h"
 
 namespace quorvix::platform::fcitx5 {
@@ -27,28 +28,16 @@ class EventLoopTimer final : public platform::Timer {
 // it, else the one installed beside the addon's library, else where the build meant to install it.
 std::string quorvixExecutable() {
   namespace fs = std::filesystem;
-  std::error_code error;
-  const auto self = fs::read_symlink("/proc/self/exe", error);
-  if (!error && self.filename() == "quorvix") return self.string();
+  if (const auto self = platform::ownExecutable(); self.filename() == app::ConfigFile::bundleID) {
+    return self.string();
+  }
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&quorvixExecutable), &info) != 0 && info.dli_fname) {
     const auto beside =
         (fs::path(info.dli_fname).parent_path() / install_paths::kExecutableFromAddon).lexically_normal();
-    if (fs::exists(beside, error)) return beside.string();
+    if (std::error_code error; fs::exists(beside, error)) return beside.string();
   }
   return std::string(install_paths::kExecutable);
-}
-
-// The X server's bell, on the display the context's application runs on.
-void ringXBell(fcitx::AddonManager& addons, fcitx::InputContext& context) {
-  constexpr std::string_view kX11 = "x11:";
-  const auto display = context.display();
-  if (!display.starts_with(kX11)) return;
-  auto* xcb = addons.addon("xcb");
-  auto* ewmh = xcb ? xcb->call<fcitx::IXCBModule::ewmh>(display.substr(kX11.size())) : nullptr;
-  if (!ewmh || !ewmh->connection) return;
-  xcb_bell(ewmh->connection, 0);
-  xcb_flush(ewmh->connection);
 }
 
 }  // namespace
@@ -96,18 +85,24 @@ void FcitxWorkspace::beep() {
   if (auto* context = context_.get()) beep_(*context);
 }
 
-AddonServices completeServices(AddonServices services, fcitx::Instance& instance) {
+AddonServices completeServices(AddonServices services, fcitx::Instance& instance, Beeper bell) {
   if (!services.timers) services.timers = std::make_shared<EventLoopTimers>(instance.eventLoop());
   if (!services.files) services.files = &platform::systemFiles();
   if (!services.startProcess) {
     services.startProcess = [](const std::vector<std::string>& arguments) { fcitx::startProcess(arguments); };
   }
-  if (!services.beep) {
-    services.beep = [&addons = instance.addonManager()](fcitx::InputContext& context) {
-      ringXBell(addons, context);
-    };
-  }
+  if (!services.beep) services.beep = std::move(bell);
   return services;
+}
+
+void ringXBell(fcitx::AddonInstance* xcb, fcitx::InputContext& context) {
+  constexpr std::string_view kX11 = "x11:";
+  const auto display = context.display();
+  if (!xcb || !display.starts_with(kX11)) return;
+  auto* ewmh = xcb->call<fcitx::IXCBModule::ewmh>(display.substr(kX11.size()));
+  if (!ewmh || !ewmh->connection) return;
+  xcb_bell(ewmh->connection, 0);
+  xcb_flush(ewmh->connection);
 }
 
 }  // namespace quorvix::platform::fcitx5

@@ -195,11 +195,11 @@ class SystemFiles final : public Files {
     return contents;
   }
 
-  std::optional<FileDate> modificationDate(const fs::path& path) override {
+  std::optional<FileIdentity> identity(const fs::path& path) override {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return FileDate{std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, info.st_ino,
-                    static_cast<std::uint64_t>(info.st_size)};
+    return FileIdentity{std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, info.st_ino,
+                        static_cast<std::uint64_t>(info.st_size)};
   }
 };
 
@@ -208,6 +208,12 @@ class SystemFiles final : public Files {
 Files& systemFiles() {
   static SystemFiles files;
   return files;
+}
+
+fs::path ownExecutable() {
+  std::error_code error;
+  auto path = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : path;
 }
 
 }  // namespace quorvix::platform

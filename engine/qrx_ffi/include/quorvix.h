@@ -71,6 +71,56 @@ typedef struct QrxPlan {
   const char *text;      /* text of the plan, NULL when it is empty */
 } QrxPlan;
 
+/* ---- Named values -----------------------------------------------------------------------
+** The numbers the records and functions carry, by name. Each is a plain enumeration constant, so
+** that C and C++ hosts alike can compare and pass them where the interface takes a uint32_t. */
+
+/* QrxAction.kind. */
+enum {
+  QRX_ACTION_PASS = 0,
+  QRX_ACTION_PREEDIT = 1,
+  QRX_ACTION_REPLACE = 2,
+  QRX_ACTION_COMMIT = 3
+};
+
+/* QrxPlan.kind: commit and replace are numbered the other way round than in QrxAction. */
+enum {
+  QRX_PLAN_PASS = 0,
+  QRX_PLAN_PREEDIT = 1,
+  QRX_PLAN_COMMIT = 2,
+  QRX_PLAN_REPLACE = 3,
+  QRX_PLAN_FAIL_SAFE = 4
+};
+
+/* The output mode of qrx_session_new and qrx_set_output_mode: every mode but 1 is preedit. */
+enum {
+  QRX_OUTPUT_PREEDIT = 0,
+  QRX_OUTPUT_REPLACE = 1
+};
+
+/* What qrx_profile_output_mode answers: the focused application's profile sets no mode, or
+** sets one of the two. */
+enum {
+  QRX_PROFILE_OUTPUT_NOT_SET = 0,
+  QRX_PROFILE_OUTPUT_PREEDIT = 1,
+  QRX_PROFILE_OUTPUT_REPLACE = 2
+};
+
+/* The field kinds of qrx_set_field_kind and the planners: 1, 2 and 3 all pass every key, 5 is
+** normal as 0 is, and 6 and above count as 0. */
+enum {
+  QRX_FIELD_NORMAL = 0,
+  QRX_FIELD_PASS_THROUGH = 1,
+  QRX_FIELD_RESTRICTED = 4
+};
+
+/* The replace fallback of qrx_plan_action_with_fallback. */
+enum {
+  QRX_REPLACE_FALLBACK_NONE = 0,
+  QRX_REPLACE_FALLBACK_WITH_SURROUNDING = 1,
+  QRX_REPLACE_FALLBACK_ALWAYS = 2
+};
+
 /* ---- Sessions ------------------------------------------------------------------------- */
 
 /* Creates a session from configuration JSON (NULL for the defaults) in replace mode when

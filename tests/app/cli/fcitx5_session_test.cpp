@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "home.h"
-#include "platform/fcitx5/input_sources.h"
+#include "platform/fcitx5/running_programs.h"
 
 namespace quorvix::testing {
 namespace {

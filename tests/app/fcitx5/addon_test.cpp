@@ -5,6 +5,7 @@
 #include <fcitx/addonmanager.h>
 #include <fcitx/menu.h>
 #include <fcitx/statusarea.h>
+#include <fcitx/userinterfacemanager.h>
 
 #include <json/json.h>
 
@@ -16,6 +17,8 @@ namespace quorvix::platform::fcitx5::testing {
 namespace {
 
 constexpr std::array<std::string_view, 4> kInputMethodTitles{"Telex", "Simple Telex", "VNI", "VIQR"};
+constexpr std::array<std::string_view, 4> kInputMethodActions{
+    "quorvix-method-telex", "quorvix-method-simple_telex", "quorvix-method-vni", "quorvix-method-viqr"};
 
 app::ConfigFile configFile() { return app::ConfigFile(platform::systemFiles()); }
 
@@ -264,20 +267,23 @@ class BuiltInAddonTest : public AddonTest {
     const auto modes = file.find("app_modes");
     return modes == file.end() ? "" : json::write_compact(modes->second);
   }
-  fcitx::Action* item(std::size_t index) {
-    return doc->statusArea().actions(fcitx::StatusGroup::InputMethod).at(index);
+  // The status area's action of that name, as Fcitx5's panels find it.
+  static fcitx::Action& action(std::string_view name) {
+    auto* found = instance().userInterfaceManager().lookupAction(std::string(name));
+    if (!found) throw std::runtime_error("no action " + std::string(name));
+    return *found;
   }
-  fcitx::Action* subitem(std::size_t index, std::size_t subindex) {
-    return item(index)->menu()->actions().at(subindex);
+  // What the action says in a field, `doc` unless another is named.
+  std::string title(std::string_view name, DocumentContext* field = nullptr) {
+    return action(name).shortText(field ? field : doc);
   }
-  std::string title(std::size_t index) { return item(index)->shortText(doc); }
 };
 
 TEST_F(BuiltInAddonTest, AltCommaTogglesAndWritesTheApplicationsChoiceWithoutReloading) {
   start();
   const auto before = session();
   EXPECT_TRUE(doc->type(fcitx::Key("Alt+comma")));
-  EXPECT_EQ(title(0), "Bật tiếng Việt");
+  EXPECT_EQ(title("quorvix-toggle"), "Bật tiếng Việt");
   doc->typeKeys("vieetj");
   EXPECT_EQ(doc->document(), "vieetj|");
   EXPECT_NE(fileText(configFile().path()).find("\"app_modes\": {\n    \"docapp\": false"), std::string::npos);
@@ -285,7 +291,7 @@ TEST_F(BuiltInAddonTest, AltCommaTogglesAndWritesTheApplicationsChoiceWithoutRel
   EXPECT_EQ(session(), before);
   EXPECT_FALSE(doc->type(fcitx::Key("Alt+Shift+comma")));
   EXPECT_TRUE(doc->type(fcitx::Key("Alt+comma")));
-  EXPECT_EQ(title(0), "Tắt tiếng Việt");
+  EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
 }
 
 TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
@@ -298,7 +304,7 @@ TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
   watched().timers->advance(std::chrono::milliseconds(1));
   const auto second = session();
   EXPECT_NE(second, first);
-  EXPECT_EQ(title(2), "Kiểu gõ: VNI");
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
   doc->typeKeys("vie65t ");
   EXPECT_EQ(doc->document(), "việt |");
   // A preferences window in this process: one reload, and no second one on the next tick; the
@@ -310,8 +316,8 @@ TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
   engine().notifications().post(app::quorvixConfigChanged);
   const auto third = session();
   EXPECT_NE(third, second);
-  EXPECT_EQ(title(0), "Bật tiếng Việt");
-  EXPECT_EQ(title(2), "Kiểu gõ: Telex");
+  EXPECT_EQ(title("quorvix-toggle"), "Bật tiếng Việt");
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: Telex");
   watched().timers->advance(std::chrono::seconds(2));
   EXPECT_EQ(session(), third);
 }
@@ -357,10 +363,10 @@ TEST_F(BuiltInAddonTest, ANewInputMethodTakesEffectFromTheNextWord) {
     configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "vni"; });
     tick();
     EXPECT_EQ(session(), before);
-    EXPECT_EQ(title(2), "Kiểu gõ: Telex");
+    EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: Telex");
     doc->typeKeys("etj ");
     EXPECT_NE(session(), before);
-    EXPECT_EQ(title(2), "Kiểu gõ: VNI");
+    EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
     doc->typeKeys("vie65t ");
     EXPECT_EQ(doc->document(), "việt việt |");
   }
@@ -375,9 +381,9 @@ TEST_F(BuiltInAddonTest, AReadingTakenInAtAResetShowsInTheMenu) {
     doc->typeKeys("vie");
     configFile().update([](app::ConfigDictionary& file) { file["default_vietnamese"] = false; });
     engine().notifications().post(app::quorvixConfigChanged);
-    EXPECT_EQ(title(0), "Tắt tiếng Việt");
+    EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
     doc->reset();
-    EXPECT_EQ(title(0), "Bật tiếng Việt");
+    EXPECT_EQ(title("quorvix-toggle"), "Bật tiếng Việt");
     doc->typeKeys("vieetj");
     EXPECT_EQ(doc->document(), "vievieetj|");
   }
@@ -423,55 +429,145 @@ TEST_F(BuiltInAddonTest, FieldsWithoutFocusTakeTheChangeWhenTheyGetIt) {
 
 TEST_F(BuiltInAddonTest, ShowsTheMenuInTheStatusAreaAndCarriesOutItsCommands) {
   start();
-  const std::vector<std::string> titles{
-      "Tắt tiếng Việt",     "",         "Kiểu gõ: Telex", "", "Cấu hình…", "Mở file JSON", "Nạp lại cấu hình",
-      "Mở cài đặt Fcitx5…", "Clipboard"};
-  ASSERT_EQ(doc->statusArea().actions(fcitx::StatusGroup::InputMethod).size(), titles.size());
-  for (std::size_t i = 0; i < titles.size(); ++i) {
-    EXPECT_EQ(item(i)->isSeparator(), titles[i].empty());
-    EXPECT_EQ(title(i), titles[i]);
+  // Each action is named for what it does; a separator (no name here) is named by Fcitx5.
+  const std::vector<std::pair<std::string, std::string>> shown{
+      {"quorvix-toggle", "Tắt tiếng Việt"},
+      {"", ""},
+      {"quorvix-method", "Kiểu gõ: Telex"},
+      {"", ""},
+      {"quorvix-preferences", "Cấu hình…"},
+      {"quorvix-open-config-file", "Mở file JSON"},
+      {"quorvix-reload-config", "Nạp lại cấu hình"},
+      {"quorvix-fcitx5-settings", "Mở cài đặt Fcitx5…"},
+      {"quorvix-clipboard", "Clipboard"}};
+  const auto& actions = doc->statusArea().actions(fcitx::StatusGroup::InputMethod);
+  ASSERT_EQ(actions.size(), shown.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const auto& [name, title] = shown[i];
+    EXPECT_EQ(actions[i]->isSeparator(), name.empty());
+    EXPECT_EQ(actions[i]->shortText(doc), title);
+    if (!name.empty()) {
+      EXPECT_EQ(actions[i]->name(), name);
+      EXPECT_EQ(&action(name), actions[i]);
+    }
   }
   // Choosing a method checks it alone, and names it in the item above.
+  const auto& methodItems = action("quorvix-method").menu()->actions();
+  ASSERT_EQ(methodItems.size(), kInputMethodActions.size());
   const std::vector<std::string> methods{"Telex", "Simple Telex", "VIQR", "VNI"};
   for (const auto& chosen : methods) {
     const auto index = std::ranges::find(kInputMethodTitles, chosen) - kInputMethodTitles.begin();
-    subitem(2, index)->activate(doc);
-    EXPECT_EQ(title(2), "Kiểu gõ: " + chosen);
+    action(kInputMethodActions[static_cast<std::size_t>(index)]).activate(doc);
+    EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: " + chosen);
     for (std::size_t i = 0; i < kInputMethodTitles.size(); ++i) {
-      EXPECT_EQ(subitem(2, i)->shortText(doc), kInputMethodTitles[i]);
-      EXPECT_EQ(subitem(2, i)->isChecked(doc), kInputMethodTitles[i] == chosen);
+      EXPECT_EQ(methodItems[i], &action(kInputMethodActions[i]));
+      EXPECT_TRUE(methodItems[i]->isCheckable());
+      EXPECT_EQ(methodItems[i]->shortText(doc), kInputMethodTitles[i]);
+      EXPECT_EQ(methodItems[i]->isChecked(doc), kInputMethodTitles[i] == chosen);
     }
   }
   doc->typeKeys("vie65t ");
   EXPECT_EQ(doc->document(), "việt |");
 
-  item(0)->activate(doc);
-  EXPECT_EQ(title(0), "Bật tiếng Việt");
+  action("quorvix-toggle").activate(doc);
+  EXPECT_EQ(title("quorvix-toggle"), "Bật tiếng Việt");
   const auto before = session();
-  item(6)->activate(doc);
+  action("quorvix-reload-config").activate(doc);
   EXPECT_NE(session(), before);
-  for (const auto index : {4, 5, 7}) item(index)->activate(doc);
+  for (const auto* name : {"quorvix-preferences", "quorvix-open-config-file", "quorvix-fcitx5-settings"}) {
+    action(name).activate(doc);
+  }
   const std::vector<std::vector<std::string>> started{{QRX_INSTALLED_EXECUTABLE, "--preferences"},
                                                       {"xdg-open", configFile().path().string()},
                                                       {"fcitx5-configtool"}};
   EXPECT_EQ(watched().started, started);
 }
 
+// The actions are the same for every field; each field's own state shows in their words and
+// check marks.
+TEST_F(BuiltInAddonTest, EachFieldsMenuShowsItsOwnState) {
+  start();
+  const auto other = open("otherapp");
+  EXPECT_TRUE(other->type(fcitx::Key("Alt+comma")));
+  action("quorvix-method-vni").activate(other.get());
+  EXPECT_EQ(title("quorvix-toggle", other.get()), "Bật tiếng Việt");
+  EXPECT_EQ(title("quorvix-method", other.get()), "Kiểu gõ: VNI");
+  EXPECT_TRUE(action("quorvix-method-vni").isChecked(other.get()));
+  EXPECT_FALSE(action("quorvix-method-telex").isChecked(other.get()));
+  // The field that had the focus before shows what its session does until it takes the change in.
+  EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: Telex");
+  EXPECT_TRUE(action("quorvix-method-telex").isChecked(doc));
+  EXPECT_FALSE(action("quorvix-method-vni").isChecked(doc));
+  tick();
+  switchTo(doc);
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
+  EXPECT_TRUE(action("quorvix-method-vni").isChecked(doc));
+  EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
+}
+
+// Fcitx5's own reload of the addon's configuration (what the configuration tool and the D-Bus
+// ReloadAddonConfig ask for) is the menu's reload in the focused field: the file is read at once,
+// the word in progress is written out, and the field's session is made anew, changed or not. The
+// other fields take the reading in as they take any change of the file.
+TEST_F(BuiltInAddonTest, FcitxsReloadIsTheMenusReloadInTheFocusedField) {
+  start();
+  const auto other = open("otherapp");
+  const auto otherSession = session(other.get());
+  switchTo(doc);
+  const auto first = session();
+  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "vni"; });
+  instance().reloadAddonConfig("quorvix");
+  const auto second = session();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(session(other.get()), otherSession);
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
+  switchTo(other.get());
+  EXPECT_NE(session(other.get()), otherSession);
+  other->typeKeys("vie65t ");
+  EXPECT_EQ(other->document(), "việt |");
+  switchTo(doc);
+  EXPECT_EQ(session(), second);
+  doc->typeKeys("vie65t ");
+  EXPECT_EQ(doc->document(), "việt |");
+  // Read once: the next look at the file finds nothing new.
+  watched().timers->advance(std::chrono::seconds(2));
+  EXPECT_EQ(session(), second);
+
+  doc->typeKeys("vie6");
+  configFile().update([](app::ConfigDictionary& file) { file["input_method"] = "telex"; });
+  instance().reloadAddonConfig("quorvix");
+  const auto third = session();
+  EXPECT_NE(third, second);
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: Telex");
+  doc->typeKeys(" vieetj ");
+  EXPECT_EQ(doc->document(), "việt viê việt |");
+  instance().reloadAddonConfig("quorvix");
+  EXPECT_NE(session(), third);
+}
+
 // The desktop's clipboard is served by whoever took it last: each conversion is a quorvix process
 // of its own (tests/app/e2e/desktop.sh runs them).
 TEST_F(BuiltInAddonTest, ConvertsTheClipboardInAProcessOfItsOwn) {
   start();
-  const std::pair<std::size_t, std::vector<std::string>> items[] = {
-      {0, {"strip", ""}},      {1, {"nfc", ""}},         {2, {"decode", "viqr"}},
-      {3, {"encode", "viqr"}}, {5, {"decode", "tcvn3"}}, {6, {"encode", "tcvn3"}},
+  const std::pair<const char*, std::vector<std::string>> items[] = {
+      {"quorvix-clipboard-strip", {"strip", ""}},
+      {"quorvix-clipboard-nfc", {"nfc", ""}},
+      {"quorvix-clipboard-decode-viqr", {"decode", "viqr"}},
+      {"quorvix-clipboard-encode-viqr", {"encode", "viqr"}},
+      {"quorvix-clipboard-decode-tcvn3", {"decode", "tcvn3"}},
+      {"quorvix-clipboard-encode-tcvn3", {"encode", "tcvn3"}},
   };
   std::vector<std::vector<std::string>> started;
-  for (const auto& [index, operands] : items) {
-    subitem(8, index)->activate(doc);
+  for (const auto& [name, operands] : items) {
+    action(name).activate(doc);
     started.push_back({QRX_INSTALLED_EXECUTABLE, "--transform-clipboard"});
     started.back().insert(started.back().end(), operands.begin(), operands.end());
   }
-  EXPECT_TRUE(subitem(8, 4)->isSeparator());
+  const auto& clipboardItems = action("quorvix-clipboard").menu()->actions();
+  ASSERT_EQ(clipboardItems.size(), 7u);
+  EXPECT_TRUE(clipboardItems[4]->isSeparator());
+  EXPECT_EQ(clipboardItems[5], &action("quorvix-clipboard-decode-tcvn3"));
   EXPECT_EQ(watched().started, started);
   EXPECT_EQ(watched().beeps, 0);
 }

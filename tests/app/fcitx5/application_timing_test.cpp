@@ -1,7 +1,6 @@
 // Replace mode against applications that tell their text late, out of order or not at all:
 // whatever the timing of their reports, the same keys give the same document.
 #include "fcitx5_test.h"
-#include "platform/fcitx5/addon.h"
 #include "quorvix_app/config_file.h"
 
 namespace quorvix::platform::fcitx5::testing {

@@ -2,7 +2,8 @@
 #include <fcitx-utils/event.h>
 #include <gtest/gtest.h>
 
-#include "platform/fcitx5/addon.h"
+#include "platform/fcitx5/keys.h"
+#include "platform/fcitx5/services.h"
 
 namespace quorvix::platform::fcitx5 {
 namespace {

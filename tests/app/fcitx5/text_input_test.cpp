@@ -3,7 +3,7 @@
 #include <fcitx/inputpanel.h>
 
 #include "fcitx5_test.h"
-#include "platform/fcitx5/addon.h"
+#include "platform/fcitx5/text_input.h"
 #include "quorvix_app/text_client.h"
 
 namespace quorvix::platform::fcitx5::testing {

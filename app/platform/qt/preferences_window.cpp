@@ -1,5 +1,7 @@
 #include "preferences_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,10 +58,17 @@ QtPreferencesWindow::QtPreferencesWindow(const PreferencesChoices& choices)
   // Closable and resizable, but not minimisable: there is no dock to bring it back from.
   window_->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-  window_->resize(540, 680);
   build(choices);
+  // 540 by 680 was drawn for a 13-point font; with the desktop's larger fonts the window grows
+  // to show every control and its buttons without scrolling, as far as the screen allows.
+  const QSize content = document_->sizeHint();
+  QSize size(std::max(540, content.width()), std::max(680, content.height()));
   if (const auto* screen = QGuiApplication::primaryScreen()) {
+    size = size.boundedTo(screen->availableGeometry().size());
+    window_->resize(size);
     window_->move(screen->availableGeometry().center() - window_->rect().center());
+  } else {
+    window_->resize(size);
   }
 }
 
@@ -73,9 +82,9 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   outer->addWidget(scroll);
-  auto* document = new QWidget;
-  scroll->setWidget(document);
-  auto* stack = new QVBoxLayout(document);
+  document_ = new QWidget;
+  scroll->setWidget(document_);
+  auto* stack = new QVBoxLayout(document_);
   stack->setContentsMargins(18, 16, 18, 16);
   stack->setSpacing(8);
 

@@ -47,6 +47,7 @@ class QtPreferencesWindow final : public PreferencesWindow {
                  void (PreferencesActions::*action)());
 
   std::unique_ptr<QWidget> window_;
+  QWidget* document_ = nullptr;  // what the window scrolls, owned by it
   std::array<QComboBox*, 4> popups_{};
   std::map<std::string, QCheckBox*, std::less<>> checks_;
   QLineEdit* excludedField_ = nullptr;

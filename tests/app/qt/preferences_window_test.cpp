@@ -179,6 +179,20 @@ TEST_F(PreferencesWindowTest, CancelAndReturnInTheMacrosLeaveTheFileAlone) {
   EXPECT_EQ(posts, 0);
 }
 
+TEST_F(PreferencesWindowTest, OpensShowingEveryControlWithoutScrolling) {
+  open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.widget()));
+  const QRect shown = window.widget().rect();
+  for (const char* name : {"methodPopup", "outputPopup", "excludedField", "runningPopup", "addRunningApp",
+                           "macroView", "save", "cancel", "openJSON"}) {
+    auto& widget = control<QWidget>(name);
+    const QRect place(widget.mapTo(&window.widget(), QPoint(0, 0)), widget.size());
+    EXPECT_TRUE(shown.contains(place)) << name << " lies outside the window as it opens";
+  }
+  EXPECT_GE(shown.width(), 540);
+  EXPECT_GE(shown.height(), 680);
+}
+
 TEST_F(PreferencesWindowTest, RunningAppsAreListedByNameAndAddedOnce) {
   running.applications = {{"gedit", "gedit"},
                           {"Firefox", std::nullopt},

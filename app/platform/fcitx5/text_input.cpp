@@ -241,23 +241,27 @@ struct Expectation {
 // is stale, and the field goes on from the newest. A report that tells none of them is a real
 // change of the application's (the user clicked elsewhere, the application edited its text): it
 // is taken as it is, and what was expected before is forgotten.
+// The application's reports come in order. Once one tells the newest expectation, the application
+// has applied every edit up to there, so a later report of that text or of an older one is no late
+// report: the application took text back of its own accord (its undo, a word deleted with the
+// mouse), and that is a real change too.
 class TextAccount {
  public:
   TextAccount() { ring_.reserve(kRemembered); }
 
   // The expectation to read and to edit, checked against the application's report when that is
-  // a new one.
+  // one not looked at yet.
   Expectation& current(const fcitx::SurroundingText& report) {
     const bool forgotten = std::exchange(forgotten_, false);
-    if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) {
-      if (!isStaleOrAgrees(report)) {
-        count_ = 0;
-        push().takeFrom(report);
-        newestTold_ = true;
-        lastReport_ = ring_[newest_];
-      }
-    }
+    if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) lookAt(report);
     return ring_[newest_];
+  }
+
+  // A report the application has just sent. Each one is looked at as it comes, even one that
+  // reads as the last: it may come back to that text after a change of its own. Without an
+  // expectation to go on from, the next read takes the report as it is.
+  void told(const fcitx::SurroundingText& report) {
+    if (count_ > 0 && !forgotten_) lookAt(report);
   }
 
   // The expectation to record edits on while the application does not tell its text: the text
@@ -301,20 +305,44 @@ class TextAccount {
   }
 
  private:
-  // Looks for the expectation a report tells, newest first, and remembers the report.
+  // Goes on from the newest expectation if the report is a late one or agrees with it, else takes
+  // the report as a real change.
+  void lookAt(const fcitx::SurroundingText& report) {
+    if (isStaleOrAgrees(report)) return;
+    count_ = 0;
+    push().takeFrom(report);
+    newestTold_ = true;
+    caughtUp_ = serial_;
+    lastReport_ = ring_[newest_];
+  }
+
+  // Looks for the expectation a report tells among those the application may still be behind,
+  // newest first, and remembers the report.
   bool isStaleOrAgrees(const fcitx::SurroundingText& report) {
-    for (std::size_t age = 0; age < count_; ++age) {
-      const auto& expectation = ring_[(newest_ + kRemembered - age) % kRemembered];
-      if (expectation.toldBy(report)) {
-        newestTold_ = age == 0;
-        lastReport_ = expectation;
-        return true;
-      }
+    const auto pending = std::min<std::uint64_t>(count_, serial_ - caughtUp_);
+    for (std::size_t age = 0; age < pending; ++age) {
+      if (!at(age).toldBy(report)) continue;
+      newestTold_ = age == 0;
+      lastReport_ = at(age);
+      // The application has caught up with the newest, unless an older expectation it may still
+      // be behind reads the same: the report may be a late one of that.
+      if (newestTold_ && !toldByOlder(report, pending)) caughtUp_ = serial_;
+      return true;
     }
     return false;
   }
 
+  bool toldByOlder(const fcitx::SurroundingText& report, std::size_t pending) const {
+    for (std::size_t age = 1; age < pending; ++age) {
+      if (at(age).toldBy(report)) return true;
+    }
+    return false;
+  }
+
+  const Expectation& at(std::size_t age) const { return ring_[(newest_ + kRemembered - age) % kRemembered]; }
+
   Expectation& push() {
+    ++serial_;
     newest_ = count_ == 0 ? 0 : (newest_ + 1) % kRemembered;
     if (newest_ == ring_.size()) ring_.emplace_back();
     count_ = std::min(count_ + 1, kRemembered);
@@ -324,6 +352,10 @@ class TextAccount {
   std::vector<Expectation> ring_;
   std::size_t newest_ = 0;
   std::size_t count_ = 0;
+  // How many expectations there have been, the newest's number, and the number of the newest one
+  // the application is known to have caught up with.
+  std::uint64_t serial_ = 0;
+  std::uint64_t caughtUp_ = 0;
   // The last report looked at, by what it tells around the caret: a report that tells the same is
   // no news.
   Expectation lastReport_;
@@ -375,6 +407,16 @@ bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
   if (known.origin.units <= units || known.origin.byte == 0) return true;
   auto* context = context_.get();
   return context && account_->reachBackTo(context->surroundingText(), units);
+}
+
+void FcitxTextInput::surroundingTextUpdated() {
+  const auto* context = context_.get();
+  // Fcitx5 commits the client pre-edit on focus out before the field hears of it, and the
+  // application may tell its text inside that commit: while a pre-edit is shown, reports wait for
+  // the next read, when that commit is on the account.
+  if (context && tellsText(*context) && !(markedInClient_ && !marked_.empty())) {
+    account_->told(context->surroundingText());
+  }
 }
 
 bool FcitxTextInput::canReplaceText() {

@@ -79,8 +79,6 @@ constexpr std::size_t kKeptAfter = 8;
 // How many of its own edits the field remembers: an application that is busy, or a burst of
 // keys, can leave its reports that far behind.
 constexpr std::size_t kRemembered = 256;
-// The most units Backspace looks back for the marks of one character.
-constexpr std::int64_t kLongestCluster = 16;
 
 }  // namespace
 
@@ -527,16 +525,13 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
   const auto* known = expected();
   if (!known || key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte)
     return letThrough();
-  // A character goes with the marks that combine with it, as a toolkit's Backspace takes them.
-  reachBackTo(*known, known->origin.units + known->cursor.units - kLongestCluster);
-  Position from = known->cursor;
-  while (from.byte > 0) {
-    stepBack(known->near, from);
-    std::size_t at = from.byte;
-    if (unicode::combining_class(unicode::next_char(known->near, at)) == 0) break;
-  }
+  // One character, without the marks before it: that is what Qt's fields take, and never more
+  // than GTK's, which take the letter with its marks.
+  reachBackTo(*known, known->origin.units + known->cursor.units - 2);
   // At the start of the text, or of what is still known of it, the application decides.
-  if (from.byte == known->cursor.byte || (from.byte == 0 && known->origin.byte > 0)) return letThrough();
+  if (known->cursor.byte == 0) return letThrough();
+  Position from = known->cursor;
+  stepBack(known->near, from);
   deleteRange(*context, *known, {known->origin.units + from.units, known->cursor.units - from.units});
   return true;
 }

@@ -60,12 +60,7 @@ ApplyResult replace(EngineTextClient& client, const std::string& text, std::int6
 }  // namespace
 
 std::int64_t utf16Length(std::string_view text) {
-  // A character beyond the Basic Multilingual Plane takes a surrogate pair.
-  constexpr char32_t kFirstPaired = 0x10000;
-  std::int64_t units = 0;
-  for (std::size_t pos = 0; pos < text.size();)
-    units += unicode::next_char(text, pos) >= kFirstPaired ? 2 : 1;
-  return units;
+  return static_cast<std::int64_t>(unicode::utf16_length(text));
 }
 
 void FieldTextClient::setMarkedText(const std::string& text, Utf16Range selected, Utf16Range replacement) {

@@ -21,7 +21,18 @@ TEST(Utf8, DecodeReplacesEachMaximalIllFormedSubpart) {
   for (const auto& [name, bytes, chars] : cases) {
     EXPECT_EQ(unicode::decode_utf8(bytes), chars) << name;
     EXPECT_EQ(unicode::char_count(bytes), chars.size()) << name;
+    std::size_t units = 0;
+    for (const char32_t c : chars) units += c > 0xFFFF ? 2 : 1;
+    EXPECT_EQ(unicode::utf16_length(bytes), units) << name;
   }
+  // Well-formed text read byte by byte, as hosts walk it.
+  const std::string text = "a\xc3\xa9\xe1\xbb\x87\xf0\x9f\x98\x80";
+  std::size_t units = 0;
+  for (const char byte : text) {
+    if (!unicode::is_continuation_byte(byte)) units += static_cast<std::size_t>(unicode::utf16_units_of_lead(byte));
+  }
+  EXPECT_EQ(units, 5u);
+  EXPECT_EQ(unicode::utf16_length(text), 5u);
 }
 
 TEST(Utf8, ValidityAgreesWithDecoding) {

@@ -165,6 +165,11 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
       stateFactory_(
           [this](fcitx::InputContext& context) { return new InputContextState(context, services_); }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
+  surroundingTextWatcher_ = instance_.watchEvent(
+      fcitx::EventType::InputContextSurroundingTextUpdated, fcitx::EventWatcherPhase::Default,
+      [this](fcitx::Event& event) {
+        textInput(*static_cast<fcitx::InputContextEvent&>(event).inputContext()).surroundingTextUpdated();
+      });
 }
 
 QuorvixEngine::~QuorvixEngine() = default;

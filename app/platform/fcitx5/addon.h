@@ -75,8 +75,10 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   // and show its words for a context Quorvix has not served.
   const app::Menu defaultMenu_;
   const std::unique_ptr<StatusMenu> statusMenu_;
-  // Last, so that the controllers go before everything they use.
+  // After everything the controllers use, so that they go first (but for the watcher).
   fcitx::FactoryFor<InputContextState> stateFactory_;
+  // Goes first: it reaches the contexts' fields.
+  std::unique_ptr<fcitx::HandlerTableEntry<fcitx::EventHandler>> surroundingTextWatcher_;
 };
 
 class QuorvixAddonFactory final : public fcitx::AddonFactory {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/fcitx5/addon.h"
+#include "platform/fcitx5/text_input.h"
 
 namespace quorvix::platform::fcitx5 {
 
@@ -32,22 +32,19 @@ struct Position {
   }
 };
 
-bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-bool startsPair(char byte) { return static_cast<unsigned char>(byte) >= 0xF0; }
-
 // Steps over one character. Every text here is UTF-8 that Fcitx5 checked or that the engine
 // wrote, so a character is its lead byte and the continuation bytes after it.
 void stepForward(std::string_view text, Position& at) {
-  at.units += startsPair(text[at.byte]) ? 2 : 1;
+  at.units += unicode::utf16_units_of_lead(text[at.byte]);
   ++at.chars;
   do ++at.byte;
-  while (at.byte < text.size() && isContinuation(text[at.byte]));
+  while (at.byte < text.size() && unicode::is_continuation_byte(text[at.byte]));
 }
 
 void stepBack(std::string_view text, Position& at) {
   do --at.byte;
-  while (at.byte > 0 && isContinuation(text[at.byte]));
-  at.units -= startsPair(text[at.byte]) ? 2 : 1;
+  while (at.byte > 0 && unicode::is_continuation_byte(text[at.byte]));
+  at.units -= unicode::utf16_units_of_lead(text[at.byte]);
   --at.chars;
 }
 
@@ -61,13 +58,13 @@ Position walkTo(std::string_view text, std::size_t chars) {
     std::uint8_t leads = 0;
     std::uint8_t pairs = 0;
     for (std::size_t i = 0; i < kBlock; ++i) {
-      leads += !isContinuation(text[at.byte + i]);
-      pairs += startsPair(text[at.byte + i]);
+      leads += !unicode::is_continuation_byte(text[at.byte + i]);
+      pairs += unicode::utf16_units_of_lead(text[at.byte + i]) - 1;
     }
     at = at + Position{kBlock, leads, std::int64_t{leads} + pairs};
   }
   // The rest of a character whose lead byte the last block counted.
-  while (at.byte < text.size() && isContinuation(text[at.byte])) ++at.byte;
+  while (at.byte < text.size() && unicode::is_continuation_byte(text[at.byte])) ++at.byte;
   while (at.chars < chars && at.byte < text.size()) stepForward(text, at);
   return at;
 }
@@ -79,8 +76,6 @@ constexpr std::size_t kKeptAfter = 8;
 // How many of its own edits the field remembers: an application that is busy, or a burst of
 // keys, can leave its reports that far behind.
 constexpr std::size_t kRemembered = 256;
-// The most units Backspace looks back for the marks of one character.
-constexpr std::int64_t kLongestCluster = 16;
 
 }  // namespace
 
@@ -125,8 +120,8 @@ struct Expectation {
     Position at = nearestTo(units, &Position::units);
     // Backwards byte by byte: a lead byte ends the character before it.
     for (std::size_t byte = at.byte; at.units > units && byte > 0;) {
-      if (isContinuation(near[--byte])) continue;
-      const int width = startsPair(near[byte]) ? 2 : 1;
+      if (unicode::is_continuation_byte(near[--byte])) continue;
+      const int width = unicode::utf16_units_of_lead(near[byte]);
       if (at.units - width < units && roundUp) break;
       at = {byte, at.chars - 1, at.units - width};
     }
@@ -241,28 +236,32 @@ struct Expectation {
 // is stale, and the field goes on from the newest. A report that tells none of them is a real
 // change of the application's (the user clicked elsewhere, the application edited its text): it
 // is taken as it is, and what was expected before is forgotten.
+// The application's reports come in order. Once one tells the newest expectation, the application
+// has applied every edit up to there, so a later report of that text or of an older one is no late
+// report: the application took text back of its own accord (its undo, a word deleted with the
+// mouse), and that is a real change too.
 class TextAccount {
  public:
   TextAccount() { ring_.reserve(kRemembered); }
 
   // The expectation to read and to edit, checked against the application's report when that is
-  // a new one.
+  // one not looked at yet.
   Expectation& current(const fcitx::SurroundingText& report) {
     const bool forgotten = std::exchange(forgotten_, false);
-    if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) {
-      if (!isStaleOrAgrees(report)) {
-        count_ = 0;
-        push().takeFrom(report);
-        newestTold_ = true;
-        lastReport_ = ring_[newest_];
-      }
-    }
+    if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) lookAt(report);
     return ring_[newest_];
+  }
+
+  // A report the application has just sent. Each one is looked at as it comes, even one that
+  // reads as the last: it may come back to that text after a change of its own. Without an
+  // expectation to go on from, the next read takes the report as it is.
+  void reportArrived(const fcitx::SurroundingText& report) {
+    if (count_ > 0 && !forgotten_) lookAt(report);
   }
 
   // The expectation to record edits on while the application does not tell its text: the text
   // it held when it last told it, or an empty one.
-  Expectation& untold() {
+  Expectation& expectationWhileTextUntold() {
     if (std::exchange(forgotten_, false) || count_ == 0) {
       count_ = 0;
       push() = Expectation{};
@@ -301,20 +300,44 @@ class TextAccount {
   }
 
  private:
-  // Looks for the expectation a report tells, newest first, and remembers the report.
+  // Goes on from the newest expectation if the report is a late one or agrees with it, else takes
+  // the report as a real change.
+  void lookAt(const fcitx::SurroundingText& report) {
+    if (isStaleOrAgrees(report)) return;
+    count_ = 0;
+    push().takeFrom(report);
+    newestTold_ = true;
+    caughtUp_ = serial_;
+    lastReport_ = ring_[newest_];
+  }
+
+  // Looks for the expectation a report tells among those the application may still be behind,
+  // newest first, and remembers the report.
   bool isStaleOrAgrees(const fcitx::SurroundingText& report) {
-    for (std::size_t age = 0; age < count_; ++age) {
-      const auto& expectation = ring_[(newest_ + kRemembered - age) % kRemembered];
-      if (expectation.toldBy(report)) {
-        newestTold_ = age == 0;
-        lastReport_ = expectation;
-        return true;
-      }
+    const auto pending = std::min<std::uint64_t>(count_, serial_ - caughtUp_);
+    for (std::size_t age = 0; age < pending; ++age) {
+      if (!at(age).toldBy(report)) continue;
+      newestTold_ = age == 0;
+      lastReport_ = at(age);
+      // The application has caught up with the newest, unless an older expectation it may still
+      // be behind reads the same: the report may be a late one of that.
+      if (newestTold_ && !toldByOlder(report, pending)) caughtUp_ = serial_;
+      return true;
     }
     return false;
   }
 
+  bool toldByOlder(const fcitx::SurroundingText& report, std::size_t pending) const {
+    for (std::size_t age = 1; age < pending; ++age) {
+      if (at(age).toldBy(report)) return true;
+    }
+    return false;
+  }
+
+  const Expectation& at(std::size_t age) const { return ring_[(newest_ + kRemembered - age) % kRemembered]; }
+
   Expectation& push() {
+    ++serial_;
     newest_ = count_ == 0 ? 0 : (newest_ + 1) % kRemembered;
     if (newest_ == ring_.size()) ring_.emplace_back();
     count_ = std::min(count_ + 1, kRemembered);
@@ -324,6 +347,10 @@ class TextAccount {
   std::vector<Expectation> ring_;
   std::size_t newest_ = 0;
   std::size_t count_ = 0;
+  // How many expectations there have been, the newest's number, and the number of the newest one
+  // the application is known to have caught up with.
+  std::uint64_t serial_ = 0;
+  std::uint64_t caughtUp_ = 0;
   // The last report looked at, by what it tells around the caret: a report that tells the same is
   // no news.
   Expectation lastReport_;
@@ -368,13 +395,23 @@ Expectation* FcitxTextInput::expected(bool toRead) {
   if (report.isValid()) return &account_->current(report);
   // Qt's module tells nothing while its field is empty: the field's edits are recorded on an
   // empty text, so that the application's first report is known for late when it is.
-  return toRead ? nullptr : &account_->untold();
+  return toRead ? nullptr : &account_->expectationWhileTextUntold();
 }
 
 bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
   if (known.origin.units <= units || known.origin.byte == 0) return true;
   auto* context = context_.get();
   return context && account_->reachBackTo(context->surroundingText(), units);
+}
+
+void FcitxTextInput::surroundingTextUpdated() {
+  const auto* context = context_.get();
+  // Fcitx5 commits the client pre-edit on focus out before the field hears of it, and the
+  // application may tell its text inside that commit: while a pre-edit is shown, reports wait for
+  // the next read, when that commit is on the account.
+  if (context && tellsText(*context) && !(markedInClient_ && !marked_.empty())) {
+    account_->reportArrived(context->surroundingText());
+  }
 }
 
 bool FcitxTextInput::canReplaceText() {
@@ -485,16 +522,13 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
   const auto* known = expected();
   if (!known || key.sym() != FcitxKey_BackSpace || known->start().byte != known->end().byte)
     return letThrough();
-  // A character goes with the marks that combine with it, as a toolkit's Backspace takes them.
-  reachBackTo(*known, known->origin.units + known->cursor.units - kLongestCluster);
-  Position from = known->cursor;
-  while (from.byte > 0) {
-    stepBack(known->near, from);
-    std::size_t at = from.byte;
-    if (unicode::combining_class(unicode::next_char(known->near, at)) == 0) break;
-  }
+  // One character, without the marks before it: that is what Qt's fields take, and never more
+  // than GTK's, which take the letter with its marks.
+  reachBackTo(*known, known->origin.units + known->cursor.units - 2);
   // At the start of the text, or of what is still known of it, the application decides.
-  if (from.byte == known->cursor.byte || (from.byte == 0 && known->origin.byte > 0)) return letThrough();
+  if (known->cursor.byte == 0) return letThrough();
+  Position from = known->cursor;
+  stepBack(known->near, from);
   deleteRange(*context, *known, {known->origin.units + from.units, known->cursor.units - from.units});
   return true;
 }

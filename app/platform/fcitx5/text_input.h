@@ -51,6 +51,8 @@ class FcitxTextInput final : public platform::TextInput {
   // The application's text may have changed in ways the field cannot follow (it got the focus
   // back, its caret was moved): what it tells is taken as it is.
   void resync();
+  // The application has told its text: every report is looked at in the order it came.
+  void surroundingTextUpdated();
 
   // On focus out the client pre-edit is committed as it stands, by Fcitx5 or by the application
   // itself: the marked text is then document text, and an insert of the same text must not

@@ -196,6 +196,13 @@ std::size_t char_count(std::string_view text) {
   return n;
 }
 
+std::size_t utf16_length(std::string_view text) {
+  constexpr char32_t kFirstPaired = 0x10000;
+  std::size_t units = 0;
+  for (std::size_t pos = 0; pos < text.size();) units += next_char(text, pos) >= kFirstPaired ? 2 : 1;
+  return units;
+}
+
 void append_utf8(std::string& out, char32_t c) {
   if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = kReplacementCharacter;
   if (c < 0x80) {

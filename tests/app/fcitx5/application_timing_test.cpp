@@ -170,6 +170,54 @@ TEST_F(ApplicationTimingTest, ARealChangeOfTheApplicationsStartsTheWordOver) {
   }
 }
 
+// An application that takes back exactly what was typed (its undo, a word deleted with the mouse)
+// comes back to a text the field held before: once it has told the text with all of the field's
+// edits, that is its own change, and the word starts over. Nothing of the text it kept is deleted.
+TEST_F(ApplicationTimingTest, TextTheApplicationTakesBackIsGone) {
+  struct Case {
+    const char* mode;
+    const char* keys;       // typed into "ab|"
+    const char* takenBack;  // the document after the application's change
+    // Whether the field held that text while the word was typed: an application that tells its
+    // text late is then told from one that took text back only once it has told every edit.
+    bool heldMidWord;
+    const char* next;  // "<" is Backspace
+    const char* after;
+  };
+  const Case cases[] = {
+      // The whole word, part of it, the last letter typed.
+      {"replace", "vie", "ab|", false, "j", "abj|"},
+      {"replace", "vie", "abv|", true, "j", "abvj|"},
+      {"replace", "vie", "abvi|", true, "j", "abvij|"},
+      {"replace", "vieet", "abviê|", true, "j ", "abviêj |"},
+      {"preedit", "vie ", "abv|", false, "<j ", "abj |"},
+      {"preedit", "vie ", "abvi|", false, "j ", "abvij |"},
+      // The word and the space after it, or the word alone.
+      {"replace", "vie ", "ab|", false, "<j", "aj|"},
+      {"replace", "vie ", "ab |", false, "<j", "abj|"},
+      {"preedit", "vie ", "ab|", false, "<j ", "aj |"},
+      {"preedit", "vie ", "ab |", false, "<j ", "abj |"},
+  };
+  for (const auto& c : cases) {
+    for (const bool late : {false, true}) {
+      for (std::uint32_t seed = 1; seed <= (late ? 6u : 1u); ++seed) {
+        SCOPED_TRACE(std::string(c.mode) + " " + c.keys + " -> " + c.takenBack + (late ? ", late, seed " : "") +
+                     (late ? std::to_string(seed) : ""));
+        start("telex", c.mode);
+        doc->setDocument("ab|");
+        if (late) doc->reportLate(seed, 3, true);
+        doc->typeKeys(c.keys);
+        if (late && c.heldMidWord) doc->catchUp();
+        doc->setDocument(c.takenBack);
+        doc->typeKeys(c.next);
+        doc->catchUp();
+        EXPECT_EQ(doc->document(), c.after);
+        expectFieldInStep();
+      }
+    }
+  }
+}
+
 // Fcitx5 commits the client pre-edit on focus out before the input method hears of it; an
 // application that tells its text inside that commit has told it with the word already.
 TEST_F(ApplicationTimingTest, TheWordCommittedOnFocusOutIsCountedOnce) {

@@ -5,9 +5,11 @@
 // after every change, or like many applications late: only when it next changes itself
 // (`resendsLate`), or before each key, as it stood up to a few keys earlier, sometimes even older
 // than what it told last (`reportLate`); the late one also types a key the input method lets
-// through only later, behind the edits that follow it, as GTK's Fcitx5 module does. Changes made
-// by the test (`setDocument`) it tells at once, as an application tells its own changes after
-// everything before them.
+// through only later, behind the edits that follow it, as GTK's Fcitx5 module does. It never goes
+// back past a text it told when that text held all the edits it had been sent: once an
+// application has told that, it has nothing older left to tell. Changes made by the test
+// (`setDocument`) it tells at once, as an application tells its own changes after everything
+// before them.
 #pragma once
 
 #include <fcitx-utils/capabilityflags.h>
@@ -54,7 +56,7 @@ class DocumentContext : public fcitx::InputContext {
 
   // From now on the document tells its text before each key press, as it stood after one of its
   // changes of the last `maxLagKeys` keys, chosen with `seed`; with `goesBack` it now and then
-  // tells an older text than the one it told last.
+  // tells an older text than the one it told last, though none it had caught up with.
   void reportLate(std::uint32_t seed, std::size_t maxLagKeys, bool goesBack) {
     late_ = Late{std::mt19937(seed), maxLagKeys, goesBack};
     restartHistory();
@@ -111,6 +113,7 @@ class DocumentContext : public fcitx::InputContext {
   // Types the keys still waiting and tells its text as it is now.
   void catchUp() {
     for (const auto& key : std::exchange(unhandled_, {})) typeUnhandled(key);
+    told_ = caughtUp_ = history_.size() - 1;
     resend();
   }
   // Types each character as its key; "<" stands for Backspace, "←" for the left arrow.
@@ -170,6 +173,7 @@ class DocumentContext : public fcitx::InputContext {
     std::u32string text;
     std::size_t cursor = 0;
     std::size_t anchor = 0;
+    bool operator==(const State&) const = default;
   };
   struct Late {
     std::mt19937 random;
@@ -201,6 +205,7 @@ class DocumentContext : public fcitx::InputContext {
   }
 
   void tell(const std::u32string& text, std::size_t cursor, std::size_t anchor) {
+    lastTold_ = {text, cursor, anchor};
     heldText_ = heldText_ || !text.empty();
     if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && tellsText &&
         (heldText_ || !tellsOnlyOnceItHoldsText)) {
@@ -216,7 +221,7 @@ class DocumentContext : public fcitx::InputContext {
     unhandled_.clear();
     history_.assign(1, {text_, cursor_, anchor_});
     keyStarts_.clear();
-    told_ = 0;
+    told_ = caughtUp_ = 0;
   }
 
   void tellLate() {
@@ -229,15 +234,20 @@ class DocumentContext : public fcitx::InputContext {
     const auto pick = [&](std::size_t from, std::size_t to) {
       return std::uniform_int_distribution<std::size_t>(from, to)(late_->random);
     };
+    // Back only as far as the states after the last one told that held every edit.
+    const auto backTo = std::max(oldest, caughtUp_ + 1);
     std::size_t chosen = 0;
-    if (late_->goesBack && told_ > oldest && pick(0, 3) == 0) {
-      chosen = pick(oldest, told_ - 1);
+    if (late_->goesBack && told_ > backTo && pick(0, 3) == 0) {
+      chosen = pick(backTo, told_ - 1);
     } else {
       chosen = pick(std::max(oldest, told_), history_.size() - 1);
+      // A text that reads as the latest tells that everything has been applied.
+      if (history_[chosen] == history_.back()) chosen = caughtUp_ = history_.size() - 1;
       told_ = chosen;
     }
+    // Like a toolkit's module, it does not tell again the text it told last.
     const auto& state = history_[chosen];
-    tell(state.text, state.cursor, state.anchor);
+    if (state != lastTold_) tell(state.text, state.cursor, state.anchor);
   }
 
   static std::string show(const std::u32string& text, std::size_t cursor, std::size_t anchor) {
@@ -259,7 +269,10 @@ class DocumentContext : public fcitx::InputContext {
   std::vector<State> history_;
   std::vector<std::size_t> keyStarts_;
   std::size_t told_ = 0;
+  // The last state told that held every edit made until it was told.
+  std::size_t caughtUp_ = 0;
   std::vector<fcitx::Key> unhandled_;
+  State lastTold_;
   bool heldText_ = false;
 };
 

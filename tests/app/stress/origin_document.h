@@ -188,9 +188,32 @@ class OriginDocument : public fcitx::InputContext {
     text_.anchor = std::min(anchor, text_.cells.size());
     tell();
   }
+  // Takes back exactly what was typed since the input method last looked at the text, as an undo
+  // or the user's mouse would, and tells the text it held then. Nothing when anything but typing
+  // at one place happened since: returns whether it took something back.
+  bool applicationTakesBack() {
+    const auto& was = looked_.cells;
+    const auto& now = text_.cells;
+    if (now.size() <= was.size()) return false;
+    std::size_t same = 0;
+    while (same < was.size() && was[same].id == now[same].id) ++same;
+    std::size_t sameAfter = 0;
+    while (same + sameAfter < was.size() &&
+           was[was.size() - 1 - sameAfter].id == now[now.size() - 1 - sameAfter].id) {
+      ++sameAfter;
+    }
+    if (same + sameAfter != was.size()) return false;
+    text_.erase(same, now.size() - sameAfter);
+    text_.cursor = looked_.cursor;
+    text_.anchor = looked_.anchor;
+    tell();
+    return true;
+  }
 
   // Presses and releases `key`; what the input method does not take the application types.
   bool press(const fcitx::Key& key) {
+    // The input method reads the text as this field last told it, which is all of it.
+    if (!tellsLate) looked_ = text_;
     fcitx::KeyEvent press(this, key, false);
     const bool taken = keyEvent(press);
     fcitx::KeyEvent release(this, key, true);
@@ -203,13 +226,13 @@ class OriginDocument : public fcitx::InputContext {
   void commitStringImpl(const std::string& text) override {
     committed_ += text;
     note(text_.insert(unicode::decode_utf8(text), false));
-    if (!tellsLate) tell();
+    if (!tellsLate) tell(false);
   }
   void deleteSurroundingTextImpl(int offset, unsigned int size) override {
     const long start = static_cast<long>(text_.cursor) + offset;
     if (start < 0 || start + static_cast<long>(size) > static_cast<long>(text_.cells.size())) return;
     note(text_.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(start) + size));
-    if (!tellsLate) tell();
+    if (!tellsLate) tell(false);
   }
   void forwardKeyImpl(const fcitx::ForwardKeyEvent& event) override {
     if (!event.isRelease()) typeUnhandled(event.rawKey());
@@ -226,7 +249,9 @@ class OriginDocument : public fcitx::InputContext {
       if (cell.application) removed_.push_back(cell);
     }
   }
-  void tell() {
+  // `ownChange`: a change of the application's, rather than an edit of the input method's.
+  void tell(bool ownChange = true) {
+    if (ownChange) looked_ = text_;
     if (!capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) {
       surroundingText().invalidate();
     } else if (tellsCaretLine) {
@@ -243,6 +268,8 @@ class OriginDocument : public fcitx::InputContext {
   }
 
   Text text_;
+  // The text when the input method last looked at it.
+  Text looked_;
   std::string preedit_;
   std::vector<Cell> removed_;
   std::string committed_;

@@ -70,11 +70,12 @@ constexpr std::u32string_view kSeparators = U"     .,?!-/:";
 // never writes, so that no text of the input method's can read like theirs. Letters among them
 // (Latin-1 ones count as word characters), a Greek letter, signs, a line break, an emoji.
 //
-// Whatever an application does leaves a text the field has never held: what it types ends with a
-// character it never typed before, and what it deletes it replaces by such a character. The field takes a
-// report of a text it held after one of its own edits for a late report of that edit (applications tell their
-// text late, and now and then tell an older one again), so an application that takes back exactly what was
-// typed since the field last looked cannot be told from one that has not applied it yet.
+// An application that tells its text at once types and deletes plainly, and may come back to a
+// text the field held before. One that tells its text late may take back exactly what was typed
+// since it last told it; what else it does leaves a text the field has never held (what it types
+// ends with a character it never typed before, what it deletes it replaces by such a character):
+// until it tells a text with all of the field's edits, a text the field held after one of them is
+// a late report of that edit as far as the field can tell.
 constexpr std::array<std::u32string_view, 10> kApplicationTexts{U"ñ", U"øß", U"þ", U"λ",    U"§",
                                                                 U"·", U"\n", U"😀", U"ñ\nø", U"—"};
 
@@ -447,10 +448,12 @@ class StressRun {
     const Text& text = doc.text();
     const auto size = text.cells.size();
     const auto distance = static_cast<std::size_t>(1 + pick(3));
-    switch (pick(7)) {
+    const bool plainly = !field.kind->late && pick(2) == 0;
+    switch (pick(8)) {
       case 0:
       case 1: {
-        const auto typed = std::u32string(any(kApplicationTexts)) + freshMark();
+        auto typed = std::u32string(any(kApplicationTexts));
+        if (!plainly) typed += freshMark();
         doc.applicationTypes(typed);
         return "the application types " + unicode::encode_utf8(typed);
       }
@@ -458,6 +461,7 @@ class StressRun {
         const auto to = text.start();
         const auto from = to - std::min(to, distance);
         doc.applicationErases(from, to);
+        if (plainly) return "the application deletes " + std::to_string(to - from) + " before the caret";
         const std::u32string mark(1, freshMark());
         doc.applicationTypes(mark);
         return "the application replaces " + std::to_string(to - from) + " before the caret by " +
@@ -466,7 +470,7 @@ class StressRun {
       case 3: {
         const auto from = text.end();
         const auto to = std::min(size, from + distance);
-        if (text.selects() || to == from) {
+        if (text.selects() || to == from || plainly) {
           doc.applicationErases(from, to);
           return "the application deletes after the caret";
         }
@@ -484,6 +488,10 @@ class StressRun {
         return "the application moves the caret to " + std::to_string(to);
       }
       case 5: {
+        return doc.applicationTakesBack() ? "the application takes back what was typed since the field looked"
+                                          : "the application has nothing to take back";
+      }
+      case 6: {
         const auto to = pick(2) == 0 ? text.cursor - std::min(text.cursor, distance)
                                      : std::min(size, text.cursor + distance);
         doc.applicationSelects(to, to);

@@ -47,6 +47,15 @@ bool is_valid_utf8(std::string_view text);
 // Number of characters (scalar values) `decode_utf8` would produce.
 std::size_t char_count(std::string_view text);
 
+// UTF-16, the unit hosts count text in. Of well-formed UTF-8: a byte that continues a character,
+// and how many units a character takes by its lead byte (a surrogate pair for the four-byte forms,
+// beyond the Basic Multilingual Plane).
+inline constexpr bool is_continuation_byte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+inline constexpr int utf16_units_of_lead(char lead) { return static_cast<unsigned char>(lead) >= 0xF0 ? 2 : 1; }
+// Number of UTF-16 units of the characters `decode_utf8` would produce (an ill-formed byte reads as
+// U+FFFD, one unit).
+std::size_t utf16_length(std::string_view text);
+
 // UTF-8 encoding. Surrogates and values above U+10FFFF are written as U+FFFD.
 void append_utf8(std::string& out, char32_t c);
 std::string encode_utf8(std::u32string_view text);

@@ -39,11 +39,19 @@ UndoPairs undo_pairs(std::span<const WordState> states, std::u32string_view keys
   return pairs;
 }
 
+const WordState& empty_state() {
+  static const WordState empty{};
+  return empty;
+}
+
 }  // namespace
 
 Composer::Composer(const InputMethodSpec& spec, const TypingOptions& options)
-    : spec_(&spec), options_(options) {
-  states_.push_back(WordState{});
+    : spec_(&spec),
+      entries_(detail::key_entries(spec)),
+      options_(options),
+      enabled_acts_(detail::KeyEntries::enabled(options)) {
+  copy_live(states_.extend(), empty_state());
 }
 
 Composer Composer::with_raw(const InputMethodSpec& spec, const TypingOptions& options,
@@ -68,8 +76,26 @@ void Composer::push(char32_t key) {
   }
   ++key_count_;
   if (!stepped) return;
-  states_.push_back(states_.back());
-  step(states_.back(), key, *spec_, options_);
+  // The rendering of the state before the key, when it is current, already knows its facts,
+  // and a key that only adds its letter adds it to the rendering too.
+  const bool rendered = rendering_state_ + 1 == states_.size();
+  const WordState& previous = states_.back();
+  WordState& next = states_.extend();
+  copy_live(next, previous);
+  detail::StepOutcome outcome;
+  if (key < 0x80 && entries_ != nullptr && detail::plain_key(*entries_, *spec_, enabled_acts_, next.letters, key)) {
+    detail::add_plain_key(next, key);
+    outcome = detail::StepOutcome::Appended;
+  } else {
+    outcome = detail::step(next, key, *spec_, options_, entries_, detail::KnownFacts{rendered, rendering_.facts()});
+  }
+  if (!rendered || outcome == detail::StepOutcome::Changed) return;
+  if (outcome == detail::StepOutcome::Appended) {
+    rendering_.add_letter(next.letters, next.tone, options_.tone_style);
+  } else {
+    rendering_.set_tone(next.letters, next.tone, options_.tone_style);
+  }
+  rendering_state_ = states_.size() - 1;
 }
 
 void Composer::pop() {
@@ -77,17 +103,65 @@ void Composer::pop() {
   if (key_count_ <= MAX_STEPPED_KEYS) states_.pop_back();
   if (!heap_keys_.empty()) heap_keys_.pop_back();
   --key_count_;
+  joined_.clear();
+  joined_count_ = 0;
+  if (rendering_state_ >= states_.size()) rendering_state_ = kNoRendering;
+}
+
+void Composer::clear() {
+  heap_keys_.clear();
+  key_count_ = 0;
+  states_.clear();
+  copy_live(states_.extend(), empty_state());
+  joined_.clear();
+  joined_count_ = 0;
+  rendering_.clear();
+  rendering_state_ = 0;
+}
+
+std::string_view Composer::joined_keys() const {
+  const std::u32string_view keys = raw();
+  for (; joined_count_ < keys.size(); ++joined_count_) unicode::append_utf8(joined_, keys[joined_count_]);
+  return joined_;
+}
+
+WordView Composer::view(bool finishing) const {
+  const std::u32string_view keys = raw();
+  if (keys.size() > MAX_STEPPED_KEYS) return {joined_keys(), false, false, vi_syllable::kInvalid};
+  if (spec_->vni_digits && std::any_of(keys.begin(), keys.end(), is_ascii_digit)) {
+    if (std::optional<std::string> text = vni_literal(keys, true, undo_pairs(states_.span(), keys))) {
+      digit_text_ = std::move(*text);
+      return {digit_text_, false, true, vi_syllable::kInvalid};
+    }
+  }
+  const WordState& state = states_.back();
+  if (rendering_state_ + 1 != states_.size()) {
+    rendering_.update(state.letters, state.tone, options_.tone_style);
+    rendering_state_ = states_.size() - 1;
+  }
+  // The commonest answers, without judging: a word no key has transformed shows its rendering
+  // whatever its status, and so does one still being typed that is not invalid (unless a
+  // repeated press took something back).
+  if (const vi_syllable::WordFacts* facts = rendering_.facts()) {
+    const std::uint8_t status = finishing ? facts->check_final(state.tone, options_.allow_coda_k)
+                                          : facts->check_with(state.tone, options_.allow_coda_k);
+    if (!options_.spell_check || !state.transformed ||
+        (!finishing && status != vi_syllable::kInvalid && !state.undone)) {
+      return {rendering_.text(), false, false, status};
+    }
+  }
+  const detail::Judgement j = detail::judge(rendering_, state, keys, options_, finishing);
+  return {j.show_keys ? joined_keys() : rendering_.text(), j.second_text, j.literal, j.status};
 }
 
 TypingResult Composer::result(bool finishing) const {
-  const std::u32string_view keys = raw();
-  if (keys.size() > MAX_STEPPED_KEYS) return {unicode::encode_utf8(keys), {}, false, vi_syllable::kInvalid};
-  if (spec_->vni_digits) {
-    if (std::optional<std::string> text = vni_literal(keys, true, undo_pairs(states_.span(), keys))) {
-      return {std::move(*text), {}, true, vi_syllable::kInvalid};
-    }
-  }
-  return transform::result(states_.back(), keys, options_, finishing);
+  const WordView v = view(finishing);
+  TypingResult out;
+  out.text.assign(v.text);
+  if (v.second_text) out.second_text = out.text;
+  out.literal = v.literal;
+  out.status = v.status;
+  return out;
 }
 
 }  // namespace qrx_core::transform

@@ -280,6 +280,68 @@ TEST(Composer, VniDigitRulesBeforeAnyState) {
   EXPECT_EQ(c.result(false).text, "á");
 }
 
+// What a Composer shows after every push, pop and clear, looked at key by key as the session
+// does (the rendering kept from key to key, the letters the key added worked out alone), is what
+// the keys give when typed at once.
+TEST(Composer, ViewedKeyByKeyAsTypedAtOnce) {
+  constexpr std::u32string_view kKeys = U"aaeeoouuiiydddwwsfrxjznghtcqkpbAEODWSJ[]^(+'`?~.01256789 -ưK";
+  constexpr char32_t kPop = 0;
+  constexpr char32_t kClear = 1;
+  std::uint64_t seed = 42;
+  const auto next = [&seed](std::size_t below) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>((seed >> 33) % below);
+  };
+  int compared = 0;
+  for (const InputMethodSpec* spec : {&TELEX, &SIMPLE_TELEX, &VNI, &VIQR}) {
+    for (unsigned bits = 0; bits < 64; ++bits) {
+      TypingOptions o;
+      o.tone_style = (bits & 1) ? ToneStyle::Old : ToneStyle::New;
+      o.spell_check = (bits & 2) == 0;
+      o.w_as_u = (bits & 4) != 0;
+      o.bracket_keys = (bits & 8) != 0;
+      o.quick_telex = (bits & 16) != 0;
+      o.allow_coda_k = (bits & 32) != 0;
+      Composer c(*spec, o);
+      for (int op = 0; op < 400; ++op) {
+        const std::size_t pick = next(kKeys.size() + 4);
+        const char32_t key = pick < kKeys.size() ? kKeys[pick] : (pick == kKeys.size() ? kClear : kPop);
+        if (key == kPop) {
+          c.pop();
+        } else if (key == kClear) {
+          c.clear();
+        } else {
+          c.push(key);
+        }
+        // Left unviewed, the next key finds the rendering behind.
+        if (next(4) == 0) continue;
+        for (bool finishing : {false, true}) {
+          const qrx_core::transform::WordView v = c.view(finishing);
+          const TypingResult r = transform(c.raw(), *spec, o, finishing);
+          ASSERT_EQ(v.text, r.text) << spec->name << " options " << bits << " keys " << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.literal, r.literal) << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.status, r.status) << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.second_text, !r.second_text.empty()) << unicode::encode_utf8(c.raw());
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 100000);
+}
+
+TEST(Composer, ClearedIsAsNew) {
+  Composer c(TELEX, defaults());
+  for (char32_t k : std::u32string_view(U"thuowng")) c.push(k);
+  c.clear();
+  EXPECT_TRUE(c.raw().empty());
+  EXPECT_EQ(c.states().size(), 1u);
+  EXPECT_EQ(c.result(false), Composer(TELEX, defaults()).result(false));
+  for (char32_t k : std::u32string_view(U"Vieetj")) c.push(k);
+  EXPECT_EQ(c.result(false), Composer::with_raw(TELEX, defaults(), U"Vieetj").result(false));
+  EXPECT_EQ(c.states().back(), Composer::with_raw(TELEX, defaults(), U"Vieetj").states().back());
+}
+
 TEST(Diff, CommonPrefixOnly) {
   const std::tuple<const char*, const char*, const char*, std::size_t> cases[] = {
       {"tiêng", "tiếng", "ếng", 3}, {"ab", "abc", "c", 0},     {"abc", "ab", "", 1},
@@ -488,6 +550,7 @@ TEST(RoundTrip, EveryValidSyllableTypesBack) {
     ASSERT_GT(words.size(), 10000u);
     for (const InputMethodSpec* spec : {&TELEX, &SIMPLE_TELEX, &VNI, &VIQR}) {
       int failures = 0;
+      Composer typist(*spec, options);
       for (const std::string& word : words) {
         const std::optional<std::string> keys = to_raw(word, *spec);
         if (!keys) {
@@ -502,6 +565,16 @@ TEST(RoundTrip, EveryValidSyllableTypesBack) {
                           << *keys << " gives " << r.text;
             ++failures;
           }
+        }
+        // Typed as the session types it: one Composer for every word, viewed after each key.
+        typist.clear();
+        for (char32_t k : keys_of(*keys)) {
+          typist.push(k);
+          typist.view(false);
+        }
+        if (typist.view(true).text != word) {
+          ADD_FAILURE() << spec->name << ": typed key by key, " << *keys << " gives " << typist.view(true).text;
+          ++failures;
         }
         if (rebuild(word, *spec, options) != keys_of(*keys)) {
           ADD_FAILURE() << spec->name << ": rebuild of " << word;

@@ -54,6 +54,8 @@ bool is_ascii_alnum(char32_t c) {
   return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
 }
 
+bool stable_nfc_well_formed(std::string_view text);
+
 }  // namespace
 
 Key Key::parse(std::string_view name) {
@@ -78,24 +80,48 @@ ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)),
 
 std::string ImeSession::display() const { return shown(); }
 
-// Always well-formed UTF-8: a text is_stable_nfc accepts has no ill-formed bytes (they read as
-// U+FFFD, which it refuses), and normalizing repairs them.
-const std::string& ImeSession::shown() const {
-  // The shown word is asked for several times per key; normalise it once per change.
-  if (!shown_current_) {
-    if (config_.unicode_form == ports::UnicodeForm::NFC && unicode::is_stable_nfc(composed_)) {
-      shown_text_.assign(composed_);
+namespace {
+
+// Well-formed UTF-8 whose every character NFC leaves as it is whatever stands beside it: as
+// unicode::is_stable_nfc, reading bytes (below U+0300, or E1 B8..BB: U+1E00 to U+1EFF).
+bool stable_nfc_well_formed(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    if (p[i] < 0xCC) {
+      ++i;
+    } else if (p[i] == 0xE1 && i + 1 < n && p[i + 1] >= 0xB8 && p[i + 1] <= 0xBB) {
+      i += 3;
     } else {
-      shown_text_ = out(composed_);
+      return false;
     }
-    shown_current_ = true;
   }
-  return shown_text_;
+  return true;
 }
 
-void ImeSession::compose(std::string&& text) {
-  composed_ = std::move(text);
-  shown_current_ = false;
+}  // namespace
+
+// Always well-formed UTF-8: the composed word always is (see compose()), and normalizing
+// repairs anything.
+const std::string& ImeSession::shown() const {
+  // The shown word is asked for several times per key; normalise it once per change.
+  ComposedWord& word = words_[current_];
+  if (!word.out_current) {
+    word.out_is_composed =
+        config_.unicode_form == ports::UnicodeForm::NFC && stable_nfc_well_formed(word.composed);
+    if (!word.out_is_composed) word.out = out(word.composed);
+    word.out_current = true;
+  }
+  return word.out_is_composed ? word.composed : word.out;
+}
+
+// Every text composed is well-formed: the Composer's renderings and the keys written out are,
+// and a re-opened or restored word was normalized or composed before.
+void ImeSession::compose(std::string_view text) {
+  current_ ^= 1;
+  ComposedWord& word = words_[current_];
+  word.composed.assign(text);
+  word.out_current = false;
 }
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
@@ -231,18 +257,36 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
 // ---- Rendering ----------------------------------------------------------------------------
 
 const Composer& ImeSession::current_composer() {
-  if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
-    // Built in place: a Composer holds a state per key and is costly to move.
-    composer_.emplace(im(), opt());
+  if (!composer_follows_) {
+    // Built in place, and kept for the next words: a Composer holds a state per key and is
+    // costly to move or make.
+    if (composer_) {
+      composer_->clear();
+    } else {
+      composer_.emplace(im(), opt());
+    }
     for (char32_t key : raw_) composer_->push(key);
+    composer_follows_ = true;
   }
   return *composer_;
 }
 
-std::string ImeSession::compute(bool final) {
-  const auto anchored_keys = [this] {
-    return *anchor_ +
-           unicode::encode_utf8(std::u32string_view(raw_).substr(std::min(anchor_raw_len_, raw_.size())));
+void ImeSession::forget_composer() {
+  composer_.reset();
+  composer_follows_ = false;
+}
+
+std::string_view ImeSession::compute(bool final) {
+  const auto anchored_keys = [this]() -> std::string_view {
+    scratch_.assign(*anchor_);
+    for (std::size_t i = std::min(anchor_raw_len_, raw_.size()); i < raw_.size(); ++i)
+      unicode::append_utf8(scratch_, raw_[i]);
+    return scratch_;
+  };
+  const auto typed_keys = [this]() -> std::string_view {
+    scratch_.clear();
+    for (char32_t key : raw_) unicode::append_utf8(scratch_, key);
+    return scratch_;
   };
   if (raw_kept_) {
     // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
@@ -250,8 +294,8 @@ std::string ImeSession::compute(bool final) {
     if (anchor_) return anchored_keys();
     // A word kept because a doubled digit took back its tone or mark shows that digit once, as it
     // did when it became kept; the second digit must not come back when typing goes on or ends.
-    qrx_core::transform::TypingResult result = current_composer().result(final);
-    return result.literal ? std::move(result.text) : unicode::encode_utf8(raw_);
+    const qrx_core::transform::WordView view = current_composer().view(final);
+    return view.literal ? view.text : typed_keys();
   }
   if (config_.smart_caps && raw_.size() >= 2) {
     const auto is_upper_letter = [](char32_t c) {
@@ -260,21 +304,21 @@ std::string ImeSession::compute(bool final) {
     const std::u32string_view head = std::u32string_view(raw_).substr(0, 2);
     bool composed_pair = false;
     for (std::u32string_view pair : kSmartCapsComposedPairs) composed_pair = composed_pair || pair == head;
-    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair)
-      return unicode::encode_utf8(raw_);
+    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair) return typed_keys();
   }
-  qrx_core::transform::TypingResult result = current_composer().result(final);
-  if (!result.second_text.empty()) second_text_ = true;
-  if (result.literal) {
+  const qrx_core::transform::WordView view = current_composer().view(final);
+  if (view.second_text) second_text_ = true;
+  if (view.literal) {
     raw_kept_ = true;
     if (anchor_) return anchored_keys();
   }
-  return std::move(result.text);
+  return view.text;
 }
 
-Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  shown_before_.assign(shown());
-  compose(std::move(text));
+Action ImeSession::show(std::string_view text, std::optional<char32_t> typed) {
+  // Composing fills the other word, so the one shown before stays as it was.
+  const std::string& old_text = shown();
+  compose(text);
   const std::string& new_text = shown();
   // The action is built where it is returned: moving a short text costs as much as copying it.
   Action action;
@@ -284,9 +328,15 @@ Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
     preedit.cursor = unicode::char_count(new_text);
     return action;
   }
+  // The host types a key that only adds itself to the shown word.
+  if (output_mode_ == OutputMode::Replace && typed && new_text.size() > old_text.size() &&
+      new_text.compare(0, old_text.size(), old_text) == 0) {
+    const std::string_view added = std::string_view(new_text).substr(old_text.size());
+    if (is_text_of(added, *typed)) return action;  // a pass
+  }
   auto& replace = action.value.emplace<Action::Replace>();
   // Both are shown texts, which are well-formed (see shown()).
-  replace.delete_count = qrx_core::transform::diff_well_formed(shown_before_, new_text, replace.text);
+  replace.delete_count = qrx_core::transform::diff_well_formed(old_text, new_text, replace.text);
   if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
       is_text_of(replace.text, *typed)) {
     action.value.emplace<Action::Pass>();
@@ -322,10 +372,11 @@ Action ImeSession::escape() {
 
 void ImeSession::reset() {
   raw_.clear();
-  compose(std::string());
+  compose({});
   raw_kept_ = false;
   second_text_ = false;
-  composer_.reset();
+  if (composer_) composer_->clear();
+  composer_follows_ = composer_.has_value();
   anchor_.reset();
   anchor_raw_len_ = 0;
 }
@@ -343,13 +394,14 @@ Action ImeSession::cursor_moved() {
 Action ImeSession::set_field_kind(std::uint8_t kind) {
   Action action = flush();
   field_kind_ = kind;
+  forget_composer();  // the options depend on the field kind
   return action;
 }
 
 Action ImeSession::set_output_mode(OutputMode mode) {
   Action action = flush();
   output_mode_ = mode;
-  composer_.reset();
+  forget_composer();
   return action;
 }
 
@@ -358,6 +410,7 @@ Action ImeSession::focus_changed(std::optional<std::string_view> app) {
   capitalize_next_ = false;
   profile_ = ports::resolve_profile(config_, app);
   im_ = nullptr;
+  forget_composer();
   const std::string id = ports::normalize_app_id(app);
   bool excluded = false;
   if (!id.empty()) {
@@ -384,6 +437,7 @@ Action ImeSession::toggle_vietnamese() {
     config_.app_modes[id] = enabled_;
     ports_.config_store->save(config_);
   }
+  forget_composer();
   return action;
 }
 
@@ -391,10 +445,10 @@ Action ImeSession::reload_config() {
   Action action = flush();
   config_ = ports_.config_store->load();
   im_ = nullptr;
-  composer_.reset();
+  forget_composer();
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.
-  shown_current_ = false;
+  for (ComposedWord& word : words_) word.out_current = false;
   return action;
 }
 

@@ -10,6 +10,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -126,7 +127,7 @@ class ImeSession {
   Action letter(char32_t ch);
   Action separator(char32_t ch);
   Action word_end(std::optional<char32_t> ch);
-  Action finish(const std::string& text, std::optional<char32_t> ch, bool pass_key);
+  Action finish(std::string_view text, std::optional<char32_t> ch, bool pass_key);
   Action backspace();
   Action escape();
   Action boundary_passthrough();
@@ -136,10 +137,14 @@ class ImeSession {
   const qrx_core::rules::InputMethodSpec& method_named() const;
 
   // Rendering.
-  void compose(std::string&& text);  // sets composed_
-  std::string compute(bool final);
+  void compose(std::string_view text);  // sets the composed word
+  const std::string& composed() const { return words_[current_].composed; }
+  // The word rendered, as a view into the Composer or scratch_: valid until either changes.
+  std::string_view compute(bool final);
   const qrx_core::transform::Composer& current_composer();
-  Action show(std::string text, std::optional<char32_t> typed);
+  // Drops the Composer kept for the next words: the method or options it was made for changed.
+  void forget_composer();
+  Action show(std::string_view text, std::optional<char32_t> typed);
   Action show_after_backspace(bool had_anchor);
   bool reopen_previous_word();
   bool prev_word_setting() const;
@@ -148,7 +153,7 @@ class ImeSession {
   // Macros.
   std::optional<std::string> macro_of(std::string_view word) const;
   std::optional<std::string> macro_text(std::string_view typed, std::string_view key) const;
-  std::optional<Action> phrase_macro(const std::string& text, std::optional<char32_t> ch);
+  std::optional<Action> phrase_macro(std::string_view text, std::optional<char32_t> ch);
   void append_to_tail(std::string_view text);
   std::string_view tail() const;  // the committed text remembered: its last 256 characters
   void clear_tail();
@@ -157,7 +162,6 @@ class ImeSession {
 
   Config config_;
   std::u32string raw_;
-  std::string composed_;
   std::string committed_tail_;
   std::size_t committed_tail_chars_ = 0;
   std::u32string off_buffer_;
@@ -165,7 +169,9 @@ class ImeSession {
   AppProfile profile_;
   std::optional<LastWord> last_word_;
   std::optional<std::pair<std::string, std::string>> undo_record_;  // (shown text, typed keys)
+  // The Composer is kept from word to word; it stands for raw_ only while composer_follows_.
   std::optional<qrx_core::transform::Composer> composer_;
+  bool composer_follows_ = false;
   std::optional<std::string> anchor_;
   std::size_t anchor_raw_len_ = 0;
   Ports ports_;
@@ -177,14 +183,21 @@ class ImeSession {
   bool enabled_ = true;
   bool prev_word_allowed_ = true;
   std::uint8_t field_kind_ = kFieldNormal;
-  // Memo of shown(): the result, and whether it was computed from composed_ as it is (compose()
-  // is the one way composed_ changes, and forgets it).
-  mutable std::string shown_text_;
-  mutable bool shown_current_ = false;
-  // Scratch texts reused from key to key, so that typing does not touch the heap: the shown word
-  // before a key, the text before the caret at a word start, and the keys buffer of the last
-  // word after it was forgotten.
-  std::string shown_before_;
+  // The composed word (not in the output form) with the memo of its output form, twice: setting
+  // the word fills the other one, so that the word shown before stays readable beside it
+  // without a copy. `out_is_composed` marks a word already in the output form.
+  struct ComposedWord {
+    std::string composed;
+    std::string out;
+    bool out_current = false;
+    bool out_is_composed = false;
+  };
+  mutable std::array<ComposedWord, 2> words_;
+  std::size_t current_ = 0;
+  // Scratch texts reused from key to key, so that typing does not touch the heap: a rendering
+  // that is not the Composer's own, the text before the caret at a word start, and the keys
+  // buffer of the last word after it was forgotten.
+  std::string scratch_;
   std::string text_before_caret_;
   std::u32string spare_raw_;
   // Memo of im(): reset to null wherever config_ or profile_ is assigned.

@@ -118,6 +118,7 @@ const std::string& ImeSession::shown() const {
 // Every text composed is well-formed: the Composer's renderings and the keys written out are,
 // and a re-opened or restored word was normalized or composed before.
 void ImeSession::compose(std::string_view text) {
+  ++shown_changes_;
   current_ ^= 1;
   ComposedWord& word = words_[current_];
   word.composed.assign(text);
@@ -449,6 +450,7 @@ Action ImeSession::reload_config() {
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.
   for (ComposedWord& word : words_) word.out_current = false;
+  ++shown_changes_;
   return action;
 }
 

@@ -35,11 +35,20 @@ QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
   // U+0000 can never reach the host's text, so a key typing it would make every later count
   // one character off.
   if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return pass_record();
-  // The key leaves the surrounding text alone, so only the display needs keeping from before it;
-  // the slot keeps its storage from key to key.
-  handle->display_before_key.assign(handle->session.shown());
+  // The key leaves the surrounding text alone, so only the display needs keeping from before it.
+  // A host reads the display just before the key, and the display slot then holds it already;
+  // otherwise it is copied, into storage kept from key to key.
+  std::string_view display = handle->display_slot;
+  if (handle->display_slot_changes != handle->session.shown_changes()) {
+    handle->display_before_key.assign(handle->session.shown());
+    display = handle->display_before_key;
+  }
+  // The text before the caret is taken before the key (reading the host state, which faults
+  // here when that state is being written), but only a replacement is measured against it.
+  handle->shared->read();
   Action action = handle->session.process_key(event);
-  return to_c(*handle, action, before_display(*handle, handle->display_before_key));
+  const bool replace = action.as<Action::Replace>() != nullptr;
+  return to_c(*handle, action, replace ? before_display(*handle, display) : std::string_view());
 }
 
 // A session operation measured against the display text from before it.
@@ -212,7 +221,14 @@ void qrx_reset(QrxSession* session) noexcept {
 const char* qrx_display_text(QrxSession* session) noexcept {
   if (session == nullptr) return nullptr;
   return contain(session, static_cast<const char*>(nullptr), [&] {
-    store_without_nul(session->display_slot, session->session.shown());
+    // Unchanged since the host read it last, the text is there already.
+    const std::uint64_t changes = session->session.shown_changes();
+    if (session->display_slot_changes != changes) {
+      const std::string& shown = session->session.shown();
+      store_without_nul(session->display_slot, shown);
+      session->display_slot_changes =
+          session->display_slot.size() == shown.size() ? changes : QrxSession::kNoDisplay;
+    }
     return session->display_slot.c_str();
   });
 }

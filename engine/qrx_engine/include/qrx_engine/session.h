@@ -102,6 +102,8 @@ class ImeSession {
   qrx_core::transform::TypingOptions opt() const;
   std::string out(std::string_view text) const;  // the configured Unicode form
   const std::string& shown() const;              // out() of the composed word, as last shown
+  // Counts the changes of shown(): equal counts, equal texts.
+  std::uint64_t shown_changes() const { return shown_changes_; }
 
   const Config& config() const { return config_; }
   const AppProfile& profile() const { return profile_; }
@@ -194,6 +196,7 @@ class ImeSession {
   };
   mutable std::array<ComposedWord, 2> words_;
   std::size_t current_ = 0;
+  std::uint64_t shown_changes_ = 0;
   // Scratch texts reused from key to key, so that typing does not touch the heap: a rendering
   // that is not the Composer's own, the text before the caret at a word start, and the keys
   // buffer of the last word after it was forgotten.

@@ -185,7 +185,12 @@ struct QrxSession {
   std::shared_ptr<quorvix::SharedCell> shared;
   std::string action_slot;
   std::string display_slot;
-  // The display text from before the key being processed; deletions are measured against it.
+  // The session's shown_changes() whose text display_slot holds, when it holds it unchanged (no
+  // U+0000 removed); kNoDisplay otherwise.
+  static constexpr std::uint64_t kNoDisplay = ~std::uint64_t{0};
+  std::uint64_t display_slot_changes = kNoDisplay;
+  // The display text from before the key being processed, when the display slot does not hold
+  // it; deletions are measured against it.
   std::string display_before_key;
   std::string plan_slot;
   std::string json_slot;

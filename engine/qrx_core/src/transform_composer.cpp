@@ -39,6 +39,19 @@ UndoPairs undo_pairs(std::span<const WordState> states, std::u32string_view keys
   return pairs;
 }
 
+// Whether vni_literal can give the keys a text: they hold the same digit twice in a row (an undo
+// pair needs that), or end in two or more tone digits.
+bool digit_rules_may_apply(std::u32string_view keys) {
+  for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+    if (is_ascii_digit(keys[i]) && keys[i + 1] == keys[i]) return true;
+  }
+  std::size_t tone_digits = 0;
+  for (std::size_t i = keys.size(); i-- > 0 && is_ascii_digit(keys[i]);) {
+    if (keys[i] <= U'5') ++tone_digits;
+  }
+  return tone_digits >= 2;
+}
+
 const WordState& empty_state() {
   static const WordState empty{};
   return empty;
@@ -128,7 +141,7 @@ std::string_view Composer::joined_keys() const {
 WordView Composer::view(bool finishing) const {
   const std::u32string_view keys = raw();
   if (keys.size() > MAX_STEPPED_KEYS) return {joined_keys(), false, false, vi_syllable::kInvalid};
-  if (spec_->vni_digits && std::any_of(keys.begin(), keys.end(), is_ascii_digit)) {
+  if (spec_->vni_digits && digit_rules_may_apply(keys)) {
     if (std::optional<std::string> text = vni_literal(keys, true, undo_pairs(states_.span(), keys))) {
       digit_text_ = std::move(*text);
       return {digit_text_, false, true, vi_syllable::kInvalid};
@@ -147,11 +160,12 @@ WordView Composer::view(bool finishing) const {
                                           : facts->check_with(state.tone, options_.allow_coda_k);
     if (!options_.spell_check || !state.transformed ||
         (!finishing && status != vi_syllable::kInvalid && !state.undone)) {
-      return {rendering_.text(), false, false, status};
+      return {rendering_.text(), false, false, status, rendering_.nfc_stable()};
     }
   }
   const detail::Judgement j = detail::judge(rendering_, state, keys, options_, finishing);
-  return {j.show_keys ? joined_keys() : rendering_.text(), j.second_text, j.literal, j.status};
+  if (j.show_keys) return {joined_keys(), j.second_text, j.literal, j.status};
+  return {rendering_.text(), j.second_text, j.literal, j.status, rendering_.nfc_stable()};
 }
 
 TypingResult Composer::result(bool finishing) const {

@@ -141,7 +141,14 @@ struct LetterGlyph {
   std::uint8_t lower_size;
   std::uint8_t upper_size;
   std::uint8_t code;
+  bool lower_nfc_stable;  // see nfc_stable
+  bool upper_nfc_stable;
 };
+
+// A character that NFC leaves as it is whatever stands beside it, as unicode::is_stable_nfc
+// judges it: below U+0300 (no combining mark among them), or a precomposed letter of Latin
+// Extended Additional.
+constexpr bool nfc_stable(char32_t c) { return c < 0x0300 || (c >= 0x1E00 && c <= 0x1EFF); }
 // The glyphs of every ASCII base: entry base * kGlyphMarks + glyph_slot(mark).
 inline constexpr std::size_t kGlyphMarks = 5;  // the four marks, then none
 constexpr std::size_t glyph_slot(Mark mark) {

@@ -76,8 +76,10 @@ void WordRendering::add_letter(std::span<const Letter> letters, std::uint8_t ton
     write_text(letters, tone);
   } else if (l.upper) {
     text_.push_encoded(g.upper_utf8, g.upper_size);
+    nfc_stable_ = nfc_stable_ && g.upper_nfc_stable;
   } else {
     text_.push_encoded(g.lower_utf8, g.lower_size);
+    nfc_stable_ = nfc_stable_ && g.lower_nfc_stable;
   }
 }
 
@@ -88,6 +90,7 @@ void WordRendering::set_tone(std::span<const Letter> letters, std::uint8_t tone,
 
 void WordRendering::clear() {
   text_.clear();
+  nfc_stable_ = true;
   size_ = 0;
   keyed_ = true;
   key_ = 0;
@@ -130,20 +133,28 @@ void WordRendering::update(std::span<const Letter> all_letters, std::uint8_t ton
 
 void WordRendering::write_text(std::span<const Letter> letters, std::uint8_t tone) {
   text_.clear();
+  bool stable = true;
   for (std::size_t i = 0; i < size_; ++i) {
     const Letter& l = letters[i];
     if (i == tone_at_) {
-      text_.push(detail::letter_char(l.ch, marks_[i], tone, l.upper));
+      const char32_t c = detail::letter_char(l.ch, marks_[i], tone, l.upper);
+      text_.push(c);
+      stable = stable && detail::nfc_stable(c);
     } else if (const detail::LetterGlyph* g = glyphs_[i]) {
       if (l.upper) {
         text_.push_encoded(g->upper_utf8, g->upper_size);
+        stable = stable && g->upper_nfc_stable;
       } else {
         text_.push_encoded(g->lower_utf8, g->lower_size);
+        stable = stable && g->lower_nfc_stable;
       }
     } else {
-      text_.push(l.upper ? vi_syllable::compose_char(l.ch, marks_[i], 0, true) : lower_[i]);
+      const char32_t c = l.upper ? vi_syllable::compose_char(l.ch, marks_[i], 0, true) : lower_[i];
+      text_.push(c);
+      stable = stable && detail::nfc_stable(c);
     }
   }
+  nfc_stable_ = stable;
 }
 
 WordText WordRendering::toneless() const {

@@ -38,8 +38,11 @@ using LetterGlyphs = std::array<LetterGlyph, 0x80 * kGlyphMarks>;
       LetterGlyph& g = (*glyphs)[b * kGlyphMarks + glyph_slot(m)];
       g.lower = vi_syllable::compose_char(b, m, 0, false);
       g.lower_utf8 = utf8_of(g.lower, g.lower_size);
-      g.upper_utf8 = utf8_of(vi_syllable::compose_char(b, m, 0, true), g.upper_size);
+      const char32_t upper = vi_syllable::compose_char(b, m, 0, true);
+      g.upper_utf8 = utf8_of(upper, g.upper_size);
       g.code = vi_syllable::letter_code(g.lower);
+      g.lower_nfc_stable = nfc_stable(g.lower);
+      g.upper_nfc_stable = nfc_stable(upper);
     }
   }
   return glyphs;

@@ -103,31 +103,18 @@ bool stable_nfc_well_formed(std::string_view text) {
 
 // Always well-formed UTF-8: the composed word always is (see compose()), and normalizing
 // repairs anything.
-const std::string& ImeSession::shown() const {
-  // The shown word is asked for several times per key; normalise it once per change.
+// The shown word is asked for several times per key; it is normalised once per change.
+const std::string& ImeSession::shown_anew() const {
   ComposedWord& word = words_[current_];
-  if (!word.out_current) {
-    word.out_is_composed =
-        config_.unicode_form == ports::UnicodeForm::NFC && stable_nfc_well_formed(word.composed);
-    if (!word.out_is_composed) word.out = out(word.composed);
-    word.out_current = true;
-  }
+  word.out_is_composed = config_.unicode_form == ports::UnicodeForm::NFC && stable_nfc_well_formed(word.composed);
+  if (!word.out_is_composed) word.out = out(word.composed);
+  word.out_current = true;
   return word.out_is_composed ? word.composed : word.out;
-}
-
-// Every text composed is well-formed: the Composer's renderings and the keys written out are,
-// and a re-opened or restored word was normalized or composed before.
-void ImeSession::compose(std::string_view text) {
-  ++shown_changes_;
-  current_ ^= 1;
-  ComposedWord& word = words_[current_];
-  word.composed.assign(text);
-  word.out_current = false;
 }
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
 
-bool ImeSession::is_word_char(char32_t ch) const {
+bool ImeSession::is_other_word_char(char32_t ch) const {
   const char32_t lower = qrx_core::rules::lower_key(ch);
   if (lower >= U'a' && lower <= U'z') return true;
   const auto& method = im();
@@ -257,19 +244,16 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
 
 // ---- Rendering ----------------------------------------------------------------------------
 
-const Composer& ImeSession::current_composer() {
-  if (!composer_follows_) {
-    // Built in place, and kept for the next words: a Composer holds a state per key and is
-    // costly to move or make.
-    if (composer_) {
-      composer_->clear();
-    } else {
-      composer_.emplace(im(), opt());
-    }
-    for (char32_t key : raw_) composer_->push(key);
-    composer_follows_ = true;
+void ImeSession::replay_composer() {
+  // Built in place, and kept for the next words: a Composer holds a state per key and is costly
+  // to move or make.
+  if (composer_) {
+    composer_->clear();
+  } else {
+    composer_.emplace(im(), opt());
   }
-  return *composer_;
+  for (char32_t key : raw_) composer_->push(key);
+  composer_follows_ = true;
 }
 
 void ImeSession::forget_composer() {
@@ -277,17 +261,17 @@ void ImeSession::forget_composer() {
   composer_follows_ = false;
 }
 
-std::string_view ImeSession::compute(bool final) {
-  const auto anchored_keys = [this]() -> std::string_view {
+ImeSession::Rendered ImeSession::compute(bool final) {
+  const auto anchored_keys = [this]() -> Rendered {
     scratch_.assign(*anchor_);
     for (std::size_t i = std::min(anchor_raw_len_, raw_.size()); i < raw_.size(); ++i)
       unicode::append_utf8(scratch_, raw_[i]);
-    return scratch_;
+    return {scratch_};
   };
-  const auto typed_keys = [this]() -> std::string_view {
+  const auto typed_keys = [this]() -> Rendered {
     scratch_.clear();
     for (char32_t key : raw_) unicode::append_utf8(scratch_, key);
-    return scratch_;
+    return {scratch_};
   };
   if (raw_kept_) {
     // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
@@ -296,7 +280,7 @@ std::string_view ImeSession::compute(bool final) {
     // A word kept because a doubled digit took back its tone or mark shows that digit once, as it
     // did when it became kept; the second digit must not come back when typing goes on or ends.
     const qrx_core::transform::WordView view = current_composer().view(final);
-    return view.literal ? view.text : typed_keys();
+    return view.literal ? Rendered{view.text, view.nfc_stable} : typed_keys();
   }
   if (config_.smart_caps && raw_.size() >= 2) {
     const auto is_upper_letter = [](char32_t c) {
@@ -313,13 +297,13 @@ std::string_view ImeSession::compute(bool final) {
     raw_kept_ = true;
     if (anchor_) return anchored_keys();
   }
-  return view.text;
+  return {view.text, view.nfc_stable};
 }
 
-Action ImeSession::show(std::string_view text, std::optional<char32_t> typed) {
+Action ImeSession::show(Rendered rendered, std::optional<char32_t> typed) {
   // Composing fills the other word, so the one shown before stays as it was.
   const std::string& old_text = shown();
-  compose(text);
+  compose(rendered.text, rendered.nfc_stable);
   const std::string& new_text = shown();
   // The action is built where it is returned: moving a short text costs as much as copying it.
   Action action;

@@ -253,7 +253,7 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
     }
     return Action::pass();
   }
-  std::string_view text = compute(true);
+  std::string_view text = compute(true).text;
   const bool macros_apply =
       config_.macro_enabled && field_kind_ != kFieldRestricted && !raw_kept_ && !config_.macros.empty();
   if (macros_apply && output_mode_ == OutputMode::Replace) {
@@ -451,7 +451,7 @@ Action ImeSession::backspace() {
   std::u32string shorter_chars = unicode::decode_utf8(composed());
   if (!shorter_chars.empty()) shorter_chars.pop_back();
   if (shorter_chars.empty()) {
-    Action action = show(std::string(), std::nullopt);
+    Action action = show({}, std::nullopt);
     reset();
     return action;
   }
@@ -503,12 +503,12 @@ Action ImeSession::backspace() {
 }
 
 Action ImeSession::show_after_backspace(bool had_anchor) {
-  const std::string text(compute(false));
+  const std::string text(compute(false).text);
   if (had_anchor) {
     anchor_ = text;
     anchor_raw_len_ = raw_.size();
   }
-  return show(text, std::nullopt);
+  return show({text}, std::nullopt);
 }
 
 }  // namespace qrx_engine::session

@@ -92,6 +92,8 @@ bool continues_checked(std::string_view checked, std::string_view text) {
   for (std::size_t drop = 0; drop < checked.size() && drop <= kDroppedBytes && !text.empty(); ++drop) {
     if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
     const std::string_view kept = checked.substr(drop);
+    // Most often all of it is kept, followed by what was typed.
+    if (text.starts_with(kept)) return unicode::is_valid_utf8(text.substr(kept.size()));
     std::size_t same = common_start(kept, text);
     // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
     while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;

@@ -268,6 +268,8 @@ class WordRendering {
   void clear();
 
   std::string_view text() const { return text_.view(); }
+  // Every character of text() is one NFC leaves as it is whatever stands beside it.
+  bool nfc_stable() const { return nfc_stable_; }
   // The answers of the syllable checks for the toneless lower-case word, or null when the table
   // has none (then ask vi_syllable about toneless()).
   const vi_syllable::WordFacts* facts() const { return facts_; }
@@ -285,6 +287,7 @@ class WordRendering {
   std::array<Mark, MAX_LETTERS> marks_;      // as displayed
   std::array<const detail::LetterGlyph*, MAX_LETTERS> glyphs_;  // null beyond ASCII
   WordText text_;
+  bool nfc_stable_ = true;
   std::size_t size_ = 0;
   // The word key (vi_syllable::WordKey) of the letters, while they all have a letter code and
   // there are few enough of them.
@@ -300,6 +303,9 @@ struct WordView {
   bool second_text = false;  // TypingResult::second_text is not empty
   bool literal = false;
   std::uint8_t status = vi_syllable::kIncomplete;
+  // Known: every character of the text is one NFC leaves as it is whatever stands beside it (so
+  // the text is in NFC). False when not known.
+  bool nfc_stable = false;
 };
 
 // The word in progress: its keys and the state after each of the first 24 of them.

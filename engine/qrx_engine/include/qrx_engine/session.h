@@ -97,11 +97,20 @@ class ImeSession {
   // Queries.
   std::string display() const;  // the word being typed, in the output form
   std::string raw_string() const;
-  bool is_word_char(char32_t ch) const;
+  bool is_word_char(char32_t ch) const {
+    // Letters a to z, in either case, always are.
+    if (ch < 0x80 && ((ch | 0x20) >= U'a' && (ch | 0x20) <= U'z')) return true;
+    return is_other_word_char(ch);
+  }
   const qrx_core::rules::InputMethodSpec& im() const;
   qrx_core::transform::TypingOptions opt() const;
   std::string out(std::string_view text) const;  // the configured Unicode form
-  const std::string& shown() const;              // out() of the composed word, as last shown
+  // out() of the composed word, as last shown.
+  const std::string& shown() const {
+    const ComposedWord& word = words_[current_];
+    if (!word.out_current) return shown_anew();
+    return word.out_is_composed ? word.composed : word.out;
+  }
   // Counts the changes of shown(): equal counts, equal texts.
   std::uint64_t shown_changes() const { return shown_changes_; }
 
@@ -138,15 +147,38 @@ class ImeSession {
   // The input method that config_ and profile_ name.
   const qrx_core::rules::InputMethodSpec& method_named() const;
 
+  bool is_other_word_char(char32_t ch) const;
+  const std::string& shown_anew() const;
+
   // Rendering.
-  void compose(std::string_view text);  // sets the composed word
+  // Sets the composed word. Every text composed is well-formed: the Composer's renderings and the
+  // keys written out are, and a re-opened or restored word was normalized or composed before.
+  // `nfc_stable`: the text is known to be in NFC whatever stands beside it (see WordView).
+  void compose(std::string_view text, bool nfc_stable = false) {
+    ++shown_changes_;
+    current_ ^= 1;
+    ComposedWord& word = words_[current_];
+    word.composed.assign(text);
+    word.out_is_composed = nfc_stable && config_.unicode_form == ports::UnicodeForm::NFC;
+    word.out_current = word.out_is_composed;
+  }
   const std::string& composed() const { return words_[current_].composed; }
-  // The word rendered, as a view into the Composer or scratch_: valid until either changes.
-  std::string_view compute(bool final);
-  const qrx_core::transform::Composer& current_composer();
+  // The word rendered, as a view into the Composer or scratch_ (valid until either changes), and
+  // whether it is known to be in NFC whatever stands beside it.
+  struct Rendered {
+    std::string_view text;
+    bool nfc_stable = false;
+  };
+  Rendered compute(bool final);
+  // The Composer for raw_, made again from raw_ unless it follows it.
+  const qrx_core::transform::Composer& current_composer() {
+    if (!composer_follows_) replay_composer();
+    return *composer_;
+  }
+  void replay_composer();
   // Drops the Composer kept for the next words: the method or options it was made for changed.
   void forget_composer();
-  Action show(std::string_view text, std::optional<char32_t> typed);
+  Action show(Rendered rendered, std::optional<char32_t> typed);
   Action show_after_backspace(bool had_anchor);
   bool reopen_previous_word();
   bool prev_word_setting() const;

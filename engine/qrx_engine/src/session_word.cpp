@@ -76,15 +76,6 @@ bool same_key(char32_t a, char32_t b) {
   return a == b;
 }
 
-// The word's last key took back the tone or mark that its earlier press made. A key takes back at
-// most once per word, so a new undo key marks that press.
-bool took_back_last(const Composer& composer) {
-  const std::span<const qrx_core::transform::WordState> states = composer.states();
-  const std::size_t n = composer.raw().size();
-  if (n == 0 || states.size() != n + 1) return false;  // keys beyond the stepped ones
-  return states[n].undo_key && states[n].undo_key != states[n - 1].undo_key;
-}
-
 // The expansion with the case the user typed: all capitals for a word of two or more characters
 // typed in capitals, a capital first letter for a capitalised word, else as stored.
 std::string apply_macro_case(std::string_view typed, const std::string& expansion) {
@@ -461,7 +452,7 @@ Action ImeSession::backspace() {
 
   // Backspace after a press that took a tone or mark back undoes that undo: the shorter keys
   // are rendered again.
-  if (n >= 2 && same_key(raw_[n - 1], raw_[n - 2]) && (raw_kept_ || took_back_last(current_composer()))) {
+  if (n >= 2 && same_key(raw_[n - 1], raw_[n - 2]) && (raw_kept_ || current_composer().last_key_took_back())) {
     raw_.pop_back();
     composer_follows_ = false;
     const auto result = Composer::with_raw(im(), opt(), raw_).result(false);

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace qrx_core::transform {
 
@@ -308,7 +309,9 @@ struct WordView {
   bool nfc_stable = false;
 };
 
-// The word in progress: its keys and the state after each of the first 24 of them.
+// The word in progress: its keys, and the state after the first 24 of them, stepped in place;
+// what each key changed that the digit rules and Backspace ask about is recorded beside it. The
+// state after any earlier key is the replay of the keys before it (states(), pop()).
 class Composer {
  public:
   Composer(const InputMethodSpec& spec, const TypingOptions& options);
@@ -325,7 +328,12 @@ class Composer {
   WordView view(bool finishing) const;
 
   std::u32string_view raw() const;
-  std::span<const WordState> states() const { return states_.span(); }
+  // The empty state, then the state after each stepped key: replayed, so for tests and rare
+  // questions only.
+  std::span<const WordState> states() const;
+  // The word's last key, stepped, took back a tone or mark that its earlier press made: a key
+  // takes back at most once per word, so its undo key is then new.
+  bool last_key_took_back() const;
   const InputMethodSpec& spec() const { return *spec_; }
   const TypingOptions& options() const { return options_; }
 
@@ -338,21 +346,28 @@ class Composer {
   std::u32string heap_keys_;
   std::size_t key_count_ = 0;
 
-  InlineVec<WordState, MAX_STEPPED_KEYS + 1> states_;
+  // What a stepped key left: the undo key after it, and (for the digits of a digit method)
+  // whether it changed the tone or the mark of a letter already there.
+  struct KeyRecord {
+    std::optional<char32_t> undo_key;
+    bool acted = false;
+  };
+  WordState state_;
+  std::array<KeyRecord, MAX_STEPPED_KEYS> records_;
   const InputMethodSpec* spec_;
   const detail::KeyEntries* entries_;
   TypingOptions options_;
   std::uint8_t enabled_acts_;  // the key table's flags that options_ let act
 
-  // What view() keeps between calls: the rendering of the state rendering_state_ (one past the
-  // last when none), the keys written out as UTF-8 (the first joined_count_ of them) and the
-  // text of the digit rules.
-  static constexpr std::size_t kNoRendering = MAX_STEPPED_KEYS + 1;
+  // What view() keeps between calls: the rendering of state_ when rendering_current_, the keys
+  // written out as UTF-8 (the first joined_count_ of them), the text of the digit rules, and the
+  // states replayed for states().
   mutable WordRendering rendering_;
-  mutable std::size_t rendering_state_ = kNoRendering;
+  mutable bool rendering_current_ = false;
   mutable std::string joined_;
   mutable std::size_t joined_count_ = 0;
   mutable std::string digit_text_;
+  mutable std::vector<WordState> replayed_;
 };
 
 // The edit that turns old into new: (text to insert, characters to delete before the caret),

@@ -44,10 +44,12 @@ constexpr std::array<NamedKey, 22> kNamedKeys = {{
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
                                                                         U"OO", U"OW", U"UW"};
 
+bool is_text_of_beyond_ascii(std::string_view text, char32_t c) { return text == unicode::encode_utf8(c); }
+
 // Whether `text` is the UTF-8 form of `c`, without building that form for ASCII.
-bool is_text_of(std::string_view text, char32_t c) {
+inline bool is_text_of(std::string_view text, char32_t c) {
   if (c < 0x80) return text.size() == 1 && text[0] == static_cast<char>(c);
-  return text == unicode::encode_utf8(c);
+  return is_text_of_beyond_ascii(text, c);
 }
 
 bool is_ascii_alnum(char32_t c) {

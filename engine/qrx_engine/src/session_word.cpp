@@ -204,9 +204,13 @@ Action ImeSession::separator(char32_t ch) {
   return action;
 }
 
-void ImeSession::append_to_tail(std::string_view text) {
+void ImeSession::append_to_tail(std::string_view text, std::string_view more) {
   committed_tail_ += text;
-  committed_tail_chars_ += unicode::char_count(text);
+  committed_tail_ += more;
+  // Everything appended is well-formed: its characters are the bytes that start one.
+  for (const std::string_view part : {text, more}) {
+    for (const char byte : part) committed_tail_chars_ += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  }
   // Only the last kTailChars characters are ever read (tail()): cutting off the rest waits until
   // there are twice as many, so that it happens once in many words rather than at every one.
   // (Everything appended is well-formed, so the characters counted are those cut.)
@@ -357,17 +361,15 @@ Action ImeSession::finish(std::string_view text, std::optional<char32_t> ch, boo
   if (ch && composed_as_shown) {
     // Into the storage of the word remembered before, so that ending a word allocates nothing.
     if (!last_word_) last_word_.emplace(LastWord{std::move(spare_raw_), {}, 0, false});
-    last_word_->raw.assign(raw_);
+    // The keys are traded rather than copied: reset() empties raw_ below.
+    last_word_->raw.swap(raw_);
     last_word_->text.assign(composed());
     last_word_->separator = *ch;
     last_word_->raw_kept = raw_kept_;
   } else {
     forget_last_word();
   }
-  if (ch) {
-    append_to_tail(final_text);
-    append_to_tail(separator_text);
-  }
+  if (ch) append_to_tail(final_text, separator_text);
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Replace) {

@@ -330,6 +330,23 @@ TEST(Composer, ViewedKeyByKeyAsTypedAtOnce) {
   EXPECT_GT(compared, 100000);
 }
 
+// Only a press that takes back what the same key did before, as the last key, counts.
+TEST(Composer, LastKeyTookBack) {
+  const std::tuple<const InputMethodSpec*, std::u32string_view, bool> cases[] = {
+      {&TELEX, U"", false},     {&TELEX, U"aa", false},  {&TELEX, U"aaa", true},  {&TELEX, U"aaaa", false},
+      {&TELEX, U"as", false},   {&TELEX, U"ass", true},  {&TELEX, U"asss", false}, {&TELEX, U"ddd", true},
+      {&TELEX, U"thuowww", true}, {&VNI, U"a11", true},  {&VNI, U"a1", false},     {&VNI, U"a66", true},
+  };
+  for (const auto& [spec, keys, took_back] : cases) {
+    EXPECT_EQ(Composer::with_raw(*spec, defaults(), keys).last_key_took_back(), took_back)
+        << spec->name << " " << unicode::encode_utf8(keys);
+  }
+  // Keys beyond the stepped ones are not looked at.
+  std::u32string long_word(24, U'b');
+  long_word += U"aaa";
+  EXPECT_FALSE(Composer::with_raw(TELEX, defaults(), long_word).last_key_took_back());
+}
+
 TEST(Composer, ClearedIsAsNew) {
   Composer c(TELEX, defaults());
   for (char32_t k : std::u32string_view(U"thuowng")) c.push(k);

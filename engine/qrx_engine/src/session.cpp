@@ -3,6 +3,7 @@
 
 #include <unicode_text/unicode.h>
 
+#include <algorithm>
 #include <array>
 
 namespace qrx_engine::session {
@@ -312,7 +313,9 @@ Action ImeSession::show(Rendered rendered, std::optional<char32_t> typed) {
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
     auto& preedit = action.value.emplace<Action::Preedit>();
     preedit.text.assign(new_text);
-    preedit.cursor = unicode::char_count(new_text);
+    // Shown text is well-formed: its characters are the bytes that start one.
+    preedit.cursor = static_cast<std::size_t>(std::count_if(
+        new_text.begin(), new_text.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
     return action;
   }
   // The host types a key that only adds itself to the shown word.

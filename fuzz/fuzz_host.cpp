@@ -83,11 +83,10 @@ void check_plan(const QrxPlan& p, const std::string* surrounding, std::uint32_t 
   if (p.kind == 1) fuzz::check(p.cursor_utf16 <= fuzz::utf16_units(text), "plan cursor beyond its text");
   if (p.kind == 4)
     fuzz::check(p.text == nullptr && p.delete_utf16 == 0 && !p.pass_key, "fail-safe plan does something");
-  // A plan may delete beyond the host's text only when that text cannot tell: the field was
-  // unreadable (nothing before the caret), or all of it is the end of the engine's own text, so
-  // that cutting the deletion at the start of the document touches nothing else.
-  if (surrounding != nullptr && p.kind == 3 && p.delete_utf16 > caret && !surrounding->empty()) {
-    fuzz::check(display.ends_with(*surrounding), "plan deletes more than the text before the caret",
+  // With the host's text given, a plan never deletes beyond it: a deletion cut short at the start
+  // of the document would leave old text in front of the replacement.
+  if (surrounding != nullptr && p.kind == 3) {
+    fuzz::check(p.delete_utf16 <= caret, "plan deletes more than the text before the caret",
                 *surrounding + " | display " + std::string(display) + " | delete " +
                     std::to_string(p.delete_utf16) + " | caret " + std::to_string(caret));
   }

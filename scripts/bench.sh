@@ -34,10 +34,14 @@ python3 tools/instructions_per_key.py "$reports/instructions.json" 16384 131072 
 python3 tools/instructions_per_key.py \
   --calls qrx_display_text,qrx_set_surrounding_text,qrx_process_key,qrx_plan_action_with_fallback \
   "$reports/instructions_host_loop.json" 16384 131072 "${host_loop[@]}"
-# A key through a whole Fcitx5 instance: Quorvix beside the keyboard input method.
-python3 tools/instructions_per_key.py "$reports/instructions_fcitx5.json" 1000 4000 \
-  build-release/bench/bench_app_keys:BM_FcitxKey/quorvix_replace \
-  build-release/bench/bench_app_keys:BM_FcitxKey/quorvix_preedit \
-  build-release/bench/bench_app_keys:BM_FcitxKey/keyboard
+# A key through a whole Fcitx5 instance: Quorvix beside the keyboard input method, with 64 and
+# with 20,000 characters of surrounding text.
+app_keys=()
+for surrounding in 64 20000; do
+  for im in quorvix_replace quorvix_preedit keyboard; do
+    app_keys+=("build-release/bench/bench_app_keys:BM_FcitxKey/$im/surrounding:$surrounding")
+  done
+done
+python3 tools/instructions_per_key.py "$reports/instructions_fcitx5.json" 1000 4000 "${app_keys[@]}"
 
 python3 tools/bench_report.py "$reports"/*.json

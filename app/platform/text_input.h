@@ -39,6 +39,10 @@ class TextInput {
   // The field's text in `range`, cut at the ends of what is known; absent when the field does
   // not tell.
   virtual std::optional<std::string> substring(Utf16Range range) = 0;
+
+  // Whether text already in the field can be replaced: the field tells the text before its
+  // caret. A field that cannot gets the word being typed as marked text, whatever the output mode.
+  virtual bool canReplaceText() { return true; }
 };
 
 }  // namespace quorvix::platform

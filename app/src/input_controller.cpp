@@ -20,9 +20,10 @@ constexpr std::uint64_t kToggleModifiers = flags::kOption;
 
 // The characters when they are exactly one scalar that types text.
 bool isOneTextCharacter(const std::optional<std::string>& characters) {
-  if (!characters || !unicode::is_valid_utf8(*characters)) return false;
-  const auto chars = unicode::decode_utf8(*characters);
-  return chars.size() == 1 && !unicode::is_control(chars.front());
+  if (!characters || characters->empty() || !unicode::is_valid_utf8(*characters)) return false;
+  std::size_t end = 0;
+  const char32_t first = unicode::next_char(*characters, end);
+  return end == characters->size() && !unicode::is_control(first);
 }
 
 // The input method a session made from `settings` runs: the file's, unless the engine fell back
@@ -103,9 +104,13 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   if (!client) return false;
 
   const std::string before = engine_->displayText();
+  // A field can start or stop telling its text (some tell it only once they hold text); the
+  // output mode follows between words, since a change of mode ends the word.
+  if (before.empty() && client->canReplaceText() != outputModeCanReplace_) applyOutputMode(client);
   FieldTextClient text(client);
-  const auto snapshot = text.surroundingSnapshot(kSurroundingUnits);
-  engine_->setSurroundingText(text.beforeCursor(kSurroundingUnits));
+  // The snapshot and the text before the caret are read together, asking the field once.
+  auto [snapshot, beforeCursor] = text.readSurroundings(kSurroundingUnits);
+  engine_->setSurroundingText(beforeCursor);
 
   const bool ctrl = (modifiers & flags::kControl) != 0;
   const bool alt = (modifiers & flags::kOption) != 0;
@@ -122,14 +127,16 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   }
 
   const auto plan = engine_->planAction(
-      action, 0, before, snapshot ? std::optional(snapshot->text) : std::nullopt,
+      action, 0, before, snapshot ? std::optional(std::move(snapshot->text)) : std::nullopt,
       snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false, snapshot ? 1 : 0);
-  if (plan.kind == QrxPlanKind::failSafe) {
+  const auto result = applier_.apply(plan, text);
+  // A fail-safe plan, or a replacement the field could not make as planned: the word starts over
+  // and the key reaches the application as it is.
+  if (plan.kind == QrxPlanKind::failSafe || (plan.kind == QrxPlanKind::replace && !result.handled)) {
     engine_->reset();
     clearMarkedText(client);
     return false;
   }
-  const auto result = applier_.apply(plan, text);
   return result.handled && !result.forwardKey;
 }
 
@@ -155,7 +162,12 @@ void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::Tex
   if (!engine_ || !client) return;
   // The focused application's profile overrides the file's "output_mode".
   const std::uint32_t profileMode = engine_->profileOutputMode();
-  const std::uint32_t mode = profileMode == 1 ? 0 : profileMode == 2 ? 1 : globalOutputMode_;
+  // A field that cannot replace text gets marked text, and the configured mode again once it can.
+  outputModeCanReplace_ = client->canReplaceText();
+  const std::uint32_t mode = !outputModeCanReplace_ ? 0
+                             : profileMode == 1     ? 0
+                             : profileMode == 2     ? 1
+                                                    : globalOutputMode_;
   applyAction(engine_->setOutputMode(mode), client);
 }
 

@@ -48,19 +48,28 @@ ApplyResult insert(EngineTextClient& client, const std::string& text, bool passK
   return {true, passKey};
 }
 
+constexpr ApplyResult kNotHandled{false, true};
+
+// A replacement the field cannot make as a whole is not made at all.
 ApplyResult replace(EngineTextClient& client, const std::string& text, std::int64_t deleteBefore,
                     bool passKey) {
-  client.replaceText(text, deleteBefore);
+  if (!client.replaceText(text, deleteBefore)) return kNotHandled;
   return {true, passKey};
 }
-
-constexpr ApplyResult kNotHandled{false, true};
 
 }  // namespace
 
 std::int64_t utf16Length(std::string_view text) {
   std::int64_t units = 0;
-  for (std::size_t pos = 0; pos < text.size();) units += unicode::next_char(text, pos) >= 0x10000 ? 2 : 1;
+  for (std::size_t pos = 0; pos < text.size();) {
+    // ASCII, most of Vietnamese text, needs no decoding.
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      ++units;
+    } else {
+      units += unicode::next_char(text, pos) >= 0x10000 ? 2 : 1;
+    }
+  }
   return units;
 }
 
@@ -72,46 +81,71 @@ void FieldTextClient::insertText(const std::string& text, Utf16Range replacement
   if (auto field = field_.lock()) field->insertText(text, replacement);
 }
 
-void FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) {
+bool FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) {
   auto field = field_.lock();
-  if (!field) return;
+  if (!field) return false;
+  const auto count = std::max<std::int64_t>(deleteBeforeUTF16, 0);
   const auto caret = field->selectedRange().location;
   if (caret == kNotFound) {
+    if (count > 0) return false;
     field->insertText(text, kNoRange);
-    return;
+    return true;
   }
-  // The units that end at the start of the selection, cut at the start of the text.
-  const auto count = std::max<std::int64_t>(deleteBeforeUTF16, 0);
-  field->insertText(text, {std::max<std::int64_t>(caret - count, 0), std::min(count, caret)});
+  // The units that end at the start of the selection, all of them.
+  if (count > caret) return false;
+  field->insertText(text, {caret - count, count});
+  return true;
 }
 
-std::optional<std::string> FieldTextClient::beforeCursor(std::int64_t maxUnits) {
-  auto field = field_.lock();
-  if (!field) return std::nullopt;
-  const auto caret = field->selectedRange().location;
-  if (caret == kNotFound) return std::nullopt;
-  const auto start = std::max<std::int64_t>(caret - maxUnits, 0);
-  if (caret - start < 1) return std::string();
-  return field->substring({start, caret - start});
+namespace {
+
+// Up to `maxUnits` units before the selection that starts at `location`.
+std::optional<std::string> readBefore(platform::TextInput& field, std::int64_t location,
+                                      std::int64_t maxUnits) {
+  const auto start = std::max<std::int64_t>(location - maxUnits, 0);
+  if (location - start < 1) return std::string();
+  return field.substring({start, location - start});
 }
 
-std::optional<SurroundingSnapshot> FieldTextClient::surroundingSnapshot(std::int64_t maxLength) {
-  auto field = field_.lock();
-  if (!field) return std::nullopt;
-  const auto selection = field->selectedRange();
-  if (selection.location == kNotFound) return std::nullopt;
-  const auto read = [&](Utf16Range range) { return field->substring(range).value_or(std::string()); };
-  const auto start = std::max<std::int64_t>(selection.location - maxLength, 0);
-  const auto before =
-      selection.location - start >= 1 ? read({start, selection.location - start}) : std::string();
+// The snapshot around `selection`, whose text before it has been read already.
+std::optional<SurroundingSnapshot> snapshotAround(platform::TextInput& field, Utf16Range selection,
+                                                  std::string_view before) {
+  const auto read = [&](Utf16Range range) { return field.substring(range).value_or(std::string()); };
   const auto selected = selection.length > 0 ? read(selection) : std::string();
   const auto after = read({selection.location + selection.length, 1});
   const auto anchor = utf16Length(before);
   const auto cursor = anchor + utf16Length(selected);
   // A selection beyond what 32 bits count cannot be described to the engine: no snapshot.
   if (cursor > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  return SurroundingSnapshot{before + selected + after, static_cast<std::uint32_t>(cursor),
+  std::string text;
+  text.reserve(before.size() + selected.size() + after.size());
+  text.append(before).append(selected).append(after);
+  return SurroundingSnapshot{std::move(text), static_cast<std::uint32_t>(cursor),
                              static_cast<std::uint32_t>(anchor)};
+}
+
+}  // namespace
+
+std::optional<std::string> FieldTextClient::beforeCursor(std::int64_t maxUnits) {
+  auto field = field_.lock();
+  if (!field) return std::nullopt;
+  const auto caret = field->selectedRange().location;
+  if (caret == kNotFound) return std::nullopt;
+  return readBefore(*field, caret, maxUnits);
+}
+
+std::optional<SurroundingSnapshot> FieldTextClient::surroundingSnapshot(std::int64_t maxLength) {
+  return readSurroundings(maxLength).snapshot;
+}
+
+FieldTextClient::Surroundings FieldTextClient::readSurroundings(std::int64_t maxUnits) {
+  auto field = field_.lock();
+  if (!field) return {};
+  const auto selection = field->selectedRange();
+  if (selection.location == kNotFound) return {};
+  auto before = readBefore(*field, selection.location, maxUnits);
+  auto snapshot = snapshotAround(*field, selection, before ? std::string_view(*before) : std::string_view());
+  return {std::move(snapshot), std::move(before)};
 }
 
 ApplyResult ActionApplier::apply(const QrxEnginePlan& plan, EngineTextClient& client) const {

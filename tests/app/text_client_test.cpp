@@ -20,26 +20,33 @@ std::shared_ptr<FakeDocument> document(const std::string& withCaret, const std::
   return doc;
 }
 
-TEST(FieldTextClient, ReplaceTextReplacesTheUnitsBeforeTheCaretCutAtTheStart) {
+// A replacement is made whole or not at all: the text never goes in over a deletion cut short.
+TEST(FieldTextClient, ReplaceTextReplacesTheUnitsBeforeTheCaretOrNothing) {
   const struct {
     const char* before;
     std::int64_t count;
     bool readable;
     const char* after;
+    bool replaced;
   } cases[] = {
-      {"xin chao|", 2, true, "xin chViệt|"},
-      {"ab|cd", 5, true, "Việt|cd"},     // more than there is: everything before the caret
-      {"ab|cd", -3, true, "abViệt|cd"},  // negative: an insert at the caret
-      {"a😀|", 2, true, "aViệt|"},        // a surrogate pair is two units
-      {"ab|", 1, false, "abViệt|"},      // a field that does not tell: a plain insert
+      {"xin chao|", 2, true, "xin chViệt|", true},
+      {"ab|cd", 2, true, "Việt|cd", true},
+      {"ab|cd", 3, true, "ab|cd", false},      // more than there is before the caret
+      {"|", 1, true, "|", false},              // nothing before the caret
+      {"ab|cd", -3, true, "abViệt|cd", true},  // negative: an insert at the caret
+      {"a😀|", 2, true, "aViệt|", true},        // a surrogate pair is two units
+      {"ab|", 1, false, "ab|", false},         // a field that does not tell where its caret is
+      {"ab|", 0, false, "abViệt|", true},      // ... takes a plain insert
   };
   for (const auto& c : cases) {
     auto doc = document(c.before);
     doc->readable = c.readable;
-    FieldTextClient(doc).replaceText("Việt", c.count);
+    EXPECT_EQ(FieldTextClient(doc).replaceText("Việt", c.count), c.replaced) << c.before << " " << c.count;
     EXPECT_EQ(doc->withCaret(), c.after) << c.before << " " << c.count;
-    EXPECT_EQ(doc->calls, 1);
+    EXPECT_EQ(doc->calls, c.replaced ? 1 : 0);
   }
+  std::weak_ptr<FakeDocument> gone;
+  EXPECT_FALSE(FieldTextClient(gone).replaceText("Việt", 0));
 }
 
 TEST(FieldTextClient, ReadsGiveNothingWhenTheFieldIsGoneOrDoesNotTell) {
@@ -51,6 +58,8 @@ TEST(FieldTextClient, ReadsGiveNothingWhenTheFieldIsGoneOrDoesNotTell) {
   doc->readable = false;
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   EXPECT_EQ(client.surroundingSnapshot(25), std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).snapshot, std::nullopt);
+  EXPECT_EQ(client.readSurroundings(25).beforeCursor, std::nullopt);
   doc.reset();
   EXPECT_EQ(client.beforeCursor(25), std::nullopt);
   client.insertText("x", {kNotFound, 0});  // nothing to write into, and no crash
@@ -71,7 +80,12 @@ TEST(FieldTextClient, SnapshotHoldsTextBeforeTheSelectionAndOneUnitAfter) {
   };
   for (const auto& c : cases) {
     auto doc = std::make_shared<FakeDocument>(c.text, c.caret, c.selected);
-    EXPECT_EQ(FieldTextClient(doc).surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    FieldTextClient client(doc);
+    EXPECT_EQ(client.surroundingSnapshot(c.maxLength), c.expected) << c.text << " " << c.caret;
+    // Read together with the text before the cursor, the same answers.
+    const auto both = client.readSurroundings(c.maxLength);
+    EXPECT_EQ(both.snapshot, c.expected) << c.text << " " << c.caret;
+    EXPECT_EQ(both.beforeCursor, client.beforeCursor(c.maxLength)) << c.text << " " << c.caret;
   }
 }
 
@@ -89,6 +103,8 @@ TEST(ActionApplier, PlansMakeAtMostOneCallAndSayWhetherTheKeyIsConsumed) {
       {{QrxPlanKind::commit, 0, 0, 0, 0, false, "việt"}, "abviệt|", {true, false}},
       {{QrxPlanKind::commit, 0, 0, 0, 0, true, "việt"}, "abviệt|", {true, true}},
       {{QrxPlanKind::replace, 1, 9, 0, 500, true, "ẹ"}, "aẹ|", {true, true}},
+      // More than the text before the caret: nothing is written, and the key goes on.
+      {{QrxPlanKind::replace, 3, 3, 0, 3, false, "ẹ"}, "ab|", {false, true}},
   };
   for (const auto& c : cases) {
     auto doc = document("ab|");

@@ -152,35 +152,51 @@ TEST(Plan, FallbackNeverOverridesAContradictingSnapshot) {
   });
 }
 
-TEST(Plan, FallbackWhenTheSnapshotCannotTell) {
+// A snapshot that shows less than the session's own text cannot vouch for it: nothing before the
+// caret (a field that tells only the caret's line, after a line break), a caret outside the text,
+// a text cut short. The word starts over rather than insert a replacement over a deletion that
+// would be cut short; no fall-back overrules it.
+TEST(Plan, ASnapshotThatCannotTellStartsTheWordOver) {
   run({
-      {replace("viế", chars(3)), field("vie", "", 0), kWithSurrounding, replaced(kTrusted, "viế", 3, 3)},
-      {replace("viế", chars(3)), field("vie", "vie", 9), kWithSurrounding, replaced(kTrusted, "viế", 3, 3)},
-      {replace("viế", chars(3)), field("vie", "ie", 2), kWithSurrounding, replaced(kTrusted, "viế", 3, 3)},
-      {replace("ố", chars(1)), field("o", " x", 0), kWithSurrounding, replaced(kTrusted, "ố", 1, 1)},
+      {replace("viế", chars(3)), field("vie", "", 0), kWithSurrounding, fail_safe(kMismatch)},
+      {replace("việ", chars(1)), field("vie", "", 0), kAlways, fail_safe(kMismatch)},
+      {replace("viế", chars(3)), field("vie", "vie", 9), kWithSurrounding, fail_safe(kMismatch)},
+      {replace("viế", chars(3)), field("vie", "ie", 2), kAlways, fail_safe(kMismatch)},
+      {replace("ố", chars(1)), field("o", " x", 0), kWithSurrounding, fail_safe(kMismatch)},
+      // Without a snapshot only the host's permission allows a replacement, of the own text alone.
       {replace("x", units(4)), unverified(field("vie")), kOff, fail_safe(kUnverifiedSuffix)},
       {replace("x", units(1)), unverified(field("\U0001F600")), kOff, fail_safe(kUnverifiedSuffix)},
       {replace("x", chars(1)), unverified(field("a\U0001F600")), kOff, replaced(kTrusted, "x", 2, 1)},
-      // The host's permission does not overrule a readable snapshot that says otherwise.
+      // The host's permission does not overrule a snapshot: it must show all of the own text.
       {replace("lé", units(3)), unverified(field("telex", "ee", 2)), kOff, fail_safe(kMismatch)},
-      {replace("lé", units(2)), unverified(field("telex", "tel ex", 6)), kOff,
+      {replace("lé", units(2)), unverified(field("telex", "tel ex", 6)), kOff, fail_safe(kMismatch)},
+      {replace("lé", units(3)), unverified(field("telex", "", 0)), kOff, fail_safe(kMismatch)},
+      {replace("lé", units(2)), unverified(field("telex", "a telex", 7)), kOff,
        replaced(kTrusted, "lé", 2, 2)},
-      {replace("lé", units(3)), unverified(field("telex", "", 0)), kOff, replaced(kTrusted, "lé", 3, 3)},
   });
 }
 
-// A phrase macro replaces its whole key although only the last word is the current display.
-TEST(Plan, DeletionReachingBeforeTheCurrentWord) {
+// The own text may reach back before the current word (a phrase macro takes back the words of
+// its key that the session committed); what lies beyond it is never deleted, and all of it must
+// stand unchanged before the caret.
+TEST(Plan, ADeletionReachesNoFurtherThanTheOwnText) {
   run({
-      {replace("xin chào bạn", chars(8)), field("chao", "hi xin chao", 11), kOff,
-       replaced(kVerified, "xin chào bạn", 8, 8)},
-      {replace("xin chào", units(8)), field("chao", "xin chao", 8), kOff,
-       replaced(kVerified, "xin chào", 8, 8)},
-      {replace("y", chars(3)), field("b", "\U0001F600ab", 4), kOff, replaced(kVerified, "y", 4, 3)},
-      {replace("x", chars(8)), field("chao", "xin chat", 8), kWithSurrounding, fail_safe(kOutOfRange)},
-      {replace("x", chars(8)), field("chao", " chao", 5), kWithSurrounding, fail_safe(kOutOfRange)},
+      {replace("Xin chào", chars(8)), field("xin chao", "hi xin chao", 11), kOff,
+       replaced(kVerified, "Xin chào", 8, 8)},
+      {replace("y", chars(3)), field("\U0001F600ab", "\U0001F600ab", 4), kOff,
+       replaced(kVerified, "y", 4, 3)},
+      // Only the word as displayed is the session's: the words before it are not.
+      {replace("Xin chào", chars(8)), field("chao", "hi xin chao", 11), kOff, fail_safe(kOutOfRange)},
+      {replace("xin chào", units(8)), field("chao", "xin chao", 8), kOff, fail_safe(kMismatch)},
+      {replace("x", units(9)), field("xin chao", "a xin chao", 10), kAlways, fail_safe(kMismatch)},
+      // The application took letters away or put its own in between.
+      {replace("Xin chào", chars(8)), field("xin chao", "ab xichao", 9), kWithSurrounding,
+       fail_safe(kMismatch)},
+      {replace("Xin chào", chars(8)), field("xin chao", "ab xin viechao", 14), kOff, fail_safe(kMismatch)},
+      {replace("không", chars(2)), field("ko", "ab kXYo", 7), kOff, fail_safe(kMismatch)},
+      {replace("ệ", chars(1)), field("vie", "v·ie", 4), kOff, fail_safe(kMismatch)},
+      {replace("x", chars(8)), field("xin chao", "xin chat", 8), kWithSurrounding, fail_safe(kMismatch)},
       {replace("x", chars(8)), field("chao"), kAlways, fail_safe(kOutOfRange)},
-      {replace("x", units(9)), field("chao", "xin chao", 8), kOff, fail_safe(kMismatch)},
   });
 }
 
@@ -356,7 +372,7 @@ FieldState snapshot(string_view surrounding, std::uint32_t cursor, std::uint32_t
   return field;
 }
 
-TEST(CheckReplace, ConfirmsOnlyWhatStandsJustBeforeTheCaret) {
+TEST(CheckReplace, ConfirmsOnlyTheOwnTextStandingJustBeforeTheCaret) {
   FieldState unread;
   using Row = std::tuple<const char*, string_view, FieldState, std::uint32_t, optional<VerifiedDeletion>>;
   const Row cases[] = {
@@ -365,9 +381,12 @@ TEST(CheckReplace, ConfirmsOnlyWhatStandsJustBeforeTheCaret) {
       {"caret before a space", "vie", snapshot("vie tiep", 3, 3), 3, VerifiedDeletion{"vie", 3, 3}},
       {"astral character", "a\U0001F600", snapshot("a\U0001F600", 3, 3), 2,
        VerifiedDeletion{"\U0001F600", 2, 1}},
-      {"empty display", "", snapshot("ab", 2, 2), 1, VerifiedDeletion{"b", 1, 1}},
-      {"deletion before the display", "chao", snapshot("xin chao", 8, 8), 8,
+      {"own text reaching back", "xin chao", snapshot("a xin chao", 10, 10), 8,
        VerifiedDeletion{"xin chao", 8, 8}},
+      {"no own text", "", snapshot("ab", 2, 2), 1, nullopt},
+      {"deletion before the own text", "chao", snapshot("xin chao", 8, 8), 8, nullopt},
+      {"own text changed inside", "vie", snapshot("xv·ie", 5, 5), 1, nullopt},
+      {"own text cut short", "vie", snapshot("ie", 2, 2), 1, nullopt},
       {"nothing to delete", "vie", snapshot("vie", 3, 3), 0, nullopt},
       {"no snapshot", "vie", unread, 3, nullopt},
       {"selection", "vie", snapshot("vie", 3, 1), 3, nullopt},

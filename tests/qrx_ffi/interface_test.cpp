@@ -307,7 +307,9 @@ TEST(Plan, KindsAndFallbacks) {
           {"no snapshot, fallback always", action_of(2, "x", 1), 0, "a", nullptr, 0, 2, 3, 1},
           {"snapshot confirms a pair", action_of(2, "x", 2), 0, grin_word.c_str(), grin_word.c_str(), 3, 0, 3,
            2},
-          {"empty snapshot re-planned", action_of(2, "x", 1), 0, "a", "", 0, 1, 3, 1},
+          // A snapshot that shows nothing before the caret cannot vouch for what is deleted.
+          {"empty snapshot", action_of(2, "x", 1), 0, "a", "", 0, 1, 4, 0},
+          {"empty snapshot, fallback always", action_of(2, "x", 1), 0, "a", "", 0, 2, 4, 0},
       };
   for (const auto& [name, action, field_kind, display, surrounding, caret, fallback, kind, delete_units] :
        cases) {
@@ -489,20 +491,71 @@ TEST(ToC, TextsLoseNulAndStayNonNullWhenEmpty) {
   EXPECT_FALSE(empty.pass_key);
 }
 
-TEST(BeforeDisplay, ExtendsTheDisplayBySurroundingTextThatEndsWithIt) {
-  // A null surrounding text is never set.
-  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-      {"nothing known", "", nullptr, ""},
-      {"surrounding alone", "", "xin ", "xin "},
-      {"display alone", "cha", nullptr, "cha"},
-      {"surrounding ending with the display", "cha", "xin cha", "xin cha"},
-      {"surrounding that contradicts the display", "cha", "xin ch", "cha"},
-  };
-  for (const auto& [name, keys, surrounding, expected] : cases) {
+// Keys fed as a host feeds them: the text before the caret reported before each one.
+QrxAction type_into(QrxSession* session, std::string& field, const std::string& keys) {
+  QrxAction last{};
+  for (const char ch : keys) {
+    qrx_set_surrounding_text(session, field.c_str());
+    last = qrx_process_key(session, std::string(1, ch).c_str(), false, false, false);
+    if (last.kind == 0) field += ch;
+  }
+  return last;
+}
+
+QrxPlan plan_for(QrxSession* session, const QrxAction& action, const char* display,
+                 const std::string& field) {
+  QrxPlan plan{};
+  const auto caret = static_cast<std::uint32_t>(field.size());
+  EXPECT_TRUE(qrx_plan_action_with_fallback(session, &action, 0, display, field.c_str(), caret, caret, false,
+                                            1, &plan));
+  return plan;
+}
+
+// The replacement a key returns may delete only what the session wrote before the caret, and
+// only while the field still shows all of it there: the phrase macro's key reaches back over
+// words the session committed, a re-opened word was taken over from the field.
+TEST(Plan, AKeysReplacementRewritesOnlyTheSessionsOwnText) {
+  {
+    auto session = make_session(R"({"macros":{"xin chao":"Xin ch\u00e0o"}})");
+    std::string field = "ab ";
+    type_into(session.get(), field, "xin chao");
+    qrx_set_surrounding_text(session.get(), field.c_str());
+    const QrxAction macro = qrx_process_key(session.get(), " ", false, false, false);
+    ASSERT_EQ(macro.kind, 2U);
+    EXPECT_EQ(macro.delete_before_utf16, 8U);
+    const QrxPlan kept = plan_for(session.get(), macro, "chao", "ab xin chao");
+    EXPECT_EQ(kept.kind, 3U);
+    EXPECT_EQ(kept.delete_utf16, 8U);
+    // The application took letters away, or put its own in between: the word starts over.
+    EXPECT_EQ(plan_for(session.get(), macro, "chao", "ab xichao").kind, 4U);
+    EXPECT_EQ(plan_for(session.get(), macro, "chao", "ab xin viechao").kind, 4U);
+    // The same record made by the host stands for the host's display alone, which does not
+    // reach back over the committed words.
+    QrxAction copy = macro;
+    const std::string text = macro.insert;
+    copy.insert = text.c_str();
+    EXPECT_EQ(plan_for(session.get(), copy, "chao", "ab xin chao").kind, 3U);
+    QrxAction other = copy;
+    other.pass_key = false;
+    const std::string other_text = text + "!";
+    other.insert = other_text.c_str();
+    EXPECT_EQ(plan_for(session.get(), other, "chao", "ab xin chao").kind, 4U);
+    // Once another operation ran, the record is the host's too.
+    qrx_reset(session.get());
+    EXPECT_EQ(plan_for(session.get(), macro, "chao", "ab xin chao").kind, 4U);
+  }
+  {
+    // A word re-opened from the field, measured against it.
     auto session = make_session();
-    type_keys(session.get(), keys);
-    if (surrounding) qrx_set_surrounding_text(session.get(), surrounding);
-    EXPECT_EQ(quorvix::before_display(*session, session->session.shown()), expected) << name;
+    std::string field = "xin vi" + kGrin + "e";
+    qrx_set_surrounding_text(session.get(), "xin vie");
+    const QrxAction tone = qrx_process_key(session.get(), "j", false, false, false);
+    ASSERT_EQ(tone.kind, 2U);
+    const QrxPlan kept = plan_for(session.get(), tone, "", "xin vie");
+    EXPECT_EQ(kept.kind, 3U);
+    EXPECT_EQ(kept.delete_utf16, tone.delete_before_utf16);
+    EXPECT_EQ(plan_for(session.get(), tone, "", field).kind, 4U);
+    EXPECT_EQ(plan_for(session.get(), tone, "", "e").kind, 4U);
   }
 }
 
@@ -581,12 +634,15 @@ TEST(Dictionary, LoadingReplacesOnlyTheGivenLists) {
 
 TEST(Faults, AreContainedAndResetTheComposition) {
   auto session = make_session(nullptr, kPreedit);
-  type_keys(session.get(), "vieet");
-  ASSERT_STREQ(qrx_display_text(session.get()), "vi\xC3\xAAt");
+  // A word longer than 24 keys is kept as typed.
+  const std::string typed = "bcdfghklmnpqrstvbcdfghklm";
+  type_keys(session.get(), typed);
+  ASSERT_EQ(text_of(qrx_display_text(session.get())), typed);
   {
-    // A write left open below the boundary: the next key's access to the host state conflicts.
+    // A write left open below the boundary: the next key's access to the host state (Backspace
+    // in a word kept as typed asks the word lists) conflicts.
     auto open = session->shared->write();
-    EXPECT_TRUE(is_all_zero(qrx_process_key(session.get(), "j", false, false, false)));
+    EXPECT_TRUE(is_all_zero(qrx_process_key(session.get(), "Backspace", false, false, false)));
     EXPECT_EQ(qrx_config_version(session.get()), 0U);
   }
   EXPECT_STREQ(qrx_display_text(session.get()), "") << "the composition is dropped";

@@ -111,6 +111,8 @@ class QuorvixInputController {
   std::optional<std::string> appModesKeyApp_;
   std::optional<std::optional<std::string>> appModesKey_;
   bool reloading_ = false;
+  // Whether the field could replace text when the output mode was last set.
+  bool outputModeCanReplace_ = true;
   std::unique_ptr<NotificationCenter::Observation> configObservation_;
 };
 

@@ -30,8 +30,11 @@ class EngineTextClient {
   virtual void setMarkedText(const std::string& text, platform::Utf16Range selected,
                              platform::Utf16Range replacement) = 0;
   virtual void insertText(const std::string& text, platform::Utf16Range replacement) = 0;
-  // Replaces the `deleteBeforeUTF16` units before the caret by `text`.
-  virtual void replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) = 0;
+  // Replaces the `deleteBeforeUTF16` units before the caret (none when negative) by `text`.
+  // False, with nothing written, when the field cannot delete them all: the caret stands nearer
+  // the start of its text, or the field does not tell where the caret is. Inserting the text
+  // anyway would leave what it was to replace in front of it.
+  virtual bool replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) = 0;
 };
 
 // Up to `maxLength` units before the caret, the selection and one unit after it, with the caret
@@ -52,12 +55,19 @@ class FieldTextClient final : public EngineTextClient {
   void setMarkedText(const std::string& text, platform::Utf16Range selected,
                      platform::Utf16Range replacement) override;
   void insertText(const std::string& text, platform::Utf16Range replacement) override;
-  void replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) override;
+  bool replaceText(const std::string& text, std::int64_t deleteBeforeUTF16) override;
 
   // Up to `maxUnits` UTF-16 units before the caret; "" at the start of the text, absent when the
   // field does not tell.
   std::optional<std::string> beforeCursor(std::int64_t maxUnits);
   std::optional<SurroundingSnapshot> surroundingSnapshot(std::int64_t maxLength);
+
+  // Both at once, as a key needs them: the field is asked for the text before the selection once.
+  struct Surroundings {
+    std::optional<SurroundingSnapshot> snapshot;
+    std::optional<std::string> beforeCursor;
+  };
+  Surroundings readSurroundings(std::int64_t maxUnits);
 
  private:
   std::weak_ptr<platform::TextInput> field_;

@@ -138,15 +138,21 @@ app::QuorvixInputController* QuorvixEngine::controller(fcitx::InputContext& cont
   return state(context).controller.get();
 }
 
+FcitxTextInput& QuorvixEngine::textInput(fcitx::InputContext& context) { return *state(context).client; }
+
 void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& event) {
+  // A release is no key-down event: the controller would let it through untouched.
+  if (event.isRelease()) return;
   auto& context = *event.inputContext();
   auto& state = this->state(context);
   auto& controller = controllerFor(state);
-  const auto key = translateKey(event.rawKey(), event.isRelease());
+  const auto key = translateKey(event.rawKey(), false);
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
   const auto* session = controller.engine();
-  if (controller.handle(key, state.client)) event.filterAndAccept();
+  if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(event.rawKey()))) {
+    event.filterAndAccept();
+  }
   // The toggle key changes what the menu's first item says, and a session made anew at the end
   // of a word may have another input method.
   if (key.keyDown && (enabled() != wasEnabled || controller.engine() != session)) {
@@ -157,6 +163,7 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
 void QuorvixEngine::activate(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
   auto& context = *event.inputContext();
   auto& state = this->state(context);
+  state.client->resync();
   controllerFor(state).activateServer(state.client);
   // Fcitx5 empties the input method's part of the status area before every activation.
   renderMenu(context, state, true);
@@ -172,8 +179,16 @@ void QuorvixEngine::deactivate(const fcitx::InputMethodEntry&, fcitx::InputConte
 }
 
 void QuorvixEngine::reset(const fcitx::InputMethodEntry&, fcitx::InputContextEvent& event) {
-  auto& state = this->state(*event.inputContext());
-  if (state.controller) state.controller->commitComposition(state.client);
+  auto& context = *event.inputContext();
+  auto& state = this->state(context);
+  // The application resets its input method when its caret moves by other means than typing.
+  state.client->resync();
+  if (!state.controller) return;
+  const auto* session = state.controller->engine();
+  state.controller->commitComposition(state.client);
+  // A reading of the configuration that waited for the word to end makes its session now, which
+  // may say something else in the menu.
+  if (state.controller->engine() != session) renderMenu(context, state, false);
 }
 
 const app::MenuItem* QuorvixEngine::shownItem(fcitx::InputContext* context,

@@ -39,7 +39,13 @@ namespace quorvix::platform::fcitx5 {
 // replacement range is deleted and the text goes in at the caret, which is the same for the
 // ranges that end there, as the text client's do. Once the context is gone, writes do nothing
 // and reads give nothing.
-class Landmarks;
+//
+// Applications apply the field's edits in order but tell their text late, so the field keeps an
+// account of what it expects the text to be after each of its edits and of the keys it let
+// through, reads from it, and believes a report only when it tells none of those expectations.
+// Only the part of the text around the caret is kept and read.
+struct Expectation;
+class TextAccount;
 
 class FcitxTextInput final : public platform::TextInput {
  public:
@@ -51,6 +57,19 @@ class FcitxTextInput final : public platform::TextInput {
   void insertText(const std::string& text, platform::Utf16Range replacement) override;
   platform::Utf16Range selectedRange() override;
   std::optional<std::string> substring(platform::Utf16Range range) override;
+  // Only while the application tells its text: otherwise nothing before the caret can be found.
+  bool canReplaceText() override;
+
+  // Lets a key the input method did not take go on to the application. Fcitx5's frontends for
+  // GTK and Qt hand such a key back to the application's own event queue, behind the edits that
+  // follow it; so in a toolkit's field (one that can tell its text) a key that types a character,
+  // and Backspace where the text before the caret is known, are done here as the edit they stand
+  // for, in order with the field's other edits (true: the key is taken). What any other key does
+  // cannot be foreseen: it goes on (false).
+  bool passKey(const fcitx::Key& key);
+  // The application's text may have changed in ways the field cannot follow (it got the focus
+  // back, its caret was moved): what it tells is taken as it is.
+  void resync();
 
   // On focus out the client pre-edit is committed as it stands, by Fcitx5 or by the application
   // itself: the marked text is then document text, and an insert of the same text must not
@@ -60,14 +79,21 @@ class FcitxTextInput final : public platform::TextInput {
   void clearMarkedText();
 
  private:
-  // Where the caret and the anchor stand in the surrounding text as it is now; absent when the
-  // application does not tell its text.
-  Landmarks* landmarks();
+  // What the application's text is expected to be now; absent when the application does not
+  // tell its text. To record an edit on (not `toRead`), a toolkit's field that can tell its text
+  // but has not yet has an expectation all the same, starting from an empty text.
+  Expectation* expected(bool toRead = true);
+  // Makes the expectation reach back to `units`, before what it knows; false when it cannot.
+  bool reachBackTo(const Expectation& known, std::int64_t units);
+  // The key goes on to the application; false.
+  bool letThrough();
+  // Deletes the characters a range of units covers, in one request relative to the caret.
+  void deleteRange(fcitx::InputContext& context, const Expectation& known, platform::Utf16Range range);
   void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
   void removeCommittedMarkedText(fcitx::InputContext& context);
 
   fcitx::TrackableObjectReference<fcitx::InputContext> context_;
-  std::unique_ptr<Landmarks> landmarks_;
+  std::unique_ptr<TextAccount> account_;
   std::string marked_;
   bool markedInClient_ = false;
   bool markedCommitted_ = false;
@@ -152,6 +178,8 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   app::NotificationCenter& notifications() { return notifications_; }
   // The context's controller; absent until Quorvix first served the context.
   app::QuorvixInputController* controller(fcitx::InputContext& context);
+  // The context's text field, as the controller reads and edits it.
+  FcitxTextInput& textInput(fcitx::InputContext& context);
 
   // The menu item at `path` (indices from the top, then into sub-menus) as last shown for the
   // context, or as first built when there is none; and its command.

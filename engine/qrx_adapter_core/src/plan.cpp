@@ -43,59 +43,36 @@ Plan replace(std::string_view reason, const AdapterAction::Replace& action, std:
   return plan;
 }
 
-// The deletion in UTF-16 units, measured on the text the session believes precedes the caret;
-// none when a character count reaches beyond that text.
-std::optional<std::uint32_t> deletion_units(DeleteCount count, std::string_view before_caret) {
+// The deletion in UTF-16 units, measured on the session's own text before the caret; none when
+// a character count reaches beyond that text.
+std::optional<std::uint32_t> deletion_units(DeleteCount count, std::string_view own_text) {
   if (count.unit == DeleteCount::Unit::Utf16) return count.count;
-  return sr::char_suffix_utf16_len(before_caret, count.count);
+  return sr::char_suffix_utf16_len(own_text, count.count);
 }
 
-// A readable snapshot that contradicts a deletion must stop it: the caret may have moved (a
-// mouse click, another program editing the field) and the text before it is then not the
-// engine's. Only a snapshot that cannot tell (nothing before the caret, a caret it does not
-// contain, or fewer units than the deletion while agreeing as far as it reaches) leaves room
-// for an unverified replacement.
-bool snapshot_cannot_tell(const AdapterAction::Replace& action, const FieldState& field) {
-  const auto prefix = sr::utf16_prefix(*field.surrounding, field.cursor_utf16);
-  if (!prefix || prefix->empty()) return true;
-  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, field);
-  const auto units = deletion_units(action.delete_count, before_caret);
-  if (!units || sr::utf16_len(*prefix) >= *units) return false;
-  const auto tail = sr::utf16_suffix(before_caret, *units);
-  return tail && tail->ends_with(*prefix);
-}
-
+// Only the session's own text may be deleted, and a snapshot of the field decides whether it is
+// still there: the caret may have moved (a mouse click) or the application may have changed the
+// text (a paste, a line break, another program) without telling. A snapshot that shows less than
+// that text cannot vouch for it, and the word then starts over rather than insert a replacement
+// over a deletion that would be cut short. Without a snapshot only the host's permission allows
+// a replacement, and only of the session's own text.
 Plan plan_replace(const AdapterAction::Replace& action, const FieldState& field, const AppProfile& profile) {
-  // The snapshot's text before the caret, found once for every question below.
-  std::optional<std::string_view> snapshot_before_caret;
-  if (field.surrounding) snapshot_before_caret = sr::utf16_prefix(*field.surrounding, field.cursor_utf16);
-  const std::string_view before_caret = sr::known_text_before_caret(field.before_display, snapshot_before_caret);
-  const auto units = deletion_units(action.delete_count, before_caret);
+  const std::string_view own_text = field.before_display;
+  const auto units = deletion_units(action.delete_count, own_text);
   if (!units) return fail_safe("replace-suffix-out-of-range");
   if (*units == 0) return commit("replace-no-delete", action.text, action.pass_key);
 
-  if (field.allow_unverified_replace) {
-    // Permission to go unverified is no licence to overrule a snapshot that can be read and
-    // says the text before the caret is something else.
-    if (field.surrounding && !snapshot_cannot_tell(action, field) &&
-        !sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret)) {
-      return fail_safe("replace-surrounding-mismatch");
-    }
-    const auto tail = sr::utf16_suffix(before_caret, *units);
-    if (!tail) return fail_safe("replace-unverified-suffix");
-    if (tail->empty()) return fail_safe("replace-unverified-empty");
-    return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
+  if (field.surrounding) {
+    const auto verified = sr::check_replace_view(own_text, field, *units);
+    if (!verified) return fail_safe("replace-surrounding-mismatch");
+    return replace(field.allow_unverified_replace ? "replace-trusted-direct" : "replace-verified", action,
+                   verified->delete_utf16, verified->delete_chars, profile);
   }
-  if (!field.surrounding) return fail_safe("replace-no-surrounding");
-  const auto verified = sr::check_replace_view(field.before_display, field, *units, snapshot_before_caret);
-  if (!verified) return fail_safe("replace-surrounding-mismatch");
-  return replace("replace-verified", action, verified->delete_utf16, verified->delete_chars, profile);
-}
-
-bool fallback_blocked(const FieldState& field) {
-  if (field.cursor_utf16 != field.anchor_utf16) return true;
-  const auto after = sr::next_codepoint(*field.surrounding, field.cursor_utf16);
-  return after && sr::is_word_codepoint(*after);
+  if (!field.allow_unverified_replace) return fail_safe("replace-no-surrounding");
+  const auto tail = sr::utf16_suffix(own_text, *units);
+  if (!tail) return fail_safe("replace-unverified-suffix");
+  if (tail->empty()) return fail_safe("replace-unverified-empty");
+  return replace("replace-trusted-direct", action, *units, sr::char_len(*tail), profile);
 }
 
 AdapterAction::Preedit preedit_from(std::string text, std::size_t cursor) {
@@ -142,13 +119,10 @@ Plan plan_action(const AdapterAction& action, const FieldState& field, const App
 Plan plan_action_with_fallback(const AdapterAction& action, const FieldState& field,
                                const AppProfile& profile, ReplaceFallback fallback) {
   Plan plan = plan_action(action, field, profile);
-  const auto* replace_action = action.as<AdapterAction::Replace>();
-  if (plan.kind != PlanKind::FailSafe || !replace_action || fallback == ReplaceFallback::Off) {
-    return plan;
-  }
-  if (field.surrounding) {
-    if (fallback_blocked(field) || !snapshot_cannot_tell(*replace_action, field)) return plan;
-  } else if (fallback != ReplaceFallback::Always) {
+  // A snapshot of the field has the last word: only without one may the host's fall-back allow
+  // a replacement that nothing confirms.
+  if (plan.kind != PlanKind::FailSafe || !action.as<AdapterAction::Replace>() || field.surrounding ||
+      fallback != ReplaceFallback::Always) {
     return plan;
   }
   FieldState unverified = field;

@@ -97,13 +97,6 @@ std::optional<Position> suffix_of_chars(std::string_view text, std::uint32_t n) 
   return walk_back(text, [n](const Position& p) { return p.chars < n; });
 }
 
-// See known_text_before_caret; `prefix` is the snapshot's text before the caret, if any.
-std::string_view known_text(std::string_view before_display, std::optional<std::string_view> prefix) {
-  if (before_display.empty()) return prefix.value_or(std::string_view{});
-  if (prefix && prefix->ends_with(before_display)) return *prefix;
-  return before_display;
-}
-
 }  // namespace
 
 std::optional<std::string_view> char_suffix(std::string_view text, std::uint32_t n) {
@@ -172,33 +165,14 @@ std::uint32_t char_len(std::string_view text) {
   return static_cast<std::uint32_t>(chars);
 }
 
-std::string_view known_text_before_caret(std::string_view before_display, const FieldState& field) {
-  std::optional<std::string_view> prefix;
-  if (field.surrounding) prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
-  return known_text(before_display, prefix);
-}
-
-std::string_view known_text_before_caret(std::string_view before_display,
-                                         std::optional<std::string_view> snapshot_before_caret) {
-  return known_text(before_display, snapshot_before_caret);
-}
-
-std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
-                                                       const FieldState& field, std::uint32_t n) {
-  if (n == 0 || !field.surrounding) return std::nullopt;
-  return check_replace_view(before_display, field, n, utf16_prefix(*field.surrounding, field.cursor_utf16));
-}
-
-std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
-                                                       const FieldState& field, std::uint32_t n,
-                                                       std::optional<std::string_view> prefix) {
-  if (n == 0 || !field.surrounding) return std::nullopt;
-  if (field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
-  if (!prefix) return std::nullopt;
-  const auto tail = utf16_suffix(known_text(before_display, prefix), n);
-  if (!tail || tail->empty() || tail->size() > prefix->size() || !prefix->ends_with(*tail)) {
-    return std::nullopt;
-  }
+std::optional<VerifiedDeletionView> check_replace_view(std::string_view own_text, const FieldState& field,
+                                                       std::uint32_t n) {
+  if (n == 0 || !field.surrounding || field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
+  const auto prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
+  // What is deleted is the end of the session's own text, and all of that text stands unchanged
+  // right before the caret.
+  const auto tail = utf16_suffix(own_text, n);
+  if (!prefix || !tail || tail->empty() || !prefix->ends_with(own_text)) return std::nullopt;
   // The caret stands at the prefix's end, so the character after it is decoded from there.
   if (prefix->size() < field.surrounding->size()) {
     std::size_t at = prefix->size();
@@ -207,9 +181,9 @@ std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_d
   return VerifiedDeletionView{*tail, n, char_len(*tail)};
 }
 
-std::optional<VerifiedDeletion> check_replace(std::string_view before_display, const FieldState& field,
+std::optional<VerifiedDeletion> check_replace(std::string_view own_text, const FieldState& field,
                                               std::uint32_t n) {
-  const auto view = check_replace_view(before_display, field, n);
+  const auto view = check_replace_view(own_text, field, n);
   if (!view) return std::nullopt;
   return VerifiedDeletion{std::string(view->deleted), view->delete_utf16, view->delete_chars};
 }

@@ -162,6 +162,7 @@ std::string ImeSession::out(std::string_view text) const {
 // ---- Key dispatch ---------------------------------------------------------------------------
 
 Action ImeSession::process_key(const KeyEvent& event) {
+  replaced_text_.clear();
   if (is_pass_through_field(field_kind_)) return Action::pass();
   if (!enabled_) return process_off_mode(event);
 
@@ -242,6 +243,7 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
   if (!expansion || output_mode_ != OutputMode::Replace) return Action::pass();
   std::string text = out(*expansion);
   append_to_tail(is_char ? text + unicode::encode_utf8(key.ch) : text);
+  replaced_text_ = word;  // the keys went through as typed
   return Action::replace(std::move(text), word_chars, true);
 }
 
@@ -330,6 +332,8 @@ Action ImeSession::show(Rendered rendered, std::optional<char32_t> typed) {
   if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
       is_text_of(replace.text, *typed)) {
     action.value.emplace<Action::Pass>();
+  } else {
+    replaced_text_.assign(old_text);  // the word as it was shown, into storage kept from key to key
   }
   return action;
 }

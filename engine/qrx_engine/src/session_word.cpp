@@ -330,8 +330,10 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
   // form; that is what the host must delete.
   const std::size_t word_chars = unicode::char_count(text);
   const std::size_t matched_chars = combined.size() - best_start;
-  const std::size_t delete_count =
-      matched_chars - std::min(word_chars, matched_chars) + unicode::char_count(shown());
+  const std::size_t committed_chars = matched_chars - std::min(word_chars, matched_chars);
+  replaced_text_ = unicode::encode_utf8(std::u32string_view(combined).substr(best_start, committed_chars));
+  replaced_text_ += shown();
+  const std::size_t delete_count = committed_chars + unicode::char_count(shown());
 
   const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (ch) {
@@ -376,6 +378,7 @@ Action ImeSession::finish(std::string_view text, std::optional<char32_t> ch, boo
     if (final_text == shown_text) return Action::pass();
     // Shown and normalized texts are well-formed (see shown() and out()).
     auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text);
+    replaced_text_.assign(shown_text);
     return Action::replace(std::move(insert), deleted, pass_key);
   }
   if (!had_anchor) {
@@ -384,6 +387,7 @@ Action ImeSession::finish(std::string_view text, std::optional<char32_t> ch, boo
   }
   auto [insert, deleted] =
       qrx_core::transform::diff_well_formed(shown_text, final_text + std::string(separator_text));
+  replaced_text_.assign(shown_text);
   return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
 }
 
@@ -414,7 +418,10 @@ Action ImeSession::backspace() {
         const auto& [shown, typed] = *record;
         const std::size_t n = unicode::char_count(shown);
         const std::optional<std::string> before = ports_.surrounding_text->before_cursor(n);
-        if (before && out(*before) == shown) return Action::replace(typed, n, false);
+        if (before && out(*before) == shown) {
+          replaced_text_ = shown;
+          return Action::replace(typed, n, false);
+        }
       }
     }
     std::optional<LastWord> word = std::move(last_word_);

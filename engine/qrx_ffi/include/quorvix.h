@@ -137,14 +137,19 @@ QRX_API bool qrx_profile_wait_ack(QrxSession *session) QRX_NOEXCEPT;
 /* Turns `action` into an edit plan for a field of kind `field_kind`, given the display text
 ** from before the key (NULL for none), the text before the caret (NULL when unknown), the caret
 ** and selection anchor in UTF-16 units, and whether a replacement may go ahead unverified.
+** A replacement deletes only the session's own text: for the replacement the last key returned,
+** what the session wrote before the caret (the word as shown and, for a phrase macro, the words
+** of its key); for any other action, the display text. When the text before the caret is given,
+** all of that own text must stand there unchanged, or the plan is fail-safe (4).
 ** Writes `*plan` and returns true; returns false and leaves `*plan` alone when `action` or
 ** `plan` is NULL or the action's kind is unknown. */
 QRX_API bool qrx_plan_action(QrxSession *session, const QrxAction *action, uint32_t field_kind,
                              const char *display_text, const char *surrounding_text, uint32_t caret_utf16,
                              uint32_t anchor_utf16, bool allow_unverified_replace, QrxPlan *plan) QRX_NOEXCEPT;
 
-/* As qrx_plan_action, with a replace fallback: 0 none, 1 verify against the surrounding text,
-** 2 always. A fallback above 2 returns false. */
+/* As qrx_plan_action, with a replace fallback for a replacement that fails safe: 0 none, 1 none
+** either (the surrounding text given decides), 2 an unverified replacement of the own text when
+** no surrounding text is given. A fallback above 2 returns false. */
 QRX_API bool qrx_plan_action_with_fallback(QrxSession *session, const QrxAction *action, uint32_t field_kind,
                                            const char *display_text, const char *surrounding_text,
                                            uint32_t caret_utf16, uint32_t anchor_utf16,

@@ -12,6 +12,7 @@ namespace quorvix {
 // made cannot reach the next key. A fault of the reset itself is discarded too.
 inline void reset_after_fault(QrxSession* handle) noexcept {
   if (handle == nullptr) return;
+  handle->key_replace_units.reset();
   try {
     handle->session.reset();
   } catch (const std::bad_alloc&) {

@@ -196,14 +196,6 @@ std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::Outpu
   return std::make_unique<QrxSession>(std::move(session), std::move(cell));
 }
 
-std::string_view before_display(const QrxSession& handle, std::string_view display) {
-  auto shared = handle.shared->read();
-  const std::optional<std::string>& surrounding = shared->surrounding;
-  if (surrounding && (display.empty() || std::string_view(*surrounding).ends_with(display)))
-    return *surrounding;
-  return display;
-}
-
 QrxAction to_c(QrxSession& handle, const Action& action, std::string_view before) {
   QrxAction record = zero_action();
   const auto store = [&](const std::string& text) {

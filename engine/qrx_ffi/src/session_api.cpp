@@ -30,25 +30,17 @@ OutputMode mode_of(std::uint32_t mode) { return mode == 1 ? OutputMode::Replace 
 
 std::uint8_t field_kind_of(std::uint32_t kind) { return kind >= 6 ? 0 : static_cast<std::uint8_t>(kind); }
 
-// A key as the session sees it; the text before the caret is taken before the key runs.
+// A key as the session sees it. A replacement is measured against the text it rewrites, which
+// the session keeps until its next key.
 QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
+  handle->key_replace_units.reset();
   // U+0000 can never reach the host's text, so a key typing it would make every later count
   // one character off.
   if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return pass_record();
-  // The key leaves the surrounding text alone, so only the display needs keeping from before it.
-  // A host reads the display just before the key, and the display slot then holds it already;
-  // otherwise it is copied, into storage kept from key to key.
-  std::string_view display = handle->display_slot;
-  if (handle->display_slot_changes != handle->session.shown_changes()) {
-    handle->display_before_key.assign(handle->session.shown());
-    display = handle->display_before_key;
-  }
-  // The text before the caret is taken before the key (reading the host state, which faults
-  // here when that state is being written), but only a replacement is measured against it.
-  handle->shared->read();
-  Action action = handle->session.process_key(event);
-  const bool replace = action.as<Action::Replace>() != nullptr;
-  return to_c(*handle, action, replace ? before_display(*handle, display) : std::string_view());
+  const Action action = handle->session.process_key(event);
+  const QrxAction record = to_c(*handle, action, handle->session.replaced_text());
+  if (record.kind == 2) handle->key_replace_units = record.delete_before_utf16;
+  return record;
 }
 
 // A session operation measured against the display text from before it.
@@ -56,6 +48,7 @@ template <class Operation>
 QrxAction run_operation(QrxSession* handle, Operation&& operation) {
   if (handle == nullptr) return pass_record();
   return contain(handle, pass_record(), [&] {
+    handle->key_replace_units.reset();
     const std::string before = handle->session.display();
     return to_c(*handle, operation(handle->session), before);
   });
@@ -217,7 +210,10 @@ void qrx_set_surrounding_text(QrxSession* session, const char* text_before_caret
 
 void qrx_reset(QrxSession* session) noexcept {
   if (session == nullptr) return;
-  contain_void(session, [&] { session->session.reset(); });
+  contain_void(session, [&] {
+    session->key_replace_units.reset();
+    session->session.reset();
+  });
 }
 
 const char* qrx_display_text(QrxSession* session) noexcept {
@@ -316,8 +312,13 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     // the surrounding text they reported, both already checked: only text that differs from them
     // is checked again.
     const bool replace = action->kind == 2;
+    // The replacement the last key returned may rewrite only what the session wrote, which it
+    // kept; any other only what the host read as the session's display.
+    const bool own_replace = replace && session->key_replace_units &&
+                             *session->key_replace_units == action->delete_before_utf16 &&
+                             action->insert != nullptr && session->action_slot == action->insert;
     const std::optional<InputText> display =
-        replace && display_text != nullptr
+        replace && !own_replace && display_text != nullptr
             ? std::optional<InputText>(std::in_place, display_text, session->display_slot)
             : std::nullopt;
     std::optional<InputText> surrounding;
@@ -328,7 +329,11 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     }
 
     FieldState field;
-    if (display) field.before_display = display->view();
+    if (own_replace) {
+      field.before_display = session->session.replaced_text();
+    } else if (display) {
+      field.before_display = display->view();
+    }
     if (surrounding) field.surrounding = surrounding->view();
     field.cursor_utf16 = caret_utf16;
     field.anchor_utf16 = anchor_utf16;

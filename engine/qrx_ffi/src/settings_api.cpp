@@ -45,6 +45,7 @@ std::optional<qrx_engine::session::Action> patch_config(QrxSession& session, std
   std::optional<Config> patched = current.apply_json_patch(patch);
   if (!patched) return std::nullopt;
   session.shared->write()->config = std::move(*patched);
+  session.key_replace_units.reset();
   return session.session.reload_config();
 }
 

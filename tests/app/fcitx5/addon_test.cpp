@@ -58,8 +58,9 @@ TEST_F(AddonTest, TypesTelexAndVniInBothOutputModes) {
       // Applications that draw no pre-edit, or tell no surrounding text.
       {"telex", "preedit", kSurroundingOnly, "|", "tieengs vieetj", "tiếng |", "", "việt"},
       {"telex", "preedit", kPreeditOnly, "|", "tieengs vieetj ", "tiếng việt |", "", ""},
-      // Replacing what cannot be read is refused: the keys go through as typed.
-      {"telex", "replace", kPreeditOnly, "|", "vieetj", "vieetj|", "", ""},
+      // What cannot be read cannot be replaced: the word is shown as pre-edit text instead.
+      {"telex", "replace", kPreeditOnly, "|", "vieetj", "|", "việt", ""},
+      {"telex", "replace", kPreeditOnly, "|", "vieetj ", "việt |", "", ""},
       // Corrections with Backspace.
       {"telex", "replace", kFull, "|", "vieetj<<eetj", "việt|", "", ""},
       {"telex", "preedit", kFull, "|", "vieetj<<eetj ", "việt |", "", ""},
@@ -78,7 +79,7 @@ TEST_F(AddonTest, TypesTelexAndVniInBothOutputModes) {
     EXPECT_EQ(doc->document(), c.after);
     EXPECT_EQ(doc->preedit(), c.preedit);
     EXPECT_EQ(doc->panelPreedit(), c.panelPreedit);
-    expectSurroundingInStep();
+    if (auto* field = fieldOf(*doc)) expectFieldInStep(*field);
   }
 }
 
@@ -131,6 +132,96 @@ TEST_F(AddonTest, TypesNoLettersOfMetaOrHyperChords) {
   doc->type(fcitx::Key(FcitxKey_EuroSign, fcitx::KeyStates{fcitx::KeyState::Mod5}));
   doc->typeKeys(" ");
   EXPECT_EQ(doc->document(), "ab  vie€ |");
+}
+
+// The application edits its text on its own, without resetting the input method, between two
+// keys; what the input method then deletes or replaces must still be its own text.
+TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
+  struct Case {
+    const char* name;
+    app::ConfigDictionary configuration;
+    const char* document;
+    const char* before;  // keys typed first
+    const char* edited;  // the document after the application's edit
+    const char* after;   // keys typed then
+    const char* expected;
+  };
+  const json::Value phrase = json::Object{{"xin chao", "Xin chào"}};
+  const Case cases[] = {
+      // A phrase macro takes back its key only when the field still holds it.
+      {"phrase macro, letters deleted",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xi|",
+       "chao ",
+       "ab xichao |"},
+      {"phrase macro, letters inserted",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xin vie|",
+       "chao ",
+       "ab xin viechao |"},
+      {"phrase macro, untouched",
+       {{"output_mode", "replace"}, {"macros", phrase}},
+       "ab|",
+       " xin ",
+       "ab xin |",
+       "chao ",
+       "ab Xin chào |"},
+      // A macro typed with Vietnamese off.
+      {"macro with Vietnamese off, letters inserted",
+       {{"output_mode", "replace"},
+        {"macro_in_off_mode", true},
+        {"default_vietnamese", false},
+        {"macros", json::Object{{"ko", "không"}}}},
+       "ab|",
+       " k",
+       "ab kXY|",
+       "o ",
+       "ab kXYo |"},
+      // The application changes the word, into a text the field never held.
+      {"letters changed by the application",
+       {{"output_mode", "replace"}},
+       "ab|",
+       "vieet",
+       "abviee|",
+       "j",
+       "abvieej|"},
+      // A word re-opened with Backspace in pre-edit mode is edited in the document.
+      {"re-opened word, letter inserted",
+       {{"output_mode", "preedit"}},
+       "|",
+       "tieeng <",
+       "tiXêng|",
+       "s ",
+       "tiXêngs |"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    configFile().save(app::ConfigFile::defaultText);
+    start(c.configuration);
+    doc->setDocument(c.document);
+    doc->typeKeys(c.before);
+    doc->setDocument(c.edited);
+    doc->typeKeys(c.after);
+    EXPECT_EQ(doc->document(), c.expected);
+    EXPECT_EQ(doc->preedit(), "");
+  }
+}
+
+// A field that tells only the caret's line: after the application breaks the line at the caret,
+// nothing before the caret is known to be the word, so the word starts over.
+TEST_F(AddonTest, AWordCutOffByALineBreakStartsOver) {
+  start({{"output_mode", "replace"}});
+  doc->setDocument("abc|");
+  doc->typeKeys("vie");
+  doc->setDocument("abcvie\n|");
+  doc->surroundingText().setText("", 0, 0);
+  doc->updateSurroundingText();
+  doc->typeKeys("j");
+  EXPECT_EQ(doc->document(), "abcvie\nj|");
 }
 
 TEST_F(AddonTest, InstalledDescriptionNamesTheInstalledLibrary) {
@@ -272,6 +363,23 @@ TEST_F(BuiltInAddonTest, ANewInputMethodTakesEffectFromTheNextWord) {
     EXPECT_EQ(title(2), "Kiểu gõ: VNI");
     doc->typeKeys("vie65t ");
     EXPECT_EQ(doc->document(), "việt việt |");
+  }
+}
+
+// A reading that waited for the word in progress makes its session when the application resets
+// the field, and the menu says what that session does.
+TEST_F(BuiltInAddonTest, AReadingTakenInAtAResetShowsInTheMenu) {
+  for (const auto* mode : {"replace", "preedit"}) {
+    SCOPED_TRACE(mode);
+    start({{"output_mode", mode}, {"default_vietnamese", true}});
+    doc->typeKeys("vie");
+    configFile().update([](app::ConfigDictionary& file) { file["default_vietnamese"] = false; });
+    engine().notifications().post(app::quorvixConfigChanged);
+    EXPECT_EQ(title(0), "Tắt tiếng Việt");
+    doc->reset();
+    EXPECT_EQ(title(0), "Bật tiếng Việt");
+    doc->typeKeys("vieetj");
+    EXPECT_EQ(doc->document(), "vievieetj|");
   }
 }
 

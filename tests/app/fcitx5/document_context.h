@@ -1,9 +1,13 @@
 // An input context that behaves like an application's text field: it keeps a document with a
 // caret and a selection, applies what the input method sends (a commit replaces the selection, a
 // deletion counts characters from the caret and is refused beyond the text), types the keys the
-// input method lets through, and tells its text back as surrounding text: after its own changes
-// at once, after the input method's edits at once or, like many applications, late
-// (`resendsLate`: only when it next changes itself).
+// input method lets through, and tells its text back as surrounding text. It tells it at once
+// after every change, or like many applications late: only when it next changes itself
+// (`resendsLate`), or before each key, as it stood up to a few keys earlier, sometimes even older
+// than what it told last (`reportLate`); the late one also types a key the input method lets
+// through only later, behind the edits that follow it, as GTK's Fcitx5 module does. Changes made
+// by the test (`setDocument`) it tells at once, as an application tells its own changes after
+// everything before them.
 #pragma once
 
 #include <fcitx-utils/capabilityflags.h>
@@ -15,9 +19,22 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
+#include <optional>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/text_input.h"
 
 namespace quorvix::platform::fcitx5::testing {
+
+// `text` with "|" at `start` when the range is empty, else "[" and "]" around [start, end).
+inline std::string showRange(std::u32string text, std::size_t start, std::size_t end) {
+  if (start == end) return unicode::encode_utf8(text.insert(start, 1, U'|'));
+  text.insert(end, 1, U']');
+  return unicode::encode_utf8(text.insert(start, 1, U'['));
+}
 
 class DocumentContext : public fcitx::InputContext {
  public:
@@ -29,22 +46,40 @@ class DocumentContext : public fcitx::InputContext {
   const char* frontend() const override { return "quorvix-test"; }
 
   bool resendsLate = false;
+  // Whether the application tells its text at all while it has the SurroundingText capability;
+  // without, Fcitx5 holds the surrounding text as invalid.
+  bool tellsText = true;
+  // Like Qt's module, which tells nothing until the field first holds text.
+  bool tellsOnlyOnceItHoldsText = false;
+
+  // From now on the document tells its text before each key press, as it stood after one of its
+  // changes of the last `maxLagKeys` keys, chosen with `seed`; with `goesBack` it now and then
+  // tells an older text than the one it told last.
+  void reportLate(std::uint32_t seed, std::size_t maxLagKeys, bool goesBack) {
+    late_ = Late{std::mt19937(seed), maxLagKeys, goesBack};
+    restartHistory();
+  }
 
   // The document with "|" at the caret and, for a selection, "^" at its anchor.
   void setDocument(const std::string& marked) {
-    text_.clear();
-    anchor_ = std::string::npos;
-    for (const char32_t c : unicode::decode_utf8(marked)) {
-      if (c == U'|' || c == U'^') {
-        (c == U'|' ? cursor_ : anchor_) = text_.size();
-      } else {
-        text_.push_back(c);
-      }
-    }
-    if (anchor_ == std::string::npos) anchor_ = cursor_;
+    const auto state = parse(marked);
+    text_ = state.text;
+    cursor_ = state.cursor;
+    anchor_ = state.anchor;
+    restartHistory();
     resend();
   }
+  // Tells an older text, in the same notation, as an application whose report predates its
+  // latest changes; the document stays as it is.
+  void tellAsItWas(const std::string& marked) {
+    const auto state = parse(marked);
+    tell(state.text, state.cursor, state.anchor);
+  }
   std::string document() const { return show(text_, cursor_, anchor_); }
+  // The document as a text field reads it: "|" at the caret, or the selection in brackets.
+  std::string selectionView() const {
+    return showRange(text_, std::min(cursor_, anchor_), std::max(cursor_, anchor_));
+  }
   // What Fcitx5 holds as the surrounding text, in the same notation; "-" when it holds none.
   std::string surrounding() {
     const auto& known = surroundingText();
@@ -57,23 +92,26 @@ class DocumentContext : public fcitx::InputContext {
     setCapabilityFlags(flags);
     resend();
   }
-  void resend() {
-    if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) {
-      surroundingText().setText(unicode::encode_utf8(text_), cursor_, anchor_);
-    } else {
-      surroundingText().invalidate();
-    }
-    updateSurroundingText();
-  }
+  void resend() { tell(text_, cursor_, anchor_); }
 
   // Presses and releases `key`; returns whether the input method took the press.
   bool type(const fcitx::Key& key) {
+    if (late_) tellLate();
     fcitx::KeyEvent press(this, key, false);
     const bool taken = keyEvent(press);
     fcitx::KeyEvent release(this, key, true);
     keyEvent(release);
-    if (!taken) typeUnhandled(key);
+    if (!taken && late_) {
+      unhandled_.push_back(key);
+    } else if (!taken) {
+      typeUnhandled(key);
+    }
     return taken;
+  }
+  // Types the keys still waiting and tells its text as it is now.
+  void catchUp() {
+    for (const auto& key : std::exchange(unhandled_, {})) typeUnhandled(key);
+    resend();
   }
   // Types each character as its key; "<" stands for Backspace, "←" for the left arrow.
   void typeKeys(const std::string& keys) {
@@ -100,7 +138,7 @@ class DocumentContext : public fcitx::InputContext {
       return;
     }
     anchor_ = cursor_;
-    resend();
+    changed(true);
   }
 
  protected:
@@ -109,7 +147,7 @@ class DocumentContext : public fcitx::InputContext {
     const auto inserted = unicode::decode_utf8(text);
     text_.replace(start, end - start, inserted);
     cursor_ = anchor_ = start + inserted.size();
-    if (!resendsLate) resend();
+    changed(false);
   }
   void deleteSurroundingTextImpl(int offset, unsigned int size) override {
     const long start = static_cast<long>(cursor_) + offset;
@@ -120,7 +158,7 @@ class DocumentContext : public fcitx::InputContext {
     };
     cursor_ = shift(cursor_);
     anchor_ = shift(anchor_);
-    if (!resendsLate) resend();
+    changed(false);
   }
   void forwardKeyImpl(const fcitx::ForwardKeyEvent& event) override {
     if (!event.isRelease()) typeUnhandled(event.rawKey());
@@ -128,6 +166,80 @@ class DocumentContext : public fcitx::InputContext {
   void updatePreeditImpl() override { preedit_ = inputPanel().clientPreedit().toString(); }
 
  private:
+  struct State {
+    std::u32string text;
+    std::size_t cursor = 0;
+    std::size_t anchor = 0;
+  };
+  struct Late {
+    std::mt19937 random;
+    std::size_t maxLagKeys;
+    bool goesBack;
+  };
+
+  static State parse(const std::string& marked) {
+    State state;
+    state.anchor = std::string::npos;
+    for (const char32_t c : unicode::decode_utf8(marked)) {
+      if (c == U'|' || c == U'^') {
+        (c == U'|' ? state.cursor : state.anchor) = state.text.size();
+      } else {
+        state.text.push_back(c);
+      }
+    }
+    if (state.anchor == std::string::npos) state.anchor = state.cursor;
+    return state;
+  }
+
+  // `byItself`: the application's own change, such as typing a key the input method let through.
+  void changed(bool byItself) {
+    if (late_) {
+      history_.push_back({text_, cursor_, anchor_});
+    } else if (byItself || !resendsLate) {
+      resend();
+    }
+  }
+
+  void tell(const std::u32string& text, std::size_t cursor, std::size_t anchor) {
+    heldText_ = heldText_ || !text.empty();
+    if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && tellsText &&
+        (heldText_ || !tellsOnlyOnceItHoldsText)) {
+      surroundingText().setText(unicode::encode_utf8(text), cursor, anchor);
+    } else {
+      surroundingText().invalidate();
+    }
+    updateSurroundingText();
+  }
+
+  // Everything before is done, told and known to the input method.
+  void restartHistory() {
+    unhandled_.clear();
+    history_.assign(1, {text_, cursor_, anchor_});
+    keyStarts_.clear();
+    told_ = 0;
+  }
+
+  void tellLate() {
+    if (std::uniform_int_distribution<int>(0, 1)(late_->random) == 0) {
+      for (const auto& key : std::exchange(unhandled_, {})) typeUnhandled(key);
+    }
+    keyStarts_.push_back(history_.size() - 1);
+    const auto keys = keyStarts_.size();
+    const auto oldest = keys > late_->maxLagKeys ? keyStarts_[keys - 1 - late_->maxLagKeys] : 0;
+    const auto pick = [&](std::size_t from, std::size_t to) {
+      return std::uniform_int_distribution<std::size_t>(from, to)(late_->random);
+    };
+    std::size_t chosen = 0;
+    if (late_->goesBack && told_ > oldest && pick(0, 3) == 0) {
+      chosen = pick(oldest, told_ - 1);
+    } else {
+      chosen = pick(std::max(oldest, told_), history_.size() - 1);
+      told_ = chosen;
+    }
+    const auto& state = history_[chosen];
+    tell(state.text, state.cursor, state.anchor);
+  }
+
   static std::string show(const std::u32string& text, std::size_t cursor, std::size_t anchor) {
     std::u32string out;
     for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -138,10 +250,33 @@ class DocumentContext : public fcitx::InputContext {
     return unicode::encode_utf8(out);
   }
 
+ private:
   std::u32string text_;
   std::size_t cursor_ = 0;
   std::size_t anchor_ = 0;
   std::string preedit_;
+  std::optional<Late> late_;
+  std::vector<State> history_;
+  std::vector<std::size_t> keyStarts_;
+  std::size_t told_ = 0;
+  std::vector<fcitx::Key> unhandled_;
+  bool heldText_ = false;
 };
+
+// What a text field reads of its text, in the notation of DocumentContext::selectionView; "-"
+// when it reads nothing.
+inline std::string readThrough(platform::TextInput& field) {
+  const auto selection = field.selectedRange();
+  const auto text = field.substring({0, std::int64_t{1} << 30});
+  if (selection.location == platform::kNotFound || !text) return "-";
+  // Offsets in UTF-16 units into characters.
+  const auto chars = unicode::decode_utf8(*text);
+  const auto at = [&](std::int64_t units) {
+    std::size_t i = 0;
+    for (std::int64_t seen = 0; i < chars.size() && seen < units; ++i) seen += chars[i] >= 0x10000 ? 2 : 1;
+    return i;
+  };
+  return showRange(chars, at(selection.location), at(selection.location + selection.length));
+}
 
 }  // namespace quorvix::platform::fcitx5::testing

@@ -34,6 +34,8 @@ Watched& watched();
 bool addonBuiltIn();
 // The temporary folder HOME and the XDG folders point into.
 const std::filesystem::path& home();
+// The text field Quorvix keeps for a context; only a built-in addon's is reached from here.
+platform::TextInput* fieldOf(fcitx::InputContext& context);
 
 inline std::string fileText(const std::filesystem::path& path) {
   std::ifstream in(path);
@@ -48,10 +50,11 @@ class DocumentTest : public ::testing::Test {
     delete doc;
     doc = new DocumentContext(instance().inputContextManager(), "docapp");
   }
-  // What the next key reads is what the document holds, though the document may not have resent it.
-  void expectSurroundingInStep() {
-    if (doc->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) {
-      EXPECT_EQ(doc->surrounding(), doc->document());
+  // What the next key reads through the field is what the document holds, though the document
+  // may not have told it yet.
+  void expectFieldInStep(platform::TextInput& field) {
+    if (doc->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && doc->tellsText) {
+      EXPECT_EQ(readThrough(field), doc->selectionView());
     }
   }
   DocumentContext* doc = nullptr;

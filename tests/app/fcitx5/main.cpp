@@ -30,6 +30,11 @@ Watched& watched() {
 }
 bool addonBuiltIn() { return builtIn; }
 const std::filesystem::path& home() { return temporary; }
+platform::TextInput* fieldOf(fcitx::InputContext& context) {
+  if (!builtIn) return nullptr;
+  auto* engine = static_cast<QuorvixEngine*>(running->addonManager().addon("quorvix"));
+  return &engine->textInput(context);
+}
 
 }  // namespace quorvix::platform::fcitx5::testing
 

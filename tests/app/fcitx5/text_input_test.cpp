@@ -126,8 +126,55 @@ TEST_F(TextInputTest, EditsLikeTheApplicationExpectsAndKeepsTheSurroundingTextIn
     EXPECT_EQ(doc->document(), c.after);
     EXPECT_EQ(doc->preedit(), c.preedit);
     EXPECT_EQ(doc->panelPreedit(), c.panelPreedit);
-    expectSurroundingInStep();
+    expectFieldInStep(*field);
   }
+}
+
+// A key the input method does not take reaches the application as the edit it stands for, in
+// order with the field's own edits, when that edit is plain.
+TEST_F(TextInputTest, PassesTextKeysAsTheirEdits) {
+  struct Case {
+    const char* document;
+    Caps caps;
+    const char* key;
+    bool taken;
+    const char* after;
+    bool tellsText = true;
+  };
+  const Case cases[] = {
+      {"ab|", kFull, "a", true, "aba|"},
+      {"ab|", kFull, "Shift+A", true, "abA|"},
+      {"a^bc|", kFull, "ecircumflex", true, "aê|"},
+      {"ab|", kFull, "space", true, "ab |"},
+      {"ab|", kFull, "BackSpace", true, "a|"},
+      {"a😀|", kFull, "BackSpace", true, "a|"},
+      // A character goes with its combining marks.
+      {"xe\u0301\u0323|y", kFull, "BackSpace", true, "x|y"},
+      // Commands, other keys, the start of the text and selections are the application's.
+      {"ab|", kFull, "Control+a", false, "ab|"},
+      {"ab|", kFull, "Alt+a", false, "ab|"},
+      {"ab|", kFull, "Return", false, "ab|"},
+      {"ab|", kFull, "Left", false, "ab|"},
+      {"|ab", kFull, "BackSpace", false, "|ab"},
+      {"a^bc|", kFull, "BackSpace", false, "a^bc|"},
+      {"ab|", kPreeditOnly, "a", false, "ab|"},
+      // A toolkit's field that does not tell its text yet still takes the character in order.
+      {"ab|", kSurroundingOnly, "a", true, "aba|", false},
+      {"ab|", kSurroundingOnly, "BackSpace", false, "ab|", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.document) + " " + c.key);
+    open(c.document, c.caps);
+    doc->tellsText = c.tellsText;
+    doc->resend();
+    EXPECT_EQ(field->passKey(fcitx::Key(c.key)), c.taken);
+    EXPECT_EQ(doc->document(), c.after);
+    expectFieldInStep(*field);
+  }
+  // Next to marked text the key is the application's too.
+  open("ab|", kFull);
+  field->setMarkedText("vi", {2, 0}, kNoRange);
+  EXPECT_FALSE(field->passKey(fcitx::Key("a")));
 }
 
 TEST_F(TextInputTest, PutsTheMarkedTextsCaretOnACharacterBoundary) {

@@ -4,6 +4,7 @@
 #include <qrx_engine/testing.h>
 
 #include <gtest/gtest.h>
+#include <unicode_text/unicode.h>
 
 #include <string>
 
@@ -393,6 +394,45 @@ TEST(WordEnd, CapitalisationIsNeverPassedAsThePlainKey) {
   h.type("a. ");
   EXPECT_EQ(h.type("b"), Action::replace("B", 0, false));
   EXPECT_EQ(h.text(), "a. B");
+}
+
+// Every replacement rewrites text the session wrote, and names it: the host's text before the
+// caret ends with all of it, and the deletion takes only its end. Any other answer names none.
+TEST(ReplacedText, IsTheSessionsOwnTextBeforeTheCaret) {
+  const char* macros = R"({"macros":{"xin chao":"Xin chào","ko":"không"}})";
+  const char* off = R"({"default_vietnamese":false,"macro_in_off_mode":true,"macros":{"ko":"không"}})";
+  const std::tuple<const char*, const char*, OutputMode, const char*, const char*, const char*> cases[] = {
+      // Name, configuration, mode, text before the caret, keys, the text the last replacement named.
+      {"a tone on the word", "{}", OutputMode::Replace, "", "vieetj", "viêt"},
+      {"backspace in the word", "{}", OutputMode::Replace, "", "vieetj{Backspace}", "việt"},
+      {"a phrase macro's committed words", macros, OutputMode::Replace, "ab ", "xin chao ", "xin chao"},
+      {"a word macro", macros, OutputMode::Replace, "", "ko ", "ko"},
+      {"a macro taken back", macros, OutputMode::Replace, "", "ko {Backspace}", "không "},
+      {"a macro with Vietnamese off", off, OutputMode::Replace, "ab ", "ko ", "ko"},
+      {"a re-opened word", "{}", OutputMode::Replace, "xin vie", "j", "vie"},
+      {"a word restored in pre-edit mode", "{}", OutputMode::Preedit, "", "tieeng {Backspace}s", "tiêng"},
+  };
+  for (const auto& [name, config, mode, start, keys, last] : cases) {
+    SessionHarness h(config, mode);
+    h.host().set_text(start);
+    std::size_t replacements = 0;
+    std::string last_replaced;
+    for (const auto& event : qrx_engine::testing::parse_keys(keys)) {
+      const Action action = h.press(event);
+      const std::string& replaced = h.session().replaced_text();
+      if (const auto* replace = action.as<Action::Replace>()) {
+        ++replacements;
+        EXPECT_TRUE(h.host().before_caret().ends_with(replaced)) << name << ": " << replaced;
+        EXPECT_LE(replace->delete_count, unicode::char_count(replaced)) << name;
+        last_replaced = replaced;
+      } else {
+        EXPECT_EQ(replaced, "") << name;
+      }
+      h.host().apply(action, event);
+    }
+    EXPECT_GT(replacements, 0U) << name;
+    EXPECT_EQ(last_replaced, last) << name;
+  }
 }
 
 }  // namespace

@@ -70,10 +70,9 @@ AdapterAction from_action(qrx_engine::session::Action action);
 
 enum class PlanKind : std::uint8_t { Pass = 0, Preedit = 1, Commit = 2, Replace = 3, FailSafe = 4 };
 
-// Whether a replacement that could not be verified is performed anyway. Never when the
-// snapshot contradicts it, there is a selection, or the caret stands inside a word; otherwise
-// `WithSurrounding` allows it when a snapshot was taken but cannot tell (nothing before the
-// caret, a caret outside it, or too little text), and `Always` also when there is no snapshot.
+// Whether a replacement that could not be verified is performed anyway. Never when a snapshot
+// of the field was taken: it must show the session's own text, or the word starts over. So only
+// `Always` allows one, when there is no snapshot; `WithSurrounding` allows none.
 enum class ReplaceFallback : std::uint8_t { Off = 0, WithSurrounding = 1, Always = 2 };
 
 struct Plan {

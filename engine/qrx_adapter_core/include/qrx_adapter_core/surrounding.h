@@ -74,7 +74,9 @@ constexpr bool is_word_codepoint(char32_t c) {
 
 // What the host knows of one text field at the moment of one key. Borrowed for one call.
 struct FieldState {
-  // What the session displayed before this key, as the host shows it (may be empty).
+  // The session's own text right before the caret, as the host shows it: what the session
+  // displayed before this key (may be empty), or the text its replacement rewrites. Nothing else
+  // before the caret is ever deleted.
   std::string_view before_display;
   // The field's text around the caret; none when the host cannot read the field.
   std::optional<std::string_view> surrounding;
@@ -96,35 +98,22 @@ struct VerifiedDeletion {
   friend bool operator==(const VerifiedDeletion&, const VerifiedDeletion&) = default;
 };
 
-// Same check without copying the deleted text: the view points into `before_display` or into
-// the field's snapshot.
+// Same check without copying the deleted text: the view points into the session's own text.
 struct VerifiedDeletionView {
   std::string_view deleted;
   std::uint32_t delete_utf16 = 0;
   std::uint32_t delete_chars = 0;
 };
 
-// The session's text before the caret, as far as `field` can vouch for it. Normally the
-// display itself (or, with an empty display, the snapshot's text before the caret, or the empty
-// text without a snapshot). When the snapshot's text before the caret ends with a non-empty
-// display it is that whole text instead: it reads the same at the end, and it also covers
-// deletions that reach back before the current word, such as a phrase macro taking its key.
-std::string_view known_text_before_caret(std::string_view before_display, const FieldState& field);
-// The same, given the snapshot's text before the caret (utf16_prefix of the snapshot at the
-// caret; none without a snapshot or when the caret is not in it), for callers that need it too.
-std::string_view known_text_before_caret(std::string_view before_display,
-                                         std::optional<std::string_view> snapshot_before_caret);
-
-// Whether deleting `n` UTF-16 units before the caret removes only what the session believes
-// it shows: nothing is selected, the snapshot's text before the caret ends with the text to be
-// deleted, and the caret does not stand inside a word. None when any of this fails or n is 0.
-std::optional<VerifiedDeletion> check_replace(std::string_view before_display, const FieldState& field,
+// Whether deleting `n` UTF-16 units before the caret removes only the session's own text:
+// `own_text` (the text the session wrote right before the caret) covers the deletion, the
+// snapshot's text before the caret ends with all of `own_text` unchanged, nothing is selected,
+// and the caret does not stand inside a word. None when any of this fails or n is 0; a snapshot
+// that shows less than `own_text` (nothing before the caret, a caret outside it, a text cut
+// short) cannot confirm it either.
+std::optional<VerifiedDeletion> check_replace(std::string_view own_text, const FieldState& field,
                                               std::uint32_t n);
-std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
-                                                       const FieldState& field, std::uint32_t n);
-// The same, given the snapshot's text before the caret as above.
-std::optional<VerifiedDeletionView> check_replace_view(std::string_view before_display,
-                                                       const FieldState& field, std::uint32_t n,
-                                                       std::optional<std::string_view> snapshot_before_caret);
+std::optional<VerifiedDeletionView> check_replace_view(std::string_view own_text, const FieldState& field,
+                                                       std::uint32_t n);
 
 }  // namespace qrx_adapter_core::surrounding

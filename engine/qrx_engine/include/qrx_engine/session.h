@@ -113,6 +113,13 @@ class ImeSession {
   }
   // Counts the changes of shown(): equal counts, equal texts.
   std::uint64_t shown_changes() const { return shown_changes_; }
+  // What the Replace that the last key returned rewrites, as the document should show it right
+  // before the caret; its last `delete_count` characters are the ones deleted. It is text the
+  // session wrote or took over: the word as it was shown (a re-opened word included), with the
+  // committed words before it that a phrase macro takes back, the letters typed for a macro with
+  // Vietnamese off, or a macro's expansion that Backspace takes back. Empty after a key that
+  // returned anything else.
+  const std::string& replaced_text() const { return replaced_text_; }
 
   const Config& config() const { return config_; }
   const AppProfile& profile() const { return profile_; }
@@ -231,9 +238,10 @@ class ImeSession {
   std::size_t current_ = 0;
   std::uint64_t shown_changes_ = 0;
   // Scratch texts reused from key to key, so that typing does not touch the heap: a rendering
-  // that is not the Composer's own, the text before the caret at a word start, and the keys
-  // buffer of the last word after it was forgotten.
+  // that is not the Composer's own, what the last key's replacement rewrites, the text before the
+  // caret at a word start, and the keys buffer of the last word after it was forgotten.
   std::string scratch_;
+  std::string replaced_text_;
   std::string text_before_caret_;
   std::u32string spare_raw_;
   // Memo of im(): reset to null wherever config_ or profile_ is assigned.

@@ -189,9 +189,10 @@ struct QrxSession {
   // U+0000 removed); kNoDisplay otherwise.
   static constexpr std::uint64_t kNoDisplay = ~std::uint64_t{0};
   std::uint64_t display_slot_changes = kNoDisplay;
-  // The display text from before the key being processed, when the display slot does not hold
-  // it; deletions are measured against it.
-  std::string display_before_key;
+  // The deletion, in UTF-16 units, of the replacement the last key returned; none after any other
+  // action or operation. A plan for that replacement may delete only the session's own text
+  // (session.replaced_text()).
+  std::optional<std::uint32_t> key_replace_units;
   std::string plan_slot;
   std::string json_slot;
   std::string charset_slot;
@@ -204,13 +205,6 @@ namespace quorvix {
 
 // A new handle over the given configuration, or an exception.
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode);
-
-// The text that stood before the caret when a key is processed, given the display text from
-// before it: that display, extended back by the host's surrounding text when that text ends
-// with it (so deletions reaching before the current word, such as a phrase macro's, can be
-// measured), or the surrounding text alone when nothing is displayed. A view into the handle's
-// state or into `display`, valid until either changes.
-std::string_view before_display(const QrxSession& handle, std::string_view display);
 
 // The C record of `action`; its text goes to the handle's action slot (a pass leaves the slot
 // alone). Deletions are measured against `before`, the text before the caret when the action

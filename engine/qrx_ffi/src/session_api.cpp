@@ -316,7 +316,8 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     // kept; any other only what the host read as the session's display.
     const bool own_replace = replace && session->key_replace_units &&
                              *session->key_replace_units == action->delete_before_utf16 &&
-                             action->insert != nullptr && session->action_slot == action->insert;
+                             action->insert != nullptr &&
+                             (action->insert == session->action_slot.c_str() || session->action_slot == action->insert);
     const std::optional<InputText> display =
         replace && !own_replace && display_text != nullptr
             ? std::optional<InputText>(std::in_place, display_text, session->display_slot)

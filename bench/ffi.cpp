@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -39,23 +40,46 @@ std::vector<std::string> telex_keys(std::size_t count) {
 
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+// How many bytes of a word have their high bit set, given only those bits: one multiplication
+// adds them all into the top byte.
+std::uint32_t high_bits(std::uint64_t high) {
+  return static_cast<std::uint32_t>(((high >> 7) * 0x0101010101010101ULL) >> 56);
+}
+
 // A field the host keeps in UTF-8 with the caret at its end.
 class HostField {
  public:
-  // Up to 25 UTF-16 units before the caret, and their count.
-  std::uint32_t snapshot(std::string& out) const {
+  // Up to 25 UTF-16 units before the caret, as a pointer into the field's own text (which ends at
+  // the caret), and their count: read back from the caret as a host keeping its text in UTF-8
+  // does, eight bytes at a time while they hold no more units than are still wanted, then byte
+  // by byte.
+  const char* snapshot(std::uint32_t& units) const {
+    constexpr std::uint32_t kUnits = 25;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     std::size_t pos = text_.size();
-    std::uint32_t units = 0;
-    while (pos > 0) {
-      std::size_t start = pos - 1;
-      while (start > 0 && is_continuation(text_[start])) --start;
-      const std::uint32_t width = static_cast<unsigned char>(text_[start]) >= 0xF0 ? 2 : 1;
-      if (units + width > 25) break;
-      units += width;
-      pos = start;
+    units = 0;
+    while (pos >= 8) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, text_.data() + pos - 8, 8);
+      // Continuation bytes are 10xxxxxx; a four-byte character, 11110xxx, takes two units.
+      const std::uint64_t continuation = bytes & ~(bytes << 1) & kHighBits;
+      const std::uint64_t four_byte = bytes & (bytes << 1) & (bytes << 2) & (bytes << 3) & kHighBits;
+      const auto chunk = static_cast<std::uint32_t>(8 - high_bits(continuation) + high_bits(four_byte));
+      if (units + chunk > kUnits) break;
+      units += chunk;
+      pos -= 8;
     }
-    out.assign(text_, pos);
-    return units;
+    std::size_t start = pos;
+    while (start < text_.size() && is_continuation(text_[start])) ++start;
+    while (pos > 0) {
+      const auto byte = static_cast<unsigned char>(text_[--pos]);
+      if (is_continuation(static_cast<char>(byte))) continue;
+      const std::uint32_t width = byte >= 0xF0 ? 2 : 1;
+      if (units + width > kUnits) break;
+      units += width;
+      start = pos;
+    }
+    return text_.c_str() + start;
   }
 
   void apply(const QrxPlan& plan, const std::string& key) {
@@ -103,21 +127,21 @@ class HostField {
   std::string text_;
 };
 
-// One key of the host's loop.
+// One key of the host's loop: the display text read (and copied, as the interface asks), the
+// text before the caret reported, the key, and the plan for it applied to the field.
 struct HostLoop {
   QrxSession* session;
   HostField field;
   std::string display;
-  std::string snapshot;
 
   void press(const std::string& key) {
-    display = qrx_display_text(session);
-    const std::uint32_t caret = field.snapshot(snapshot);
-    qrx_set_surrounding_text(session, snapshot.c_str());
+    display.assign(qrx_display_text(session));
+    std::uint32_t caret = 0;
+    const char* before = field.snapshot(caret);
+    qrx_set_surrounding_text(session, before);
     const QrxAction action = qrx_process_key(session, key.c_str(), false, false, false);
     QrxPlan plan{};
-    qrx_plan_action_with_fallback(session, &action, 0, display.c_str(), snapshot.c_str(), caret, caret, false,
-                                  1, &plan);
+    qrx_plan_action_with_fallback(session, &action, 0, display.c_str(), before, caret, caret, false, 1, &plan);
     field.apply(plan, key);
   }
 };
@@ -127,7 +151,7 @@ void BM_HostLoopPerKey(benchmark::State& state) {
   const std::vector<std::string> keys = telex_keys(static_cast<std::size_t>(state.range(0)));
   const auto mode = static_cast<std::uint32_t>(state.range(1));
   for (auto _ : state) {
-    HostLoop loop{qrx_session_new(nullptr, mode), {}, {}, {}};
+    HostLoop loop{qrx_session_new(nullptr, mode), {}, {}};
     for (const std::string& key : keys) loop.press(key);
     benchmark::DoNotOptimize(loop.field.size());
     qrx_session_free(loop.session);
@@ -146,7 +170,7 @@ void BM_HostLoopKeyMedian(benchmark::State& state) {
   const std::vector<std::string> keys = telex_keys(1 << 16);
   std::vector<double> times(keys.size());
   for (auto _ : state) {
-    HostLoop loop{qrx_session_new(nullptr, 1), {}, {}, {}};
+    HostLoop loop{qrx_session_new(nullptr, 1), {}, {}};
     for (std::size_t i = 0; i < keys.size(); ++i) {
       const auto start = std::chrono::steady_clock::now();
       loop.press(keys[i]);
@@ -169,9 +193,8 @@ void BM_HostLoopText(benchmark::State& state, bench_text::Method method, std::ui
   const std::vector<std::string>& all_keys = bench_text::key_names(method);
   const std::size_t count = std::min(all_keys.size(), static_cast<std::size_t>(state.range(0)));
   constexpr std::size_t kWarmUpKeys = 2048;
-  HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}, {}};
+  HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}};
   loop.display.reserve(256);
-  loop.snapshot.reserve(256);
   loop.field.clear(bench_text::text().size() + 1024);
   for (std::size_t i = 0; i < kWarmUpKeys; ++i) loop.press(all_keys[i]);
   long long allocations = 0;
@@ -205,7 +228,7 @@ void BM_HostLoopTypesText(benchmark::State& state, bench_text::Method method, st
   const std::vector<std::string>& keys = bench_text::key_names(method);
   bool same = false;
   for (auto _ : state) {
-    HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}, {}};
+    HostLoop loop{qrx_session_new(bench_text::config_json(method), mode), {}, {}};
     loop.field.clear(bench_text::text().size() + 1024);
     for (const std::string& key : keys) loop.press(key);
     same = loop.field.text() == bench_text::text();
@@ -249,7 +272,7 @@ void BM_SessionMemory(benchmark::State& state) {
     for (auto& session : sessions) session = qrx_session_new(nullptr, 1);
     const auto created = mallinfo2().uordblks;
     for (QrxSession* session : sessions) {
-      HostLoop loop{session, {}, {}, {}};
+      HostLoop loop{session, {}, {}};
       for (const std::string& key : keys) loop.press(key);
     }
     const auto used = mallinfo2().uordblks;

@@ -341,6 +341,47 @@ TEST(Offsets, AgreeWithAnIndependentCountOnGeneratedTexts) {
   }
 }
 
+// Walks over UTF-16 units read eight bytes at a time must stop where a walk over characters
+// does, whatever the bytes: a lead announces its sequence's length and a stray byte counts as one
+// character, also where they straddle or fill eight bytes.
+TEST(Offsets, UnitWalksOverIllFormedBytesAgreeWithACharacterWalk) {
+  static const std::vector<std::string> pieces = {
+      "a", "ab", "abcdefgh", "\xC6\xB0", "\xE1\xBB\x9D", "\xF0\x9F\x98\x80", "\x80", "\xBF\x80",
+      "\xC3", "\xE1\xBA", "\xF0\x9F", "\xFF", "\xF8\x80\x80\x80", "\xC0\xC0"};
+  std::mt19937 rng(20261207);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> count(0, 14);
+  for (int round = 0; round < 800; ++round) {
+    std::string text;
+    for (int i = count(rng); i > 0; --i) text += pieces[pick(rng)];
+    SCOPED_TRACE(::testing::PrintToString(text));
+    // Character starts by the rule every walk follows: a lead byte's announced length, clipped
+    // at the text's end, one byte for anything else; two units for a lead of four bytes or more.
+    std::vector<std::size_t> byte_at{0};
+    std::vector<std::uint32_t> unit_at{0};
+    while (byte_at.back() < text.size()) {
+      const auto lead = static_cast<unsigned char>(text[byte_at.back()]);
+      const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      byte_at.push_back(std::min(text.size(), byte_at.back() + length));
+      unit_at.push_back(unit_at.back() + (lead >= 0xF0 ? 2 : 1));
+    }
+    for (std::uint32_t u = 0; u <= unit_at.back() + 2; ++u) {
+      const auto found = std::find(unit_at.begin(), unit_at.end(), u);
+      if (found == unit_at.end()) {
+        EXPECT_EQ(utf16_to_char_offset(text, u), nullopt) << u;
+        EXPECT_EQ(utf16_to_byte_offset(text, u), nullopt) << u;
+        EXPECT_EQ(utf16_prefix(text, u), nullopt) << u;
+        continue;
+      }
+      const auto at = static_cast<std::size_t>(found - unit_at.begin());
+      EXPECT_EQ(utf16_to_char_offset(text, u), optional<std::uint32_t>(static_cast<std::uint32_t>(at))) << u;
+      EXPECT_EQ(utf16_to_byte_offset(text, u), optional<std::size_t>(byte_at[at])) << u;
+      EXPECT_EQ(utf16_prefix(text, u), optional<string_view>(string_view(text).substr(0, byte_at[at])))
+          << u;
+    }
+  }
+}
+
 TEST(Offsets, InvalidBytesNeverMakeAWalkLeaveTheText) {
   // Truncated sequences and stray continuation bytes, each in a buffer of exactly its size so
   // that the sanitizer sees any read past the end.

@@ -2,6 +2,9 @@
 
 #include <unicode_text/unicode.h>
 
+#include <bit>
+#include <cstring>
+
 namespace qrx_adapter_core::surrounding {
 
 namespace {
@@ -47,15 +50,20 @@ std::size_t previous_start(std::string_view text, std::size_t end) {
   return i;
 }
 
+// Steps over the character at `pos`, which is inside the text.
+void step_forward(std::string_view text, Position& pos) {
+  pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
+  pos.byte = next_start(text, pos.byte);
+  ++pos.chars;
+}
+
 // Walks over characters from the front while `more` holds; none when the text ends first.
 template <class More>
 std::optional<Position> walk_forward(std::string_view text, More more) {
   Position pos;
   while (more(pos)) {
     if (pos.byte >= text.size()) return std::nullopt;
-    pos.units += utf16_units(static_cast<unsigned char>(text[pos.byte]));
-    pos.byte = next_start(text, pos.byte);
-    ++pos.chars;
+    step_forward(text, pos);
   }
   return pos;
 }
@@ -81,8 +89,60 @@ std::optional<Position> exactly(std::optional<Position> pos, std::uint32_t targe
   return pos;
 }
 
+// Eight bytes starting at a character start, when a walk would step over them character by
+// character exactly as UTF-8 reads them: every byte after a lead is one of the continuation bytes
+// the lead announces, each announced one is there, and the last character ends with the eighth
+// byte. Then their characters are their bytes that are no continuation bytes, and their UTF-16
+// units those plus one for each four-byte lead. None otherwise (a stray byte, a character cut by
+// the chunk's end), and the walk goes on character by character.
+std::optional<Position> whole_chunk(std::string_view text, std::size_t at) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  // The masks below put byte i at bits 8i to 8i + 7.
+  if constexpr (std::endian::native != std::endian::little) return std::nullopt;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, text.data() + at, 8);
+  if ((bytes & kHigh) == 0) return Position{8, 8, 8};  // ASCII
+  // One bit (the high one) per byte for each kind of byte: bit 7 of byte i is bit 8i + 7.
+  const std::uint64_t b6 = bytes << 1;
+  const std::uint64_t b5 = bytes << 2;
+  const std::uint64_t b4 = bytes << 3;
+  const std::uint64_t continuation = bytes & ~b6 & kHigh;                // 10xxxxxx
+  const std::uint64_t lead = bytes & b6 & kHigh;                         // 11xxxxxx
+  const std::uint64_t lead3 = lead & b5;                                 // 111xxxxx
+  const std::uint64_t lead4 = lead3 & b4;                                // 1111xxxx
+  // A lead announces one, two or three continuation bytes; none may lie past the chunk.
+  constexpr std::uint64_t kLast1 = 0x80ULL << 56;
+  constexpr std::uint64_t kLast2 = kLast1 | (0x80ULL << 48);
+  constexpr std::uint64_t kLast3 = kLast2 | (0x80ULL << 40);
+  if ((lead & kLast1) != 0 || (lead3 & kLast2) != 0 || (lead4 & kLast3) != 0) return std::nullopt;
+  const std::uint64_t announced = (lead << 8) | (lead3 << 16) | (lead4 << 24);
+  if (announced != continuation) return std::nullopt;
+  const auto count = [](std::uint64_t high) {
+    return static_cast<std::uint32_t>((((high >> 7) * kOnes) >> 56) & 0xFF);
+  };
+  const std::uint32_t chars = 8 - count(continuation);
+  return Position{8, chars, chars + count(lead4)};
+}
+
 std::optional<Position> walk_utf16(std::string_view text, std::uint32_t target) {
-  return exactly(walk_forward(text, [target](const Position& p) { return p.units < target; }), target);
+  // Eight bytes at a time where they hold whole characters and no more units than are still
+  // wanted, else one character: the texts walked are mostly Vietnamese prose before a caret.
+  Position pos;
+  while (pos.units < target) {
+    if (pos.byte + 8 <= text.size()) {
+      const std::optional<Position> chunk = whole_chunk(text, pos.byte);
+      if (chunk && pos.units + chunk->units <= target) {
+        pos.byte += chunk->byte;
+        pos.chars += chunk->chars;
+        pos.units += chunk->units;
+        continue;
+      }
+    }
+    if (pos.byte >= text.size()) return std::nullopt;
+    step_forward(text, pos);
+  }
+  return exactly(pos, target);
 }
 
 std::optional<Position> walk_chars(std::string_view text, std::uint32_t n) {

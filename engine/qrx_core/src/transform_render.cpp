@@ -1,5 +1,7 @@
 #include "transform_detail.h"
 
+#include <cstring>
+
 #include <unicode_text/unicode.h>
 
 namespace qrx_core::transform {
@@ -28,84 +30,201 @@ bool early_stroke_kept(const WordState& state) {
 
 }  // namespace
 
-TypingResult result(const WordState& state, std::u32string_view keys, const TypingOptions& options,
-                    bool finishing) {
-  using detail::letter_char;
-  const std::span<const Letter> letters = state.letters;
-  const std::size_t n = letters.size();
-  std::array<Mark, MAX_LETTERS> marks;  // as displayed
-  std::array<char32_t, MAX_LETTERS> shown;
-  std::array<char32_t, MAX_LETTERS> lower;
-  // The toneless lower-case word as a key, and as text only when the key finds no answers.
-  vi_syllable::WordKey key = n <= vi_syllable::kWordKeyLetters ? 0 : vi_syllable::kNoWordKey;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Letter& l = letters[i];
-    marks[i] = detail::display_mark(letters, i);
-    lower[i] = letter_char(l.ch, marks[i], 0, false);
-    shown[i] = l.upper ? letter_char(l.ch, marks[i], 0, true) : lower[i];
-    key = vi_syllable::add_letter(key, i, lower[i]);
-  }
-  const vi_syllable::WordFacts* facts = vi_syllable::word_facts(key);
-  detail::WordText toneless;
-  if (facts == nullptr) {
-    for (std::size_t i = 0; i < n; ++i) toneless.push(lower[i]);
-  }
-  if (state.tone != 0) {
-    std::optional<std::size_t> at = facts != nullptr ? facts->tone_index_of(options.tone_style)
-                                                     : vi_syllable::tone_index(toneless.view(), options.tone_style);
-    if (!at) {
-      for (std::size_t i = n; i-- > 0;) {
-        if (vi_syllable::is_vowel(letters[i].ch)) {
-          at = i;
-          break;
-        }
-      }
-    }
-    if (at && *at < n) shown[*at] = letter_char(letters[*at].ch, marks[*at], state.tone, letters[*at].upper);
-  }
-  detail::WordText text;
-  for (std::size_t i = 0; i < n; ++i) text.push(shown[i]);
-  // One result object for every return below, built in place.
-  TypingResult out;
-  out.text.assign(text.view());
+// ---- Rendering -------------------------------------------------------------------------------
 
-  std::uint8_t word_status;
-  if (facts != nullptr) {
-    word_status = finishing ? facts->check_final(state.tone, options.allow_coda_k)
-                            : facts->check_with(state.tone, options.allow_coda_k);
-  } else {
-    word_status = finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
-                            : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+namespace {
+
+// A u whose horn shows or not depending on whether it is the last letter but one.
+bool soft_horned_u(const Letter& l) { return l.ch == U'u' && l.mark == Mark::Horn && l.soft_horn; }
+
+}  // namespace
+
+std::size_t WordRendering::tone_position(std::span<const Letter> letters, std::uint8_t tone,
+                                         ToneStyle style) const {
+  if (tone == 0) return MAX_LETTERS;
+  std::optional<std::size_t> at =
+      facts_ != nullptr ? facts_->tone_index_of(style) : vi_syllable::tone_index(toneless().view(), style);
+  if (!at) {
+    for (std::size_t i = letters.size(); i-- > 0;) {
+      if (vi_syllable::is_vowel(letters[i].ch)) return i;
+    }
+    return MAX_LETTERS;
   }
-  out.status = word_status;
+  return *at < letters.size() ? *at : MAX_LETTERS;
+}
+
+void WordRendering::add_letter(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style) {
+  const std::size_t i = size_;
+  const Letter& l = letters[i];
+  if (letters.size() != i + 1 || l.ch >= 0x80 || (i >= 1 && soft_horned_u(letters[i - 1])) ||
+      (i >= 2 && soft_horned_u(letters[i - 2]))) {
+    update(letters, tone, style);
+    return;
+  }
+  marks_[i] = detail::display_mark(letters, i);
+  const detail::LetterGlyph& g = detail::letter_glyphs()[l.ch * detail::kGlyphMarks + detail::glyph_slot(marks_[i])];
+  glyphs_[i] = &g;
+  lower_[i] = g.lower;
+  size_ = i + 1;
+  keyed_ = keyed_ && i < vi_syllable::kWordKeyLetters && g.code != 0;
+  if (keyed_) key_ |= static_cast<vi_syllable::WordKey>(g.code) << (6 * i);
+  facts_ = vi_syllable::word_facts(keyed_ ? key_ : vi_syllable::kNoWordKey);
+  // Unless the tone moves, the letters before keep their glyphs.
+  const std::size_t tone_at = tone_position(letters, tone, style);
+  if (tone_at != tone_at_) {
+    tone_at_ = tone_at;
+    write_text(letters, tone);
+  } else if (l.upper) {
+    text_.push_encoded(g.upper_utf8, g.upper_size);
+    nfc_stable_ = nfc_stable_ && g.upper_nfc_stable;
+  } else {
+    text_.push_encoded(g.lower_utf8, g.lower_size);
+    nfc_stable_ = nfc_stable_ && g.lower_nfc_stable;
+  }
+}
+
+void WordRendering::set_tone(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style) {
+  tone_at_ = tone_position(letters, tone, style);
+  write_text(letters, tone);
+}
+
+void WordRendering::clear() {
+  text_.clear();
+  nfc_stable_ = true;
+  size_ = 0;
+  keyed_ = true;
+  key_ = 0;
+  facts_ = vi_syllable::word_facts(0);
+  tone_at_ = MAX_LETTERS;
+}
+
+void WordRendering::update(std::span<const Letter> all_letters, std::uint8_t tone, ToneStyle style) {
+  const std::span<const Letter> letters = all_letters.first(std::min(all_letters.size(), MAX_LETTERS));
+  const std::size_t n = letters.size();
+  // The toneless lower-case word as a key, and as text only when the key finds no facts.
+  const detail::LetterGlyph* table = detail::letter_glyphs();
+  vi_syllable::WordKey key = 0;
+  unsigned shift = 0;
+  bool keyed = n <= vi_syllable::kWordKeyLetters;
+  for (std::size_t i = 0; i < n; ++i, shift += 6) {
+    const Letter& l = letters[i];
+    marks_[i] = detail::display_mark(letters, i);
+    std::uint8_t code;
+    if (l.ch < 0x80) {
+      const detail::LetterGlyph* g = &table[l.ch * detail::kGlyphMarks + detail::glyph_slot(marks_[i])];
+      glyphs_[i] = g;
+      lower_[i] = g->lower;
+      code = g->code;
+    } else {
+      glyphs_[i] = nullptr;
+      lower_[i] = vi_syllable::compose_char(l.ch, marks_[i], 0, false);
+      code = vi_syllable::letter_code(lower_[i]);
+    }
+    keyed = keyed && code != 0;
+    if (keyed) key |= static_cast<vi_syllable::WordKey>(code) << shift;
+  }
+  size_ = n;
+  keyed_ = keyed;
+  key_ = key;
+  facts_ = vi_syllable::word_facts(keyed ? key : vi_syllable::kNoWordKey);
+  tone_at_ = tone_position(letters, tone, style);
+  write_text(letters, tone);
+}
+
+void WordRendering::write_text(std::span<const Letter> letters, std::uint8_t tone) {
+  text_.clear();
+  bool stable = true;
+  for (std::size_t i = 0; i < size_; ++i) {
+    const Letter& l = letters[i];
+    if (i == tone_at_) {
+      const char32_t c = detail::letter_char(l.ch, marks_[i], tone, l.upper);
+      text_.push(c);
+      stable = stable && detail::nfc_stable(c);
+    } else if (const detail::LetterGlyph* g = glyphs_[i]) {
+      if (l.upper) {
+        text_.push_encoded(g->upper_utf8, g->upper_size);
+        stable = stable && g->upper_nfc_stable;
+      } else {
+        text_.push_encoded(g->lower_utf8, g->lower_size);
+        stable = stable && g->lower_nfc_stable;
+      }
+    } else {
+      const char32_t c = l.upper ? vi_syllable::compose_char(l.ch, marks_[i], 0, true) : lower_[i];
+      text_.push(c);
+      stable = stable && detail::nfc_stable(c);
+    }
+  }
+  nfc_stable_ = stable;
+}
+
+WordText WordRendering::toneless() const {
+  WordText text;
+  for (std::size_t i = 0; i < size_; ++i) text.push(lower_[i]);
+  return text;
+}
+
+namespace detail {
+
+Judgement judge(const WordRendering& rendering, const WordState& state, std::u32string_view keys,
+                const TypingOptions& options, bool finishing) {
+  const vi_syllable::WordFacts* facts = rendering.facts();
+  Judgement out;
+  if (facts != nullptr) {
+    out.status = finishing ? facts->check_final(state.tone, options.allow_coda_k)
+                           : facts->check_with(state.tone, options.allow_coda_k);
+  } else {
+    const WordText toneless = rendering.toneless();
+    out.status = finishing ? vi_syllable::check_final(toneless.view(), state.tone, options.allow_coda_k)
+                           : vi_syllable::check_with(toneless.view(), state.tone, options.allow_coda_k);
+  }
   if (!options.spell_check || !state.transformed) return out;
 
   bool unfinished = false;
-  if (finishing && word_status == vi_syllable::kIncomplete) {
+  if (finishing && out.status == vi_syllable::kIncomplete) {
     std::size_t start;
     std::size_t cluster_end;
     if (facts != nullptr) {
       start = facts->vowel_start;
       cluster_end = facts->cluster_end;
     } else {
+      const WordText toneless = rendering.toneless();
       const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
       start = syllable.vowel_start;
       cluster_end = syllable.cluster_end();
     }
     // A word ending in a letter pair whose second letter may still take the horn of the first.
-    const bool horned_pair_end = n >= 2 && (lower[n - 2] == U'u' || lower[n - 2] == U'ư') && lower[n - 1] == U'ơ';
+    const std::size_t n = rendering.size();
+    const bool horned_pair_end = n >= 2 && (rendering.lower(n - 2) == U'u' || rendering.lower(n - 2) == U'ư') &&
+                                 rendering.lower(n - 1) == U'ơ';
     unfinished = start != 0 && cluster_end > start && !horned_pair_end;
   }
-  const bool fall_back = (word_status == vi_syllable::kInvalid || unfinished) &&
+  const bool fall_back = (out.status == vi_syllable::kInvalid || unfinished) &&
                          !repeated_key_kept(state, keys) && !early_stroke_kept(state);
 
-  if (state.undone && state.literal_mode && !out.text.empty()) {
-    out.second_text = out.text;
+  if (state.undone && state.literal_mode && !rendering.text().empty()) {
+    out.second_text = true;
     return out;
   }
-  if (fall_back) {
+  out.show_keys = fall_back;
+  out.literal = fall_back;
+  return out;
+}
+
+}  // namespace detail
+
+TypingResult result(const WordState& state, std::u32string_view keys, const TypingOptions& options,
+                    bool finishing) {
+  WordRendering rendering;
+  rendering.update(state.letters, state.tone, options.tone_style);
+  const detail::Judgement j = detail::judge(rendering, state, keys, options, finishing);
+  TypingResult out;
+  out.status = j.status;
+  out.literal = j.literal;
+  if (j.show_keys) {
     out.text = join_keys(keys);
-    out.literal = true;
+  } else {
+    out.text.assign(rendering.text());
+    if (j.second_text) out.second_text = out.text;
   }
   return out;
 }

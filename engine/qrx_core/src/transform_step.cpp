@@ -2,61 +2,57 @@
 
 #include <unicode_text/unicode.h>
 
+#include <memory>
+
 namespace qrx_core::transform {
+
+// Characters beyond the Basic Multilingual Plane, and surrogates, which the encoder replaces.
+void WordText::push_encoded(char32_t c) {
+  const std::string utf8 = unicode::encode_utf8(c);
+  if (size_ + utf8.size() > kCapacity) return;
+  std::copy(utf8.begin(), utf8.end(), bytes_.begin() + size_);
+  size_ += utf8.size();
+}
+
 namespace detail {
 
 namespace {
 
-// The UTF-8 form of the letters typing produces (Latin, Latin Extended, the Vietnamese block),
-// encoded once: building a string per letter would cost more than the rest of a key.
-struct EncodedChar {
-  std::array<char, 4> bytes;
-  std::size_t size;
-};
-struct CharRange {
-  char32_t first;
-  char32_t end;
-};
-constexpr std::array<CharRange, 2> kEncodedRanges = {{{0x0080, 0x0250}, {0x1E00, 0x1F00}}};
-constexpr std::size_t kEncodedCount =
-    (kEncodedRanges[0].end - kEncodedRanges[0].first) + (kEncodedRanges[1].end - kEncodedRanges[1].first);
-
-std::array<EncodedChar, kEncodedCount> build_encoded() {
-  std::array<EncodedChar, kEncodedCount> table{};
-  std::size_t slot = 0;
-  for (const CharRange& r : kEncodedRanges) {
-    for (char32_t c = r.first; c < r.end; ++c, ++slot) {
-      const std::string utf8 = unicode::encode_utf8(c);
-      std::copy(utf8.begin(), utf8.end(), table[slot].bytes.begin());
-      table[slot].size = utf8.size();
-    }
-  }
-  return table;
+std::array<char, 4> utf8_of(char32_t c, std::uint8_t& size) {
+  const std::string utf8 = unicode::encode_utf8(c);
+  std::array<char, 4> bytes{};
+  std::copy(utf8.begin(), utf8.end(), bytes.begin());
+  size = static_cast<std::uint8_t>(utf8.size());
+  return bytes;
 }
 
-const EncodedChar* encoded(char32_t c) {
-  static const std::array<EncodedChar, kEncodedCount> table = build_encoded();
-  std::size_t offset = 0;
-  for (const CharRange& r : kEncodedRanges) {
-    if (c >= r.first && c < r.end) return &table[offset + (c - r.first)];
-    offset += r.end - r.first;
+using LetterGlyphs = std::array<LetterGlyph, 0x80 * kGlyphMarks>;
+
+// Kept out of line: inlined, the building would cost every look-up its registers.
+[[gnu::noinline]] std::unique_ptr<const LetterGlyphs> build_letter_glyphs() {
+  auto glyphs = std::make_unique<LetterGlyphs>();
+  constexpr std::array<Mark, kGlyphMarks> marks = {Mark::Circumflex, Mark::Breve, Mark::Horn, Mark::Stroke,
+                                                   Mark::None};
+  for (char32_t b = 0; b < 0x80; ++b) {
+    for (const Mark m : marks) {
+      LetterGlyph& g = (*glyphs)[b * kGlyphMarks + glyph_slot(m)];
+      g.lower = vi_syllable::compose_char(b, m, 0, false);
+      g.lower_utf8 = utf8_of(g.lower, g.lower_size);
+      const char32_t upper = vi_syllable::compose_char(b, m, 0, true);
+      g.upper_utf8 = utf8_of(upper, g.upper_size);
+      g.code = vi_syllable::letter_code(g.lower);
+      g.lower_nfc_stable = nfc_stable(g.lower);
+      g.upper_nfc_stable = nfc_stable(upper);
+    }
   }
-  return nullptr;
+  return glyphs;
 }
 
 }  // namespace
 
-void WordText::push_encoded(char32_t c) {
-  if (const EncodedChar* e = encoded(c)) {
-    if (size_ + e->size > bytes_.size()) return;
-    std::copy_n(e->bytes.begin(), e->size, bytes_.begin() + size_);
-    size_ += e->size;
-    return;
-  }
-  const std::string utf8 = unicode::encode_utf8(c);
-  if (size_ + utf8.size() > bytes_.size()) return;
-  std::copy(utf8.begin(), utf8.end(), bytes_.begin() + size_);
-  size_ += utf8.size();
+const LetterGlyph* letter_glyphs() {
+  static const std::unique_ptr<const LetterGlyphs> table = build_letter_glyphs();
+  return table->data();
 }
 
 WordText toneless_text(std::span<const Letter> letters) {
@@ -71,6 +67,7 @@ WordText toneless_text(std::span<const Letter> letters) {
 
 namespace {
 
+using detail::KeyEntries;
 using detail::toneless_text;
 
 // Onsets after which a horned u,o pair shows its u bare while the pair ends the word (thuơ).
@@ -100,23 +97,27 @@ const auto* find_entry(const Entries& entries, char32_t key) {
   return static_cast<decltype(&entries[0])>(nullptr);
 }
 
-// The first tone and mark entries of each ASCII key (index + 1, 0 for none), for the four
-// input methods: a key then looks its entries up once instead of searching both lists.
-struct KeyEntries {
-  std::array<std::uint8_t, 0x80> tone{};
-  std::array<std::uint8_t, 0x80> mark{};
-};
-
 KeyEntries key_entries_of(const InputMethodSpec& spec) {
   KeyEntries entries;
   for (char32_t k = 0; k < 0x80; ++k) {
     if (const auto* e = find_entry(spec.tones, k)) entries.tone[k] = static_cast<std::uint8_t>(e - spec.tones.data() + 1);
     if (const auto* e = find_entry(spec.marks, k)) entries.mark[k] = static_cast<std::uint8_t>(e - spec.marks.data() + 1);
   }
+  for (char32_t key = 0; key < 0x80; ++key) {
+    const char32_t k = rules::lower_key(key);
+    std::uint8_t& flags = entries.acts[key];
+    if (entries.tone[k] != 0 || k == spec.remove_key) flags |= KeyEntries::kToneOrRemoveKey;
+    if (entries.mark[k] != 0) flags |= KeyEntries::kMarkKey;
+    if (rules::quick_telex_onset(k)) flags |= KeyEntries::kQuickTelexKey;
+    if (find_entry(spec.insert, key)) flags |= KeyEntries::kInsertKey;
+    if (find_entry(spec.standalone, k)) flags |= KeyEntries::kStandaloneKey;
+  }
   return entries;
 }
 
-const KeyEntries* key_entries(const InputMethodSpec& spec) {
+}  // namespace
+
+const KeyEntries* detail::key_entries(const InputMethodSpec& spec) {
   static const std::array<std::pair<const InputMethodSpec*, KeyEntries>, 4> known = {{
       {&rules::TELEX, key_entries_of(rules::TELEX)},
       {&rules::SIMPLE_TELEX, key_entries_of(rules::SIMPLE_TELEX)},
@@ -128,6 +129,8 @@ const KeyEntries* key_entries(const InputMethodSpec& spec) {
   }
   return nullptr;
 }
+
+namespace {
 
 const rules::ToneEntry* tone_entry(const InputMethodSpec& spec, const KeyEntries* entries, char32_t k) {
   if (entries == nullptr || k >= 0x80) return find_entry(spec.tones, k);
@@ -166,30 +169,36 @@ bool quick_telex(WordState& state, char32_t key, char32_t k, const TypingOptions
   return true;
 }
 
+// `facts` are those of the letters as they stand.
+// `outcome` tells what the key did, when it is a tone key.
 bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t> previous,
-              const rules::ToneEntry* entry, const TypingOptions& options) {
+              const rules::ToneEntry* entry, const vi_syllable::WordFacts* facts, const TypingOptions& options,
+              detail::StepOutcome& outcome) {
   if (entry == nullptr) return false;
   const std::uint8_t t = entry->tone;
   if (t != state.tone) {
     if (!options.spell_check) {
       state.tone = t;
       state.transformed = true;
+      outcome = detail::StepOutcome::Toned;
       return true;
     }
     bool fits;
-    if (const vi_syllable::WordFacts* facts = detail::toneless_facts(state.letters)) {
+    if (facts != nullptr) {
       fits = facts->tone_allowed_with(t, options.allow_coda_k) &&
              facts->check_with(t, options.allow_coda_k) != vi_syllable::kInvalid;
     } else {
-      const detail::WordText w = toneless_text(state.letters);
+      const WordText w = toneless_text(state.letters);
       fits = vi_syllable::tone_allowed_with(w.view(), t, options.allow_coda_k) &&
              vi_syllable::check_with(w.view(), t, options.allow_coda_k) != vi_syllable::kInvalid;
     }
     if (fits) {
       state.tone = t;
       state.transformed = true;
+      outcome = detail::StepOutcome::Toned;
     } else {
       append(state, Letter::literal(key));
+      outcome = detail::StepOutcome::Appended;
     }
     return true;
   }
@@ -199,14 +208,17 @@ bool tone_key(WordState& state, char32_t key, char32_t k, std::optional<char32_t
     state.literal_mode = true;
     state.undo_key = k;
     append(state, Letter::literal(key));
+  } else {
+    outcome = detail::StepOutcome::Toned;  // consumed: nothing changed
   }
   return true;
 }
 
-bool remove_key(WordState& state, const InputMethodSpec& spec, char32_t k) {
+bool remove_key(WordState& state, const InputMethodSpec& spec, char32_t k, detail::StepOutcome& outcome) {
   if (k != spec.remove_key) return false;
   if (state.tone != 0) {
     state.tone = 0;
+    outcome = detail::StepOutcome::Toned;
     return true;
   }
   if (!state.transformed) return false;
@@ -231,7 +243,7 @@ bool try_candidate(WordState& state, const MarkCandidate& c, const TypingOptions
   for (const CandidateEntry& e : c) {
     Letter& l = state.letters[e.index];
     if (c.size() == 2 && l.ch == U'u' && l.mark != e.mark) {
-      const detail::WordText toneless = toneless_text(state.letters);
+      const WordText toneless = toneless_text(state.letters);
       l.soft_horn = soft_horn_onset(vi_syllable::parse_view(toneless.view()).onset);
     }
     l.mark = e.mark;
@@ -355,7 +367,7 @@ std::pair<std::size_t, std::size_t> cluster_span(std::span<const Letter> letters
   if (const vi_syllable::WordFacts* facts = detail::toneless_facts(letters)) {
     return {facts->vowel_start, facts->cluster_end};
   }
-  const detail::WordText toneless = toneless_text(letters);
+  const WordText toneless = toneless_text(letters);
   const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
   return {syllable.vowel_start, syllable.cluster_end()};
 }
@@ -419,34 +431,56 @@ CandidateList candidates(std::span<const Letter> letters, std::span<const rules:
 }
 
 void step(WordState& state, char32_t key, const InputMethodSpec& spec, const TypingOptions& options) {
+  detail::step(state, key, spec, options, detail::key_entries(spec), detail::KnownFacts{});
+}
+
+detail::StepOutcome detail::step(WordState& state, char32_t key, const InputMethodSpec& spec, const TypingOptions& options,
+                  const KeyEntries* entries, KnownFacts known) {
+  using enum detail::StepOutcome;
+  // Most keys are ASCII letters that nothing below would act on: they join the word as typed.
+  if (key < 0x80 && entries != nullptr && plain_key(*entries, spec, KeyEntries::enabled(options), state.letters, key)) {
+    add_plain_key(state, key);
+    return Appended;
+  }
+
   const char32_t k = rules::lower_key(key);
   const std::optional<char32_t> previous = state.last_key;
   state.last_key = k;
 
   if (state.literal_mode || contains(state.undone_keys.span(), k)) {
     append(state, Letter::literal(key));
-    return;
+    return Appended;
   }
 
   // Only tone, remove and mark keys look at the vowels; a plain letter skips the parse.
   std::pair<std::size_t, std::size_t> run{0, 0};
   bool has_vowel = false;
-  const KeyEntries* entries = key_entries(spec);
+  const vi_syllable::WordFacts* facts = nullptr;
   const rules::ToneEntry* tone = tone_entry(spec, entries, k);
   const rules::MarkEntry* mark = mark_entry(spec, entries, k);
+  if (mark != nullptr && !detail::mark_may_apply(state.letters, mark->rules)) mark = nullptr;
   if (tone != nullptr || k == spec.remove_key || mark != nullptr) {
-    run = cluster_span(state.letters);
+    facts = known.known ? known.facts : detail::toneless_facts(state.letters);
+    if (facts != nullptr) {
+      run = {facts->vowel_start, facts->cluster_end};
+    } else {
+      const WordText toneless = toneless_text(state.letters);
+      const vi_syllable::SyllableView syllable = vi_syllable::parse_view(toneless.view());
+      run = {syllable.vowel_start, syllable.cluster_end()};
+    }
     has_vowel = run.second > run.first ||
                 (state.letters.size() == 2 && state.letters[0].ch == U'q' && state.letters[1].ch == U'u');
   }
 
-  if (quick_telex(state, key, k, options)) return;
-  if (has_vowel && tone_key(state, key, k, previous, tone, options)) return;
-  if (has_vowel && remove_key(state, spec, k)) return;
-  if (mark_key(state, key, k, run, mark, options)) return;
-  if (insert_key(state, key, spec, options)) return;
-  if (standalone_key(state, key, k, spec, options)) return;
+  detail::StepOutcome outcome = Changed;
+  if (quick_telex(state, key, k, options)) return Changed;
+  if (has_vowel && tone_key(state, key, k, previous, tone, facts, options, outcome)) return outcome;
+  if (has_vowel && remove_key(state, spec, k, outcome)) return outcome;
+  if (mark_key(state, key, k, run, mark, options)) return Changed;
+  if (insert_key(state, key, spec, options)) return Appended;
+  if (standalone_key(state, key, k, spec, options)) return Appended;
   append(state, Letter::literal(key));
+  return Appended;
 }
 
 }  // namespace qrx_core::transform

@@ -3,6 +3,7 @@
 
 #include <unicode_text/unicode.h>
 
+#include <algorithm>
 #include <array>
 
 namespace qrx_engine::session {
@@ -44,15 +45,19 @@ constexpr std::array<NamedKey, 22> kNamedKeys = {{
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
                                                                         U"OO", U"OW", U"UW"};
 
+bool is_text_of_beyond_ascii(std::string_view text, char32_t c) { return text == unicode::encode_utf8(c); }
+
 // Whether `text` is the UTF-8 form of `c`, without building that form for ASCII.
-bool is_text_of(std::string_view text, char32_t c) {
+inline bool is_text_of(std::string_view text, char32_t c) {
   if (c < 0x80) return text.size() == 1 && text[0] == static_cast<char>(c);
-  return text == unicode::encode_utf8(c);
+  return is_text_of_beyond_ascii(text, c);
 }
 
 bool is_ascii_alnum(char32_t c) {
   return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
 }
+
+bool stable_nfc_well_formed(std::string_view text);
 
 }  // namespace
 
@@ -78,29 +83,41 @@ ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)),
 
 std::string ImeSession::display() const { return shown(); }
 
-// Always well-formed UTF-8: a text is_stable_nfc accepts has no ill-formed bytes (they read as
-// U+FFFD, which it refuses), and normalizing repairs them.
-const std::string& ImeSession::shown() const {
-  // The shown word is asked for several times per key; normalise it once per change.
-  if (!shown_current_) {
-    if (config_.unicode_form == ports::UnicodeForm::NFC && unicode::is_stable_nfc(composed_)) {
-      shown_text_.assign(composed_);
+namespace {
+
+// Well-formed UTF-8 whose every character NFC leaves as it is whatever stands beside it: as
+// unicode::is_stable_nfc, reading bytes (below U+0300, or E1 B8..BB: U+1E00 to U+1EFF).
+bool stable_nfc_well_formed(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    if (p[i] < 0xCC) {
+      ++i;
+    } else if (p[i] == 0xE1 && i + 1 < n && p[i + 1] >= 0xB8 && p[i + 1] <= 0xBB) {
+      i += 3;
     } else {
-      shown_text_ = out(composed_);
+      return false;
     }
-    shown_current_ = true;
   }
-  return shown_text_;
+  return true;
 }
 
-void ImeSession::compose(std::string&& text) {
-  composed_ = std::move(text);
-  shown_current_ = false;
+}  // namespace
+
+// Always well-formed UTF-8: the composed word always is (see compose()), and normalizing
+// repairs anything.
+// The shown word is asked for several times per key; it is normalised once per change.
+const std::string& ImeSession::shown_anew() const {
+  ComposedWord& word = words_[current_];
+  word.out_is_composed = config_.unicode_form == ports::UnicodeForm::NFC && stable_nfc_well_formed(word.composed);
+  if (!word.out_is_composed) word.out = out(word.composed);
+  word.out_current = true;
+  return word.out_is_composed ? word.composed : word.out;
 }
 
 std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
 
-bool ImeSession::is_word_char(char32_t ch) const {
+bool ImeSession::is_other_word_char(char32_t ch) const {
   const char32_t lower = qrx_core::rules::lower_key(ch);
   if (lower >= U'a' && lower <= U'z') return true;
   const auto& method = im();
@@ -232,19 +249,34 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
 
 // ---- Rendering ----------------------------------------------------------------------------
 
-const Composer& ImeSession::current_composer() {
-  if (!composer_ || composer_->raw() != std::u32string_view(raw_)) {
-    // Built in place: a Composer holds a state per key and is costly to move.
+void ImeSession::replay_composer() {
+  // Built in place, and kept for the next words: a Composer holds a state per key and is costly
+  // to move or make.
+  if (composer_) {
+    composer_->clear();
+  } else {
     composer_.emplace(im(), opt());
-    for (char32_t key : raw_) composer_->push(key);
   }
-  return *composer_;
+  for (char32_t key : raw_) composer_->push(key);
+  composer_follows_ = true;
 }
 
-std::string ImeSession::compute(bool final) {
-  const auto anchored_keys = [this] {
-    return *anchor_ +
-           unicode::encode_utf8(std::u32string_view(raw_).substr(std::min(anchor_raw_len_, raw_.size())));
+void ImeSession::forget_composer() {
+  composer_.reset();
+  composer_follows_ = false;
+}
+
+ImeSession::Rendered ImeSession::compute(bool final) {
+  const auto anchored_keys = [this]() -> Rendered {
+    scratch_.assign(*anchor_);
+    for (std::size_t i = std::min(anchor_raw_len_, raw_.size()); i < raw_.size(); ++i)
+      unicode::append_utf8(scratch_, raw_[i]);
+    return {scratch_};
+  };
+  const auto typed_keys = [this]() -> Rendered {
+    scratch_.clear();
+    for (char32_t key : raw_) unicode::append_utf8(scratch_, key);
+    return {scratch_};
   };
   if (raw_kept_) {
     // A re-opened word's keys were rebuilt, not typed: showing them would rewrite the word that
@@ -252,8 +284,8 @@ std::string ImeSession::compute(bool final) {
     if (anchor_) return anchored_keys();
     // A word kept because a doubled digit took back its tone or mark shows that digit once, as it
     // did when it became kept; the second digit must not come back when typing goes on or ends.
-    qrx_core::transform::TypingResult result = current_composer().result(final);
-    return result.literal ? std::move(result.text) : unicode::encode_utf8(raw_);
+    const qrx_core::transform::WordView view = current_composer().view(final);
+    return view.literal ? Rendered{view.text, view.nfc_stable} : typed_keys();
   }
   if (config_.smart_caps && raw_.size() >= 2) {
     const auto is_upper_letter = [](char32_t c) {
@@ -262,38 +294,46 @@ std::string ImeSession::compute(bool final) {
     const std::u32string_view head = std::u32string_view(raw_).substr(0, 2);
     bool composed_pair = false;
     for (std::u32string_view pair : kSmartCapsComposedPairs) composed_pair = composed_pair || pair == head;
-    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair)
-      return unicode::encode_utf8(raw_);
+    if (is_upper_letter(raw_[0]) && is_upper_letter(raw_[1]) && !composed_pair) return typed_keys();
   }
-  qrx_core::transform::TypingResult result = current_composer().result(final);
-  if (!result.second_text.empty()) second_text_ = true;
-  if (result.literal) {
+  const qrx_core::transform::WordView view = current_composer().view(final);
+  if (view.second_text) second_text_ = true;
+  if (view.literal) {
     raw_kept_ = true;
     if (anchor_) return anchored_keys();
   }
-  return std::move(result.text);
+  return {view.text, view.nfc_stable};
 }
 
-Action ImeSession::show(std::string text, std::optional<char32_t> typed) {
-  shown_before_.assign(shown());
-  compose(std::move(text));
+Action ImeSession::show(Rendered rendered, std::optional<char32_t> typed) {
+  // Composing fills the other word, so the one shown before stays as it was.
+  const std::string& old_text = shown();
+  compose(rendered.text, rendered.nfc_stable);
   const std::string& new_text = shown();
   // The action is built where it is returned: moving a short text costs as much as copying it.
   Action action;
   if (output_mode_ == OutputMode::Preedit && !anchor_) {
     auto& preedit = action.value.emplace<Action::Preedit>();
     preedit.text.assign(new_text);
-    preedit.cursor = unicode::char_count(new_text);
+    // Shown text is well-formed: its characters are the bytes that start one.
+    preedit.cursor = static_cast<std::size_t>(std::count_if(
+        new_text.begin(), new_text.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
     return action;
+  }
+  // The host types a key that only adds itself to the shown word.
+  if (output_mode_ == OutputMode::Replace && typed && new_text.size() > old_text.size() &&
+      new_text.compare(0, old_text.size(), old_text) == 0) {
+    const std::string_view added = std::string_view(new_text).substr(old_text.size());
+    if (is_text_of(added, *typed)) return action;  // a pass
   }
   auto& replace = action.value.emplace<Action::Replace>();
   // Both are shown texts, which are well-formed (see shown()).
-  replace.delete_count = qrx_core::transform::diff_well_formed(shown_before_, new_text, replace.text);
+  replace.delete_count = qrx_core::transform::diff_well_formed(old_text, new_text, replace.text);
   if (output_mode_ == OutputMode::Replace && typed && replace.delete_count == 0 &&
       is_text_of(replace.text, *typed)) {
     action.value.emplace<Action::Pass>();
   } else {
-    replaced_text_.swap(shown_before_);  // the word as it was shown, without copying it
+    replaced_text_.assign(old_text);  // the word as it was shown, into storage kept from key to key
   }
   return action;
 }
@@ -326,10 +366,11 @@ Action ImeSession::escape() {
 
 void ImeSession::reset() {
   raw_.clear();
-  compose(std::string());
+  compose({});
   raw_kept_ = false;
   second_text_ = false;
-  composer_.reset();
+  if (composer_) composer_->clear();
+  composer_follows_ = composer_.has_value();
   anchor_.reset();
   anchor_raw_len_ = 0;
 }
@@ -347,13 +388,14 @@ Action ImeSession::cursor_moved() {
 Action ImeSession::set_field_kind(std::uint8_t kind) {
   Action action = flush();
   field_kind_ = kind;
+  forget_composer();  // the options depend on the field kind
   return action;
 }
 
 Action ImeSession::set_output_mode(OutputMode mode) {
   Action action = flush();
   output_mode_ = mode;
-  composer_.reset();
+  forget_composer();
   return action;
 }
 
@@ -362,6 +404,7 @@ Action ImeSession::focus_changed(std::optional<std::string_view> app) {
   capitalize_next_ = false;
   profile_ = ports::resolve_profile(config_, app);
   im_ = nullptr;
+  forget_composer();
   const std::string id = ports::normalize_app_id(app);
   bool excluded = false;
   if (!id.empty()) {
@@ -388,6 +431,7 @@ Action ImeSession::toggle_vietnamese() {
     config_.app_modes[id] = enabled_;
     ports_.config_store->save(config_);
   }
+  forget_composer();
   return action;
 }
 
@@ -395,10 +439,11 @@ Action ImeSession::reload_config() {
   Action action = flush();
   config_ = ports_.config_store->load();
   im_ = nullptr;
-  composer_.reset();
+  forget_composer();
   undo_record_.reset();
   // The Unicode form may have changed: forget the memo of the shown word.
-  shown_current_ = false;
+  for (ComposedWord& word : words_) word.out_current = false;
+  ++shown_changes_;
   return action;
 }
 

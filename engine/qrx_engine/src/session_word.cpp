@@ -48,6 +48,23 @@ bool glues_to_match(char32_t c) {
   return kGlueChars.find(c) != std::u32string_view::npos;
 }
 
+// One character's UTF-8 form, held without a string.
+class Utf8Char {
+ public:
+  std::string_view of(char32_t c) {
+    if (c < 0x80) {
+      bytes_[0] = static_cast<char>(c);
+      return {bytes_.data(), 1};
+    }
+    const std::string utf8 = unicode::encode_utf8(c);
+    std::copy(utf8.begin(), utf8.end(), bytes_.begin());
+    return {bytes_.data(), utf8.size()};
+  }
+
+ private:
+  std::array<char, 4> bytes_;
+};
+
 char32_t single_upper(char32_t c) {
   const std::u32string upper = unicode::to_upper(c);
   return upper.size() == 1 ? upper[0] : c;
@@ -57,15 +74,6 @@ char32_t single_upper(char32_t c) {
 bool same_key(char32_t a, char32_t b) {
   if (is_ascii_letter(a) && is_ascii_letter(b)) return (a | 0x20) == (b | 0x20);
   return a == b;
-}
-
-// The word's last key took back the tone or mark that its earlier press made. A key takes back at
-// most once per word, so a new undo key marks that press.
-bool took_back_last(const Composer& composer) {
-  const std::span<const qrx_core::transform::WordState> states = composer.states();
-  const std::size_t n = composer.raw().size();
-  if (n == 0 || states.size() != n + 1) return false;  // keys beyond the stepped ones
-  return states[n].undo_key && states[n].undo_key != states[n - 1].undo_key;
 }
 
 // The expansion with the case the user typed: all capitals for a word of two or more characters
@@ -148,9 +156,10 @@ bool ImeSession::reopen_previous_word() {
   std::optional<std::u32string> keys = qrx_core::transform::rebuild(composed_word, im(), opt());
   if (!keys || keys->empty()) return false;
   raw_ = std::move(*keys);
+  composer_follows_ = false;
   anchor_raw_len_ = raw_.size();
   anchor_ = composed_word;
-  compose(std::move(composed_word));
+  compose(composed_word);
   raw_kept_ = false;
   return true;
 }
@@ -172,9 +181,8 @@ Action ImeSession::letter(char32_t ch) {
           kLiteralAfter.find(static_cast<unsigned char>(committed_tail_.back())) != std::u32string_view::npos;
     }
   }
-  const bool cache_follows = composer_ && composer_->raw() == std::u32string_view(raw_);
   raw_.push_back(ch);
-  if (cache_follows) composer_->push(ch);
+  if (composer_follows_) composer_->push(ch);
   if (raw_.size() > kMaxComposedKeys) raw_kept_ = true;
   return show(compute(false), capitalised ? std::nullopt : std::optional<char32_t>(ch));
 }
@@ -196,9 +204,13 @@ Action ImeSession::separator(char32_t ch) {
   return action;
 }
 
-void ImeSession::append_to_tail(std::string_view text) {
+void ImeSession::append_to_tail(std::string_view text, std::string_view more) {
   committed_tail_ += text;
-  committed_tail_chars_ += unicode::char_count(text);
+  committed_tail_ += more;
+  // Everything appended is well-formed: its characters are the bytes that start one.
+  for (const std::string_view part : {text, more}) {
+    for (const char byte : part) committed_tail_chars_ += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+  }
   // Only the last kTailChars characters are ever read (tail()): cutting off the rest waits until
   // there are twice as many, so that it happens once in many words rather than at every one.
   // (Everything appended is well-formed, so the characters counted are those cut.)
@@ -228,33 +240,37 @@ void ImeSession::forget_last_word() {
 
 Action ImeSession::word_end(std::optional<char32_t> ch) {
   undo_record_.reset();
-  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
   if (raw_.empty()) {
     forget_last_word();
-    if (ch) append_to_tail(separator_text);
+    if (ch) {
+      Utf8Char separator;
+      append_to_tail(separator.of(*ch));
+    }
     return Action::pass();
   }
-  std::string text = compute(true);
+  std::string_view text = compute(true).text;
   const bool macros_apply =
       config_.macro_enabled && field_kind_ != kFieldRestricted && !raw_kept_ && !config_.macros.empty();
   if (macros_apply && output_mode_ == OutputMode::Replace) {
     if (std::optional<Action> action = phrase_macro(text, ch)) return std::move(*action);
   }
+  std::optional<std::string> expansion;
   if (macros_apply) {
     const std::string typed = unicode::encode_utf8(raw_);
-    std::optional<std::string> expansion = macro_of(composed_);
+    expansion = macro_of(composed());
     if (!expansion) expansion = macro_of(typed);
     if (expansion) {
+      const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
       if (ch && config_.macro_undo)
         undo_record_.emplace(out(*expansion) + separator_text, typed + separator_text);
-      text = std::move(*expansion);
+      text = *expansion;
     }
   }
   return finish(text, ch, true);
 }
 
-std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::optional<char32_t> ch) {
-  const std::size_t shown_chars = unicode::char_count(composed_);
+std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optional<char32_t> ch) {
+  const std::size_t shown_chars = unicode::char_count(composed());
   // Only keys that reach back before the current word can match; the longest decides how much
   // of the committed text is worth looking at.
   std::size_t longest_key = 0;
@@ -265,7 +281,8 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   // Only the last `longest_key` characters of the committed text and the word can take part in
   // a match (lower-casing never shortens a character), plus the one before them that decides
   // whether the match starts a token.
-  const std::string combined_text = std::string(tail()) + text;
+  std::string combined_text(tail());
+  combined_text += text;
   std::size_t window_start = combined_text.size();
   for (std::size_t n = 0; n <= longest_key && window_start > 0; ++n) {
     do {
@@ -333,24 +350,28 @@ std::optional<Action> ImeSession::phrase_macro(const std::string& text, std::opt
   return Action::replace(std::move(expansion), delete_count, ch.has_value());
 }
 
-Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, bool pass_key) {
-  const std::string shown_text = shown();
-  const std::string final_text = out(text);
-  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
-  if (ch && text == composed_) {
+Action ImeSession::finish(std::string_view text, std::optional<char32_t> ch, bool pass_key) {
+  // The shown word is the composed one in the output form: no need to normalize it again. Both
+  // stay readable after reset(), which composes into the other word.
+  const std::string& shown_text = shown();
+  const bool composed_as_shown = text == composed();
+  std::string normalized;
+  if (!composed_as_shown) normalized = out(text);
+  const std::string& final_text = composed_as_shown ? shown_text : normalized;
+  Utf8Char separator;
+  const std::string_view separator_text = ch ? separator.of(*ch) : std::string_view();
+  if (ch && composed_as_shown) {
     // Into the storage of the word remembered before, so that ending a word allocates nothing.
     if (!last_word_) last_word_.emplace(LastWord{std::move(spare_raw_), {}, 0, false});
-    last_word_->raw.assign(raw_);
-    last_word_->text.assign(composed_);
+    // The keys are traded rather than copied: reset() empties raw_ below.
+    last_word_->raw.swap(raw_);
+    last_word_->text.assign(composed());
     last_word_->separator = *ch;
     last_word_->raw_kept = raw_kept_;
   } else {
     forget_last_word();
   }
-  if (ch) {
-    append_to_tail(final_text);
-    append_to_tail(separator_text);
-  }
+  if (ch) append_to_tail(final_text, separator_text);
   const bool had_anchor = anchor_.has_value();
   reset();
   if (output_mode_ == OutputMode::Replace) {
@@ -361,10 +382,11 @@ Action ImeSession::finish(const std::string& text, std::optional<char32_t> ch, b
     return Action::replace(std::move(insert), deleted, pass_key);
   }
   if (!had_anchor) {
-    if (ch) return Action::commit(final_text + separator_text, false);
+    if (ch) return Action::commit(final_text + std::string(separator_text), false);
     return Action::commit(final_text, pass_key);
   }
-  auto [insert, deleted] = qrx_core::transform::diff_well_formed(shown_text, final_text + separator_text);
+  auto [insert, deleted] =
+      qrx_core::transform::diff_well_formed(shown_text, final_text + std::string(separator_text));
   replaced_text_.assign(shown_text);
   return Action::replace(std::move(insert), deleted, ch ? false : pass_key);
 }
@@ -412,10 +434,11 @@ Action ImeSession::backspace() {
           ports_.surrounding_text->before_cursor(unicode::char_count(expected));
       if (!before || *before == expected) {
         raw_ = std::move(word->raw);
-        compose(std::move(word->text));
+        composer_follows_ = false;
+        compose(word->text);
         raw_kept_ = word->raw_kept;
         if (output_mode_ == OutputMode::Preedit) {
-          anchor_ = composed_;
+          anchor_ = composed();
           anchor_raw_len_ = raw_.size();
         } else {
           anchor_.reset();
@@ -425,10 +448,10 @@ Action ImeSession::backspace() {
     return Action::pass();
   }
 
-  std::u32string shorter_chars = unicode::decode_utf8(composed_);
+  std::u32string shorter_chars = unicode::decode_utf8(composed());
   if (!shorter_chars.empty()) shorter_chars.pop_back();
   if (shorter_chars.empty()) {
-    Action action = show(std::string(), std::nullopt);
+    Action action = show({}, std::nullopt);
     reset();
     return action;
   }
@@ -438,11 +461,11 @@ Action ImeSession::backspace() {
 
   // Backspace after a press that took a tone or mark back undoes that undo: the shorter keys
   // are rendered again.
-  if (n >= 2 && same_key(raw_[n - 1], raw_[n - 2]) && (raw_kept_ || took_back_last(current_composer()))) {
+  if (n >= 2 && same_key(raw_[n - 1], raw_[n - 2]) && (raw_kept_ || current_composer().last_key_took_back())) {
     raw_.pop_back();
+    composer_follows_ = false;
     const auto result = Composer::with_raw(im(), opt(), raw_).result(false);
     anchor_.reset();
-    composer_.reset();
     raw_kept_ = result.literal;
     second_text_ = false;
     return show_after_backspace(had_anchor);
@@ -450,12 +473,13 @@ Action ImeSession::backspace() {
 
   if (raw_kept_ && !second_text_) {
     bool back_to_composing = false;
-    if (unicode::encode_utf8(raw_) == composed_ &&
-        !ports_.dictionary->is_english(unicode::to_lower(composed_))) {
+    if (unicode::encode_utf8(raw_) == composed() &&
+        !ports_.dictionary->is_english(unicode::to_lower(composed()))) {
       const std::u32string_view fewer = std::u32string_view(raw_).substr(0, n - 1);
       const auto result = Composer::with_raw(im(), opt(), fewer).result(false);
       if (!result.literal && result.status != vi_syllable::kInvalid && result.text != shorter) {
         raw_.pop_back();
+        composer_follows_ = false;
         raw_kept_ = false;
         second_text_ = false;
         back_to_composing = true;
@@ -473,17 +497,18 @@ Action ImeSession::backspace() {
     raw_ = std::move(shorter_chars);
     raw_kept_ = true;
   }
+  composer_follows_ = false;
   anchor_.reset();
   return show_after_backspace(had_anchor);
 }
 
 Action ImeSession::show_after_backspace(bool had_anchor) {
-  std::string text = compute(false);
+  const std::string text(compute(false).text);
   if (had_anchor) {
     anchor_ = text;
     anchor_raw_len_ = raw_.size();
   }
-  return show(std::move(text), std::nullopt);
+  return show({text}, std::nullopt);
 }
 
 }  // namespace qrx_engine::session

@@ -85,6 +85,8 @@ bool continues_checked(std::string_view checked, std::string_view text) {
   for (std::size_t drop = 0; drop < checked.size() && drop <= kDroppedBytes && !text.empty(); ++drop) {
     if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
     const std::string_view kept = checked.substr(drop);
+    // Most often all of it is kept, followed by what was typed.
+    if (text.starts_with(kept)) return unicode::is_valid_utf8(text.substr(kept.size()));
     std::size_t same = common_start(kept, text);
     // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
     while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;
@@ -217,7 +219,14 @@ void qrx_reset(QrxSession* session) noexcept {
 const char* qrx_display_text(QrxSession* session) noexcept {
   if (session == nullptr) return nullptr;
   return contain(session, static_cast<const char*>(nullptr), [&] {
-    store_without_nul(session->display_slot, session->session.shown());
+    // Unchanged since the host read it last, the text is there already.
+    const std::uint64_t changes = session->session.shown_changes();
+    if (session->display_slot_changes != changes) {
+      const std::string& shown = session->session.shown();
+      store_without_nul(session->display_slot, shown);
+      session->display_slot_changes =
+          session->display_slot.size() == shown.size() ? changes : QrxSession::kNoDisplay;
+    }
     return session->display_slot.c_str();
   });
 }
@@ -307,7 +316,8 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     // kept; any other only what the host read as the session's display.
     const bool own_replace = replace && session->key_replace_units &&
                              *session->key_replace_units == action->delete_before_utf16 &&
-                             action->insert != nullptr && session->action_slot == action->insert;
+                             action->insert != nullptr &&
+                             (action->insert == session->action_slot.c_str() || session->action_slot == action->insert);
     const std::optional<InputText> display =
         replace && !own_replace && display_text != nullptr
             ? std::optional<InputText>(std::in_place, display_text, session->display_slot)

@@ -11,42 +11,6 @@
 namespace vi_syllable {
 namespace {
 
-struct Entry {
-  WordKey key = kNoWordKey;
-  WordFacts facts;
-};
-
-// Open addressing over a power-of-two table at most half full.
-class FactsTable {
- public:
-  explicit FactsTable(std::size_t words) {
-    while ((std::size_t{1} << bits_) < 2 * words) ++bits_;
-    slots_.assign(std::size_t{1} << bits_, Entry{});
-  }
-  const WordFacts* find(WordKey key) const {
-    if (key == kNoWordKey) return nullptr;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = slot_of(key);; i = (i + 1) & mask) {
-      const Entry& e = slots_[i];
-      if (e.key == key) return &e.facts;
-      if (e.key == kNoWordKey) return nullptr;
-    }
-  }
-  void insert(WordKey key, const WordFacts& facts) {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = slot_of(key);
-    while (slots_[i].key != kNoWordKey && slots_[i].key != key) i = (i + 1) & mask;
-    slots_[i] = Entry{key, facts};
-  }
-
- private:
-  std::size_t slot_of(WordKey key) const {
-    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_));
-  }
-  unsigned bits_ = 1;
-  std::vector<Entry> slots_;
-};
-
 WordFacts facts_of(std::string_view word) {
   WordFacts facts;
   facts.answers = detail::answers_uncached(word);
@@ -63,7 +27,7 @@ WordFacts facts_of(std::string_view word) {
 // Every onset (none, the listed ones, gi, qu and q) with every vowel group the tables know (and
 // each without its first u, for qu + y) and every final or part of one (none included): a
 // superset of the words the checks do not judge invalid. Only those are kept.
-std::unique_ptr<const FactsTable> build() {
+std::unique_ptr<const WordFactsTable> build() {
   const Tables& t = tables();
   StringSet onsets{"", "gi", "qu", "q"};
   onsets.insert(ONSETS.begin(), ONSETS.end());
@@ -103,7 +67,7 @@ std::unique_ptr<const FactsTable> build() {
     const WordKey key = word_key(prefix);
     if (key != kNoWordKey) words.emplace_back(key, facts_of(prefix));
   }
-  auto table = std::make_unique<FactsTable>(words.size());
+  auto table = std::make_unique<WordFactsTable>(words.size());
   for (const auto& [key, facts] : words) table->insert(key, facts);
   return table;
 }
@@ -126,9 +90,21 @@ WordKey word_key(std::string_view word) {
   return key;
 }
 
-const WordFacts* word_facts(WordKey key) {
-  static const std::unique_ptr<const FactsTable> table = build();
-  return table->find(key);
+WordFactsTable::WordFactsTable(std::size_t words) {
+  while ((std::size_t{1} << bits_) < 2 * words) ++bits_;
+  slots_.assign(std::size_t{1} << bits_, Entry{});
+  mask_ = slots_.size() - 1;
+}
+
+void WordFactsTable::insert(WordKey key, const WordFacts& facts) {
+  std::size_t i = slot_of(key);
+  while (slots_[i].key != kNoWordKey && slots_[i].key != key) i = (i + 1) & mask_;
+  slots_[i] = Entry{key, facts};
+}
+
+const WordFactsTable& word_facts_table() {
+  static const std::unique_ptr<const WordFactsTable> table = build();
+  return *table;
 }
 
 }  // namespace vi_syllable

@@ -120,15 +120,18 @@ std::optional<std::size_t> cached_letter_slot(char32_t c) {
 
 using DecomposeTable = std::array<PackedLetter, kCachedLetterCount>;
 
+// Kept out of line: inlined, the building would cost every look-up its registers.
+[[gnu::noinline]] std::unique_ptr<const DecomposeTable> build_decompose_table() {
+  auto t = std::make_unique<DecomposeTable>();
+  std::size_t slot = 0;
+  for (const CharRange& r : kCachedLetters) {
+    for (char32_t c = r.first; c < r.end; ++c) (*t)[slot++] = decompose_uncached(c);
+  }
+  return t;
+}
+
 const DecomposeTable& decompose_table() {
-  static const std::unique_ptr<const DecomposeTable> table = [] {
-    auto t = std::make_unique<DecomposeTable>();
-    std::size_t slot = 0;
-    for (const CharRange& r : kCachedLetters) {
-      for (char32_t c = r.first; c < r.end; ++c) (*t)[slot++] = decompose_uncached(c);
-    }
-    return t;
-  }();
+  static const std::unique_ptr<const DecomposeTable> table = build_decompose_table();
   return *table;
 }
 
@@ -144,21 +147,23 @@ std::size_t compose_slot(char32_t base, std::size_t mark_slot, std::size_t tone,
 constexpr std::array<Mark, kMarkSlots> kMarksBySlot = {Mark::Circumflex, Mark::Breve, Mark::Horn,
                                                        Mark::Stroke, Mark::None};
 
-const ComposeTable& compose_table() {
-  static const std::unique_ptr<const ComposeTable> table = [] {
-    auto t = std::make_unique<ComposeTable>();
-    for (char32_t base = 0; base < kComposeBases; ++base) {
-      for (std::size_t m = 0; m < kMarkSlots; ++m) {
-        for (std::size_t tone = 0; tone < TONE_MARKS.size(); ++tone) {
-          for (bool upper : {false, true}) {
-            (*t)[compose_slot(base, m, tone, upper)] =
-                compose_uncached(base, kMarksBySlot[m], static_cast<std::uint8_t>(tone), upper);
-          }
+[[gnu::noinline]] std::unique_ptr<const ComposeTable> build_compose_table() {
+  auto t = std::make_unique<ComposeTable>();
+  for (char32_t base = 0; base < kComposeBases; ++base) {
+    for (std::size_t m = 0; m < kMarkSlots; ++m) {
+      for (std::size_t tone = 0; tone < TONE_MARKS.size(); ++tone) {
+        for (bool upper : {false, true}) {
+          (*t)[compose_slot(base, m, tone, upper)] =
+              compose_uncached(base, kMarksBySlot[m], static_cast<std::uint8_t>(tone), upper);
         }
       }
     }
-    return t;
-  }();
+  }
+  return t;
+}
+
+const ComposeTable& compose_table() {
+  static const std::unique_ptr<const ComposeTable> table = build_compose_table();
   return *table;
 }
 

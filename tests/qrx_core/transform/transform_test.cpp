@@ -92,6 +92,11 @@ TEST(StepTelex, Marks) {
       "aa=â ee=ê oo=ô aw=ă ow=ơ uw=ư dd=đ dda=đa dad=đa dinhd=đinh muow=mươ thuow=thuơ thuoww=thươ uwo=ươ "
       "UWO=ƯƠ uaw=ưa quaw=quă nguoiw=ngươi tuyeen=tuyên ba=ba add=add bdd=bđ",
       TELEX, defaults());
+  // The soft horn shows the u bare only while the pair ends the word as ươ: a circumflex on the o
+  // or a letter after it gives the u its horn back.
+  TypingOptions plain = defaults();
+  plain.spell_check = false;
+  expect_shown("thuowo=thưô thuown=thươn uow=uơ uowo=ưô", TELEX, plain);
 }
 
 // An undone key is plain from then on; a doubled tone key puts the word in literal mode.
@@ -278,6 +283,85 @@ TEST(Composer, VniDigitRulesBeforeAnyState) {
   Composer c = Composer::with_raw(VNI, defaults(), U"a11");
   c.pop();
   EXPECT_EQ(c.result(false).text, "á");
+}
+
+// What a Composer shows after every push, pop and clear, looked at key by key as the session
+// does (the rendering kept from key to key, the letters the key added worked out alone), is what
+// the keys give when typed at once.
+TEST(Composer, ViewedKeyByKeyAsTypedAtOnce) {
+  constexpr std::u32string_view kKeys = U"aaeeoouuiiydddwwsfrxjznghtcqkpbAEODWSJ[]^(+'`?~.01256789 -ưK";
+  constexpr char32_t kPop = 0;
+  constexpr char32_t kClear = 1;
+  std::uint64_t seed = 42;
+  const auto next = [&seed](std::size_t below) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>((seed >> 33) % below);
+  };
+  int compared = 0;
+  for (const InputMethodSpec* spec : {&TELEX, &SIMPLE_TELEX, &VNI, &VIQR}) {
+    for (unsigned bits = 0; bits < 64; ++bits) {
+      TypingOptions o;
+      o.tone_style = (bits & 1) ? ToneStyle::Old : ToneStyle::New;
+      o.spell_check = (bits & 2) == 0;
+      o.w_as_u = (bits & 4) != 0;
+      o.bracket_keys = (bits & 8) != 0;
+      o.quick_telex = (bits & 16) != 0;
+      o.allow_coda_k = (bits & 32) != 0;
+      Composer c(*spec, o);
+      for (int op = 0; op < 400; ++op) {
+        const std::size_t pick = next(kKeys.size() + 4);
+        const char32_t key = pick < kKeys.size() ? kKeys[pick] : (pick == kKeys.size() ? kClear : kPop);
+        if (key == kPop) {
+          c.pop();
+        } else if (key == kClear) {
+          c.clear();
+        } else {
+          c.push(key);
+        }
+        // Left unviewed, the next key finds the rendering behind.
+        if (next(4) == 0) continue;
+        for (bool finishing : {false, true}) {
+          const qrx_core::transform::WordView v = c.view(finishing);
+          const TypingResult r = transform(c.raw(), *spec, o, finishing);
+          ASSERT_EQ(v.text, r.text) << spec->name << " options " << bits << " keys " << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.literal, r.literal) << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.status, r.status) << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.second_text, !r.second_text.empty()) << unicode::encode_utf8(c.raw());
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 100000);
+}
+
+// Only a press that takes back what the same key did before, as the last key, counts.
+TEST(Composer, LastKeyTookBack) {
+  const std::tuple<const InputMethodSpec*, std::u32string_view, bool> cases[] = {
+      {&TELEX, U"", false},     {&TELEX, U"aa", false},  {&TELEX, U"aaa", true},  {&TELEX, U"aaaa", false},
+      {&TELEX, U"as", false},   {&TELEX, U"ass", true},  {&TELEX, U"asss", false}, {&TELEX, U"ddd", true},
+      {&TELEX, U"thuowww", true}, {&VNI, U"a11", true},  {&VNI, U"a1", false},     {&VNI, U"a66", true},
+  };
+  for (const auto& [spec, keys, took_back] : cases) {
+    EXPECT_EQ(Composer::with_raw(*spec, defaults(), keys).last_key_took_back(), took_back)
+        << spec->name << " " << unicode::encode_utf8(keys);
+  }
+  // Keys beyond the stepped ones are not looked at.
+  std::u32string long_word(24, U'b');
+  long_word += U"aaa";
+  EXPECT_FALSE(Composer::with_raw(TELEX, defaults(), long_word).last_key_took_back());
+}
+
+TEST(Composer, ClearedIsAsNew) {
+  Composer c(TELEX, defaults());
+  for (char32_t k : std::u32string_view(U"thuowng")) c.push(k);
+  c.clear();
+  EXPECT_TRUE(c.raw().empty());
+  EXPECT_EQ(c.states().size(), 1u);
+  EXPECT_EQ(c.result(false), Composer(TELEX, defaults()).result(false));
+  for (char32_t k : std::u32string_view(U"Vieetj")) c.push(k);
+  EXPECT_EQ(c.result(false), Composer::with_raw(TELEX, defaults(), U"Vieetj").result(false));
+  EXPECT_EQ(c.states().back(), Composer::with_raw(TELEX, defaults(), U"Vieetj").states().back());
 }
 
 TEST(Diff, CommonPrefixOnly) {
@@ -488,6 +572,7 @@ TEST(RoundTrip, EveryValidSyllableTypesBack) {
     ASSERT_GT(words.size(), 10000u);
     for (const InputMethodSpec* spec : {&TELEX, &SIMPLE_TELEX, &VNI, &VIQR}) {
       int failures = 0;
+      Composer typist(*spec, options);
       for (const std::string& word : words) {
         const std::optional<std::string> keys = to_raw(word, *spec);
         if (!keys) {
@@ -502,6 +587,16 @@ TEST(RoundTrip, EveryValidSyllableTypesBack) {
                           << *keys << " gives " << r.text;
             ++failures;
           }
+        }
+        // Typed as the session types it: one Composer for every word, viewed after each key.
+        typist.clear();
+        for (char32_t k : keys_of(*keys)) {
+          typist.push(k);
+          typist.view(false);
+        }
+        if (typist.view(true).text != word) {
+          ADD_FAILURE() << spec->name << ": typed key by key, " << *keys << " gives " << typist.view(true).text;
+          ++failures;
         }
         if (rebuild(word, *spec, options) != keys_of(*keys)) {
           ADD_FAILURE() << spec->name << ": rebuild of " << word;

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <span>
@@ -21,11 +22,17 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace qrx_core::transform {
 
 using rules::InputMethodSpec;
 using vi_syllable::Mark;
+
+namespace detail {
+struct KeyEntries;
+struct LetterGlyph;
+}
 using vi_syllable::ToneStyle;
 
 // A word never holds more letters than this.
@@ -33,19 +40,13 @@ inline constexpr std::size_t MAX_LETTERS = 32;
 // Keys beyond this many are kept but not interpreted: the word then shows its keys as typed.
 inline constexpr std::size_t MAX_STEPPED_KEYS = 24;
 
-// A vector with a fixed inline capacity; only the live elements are constructed or copied.
+// A vector with a fixed inline capacity, trivially copyable. Its size comes first, so that a
+// record ending in one can be copied up to its last live element (live_bytes).
 template <class T, std::size_t N>
 class InlineVec {
-  static_assert(std::is_trivially_destructible_v<T>);
+  static_assert(std::is_trivially_copyable_v<T>);
 
  public:
-  InlineVec() = default;
-  InlineVec(const InlineVec& other) { copy_from(other); }
-  InlineVec& operator=(const InlineVec& other) {
-    if (this != &other) copy_from(other);
-    return *this;
-  }
-
   static constexpr std::size_t capacity() { return N; }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -65,10 +66,12 @@ class InlineVec {
   // False, and nothing stored, when the vector is full.
   bool push_back(const T& value) {
     if (size_ == N) return false;
-    ::new (static_cast<void*>(storage_ + size_ * sizeof(T))) T(value);
+    std::memcpy(storage_ + size_ * sizeof(T), &value, sizeof(T));
     ++size_;
     return true;
   }
+  // Adds one element and leaves writing it to the caller; the vector must not be full.
+  T& extend() { return data()[size_++]; }
   void pop_back() {
     if (size_ > 0) --size_;
   }
@@ -77,20 +80,16 @@ class InlineVec {
   operator std::span<const T>() const { return {data(), size_}; }
   std::span<const T> span() const { return {data(), size_}; }
 
+  // Bytes from the start of the vector to the end of its last live element.
+  std::size_t live_bytes() const { return sizeof(size_) + size_ * sizeof(T); }
+
   friend bool operator==(const InlineVec& a, const InlineVec& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
   }
 
  private:
-  void copy_from(const InlineVec& other) {
-    for (std::size_t i = 0; i < other.size_; ++i) {
-      ::new (static_cast<void*>(storage_ + i * sizeof(T))) T(other[i]);
-    }
-    size_ = other.size_;
-  }
-
-  alignas(T) unsigned char storage_[N * sizeof(T)];
   std::size_t size_ = 0;
+  alignas(T) unsigned char storage_[N * sizeof(T)];
 };
 
 // The six typing settings, always passed together, in this order.
@@ -122,6 +121,7 @@ struct Letter {
 
 using Letters = InlineVec<Letter, MAX_LETTERS>;
 
+// The letters come last, so that copying a state stops at its last letter (copy_live).
 struct WordState {
   // Lower-cased mark keys whose mark a repeated press took back; each is a plain letter from then
   // on. A method has at most five mark keys.
@@ -129,15 +129,23 @@ struct WordState {
   std::size_t stroke_index = 0;
   std::optional<char32_t> undo_key;
   std::optional<char32_t> last_key;
-  Letters letters;
   bool undone = false;
   bool literal_mode = false;
   bool transformed = false;
   bool early_stroke = false;
   std::uint8_t tone = 0;
+  Letters letters;
 
   friend bool operator==(const WordState&, const WordState&) = default;
 };
+static_assert(std::is_trivially_copyable_v<WordState>);
+
+// Copies `from` into `to` up to its last letter: what a state holds beyond it is never read.
+inline void copy_live(WordState& to, const WordState& from) {
+  const auto* start = reinterpret_cast<const unsigned char*>(&from);
+  const auto* letters = reinterpret_cast<const unsigned char*>(&from.letters);
+  std::memcpy(static_cast<void*>(&to), &from, static_cast<std::size_t>(letters - start) + from.letters.live_bytes());
+}
 
 // One way a mark key may change the word: one or two (letter index, mark) entries.
 struct CandidateEntry {
@@ -206,7 +214,104 @@ std::optional<std::string> to_raw(std::string_view word, const InputMethodSpec& 
 std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSpec& spec,
                                       const TypingOptions& options);
 
-// The word in progress: its keys and the state after each of the first 24 of them.
+// UTF-8 text of at most one word (32 letters of at most 4 bytes each), kept inline.
+class WordText {
+ public:
+  void push(char32_t c) {
+    if (c < 0x80) {
+      if (size_ < kCapacity) bytes_[size_++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+      if (size_ + 2 > kCapacity) return;
+      bytes_[size_++] = static_cast<char>(0xC0 | (c >> 6));
+      bytes_[size_++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+      if (size_ + 3 > kCapacity) return;
+      bytes_[size_++] = static_cast<char>(0xE0 | (c >> 12));
+      bytes_[size_++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes_[size_++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      push_encoded(c);
+    }
+  }
+  // The first `size` (at most 4) of four bytes already encoded: all four are written, which one
+  // store does, and the text grows by `size`.
+  void push_encoded(const std::array<char, 4>& bytes, std::size_t size) {
+    if (size_ + size > kCapacity) return;
+    std::memcpy(bytes_.data() + size_, bytes.data(), bytes.size());
+    size_ += size;
+  }
+  std::string_view view() const { return {bytes_.data(), size_}; }
+  std::size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+
+ private:
+  static constexpr std::size_t kCapacity = MAX_LETTERS * 4;
+  void push_encoded(char32_t c);
+
+  std::array<char, kCapacity + 4> bytes_;  // room for a whole four-byte store at the end
+  std::size_t size_ = 0;
+};
+
+// The text a word's letters show, with the syllable facts of its toneless lower-case form, which
+// rendering needs for the tone and judging for the status. The Composer keeps one from key to
+// key: a word that only grew by a letter is rendered by adding that letter.
+class WordRendering {
+ public:
+  // Renders the letters with the tone placed by the style.
+  void update(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style);
+  // The same, for letters that are those rendered last followed by one more, with the same tone
+  // and style: only the new letter is worked out, unless a letter before it shows differently
+  // for it.
+  void add_letter(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style);
+  // The same, for the letters rendered last with another tone (or the same).
+  void set_tone(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style);
+  // Renders the word without letters.
+  void clear();
+
+  std::string_view text() const { return text_.view(); }
+  // Every character of text() is one NFC leaves as it is whatever stands beside it.
+  bool nfc_stable() const { return nfc_stable_; }
+  // The answers of the syllable checks for the toneless lower-case word, or null when the table
+  // has none (then ask vi_syllable about toneless()).
+  const vi_syllable::WordFacts* facts() const { return facts_; }
+  // The toneless lower-case word, written out on demand.
+  WordText toneless() const;
+  // Letter i of the toneless lower-case word.
+  char32_t lower(std::size_t i) const { return lower_[i]; }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t tone_position(std::span<const Letter> letters, std::uint8_t tone, ToneStyle style) const;
+  void write_text(std::span<const Letter> letters, std::uint8_t tone);
+
+  std::array<char32_t, MAX_LETTERS> lower_;  // toneless, lower case
+  std::array<Mark, MAX_LETTERS> marks_;      // as displayed
+  std::array<const detail::LetterGlyph*, MAX_LETTERS> glyphs_;  // null beyond ASCII
+  WordText text_;
+  bool nfc_stable_ = true;
+  std::size_t size_ = 0;
+  // The word key (vi_syllable::WordKey) of the letters, while they all have a letter code and
+  // there are few enough of them.
+  bool keyed_ = false;
+  vi_syllable::WordKey key_ = 0;
+  const vi_syllable::WordFacts* facts_ = nullptr;
+  std::size_t tone_at_ = MAX_LETTERS;  // MAX_LETTERS: no letter carries the tone
+};
+
+// What a word shows, its text owned by whoever rendered it (see Composer::view).
+struct WordView {
+  std::string_view text;
+  bool second_text = false;  // TypingResult::second_text is not empty
+  bool literal = false;
+  std::uint8_t status = vi_syllable::kIncomplete;
+  // Known: every character of the text is one NFC leaves as it is whatever stands beside it (so
+  // the text is in NFC). False when not known.
+  bool nfc_stable = false;
+};
+
+// The word in progress: its keys, and the state after the first 24 of them, stepped in place;
+// what each key changed that the digit rules and Backspace ask about is recorded beside it. The
+// state after any earlier key is the replay of the keys before it (states(), pop()).
 class Composer {
  public:
   Composer(const InputMethodSpec& spec, const TypingOptions& options);
@@ -215,23 +320,54 @@ class Composer {
 
   void push(char32_t key);
   void pop();
+  // Back to no keys, for the same method and options.
+  void clear();
   TypingResult result(bool finishing) const;
+  // result() without building its texts: the view's text stays valid until the Composer next
+  // changes or is viewed again.
+  WordView view(bool finishing) const;
 
   std::u32string_view raw() const;
-  std::span<const WordState> states() const { return states_.span(); }
+  // The empty state, then the state after each stepped key: replayed, so for tests and rare
+  // questions only.
+  std::span<const WordState> states() const;
+  // The word's last key, stepped, took back a tone or mark that its earlier press made: a key
+  // takes back at most once per word, so its undo key is then new.
+  bool last_key_took_back() const;
   const InputMethodSpec& spec() const { return *spec_; }
   const TypingOptions& options() const { return options_; }
 
  private:
+  std::string_view joined_keys() const;
+
   // Keys of ordinary words stay inline; a longer word moves them all to the heap.
   static constexpr std::size_t kInlineKeys = 32;
   std::array<char32_t, kInlineKeys> inline_keys_{};
   std::u32string heap_keys_;
   std::size_t key_count_ = 0;
 
-  InlineVec<WordState, MAX_STEPPED_KEYS + 1> states_;
+  // What a stepped key left: the undo key after it, and (for the digits of a digit method)
+  // whether it changed the tone or the mark of a letter already there.
+  struct KeyRecord {
+    std::optional<char32_t> undo_key;
+    bool acted = false;
+  };
+  WordState state_;
+  std::array<KeyRecord, MAX_STEPPED_KEYS> records_;
   const InputMethodSpec* spec_;
+  const detail::KeyEntries* entries_;
   TypingOptions options_;
+  std::uint8_t enabled_acts_;  // the key table's flags that options_ let act
+
+  // What view() keeps between calls: the rendering of state_ when rendering_current_, the keys
+  // written out as UTF-8 (the first joined_count_ of them), the text of the digit rules, and the
+  // states replayed for states().
+  mutable WordRendering rendering_;
+  mutable bool rendering_current_ = false;
+  mutable std::string joined_;
+  mutable std::size_t joined_count_ = 0;
+  mutable std::string digit_text_;
+  mutable std::vector<WordState> replayed_;
 };
 
 // The edit that turns old into new: (text to insert, characters to delete before the caret),

@@ -10,6 +10,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -96,11 +97,22 @@ class ImeSession {
   // Queries.
   std::string display() const;  // the word being typed, in the output form
   std::string raw_string() const;
-  bool is_word_char(char32_t ch) const;
+  bool is_word_char(char32_t ch) const {
+    // Letters a to z, in either case, always are.
+    if (ch < 0x80 && ((ch | 0x20) >= U'a' && (ch | 0x20) <= U'z')) return true;
+    return is_other_word_char(ch);
+  }
   const qrx_core::rules::InputMethodSpec& im() const;
   qrx_core::transform::TypingOptions opt() const;
   std::string out(std::string_view text) const;  // the configured Unicode form
-  const std::string& shown() const;              // out() of the composed word, as last shown
+  // out() of the composed word, as last shown.
+  const std::string& shown() const {
+    const ComposedWord& word = words_[current_];
+    if (!word.out_current) return shown_anew();
+    return word.out_is_composed ? word.composed : word.out;
+  }
+  // Counts the changes of shown(): equal counts, equal texts.
+  std::uint64_t shown_changes() const { return shown_changes_; }
   // What the Replace that the last key returned rewrites, as the document should show it right
   // before the caret; its last `delete_count` characters are the ones deleted. It is text the
   // session wrote or took over: the word as it was shown (a re-opened word included), with the
@@ -133,7 +145,7 @@ class ImeSession {
   Action letter(char32_t ch);
   Action separator(char32_t ch);
   Action word_end(std::optional<char32_t> ch);
-  Action finish(const std::string& text, std::optional<char32_t> ch, bool pass_key);
+  Action finish(std::string_view text, std::optional<char32_t> ch, bool pass_key);
   Action backspace();
   Action escape();
   Action boundary_passthrough();
@@ -142,11 +154,38 @@ class ImeSession {
   // The input method that config_ and profile_ name.
   const qrx_core::rules::InputMethodSpec& method_named() const;
 
+  bool is_other_word_char(char32_t ch) const;
+  const std::string& shown_anew() const;
+
   // Rendering.
-  void compose(std::string&& text);  // sets composed_
-  std::string compute(bool final);
-  const qrx_core::transform::Composer& current_composer();
-  Action show(std::string text, std::optional<char32_t> typed);
+  // Sets the composed word. Every text composed is well-formed: the Composer's renderings and the
+  // keys written out are, and a re-opened or restored word was normalized or composed before.
+  // `nfc_stable`: the text is known to be in NFC whatever stands beside it (see WordView).
+  void compose(std::string_view text, bool nfc_stable = false) {
+    ++shown_changes_;
+    current_ ^= 1;
+    ComposedWord& word = words_[current_];
+    word.composed.assign(text);
+    word.out_is_composed = nfc_stable && config_.unicode_form == ports::UnicodeForm::NFC;
+    word.out_current = word.out_is_composed;
+  }
+  const std::string& composed() const { return words_[current_].composed; }
+  // The word rendered, as a view into the Composer or scratch_ (valid until either changes), and
+  // whether it is known to be in NFC whatever stands beside it.
+  struct Rendered {
+    std::string_view text;
+    bool nfc_stable = false;
+  };
+  Rendered compute(bool final);
+  // The Composer for raw_, made again from raw_ unless it follows it.
+  const qrx_core::transform::Composer& current_composer() {
+    if (!composer_follows_) replay_composer();
+    return *composer_;
+  }
+  void replay_composer();
+  // Drops the Composer kept for the next words: the method or options it was made for changed.
+  void forget_composer();
+  Action show(Rendered rendered, std::optional<char32_t> typed);
   Action show_after_backspace(bool had_anchor);
   bool reopen_previous_word();
   bool prev_word_setting() const;
@@ -155,8 +194,9 @@ class ImeSession {
   // Macros.
   std::optional<std::string> macro_of(std::string_view word) const;
   std::optional<std::string> macro_text(std::string_view typed, std::string_view key) const;
-  std::optional<Action> phrase_macro(const std::string& text, std::optional<char32_t> ch);
-  void append_to_tail(std::string_view text);
+  std::optional<Action> phrase_macro(std::string_view text, std::optional<char32_t> ch);
+  // Appends `text`, then `more`.
+  void append_to_tail(std::string_view text, std::string_view more = {});
   std::string_view tail() const;  // the committed text remembered: its last 256 characters
   void clear_tail();
   // Drops last_word_, keeping its keys' storage for the next word to remember.
@@ -164,7 +204,6 @@ class ImeSession {
 
   Config config_;
   std::u32string raw_;
-  std::string composed_;
   std::string committed_tail_;
   std::size_t committed_tail_chars_ = 0;
   std::u32string off_buffer_;
@@ -172,7 +211,9 @@ class ImeSession {
   AppProfile profile_;
   std::optional<LastWord> last_word_;
   std::optional<std::pair<std::string, std::string>> undo_record_;  // (shown text, typed keys)
+  // The Composer is kept from word to word; it stands for raw_ only while composer_follows_.
   std::optional<qrx_core::transform::Composer> composer_;
+  bool composer_follows_ = false;
   std::optional<std::string> anchor_;
   std::size_t anchor_raw_len_ = 0;
   Ports ports_;
@@ -184,14 +225,22 @@ class ImeSession {
   bool enabled_ = true;
   bool prev_word_allowed_ = true;
   std::uint8_t field_kind_ = kFieldNormal;
-  // Memo of shown(): the result, and whether it was computed from composed_ as it is (compose()
-  // is the one way composed_ changes, and forgets it).
-  mutable std::string shown_text_;
-  mutable bool shown_current_ = false;
-  // Scratch texts reused from key to key, so that typing does not touch the heap: the shown word
-  // before a key, the text before the caret at a word start, and the keys buffer of the last
-  // word after it was forgotten.
-  std::string shown_before_;
+  // The composed word (not in the output form) with the memo of its output form, twice: setting
+  // the word fills the other one, so that the word shown before stays readable beside it
+  // without a copy. `out_is_composed` marks a word already in the output form.
+  struct ComposedWord {
+    std::string composed;
+    std::string out;
+    bool out_current = false;
+    bool out_is_composed = false;
+  };
+  mutable std::array<ComposedWord, 2> words_;
+  std::size_t current_ = 0;
+  std::uint64_t shown_changes_ = 0;
+  // Scratch texts reused from key to key, so that typing does not touch the heap: a rendering
+  // that is not the Composer's own, what the last key's replacement rewrites, the text before the
+  // caret at a word start, and the keys buffer of the last word after it was forgotten.
+  std::string scratch_;
   std::string replaced_text_;
   std::string text_before_caret_;
   std::u32string spare_raw_;

@@ -185,6 +185,10 @@ struct QrxSession {
   std::shared_ptr<quorvix::SharedCell> shared;
   std::string action_slot;
   std::string display_slot;
+  // The session's shown_changes() whose text display_slot holds, when it holds it unchanged (no
+  // U+0000 removed); kNoDisplay otherwise.
+  static constexpr std::uint64_t kNoDisplay = ~std::uint64_t{0};
+  std::uint64_t display_slot_changes = kNoDisplay;
   // The deletion, in UTF-16 units, of the replacement the last key returned; none after any other
   // action or operation. A plan for that replacement may delete only the session's own text
   // (session.replaced_text()).

@@ -286,9 +286,41 @@ struct WordFacts {
   std::optional<std::size_t> tone_index_of(ToneStyle style) const;
 };
 
+// The facts of every word that onsets, nuclei and finals can spell, by key: open addressing over
+// a power-of-two table at most half full, looked up in line.
+class WordFactsTable {
+ public:
+  explicit WordFactsTable(std::size_t words);
+  void insert(WordKey key, const WordFacts& facts);
+
+  const WordFacts* find(WordKey key) const {
+    if (key == kNoWordKey) return nullptr;
+    for (std::size_t i = slot_of(key);; i = (i + 1) & mask_) {
+      const Entry& e = slots_[i];
+      if (e.key == key) return &e.facts;
+      if (e.key == kNoWordKey) return nullptr;
+    }
+  }
+
+ private:
+  struct Entry {
+    WordKey key = kNoWordKey;
+    WordFacts facts;
+  };
+  std::size_t slot_of(WordKey key) const {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - bits_));
+  }
+  unsigned bits_ = 1;
+  std::size_t mask_ = 0;
+  std::vector<Entry> slots_;
+};
+
+// The one table, built on first use.
+const WordFactsTable& word_facts_table();
+
 // The facts of the word with this key when it is one of the words that onsets, nuclei and finals
 // can spell (every word the checks do not judge invalid, and more), else null: then ask the
 // functions above, which give the same answers.
-const WordFacts* word_facts(WordKey key);
+inline const WordFacts* word_facts(WordKey key) { return word_facts_table().find(key); }
 
 }  // namespace vi_syllable

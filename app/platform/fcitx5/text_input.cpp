@@ -69,6 +69,9 @@ Position walkTo(std::string_view text, std::size_t chars) {
   return at;
 }
 
+// Half a surrogate pair at either end of a read reads as U+FFFD, as a toolkit's conversion gives.
+constexpr std::string_view kHalfPair = "\uFFFD";
+
 // How much of the application's text the field keeps around the caret: enough before it for
 // the longest word and what the engine reads, and a few characters after the selection.
 constexpr std::size_t kKeptBefore = 64;
@@ -508,9 +511,22 @@ void FcitxTextInput::readAround(std::int64_t maxUnitsBefore, platform::TextAroun
   const auto start = std::max<std::int64_t>(location - maxUnitsBefore, 0);
   if (location > start) into.beforeUnits = appendRead(*known, {start, location - start}, into.text);
   into.beforeBytes = into.text.size();
-  if (into.selection.length > 0) into.selectedUnits = appendRead(*known, into.selection, into.text);
-  into.selectedBytes = into.text.size() - into.beforeBytes;
-  appendRead(*known, {location + into.selection.length, 1}, into.text);
+  // The selection's ends are character boundaries the expectation knows: its text and the unit
+  // after it are read from there, without looking for where units fall.
+  const auto from = known->start(), to = known->end();
+  into.text.append(std::string_view(known->near).substr(from.byte, to.byte - from.byte));
+  into.selectedUnits = to.units - from.units;
+  into.selectedBytes = to.byte - from.byte;
+  if (to.byte < known->near.size()) {
+    Position next = to;
+    stepForward(known->near, next);
+    // A character of two units is half read: U+FFFD, as substring() gives.
+    if (next.units - to.units == 1) {
+      into.text.append(std::string_view(known->near).substr(to.byte, next.byte - to.byte));
+    } else {
+      into.text.append(kHalfPair);
+    }
+  }
 }
 
 std::int64_t FcitxTextInput::appendRead(const Expectation& known, Utf16Range range, std::string& out) {
@@ -522,13 +538,11 @@ std::int64_t FcitxTextInput::appendRead(const Expectation& known, Utf16Range ran
   const auto first = known.atUnit(start - offset, true);
   const auto last = known.atUnit(end - offset, false);
   if (first.byte < known.start().byte) known.lastRead = first;
-  // Half a surrogate pair at either end reads as U+FFFD, as a toolkit's conversion gives.
-  constexpr std::string_view kReplacement = "\uFFFD";
   const bool halfFirst = first.units + offset > start;
   const bool halfLast = last.units + offset < end && last.byte < text.size();
-  if (halfFirst) out.append(kReplacement);
+  if (halfFirst) out.append(kHalfPair);
   if (last.byte > first.byte) out.append(text.substr(first.byte, last.byte - first.byte));
-  if (halfLast) out.append(kReplacement);
+  if (halfLast) out.append(kHalfPair);
   return std::max<std::int64_t>(last.units - first.units, 0) + halfFirst + halfLast;
 }
 

@@ -132,7 +132,9 @@ void FieldTextClient::readSurroundings(std::int64_t maxUnits, platform::TextArou
     return;
   }
   if (!into.snapshot) into.snapshot.emplace();
-  into.snapshot->text.assign(around.text);
+  // The read's text is the snapshot's: the two buffers trade places rather than copy, and the
+  // field's next read goes into the one the last snapshot held.
+  into.snapshot->text.swap(around.text);
   into.snapshot->cursorUTF16 = static_cast<std::uint32_t>(cursor);
   into.snapshot->anchorUTF16 = static_cast<std::uint32_t>(anchor);
 }
@@ -167,6 +169,8 @@ ApplyResult ActionApplier::apply(const QrxEngineAction& action, EngineTextClient
 }
 
 std::optional<std::string_view> KeyMapper::name(std::uint16_t keyCode) {
+  // Most keys type characters: nothing to look for.
+  if (keyCode == platform::key_codes::kNone) return std::nullopt;
   for (const auto& [code, name] : kKeyNames) {
     if (code == keyCode) return name;
   }

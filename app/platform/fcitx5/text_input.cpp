@@ -221,11 +221,11 @@ struct Expectation {
   Position nearestTo(Count target, Count Position::*by) const {
     Position best{};
     Count bestDistance = target > Count{} ? target : Count{} - target;
-    for (const Position& candidate : {cursor, anchor, lastRead}) {
-      const Count at = candidate.*by;
+    for (const Position* candidate : std::initializer_list<const Position*>{&cursor, &anchor, &lastRead}) {
+      const Count at = candidate->*by;
       const Count distance = target > at ? target - at : at - target;
       if (distance < bestDistance) {
-        best = candidate;
+        best = *candidate;
         bestDistance = distance;
       }
     }

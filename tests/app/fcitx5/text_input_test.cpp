@@ -63,6 +63,10 @@ TEST_F(TextInputTest, ReadsTheSurroundingTextInUtf16Units) {
 
 // The one read a key makes gives what the single reads give on the same document.
 TEST_F(TextInputTest, ReadsAroundTheSelectionAsTheSingleReadsDo) {
+  // Longer than what the field keeps before the caret: the read reaches back into the report.
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "ả😀";
+  const auto longDocument = longText + "|x";
   const struct {
     const char* document;
     Caps caps;
@@ -72,7 +76,7 @@ TEST_F(TextInputTest, ReadsAroundTheSelectionAsTheSingleReadsDo) {
       {"a😀b|c", kFull, 25},       {"a😀b|c", kFull, 2},       {"a😀b|c", kFull, 3},
       {"ab|😀c", kFull, 25},       {"x^😀ệ|y", kFull, 25},      {"x|😀ệ^y", kFull, 1},
       {"0123456789|", kFull, 4},  {"|", kFull, 25},           {"ab^cd|", kFull, 0},
-      {"ab|", kPreeditOnly, 25},
+      {"ab|", kPreeditOnly, 25},  {longDocument.c_str(), kFull, 100}, {longDocument.c_str(), kFull, 110},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.document) + " " + std::to_string(c.maxBefore));

@@ -97,6 +97,14 @@ QrxEnginePlan EngineSession::planAction(const QrxEngineAction& action, std::uint
                                         const std::optional<std::string>& surroundingText,
                                         std::uint32_t cursorUTF16, std::uint32_t anchorUTF16,
                                         bool allowUnverifiedReplace, std::uint32_t replaceFallback) {
+  return planAction(action, fieldKind, beforeDisplay, surroundingText ? &*surroundingText : nullptr, cursorUTF16,
+                    anchorUTF16, allowUnverifiedReplace, replaceFallback);
+}
+
+QrxEnginePlan EngineSession::planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
+                                        const std::string& beforeDisplay, const std::string* surroundingText,
+                                        std::uint32_t cursorUTF16, std::uint32_t anchorUTF16,
+                                        bool allowUnverifiedReplace, std::uint32_t replaceFallback) {
   if (handle_ == nullptr || !fitsIn32Bits(action.deleteBeforeUTF16) || !fitsIn32Bits(action.cursorUTF16)) {
     return QrxEnginePlan::pass;
   }
@@ -105,7 +113,7 @@ QrxEnginePlan EngineSession::planAction(const QrxEngineAction& action, std::uint
   QrxPlan plan{};
   if (!functions_.planActionWithFallback(
           handle_, &raw, fieldKind, beforeDisplay.empty() ? nullptr : beforeDisplay.c_str(),
-          cText(surroundingText), cursorUTF16, anchorUTF16, allowUnverifiedReplace, replaceFallback, &plan)) {
+          surroundingText ? surroundingText->c_str() : nullptr, cursorUTF16, anchorUTF16, allowUnverifiedReplace, replaceFallback, &plan)) {
     return QrxEnginePlan::pass;
   }
   return QrxEnginePlan{planKindFromRaw(plan.kind).value_or(QrxPlanKind::pass),

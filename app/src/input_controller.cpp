@@ -118,7 +118,8 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   if (before.empty() && client->canReplaceText() != outputModeCanReplace_) applyOutputMode(client);
   FieldTextClient text(client);
   // The snapshot and the text before the caret are read together, asking the field once.
-  auto [snapshot, beforeCursor] = text.readSurroundings(kSurroundingUnits);
+  text.readSurroundings(kSurroundingUnits, fieldRead_, surroundings_);
+  const auto& [snapshot, beforeCursor] = surroundings_;
   engine_->setSurroundingText(beforeCursor);
 
   const bool ctrl = (modifiers & flags::kControl) != 0;
@@ -136,7 +137,7 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   }
 
   const auto plan = engine_->planAction(
-      action, QRX_FIELD_NORMAL, before, snapshot ? std::optional(std::move(snapshot->text)) : std::nullopt,
+      action, QRX_FIELD_NORMAL, before, snapshot ? &snapshot->text : nullptr,
       snapshot ? snapshot->cursorUTF16 : 0, snapshot ? snapshot->anchorUTF16 : 0, false,
       snapshot ? QRX_REPLACE_FALLBACK_WITH_SURROUNDING : QRX_REPLACE_FALLBACK_NONE);
   const auto result = applier_.apply(plan, text);

@@ -87,41 +87,14 @@ bool FieldTextClient::replaceText(const std::string& text, std::int64_t deleteBe
   return true;
 }
 
-namespace {
-
-// Up to `maxUnits` units before the selection that starts at `location`.
-std::optional<std::string> readBefore(platform::TextInput& field, std::int64_t location,
-                                      std::int64_t maxUnits) {
-  const auto start = std::max<std::int64_t>(location - maxUnits, 0);
-  if (location - start < 1) return std::string();
-  return field.substring({start, location - start});
-}
-
-// The snapshot around `selection`, whose text before it has been read already.
-std::optional<SurroundingSnapshot> snapshotAround(platform::TextInput& field, Utf16Range selection,
-                                                  std::string_view before) {
-  const auto read = [&](Utf16Range range) { return field.substring(range).value_or(std::string()); };
-  const auto selected = selection.length > 0 ? read(selection) : std::string();
-  const auto after = read({selection.location + selection.length, 1});
-  const auto anchor = utf16Length(before);
-  const auto cursor = anchor + utf16Length(selected);
-  // A selection beyond what 32 bits count cannot be described to the engine: no snapshot.
-  if (cursor > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  std::string text;
-  text.reserve(before.size() + selected.size() + after.size());
-  text.append(before).append(selected).append(after);
-  return SurroundingSnapshot{std::move(text), static_cast<std::uint32_t>(cursor),
-                             static_cast<std::uint32_t>(anchor)};
-}
-
-}  // namespace
-
 std::optional<std::string> FieldTextClient::beforeCursor(std::int64_t maxUnits) {
   auto field = field_.lock();
   if (!field) return std::nullopt;
   const auto caret = field->selectedRange().location;
   if (caret == kNotFound) return std::nullopt;
-  return readBefore(*field, caret, maxUnits);
+  const auto start = std::max<std::int64_t>(caret - maxUnits, 0);
+  if (caret - start < 1) return std::string();
+  return field->substring({start, caret - start});
 }
 
 std::optional<SurroundingSnapshot> FieldTextClient::surroundingSnapshot(std::int64_t maxLength) {
@@ -129,13 +102,41 @@ std::optional<SurroundingSnapshot> FieldTextClient::surroundingSnapshot(std::int
 }
 
 FieldTextClient::Surroundings FieldTextClient::readSurroundings(std::int64_t maxUnits) {
+  Surroundings read;
+  platform::TextAround around;
+  readSurroundings(maxUnits, around, read);
+  return read;
+}
+
+namespace {
+
+// The string an optional holds, made when it holds none; its buffer stays from one read to the next.
+std::string& reused(std::optional<std::string>& slot) { return slot ? *slot : slot.emplace(); }
+
+}  // namespace
+
+void FieldTextClient::readSurroundings(std::int64_t maxUnits, platform::TextAround& around, Surroundings& into) {
   auto field = field_.lock();
-  if (!field) return {};
-  const auto selection = field->selectedRange();
-  if (selection.location == kNotFound) return {};
-  auto before = readBefore(*field, selection.location, maxUnits);
-  auto snapshot = snapshotAround(*field, selection, before ? std::string_view(*before) : std::string_view());
-  return {std::move(snapshot), std::move(before)};
+  if (field) field->readAround(maxUnits, around);
+  if (!field || around.selection.location == kNotFound) {
+    into.snapshot.reset();
+    into.beforeCursor.reset();
+    return;
+  }
+  reused(into.beforeCursor).assign(around.before());
+  const auto anchor = around.beforeUnits;
+  const auto cursor = anchor + around.selectedUnits;
+  // A selection beyond what 32 bits count cannot be described to the engine: no snapshot.
+  if (cursor > std::numeric_limits<std::uint32_t>::max()) {
+    into.snapshot.reset();
+    return;
+  }
+  if (!into.snapshot) into.snapshot.emplace();
+  // The read's text is the snapshot's: the two buffers trade places rather than copy, and the
+  // field's next read goes into the one the last snapshot held.
+  into.snapshot->text.swap(around.text);
+  into.snapshot->cursorUTF16 = static_cast<std::uint32_t>(cursor);
+  into.snapshot->anchorUTF16 = static_cast<std::uint32_t>(anchor);
 }
 
 ApplyResult ActionApplier::apply(const QrxEnginePlan& plan, EngineTextClient& client) const {
@@ -168,6 +169,8 @@ ApplyResult ActionApplier::apply(const QrxEngineAction& action, EngineTextClient
 }
 
 std::optional<std::string_view> KeyMapper::name(std::uint16_t keyCode) {
+  // Most keys type characters: nothing to look for.
+  if (keyCode == platform::key_codes::kNone) return std::nullopt;
   for (const auto& [code, name] : kKeyNames) {
     if (code == keyCode) return name;
   }

@@ -78,6 +78,10 @@ TEST(FieldTextClient, SnapshotHoldsTextBeforeTheSelectionAndOneUnitAfter) {
       {"😀ab", 3, 0, 2, {"\uFFFDab", 2, 2}},  // the cut falls inside the pair
       {"", 0, 0, 25, {"", 0, 0}},
   };
+  // Buffers kept from one read to the next, as the controller keeps them, with a field that does
+  // not tell between reads.
+  platform::TextAround around;
+  FieldTextClient::Surroundings kept;
   for (const auto& c : cases) {
     auto doc = std::make_shared<FakeDocument>(c.text, c.caret, c.selected);
     FieldTextClient client(doc);
@@ -86,6 +90,13 @@ TEST(FieldTextClient, SnapshotHoldsTextBeforeTheSelectionAndOneUnitAfter) {
     const auto both = client.readSurroundings(c.maxLength);
     EXPECT_EQ(both.snapshot, c.expected) << c.text << " " << c.caret;
     EXPECT_EQ(both.beforeCursor, client.beforeCursor(c.maxLength)) << c.text << " " << c.caret;
+    client.readSurroundings(c.maxLength, around, kept);
+    EXPECT_EQ(kept.snapshot, both.snapshot) << c.text << " " << c.caret;
+    EXPECT_EQ(kept.beforeCursor, both.beforeCursor) << c.text << " " << c.caret;
+    doc->readable = false;
+    client.readSurroundings(c.maxLength, around, kept);
+    EXPECT_EQ(kept.snapshot, std::nullopt);
+    EXPECT_EQ(kept.beforeCursor, std::nullopt);
   }
 }
 

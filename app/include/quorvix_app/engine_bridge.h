@@ -110,6 +110,12 @@ class EngineSession {
                            const std::optional<std::string>& surroundingText, std::uint32_t cursorUTF16,
                            std::uint32_t anchorUTF16, bool allowUnverifiedReplace,
                            std::uint32_t replaceFallback);
+  // The same with the surrounding text given by address (none when null), for a caller that keeps
+  // it in a buffer of its own.
+  QrxEnginePlan planAction(const QrxEngineAction& action, std::uint32_t fieldKind,
+                           const std::string& beforeDisplay, const std::string* surroundingText,
+                           std::uint32_t cursorUTF16, std::uint32_t anchorUTF16, bool allowUnverifiedReplace,
+                           std::uint32_t replaceFallback);
   void setSurroundingText(const std::optional<std::string>& text);
   QrxEngineAction focusChanged(const std::optional<std::string>& appID);
   QrxEngineAction cursorMoved();

@@ -118,6 +118,9 @@ class QuorvixInputController {
   // Whether the field could replace text when the output mode was last set.
   bool outputModeCanReplace_ = true;
   std::unique_ptr<NotificationCenter::Observation> configObservation_;
+  // What the last key read of its field, kept so that the next key reads into the same buffers.
+  platform::TextAround fieldRead_;
+  FieldTextClient::Surroundings surroundings_;
 };
 
 }  // namespace quorvix::app

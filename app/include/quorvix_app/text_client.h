@@ -70,6 +70,9 @@ class FieldTextClient final : public EngineTextClient {
     std::optional<std::string> beforeCursor;
   };
   Surroundings readSurroundings(std::int64_t maxUnits);
+  // The same into buffers the caller keeps from key to key, `around` the scratch for the field's
+  // read: once they have grown to a key's needs, reading allocates nothing.
+  void readSurroundings(std::int64_t maxUnits, platform::TextAround& around, Surroundings& into);
 
  private:
   std::weak_ptr<platform::TextInput> field_;

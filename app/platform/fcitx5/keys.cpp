@@ -75,11 +75,15 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
       !isRelease && !key.isModifier() && std::ranges::find(kStateKeys, key.sym()) == kStateKeys.end();
   // Nothing reads more of an event that is not a key press.
   if (!event.keyDown) return event;
-  for (const auto& [sym, code] : kKeyCodes) {
-    if (key.sym() == sym) event.keyCode = code;
+  if (const auto* named = std::ranges::find(kKeyCodes, key.sym(), &std::pair<fcitx::KeySym, std::uint16_t>::first);
+      named != kKeyCodes.end()) {
+    event.keyCode = named->second;
   }
-  for (const auto& [state, flag] : kModifierFlags) {
-    if (key.states().test(state)) event.modifierFlags |= flag;
+  // Most keys are typed without a modifier.
+  if (key.states()) {
+    for (const auto& [state, flag] : kModifierFlags) {
+      if (key.states().test(state)) event.modifierFlags |= flag;
+    }
   }
   if (auto characters = fcitx::Key::keySymToUTF8(key.sym()); !characters.empty()) {
     event.characters = std::move(characters);

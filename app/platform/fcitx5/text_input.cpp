@@ -69,6 +69,9 @@ Position walkTo(std::string_view text, std::size_t chars) {
   return at;
 }
 
+// Half a surrogate pair at either end of a read reads as U+FFFD, as a toolkit's conversion gives.
+constexpr std::string_view kHalfPair = "\uFFFD";
+
 // How much of the application's text the field keeps around the caret: enough before it for
 // the longest word and what the engine reads, and a few characters after the selection.
 constexpr std::size_t kKeptBefore = 64;
@@ -218,11 +221,11 @@ struct Expectation {
   Position nearestTo(Count target, Count Position::*by) const {
     Position best{};
     Count bestDistance = target > Count{} ? target : Count{} - target;
-    for (const Position& candidate : {cursor, anchor, lastRead}) {
-      const Count at = candidate.*by;
+    for (const Position* candidate : std::initializer_list<const Position*>{&cursor, &anchor, &lastRead}) {
+      const Count at = candidate->*by;
       const Count distance = target > at ? target - at : at - target;
       if (distance < bestDistance) {
-        best = candidate;
+        best = *candidate;
         bestDistance = distance;
       }
     }
@@ -478,32 +481,69 @@ void FcitxTextInput::insertText(const std::string& text, Utf16Range replacement)
 
 Utf16Range FcitxTextInput::selectedRange() {
   const auto* known = expected();
-  if (!known) return {kNotFound, 0};
-  const auto start = known->origin.units + known->start().units;
-  return {start, known->end().units - known->start().units};
+  return known ? selection(*known) : Utf16Range{kNotFound, 0};
+}
+
+Utf16Range FcitxTextInput::selection(const Expectation& known) {
+  return {known.origin.units + known.start().units, known.end().units - known.start().units};
 }
 
 std::optional<std::string> FcitxTextInput::substring(Utf16Range range) {
-  const auto [start, end] = unitBounds(range);
   const auto* known = expected();
   if (!known) return std::nullopt;
-  if (end <= start) return std::string();
-  reachBackTo(*known, start);
-  const std::string_view text = known->near;
-  const auto offset = known->origin.units;
-  const auto first = known->atUnit(start - offset, true);
-  const auto last = known->atUnit(end - offset, false);
-  if (first.byte < known->start().byte) known->lastRead = first;
-  // Half a surrogate pair at either end reads as U+FFFD, as a toolkit's conversion gives.
-  constexpr std::string_view kReplacement = "\uFFFD";
+  std::string out;
+  appendRead(*known, range, out);
+  return out;
+}
+
+void FcitxTextInput::readAround(std::int64_t maxUnitsBefore, platform::TextAround& into) {
+  into.text.clear();
+  into.beforeBytes = into.selectedBytes = 0;
+  into.beforeUnits = into.selectedUnits = 0;
+  // One look at the application's report for the whole read.
+  const auto* known = expected();
+  if (!known) {
+    into.selection = {kNotFound, 0};
+    return;
+  }
+  into.selection = selection(*known);
+  const auto location = into.selection.location;
+  const auto start = std::max<std::int64_t>(location - maxUnitsBefore, 0);
+  if (location > start) into.beforeUnits = appendRead(*known, {start, location - start}, into.text);
+  into.beforeBytes = into.text.size();
+  // The selection's ends are character boundaries the expectation knows: its text and the unit
+  // after it are read from there, without looking for where units fall.
+  const auto from = known->start(), to = known->end();
+  into.text.append(std::string_view(known->near).substr(from.byte, to.byte - from.byte));
+  into.selectedUnits = to.units - from.units;
+  into.selectedBytes = to.byte - from.byte;
+  if (to.byte < known->near.size()) {
+    Position next = to;
+    stepForward(known->near, next);
+    // A character of two units is half read: U+FFFD, as substring() gives.
+    if (next.units - to.units == 1) {
+      into.text.append(std::string_view(known->near).substr(to.byte, next.byte - to.byte));
+    } else {
+      into.text.append(kHalfPair);
+    }
+  }
+}
+
+std::int64_t FcitxTextInput::appendRead(const Expectation& known, Utf16Range range, std::string& out) {
+  const auto [start, end] = unitBounds(range);
+  if (end <= start) return 0;
+  reachBackTo(known, start);
+  const std::string_view text = known.near;
+  const auto offset = known.origin.units;
+  const auto first = known.atUnit(start - offset, true);
+  const auto last = known.atUnit(end - offset, false);
+  if (first.byte < known.start().byte) known.lastRead = first;
   const bool halfFirst = first.units + offset > start;
   const bool halfLast = last.units + offset < end && last.byte < text.size();
-  std::string out;
-  out.reserve(std::max(last.byte, first.byte) - first.byte + 2 * kReplacement.size());
-  if (halfFirst) out.append(kReplacement);
+  if (halfFirst) out.append(kHalfPair);
   if (last.byte > first.byte) out.append(text.substr(first.byte, last.byte - first.byte));
-  if (halfLast) out.append(kReplacement);
-  return out;
+  if (halfLast) out.append(kHalfPair);
+  return std::max<std::int64_t>(last.units - first.units, 0) + halfFirst + halfLast;
 }
 
 bool FcitxTextInput::passKey(const fcitx::Key& key) {

@@ -38,6 +38,7 @@ class FcitxTextInput final : public platform::TextInput {
   void insertText(const std::string& text, platform::Utf16Range replacement) override;
   platform::Utf16Range selectedRange() override;
   std::optional<std::string> substring(platform::Utf16Range range) override;
+  void readAround(std::int64_t maxUnitsBefore, platform::TextAround& into) override;
   // Only while the application tells its text: otherwise nothing before the caret can be found.
   bool canReplaceText() override;
 
@@ -68,6 +69,9 @@ class FcitxTextInput final : public platform::TextInput {
   Expectation* expected(bool toRead = true);
   // Makes the expectation reach back to `units`, before what it knows; false when it cannot.
   bool reachBackTo(const Expectation& known, std::int64_t units);
+  static platform::Utf16Range selection(const Expectation& known);
+  // Appends the text in `range` as substring() reads it; how many units that is.
+  std::int64_t appendRead(const Expectation& known, platform::Utf16Range range, std::string& out);
   // The key goes on to the application; false.
   bool letThrough();
   // Deletes the characters a range of units covers, in one request relative to the caret.

@@ -61,6 +61,47 @@ TEST_F(TextInputTest, ReadsTheSurroundingTextInUtf16Units) {
   }
 }
 
+// The one read a key makes gives what the single reads give on the same document.
+TEST_F(TextInputTest, ReadsAroundTheSelectionAsTheSingleReadsDo) {
+  // Longer than what the field keeps before the caret: the read reaches back into the report.
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "ả😀";
+  const auto longDocument = longText + "|x";
+  const struct {
+    const char* document;
+    Caps caps;
+    std::int64_t maxBefore;
+  } cases[] = {
+      {"xin chào|", kFull, 25},   {"|xin chào", kFull, 25},  {"xin| chào", kFull, 25},
+      {"a😀b|c", kFull, 25},       {"a😀b|c", kFull, 2},       {"a😀b|c", kFull, 3},
+      {"ab|😀c", kFull, 25},       {"x^😀ệ|y", kFull, 25},      {"x|😀ệ^y", kFull, 1},
+      {"0123456789|", kFull, 4},  {"|", kFull, 25},           {"ab^cd|", kFull, 0},
+      {"ab|", kPreeditOnly, 25},  {longDocument.c_str(), kFull, 100}, {longDocument.c_str(), kFull, 110},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.document) + " " + std::to_string(c.maxBefore));
+    open(c.document, c.caps);
+    platform::TextAround around;
+    around.text = "left from an earlier read";
+    field->readAround(c.maxBefore, around);
+    const auto selection = field->selectedRange();
+    EXPECT_EQ(around.selection, selection);
+    if (selection.location == kNotFound) {
+      EXPECT_EQ(around.text, "");
+      continue;
+    }
+    const auto start = std::max<std::int64_t>(selection.location - c.maxBefore, 0);
+    const auto before = field->substring({start, selection.location - start}).value();
+    const auto selected = field->substring(selection).value();
+    const auto after = field->substring({selection.location + selection.length, 1}).value();
+    EXPECT_EQ(around.before(), before);
+    EXPECT_EQ(around.selected(), selected);
+    EXPECT_EQ(around.text, before + selected + after);
+    EXPECT_EQ(around.beforeUnits, app::utf16Length(before));
+    EXPECT_EQ(around.selectedUnits, app::utf16Length(selected));
+  }
+}
+
 TEST_F(TextInputTest, AContextThatIsGoneReadsAsNothingAndTakesNothing) {
   open("ab|", kFull);
   delete doc;

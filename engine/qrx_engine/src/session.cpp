@@ -73,6 +73,9 @@ Key Key::parse(std::string_view name) {
 }
 
 ImeSession::ImeSession(Ports ports, OutputMode mode) : ports_(std::move(ports)), output_mode_(mode) {
+  // The spelling table takes about 10 ms to build, once per process: here, when a field gets its
+  // session, rather than in the middle of the first word typed.
+  vi_syllable::word_facts_table();
   config_ = ports_.config_store->load();
   im_ = nullptr;
   const std::optional<std::string> app = ports_.app_context->current_app();

@@ -7,5 +7,9 @@ if(addon_dir STREQUAL fcitx_addon_dir)
 else()
   set(QUORVIX_ADDON_LIBRARY "${addon_dir}/libquorvix-fcitx5")
 endif()
-configure_file("${QUORVIX_CONF_TEMPLATE}" "${QUORVIX_CONF_STAGED}" @ONLY)
-file(INSTALL DESTINATION "${QUORVIX_CONF_DESTINATION}" TYPE FILE FILES "${QUORVIX_CONF_STAGED}")
+# Staged apart for each destination: installs into two prefixes may run at the same time (the
+# tests do), and each writes its own description.
+string(MD5 destination_key "$ENV{DESTDIR}${QUORVIX_CONF_DESTINATION}")
+set(staged "${QUORVIX_CONF_STAGED_DIR}/${destination_key}/quorvix.conf")
+configure_file("${QUORVIX_CONF_TEMPLATE}" "${staged}" @ONLY)
+file(INSTALL DESTINATION "${QUORVIX_CONF_DESTINATION}" TYPE FILE FILES "${staged}")

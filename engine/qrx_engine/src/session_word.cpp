@@ -269,6 +269,22 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
   return finish(text, ch, true);
 }
 
+// A match that starts with everything the session remembers may still continue a token the
+// application wrote before it (the field held "ab" when "xin chao" was typed): the host's text
+// before the caret tells, when it ends with what the session committed and shows.
+bool ImeSession::glued_before_tail() const {
+  const std::string_view committed = tail();
+  const std::size_t known = unicode::char_count(committed) + unicode::char_count(shown());
+  std::string before;
+  if (!ports_.surrounding_text->before_cursor_into(known + 1, before)) return false;
+  for (const std::string_view ours : {std::string(committed) + shown(), std::string(committed)}) {
+    if (before.size() <= ours.size() || !std::string_view(before).ends_with(ours)) continue;
+    const std::u32string rest = unicode::decode_utf8(std::string_view(before).substr(0, before.size() - ours.size()));
+    return !rest.empty() && glues_to_match(rest.back());
+  }
+  return false;
+}
+
 std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optional<char32_t> ch) {
   const std::size_t shown_chars = unicode::char_count(composed());
   // Only keys that reach back before the current word can match; the longest decides how much
@@ -315,7 +331,7 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
     if (std::u32string_view(lower).substr(lower_start) != key) continue;
     if (lower_start > 0 && origin[lower_start - 1] == origin[lower_start]) continue;  // splits a character
     const std::size_t start = origin[lower_start];
-    if (start > 0 && glues_to_match(combined[start - 1])) continue;
+    if (start > 0 ? glues_to_match(combined[start - 1]) : window_start == 0 && glued_before_tail()) continue;
     best_key = key;
     best_start = start;
   }

@@ -323,6 +323,33 @@ TEST(CommittedTail, CaretMovesAndShortcutsForgetIt) {
   }
 }
 
+// The field may hold text the session never committed: a phrase macro that would start the
+// session's remembered text still needs a token start in the field. (Phrase macros replace text,
+// so only replace mode has them.)
+TEST(CommittedTail, PhraseMacrosNeedATokenStartInTheFieldsText) {
+  struct Case {
+    const char* before;
+    const char* config;
+    const char* expected;
+  };
+  const char* phrase = R"({"macros":{"xin chao":"Xin chào"}})";
+  const char* no_reopen = R"({"macros":{"xin chao":"Xin chào"},"edit_previous_word":false})";
+  const Case cases[] = {
+      {"ab", phrase, "abxin chao "},
+      {"ab", no_reopen, "abxin chao "},
+      {"a.", no_reopen, "a.xin chao "},
+      {"ab ", no_reopen, "ab Xin chào "},
+      {"", no_reopen, "Xin chào "},
+      {"(", no_reopen, "(Xin chào "},
+  };
+  for (const auto& c : cases) {
+    SessionHarness h(c.config, OutputMode::Replace);
+    h.host().set_text(c.before);
+    h.type("xin chao ");
+    EXPECT_EQ(h.text(), c.expected) << "after \"" << c.before << "\", " << c.config;
+  }
+}
+
 TEST(CommittedTail, PhraseMacrosStillMatchAfterLongText) {
   SessionHarness h(R"({"macros":{"xin chao":"Xin chào"}})", OutputMode::Replace);
   std::string words;

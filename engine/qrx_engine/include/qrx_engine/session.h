@@ -195,6 +195,7 @@ class ImeSession {
   std::optional<std::string> macro_of(std::string_view word) const;
   std::optional<std::string> macro_text(std::string_view typed, std::string_view key) const;
   std::optional<Action> phrase_macro(std::string_view text, std::optional<char32_t> ch);
+  bool glued_before_tail() const;
   // Appends `text`, then `more`.
   void append_to_tail(std::string_view text, std::string_view more = {});
   std::string_view tail() const;  // the committed text remembered: its last 256 characters

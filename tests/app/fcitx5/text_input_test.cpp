@@ -61,6 +61,26 @@ TEST_F(TextInputTest, ReadsTheSurroundingTextInUtf16Units) {
   }
 }
 
+// Long texts are walked in blocks to the caret: wherever the caret falls, around and across the
+// blocks' ends, in ASCII, in three-byte letters and among surrogate pairs, the caret's place in
+// UTF-16 units and the characters beside it come out as counted one by one.
+TEST_F(TextInputTest, FindsTheCaretAnywhereInALongText) {
+  const std::vector<std::u32string> pieces{U"a", U"\u1EA3", U"\U0001F600", U" "};
+  std::u32string text;
+  for (int i = 0; i < 1100; ++i) text += pieces[static_cast<std::size_t>(i * 7 % 11 % 4)];
+  for (const std::size_t caret : {239u, 240u, 241u, 479u, 480u, 700u, 960u, 1099u}) {
+    SCOPED_TRACE(caret);
+    std::int64_t units = 0;
+    for (std::size_t i = 0; i < caret; ++i) units += text[i] > 0xFFFF ? 2 : 1;
+    open(unicode::encode_utf8(text.substr(0, caret)) + "|" + unicode::encode_utf8(text.substr(caret)), kFull);
+    EXPECT_EQ(field->selectedRange(), (Utf16Range{units, 0}));
+    const std::int64_t before = text[caret - 1] > 0xFFFF ? 2 : 1;
+    EXPECT_EQ(field->substring({units - before, before}), unicode::encode_utf8(text.substr(caret - 1, 1)));
+    const std::int64_t after = text[caret] > 0xFFFF ? 2 : 1;
+    EXPECT_EQ(field->substring({units, after}), unicode::encode_utf8(text.substr(caret, 1)));
+  }
+}
+
 // The one read a key makes gives what the single reads give on the same document.
 TEST_F(TextInputTest, ReadsAroundTheSelectionAsTheSingleReadsDo) {
   // Longer than what the field keeps before the caret: the read reaches back into the report.

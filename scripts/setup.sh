@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   # The Fcitx5 input method: headers and modules (with the test modules), the X connection for
   # the bell, and the daemon itself.
-  fcitx5-modules-dev libxcb1-dev libxcb-ewmh-dev fcitx5
+  fcitx5-modules-dev libxcb1-dev libxcb-ewmh-dev libxkbcommon-dev fcitx5
   # Typing into real GTK 3 and Qt 6 fields through the fcitx5 daemon under a virtual X server.
   fcitx5-frontend-gtk3 fcitx5-frontend-qt6 xvfb xdotool dbus python3-gi gir1.2-gtk-3.0
   # The preferences window (Qt 6 Widgets, drawn with DejaVu when offscreen) and the session bus

@@ -199,11 +199,12 @@ void QuorvixEngine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& ev
   auto& context = *event.inputContext();
   auto& state = this->state(context);
   auto& controller = controllerFor(state);
-  const auto key = translateKey(event.rawKey(), false);
+  const auto typed = keyAsTyped(xcb(), context, event.rawKey());
+  const auto key = translateKey(typed, false);
   const auto enabled = [&] { return !controller.engine() || controller.engine()->isEnabled(); };
   const bool wasEnabled = key.keyDown && enabled();
   const auto* session = controller.engine();
-  if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(event.rawKey()))) {
+  if (controller.handle(key, state.client) || (key.keyDown && state.client->passKey(typed))) {
     event.filterAndAccept();
   }
   // The toggle key changes what the menu's first item says, and a session made anew at the end

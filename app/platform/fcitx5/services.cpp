@@ -6,6 +6,7 @@
 #include <fcitx-utils/misc.h>
 #include <time.h>
 #include <xcb/xcb.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <xcb_public.h>
 
@@ -103,6 +104,25 @@ void ringXBell(fcitx::AddonInstance* xcb, fcitx::InputContext& context) {
   if (!ewmh || !ewmh->connection) return;
   xcb_bell(ewmh->connection, 0);
   xcb_flush(ewmh->connection);
+}
+
+fcitx::Key keyAsTyped(fcitx::AddonInstance* xcb, const fcitx::InputContext& context, const fcitx::Key& key) {
+  constexpr std::string_view kX11 = "x11:";
+  const auto display = context.display();
+  if (!xcb || std::string_view(context.frontend()) != "xim" || !display.starts_with(kX11) || key.code() == 0)
+    return key;
+  auto* server = xcb->call<fcitx::IXCBModule::xkbState>(display.substr(kX11.size()));
+  if (!server) return key;
+  const std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
+      xkb_state_new(xkb_state_get_keymap(server)), xkb_state_unref);
+  if (!state) return key;
+  // An X event's state: the eight core modifiers, which are the first eight of an X keymap's, and
+  // the layout group in bits 13 and 14.
+  const auto bits = static_cast<std::uint32_t>(key.states());
+  xkb_state_update_mask(state.get(), bits & 0xFF, 0, 0, 0, 0, (bits >> 13) & 0x3);
+  const auto sym = xkb_state_key_get_one_sym(state.get(), key.code());
+  if (sym == XKB_KEY_NoSymbol) return key;
+  return fcitx::Key(static_cast<fcitx::KeySym>(sym), key.states(), key.code());
 }
 
 }  // namespace quorvix::platform::fcitx5

@@ -81,4 +81,11 @@ AddonServices completeServices(AddonServices services, fcitx::Instance& instance
 // module (`xcb`, absent when it is not loaded).
 void ringXBell(fcitx::AddonInstance* xcb, fcitx::InputContext& context);
 
+// The key as the application read it. Fcitx5's XIM frontend reads the key symbol of a key code
+// with the X server's modifiers at the time it gets the key, not with those of the key's own
+// event, which the application sent along: keys come to it late, so a letter typed with Shift may
+// read as lower case and the next one as upper case. The symbol is read again with the event's
+// modifiers and layout group; keys of other frontends are taken as they are.
+fcitx::Key keyAsTyped(fcitx::AddonInstance* xcb, const fcitx::InputContext& context, const fcitx::Key& key);
+
 }  // namespace quorvix::platform::fcitx5

@@ -137,6 +137,14 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
 
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services) {
   const auto configuration = ConfigFile(services.files).ensureExists();
+  // Nothing of Fcitx5's can be found without the home folder, and the configuration file only
+  // where XDG_CONFIG_HOME names its folder: one line says why, rather than an abort in Fcitx5.
+  if (const auto home = services.files.homeFolderProblem(); !home.empty()) {
+    services.err << "quorvix: " << home
+                 << ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it and run "
+                    "quorvix again\n";
+    return 1;
+  }
   if (!configuration) services.err << "quorvix: " << configuration.problem << '\n';
   if (!arguments.empty() && arguments.front() == transformClipboardOption) {
     return transformClipboardProcess({arguments.begin() + 1, arguments.end()}, services);

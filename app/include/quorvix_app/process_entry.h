@@ -66,7 +66,8 @@ inline constexpr std::string_view transformClipboardOption = "--transform-clipbo
 
 // The process from start to end: makes sure the configuration file exists, then either converts
 // the clipboard, carries out the maintenance options or runs the server. A configuration file
-// that could not be created is reported, and fails a maintenance run.
+// that could not be created is reported, and fails a maintenance run; without a home folder
+// nothing but the configuration file is attempted, and the run fails.
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services);
 
 }  // namespace quorvix::app

@@ -47,6 +47,10 @@ std::filesystem::path withoutSharedLibrarySuffix(const std::filesystem::path& li
   return library.parent_path() / library.stem();
 }
 
+std::filesystem::path fcitxUserData() {
+  return fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgData);
+}
+
 class Fcitx5InputSources final : public InputSources {
  public:
   explicit Fcitx5InputSources(RegistrationPaths paths) : paths_(std::move(paths)) {}
@@ -88,8 +92,9 @@ class Fcitx5InputSources final : public InputSources {
     // Fcitx5 loads a library named by an absolute path from there, and adds the suffix itself.
     descriptions[0].config.setValueByPath("Addon/Library",
                                           withoutSharedLibrarySuffix(paths_.addonLibrary).string());
+    const auto userData = paths_.userData.empty() ? fcitxUserData() : paths_.userData;
     for (std::size_t i = 0; i < descriptions.size(); ++i) {
-      const auto target = paths_.userData / kDescriptionFolders[i] / fileName;
+      const auto target = userData / kDescriptionFolders[i] / fileName;
       if (auto written = writeIniFile(descriptions[i].config, target); !written) {
         return {status::kWriteFailed, target.string() + " could not be written: " + written.problem};
       }
@@ -163,7 +168,7 @@ RegistrationPaths installedRegistrationPaths() {
   return {
       (folder / kAddonFolderFromExecutable / kAddonLibrary).lexically_normal(),
       (folder / kDataFolderFromExecutable).lexically_normal(),
-      fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgData),
+      {},
   };
 }
 

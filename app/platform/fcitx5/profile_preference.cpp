@@ -72,14 +72,13 @@ Profile readProfile(const std::filesystem::path& path) {
   return profile;
 }
 
+// Fcitx5 is asked where the profile is when it is first needed: it needs a home folder to answer.
 class ProfilePreference final : public EnabledInputMethodsPreference {
  public:
-  explicit ProfilePreference(std::filesystem::path path) : path_(std::move(path)) {}
-
-  StoredInputMethods stored() override { return readProfile(path_).stored; }
+  StoredInputMethods stored() override { return readProfile(path()).stored; }
 
   InputSourceStatus append(std::string_view name) override {
-    auto profile = readProfile(path_);
+    auto profile = readProfile(path());
     if (!profile.stored.readable()) return {input_source_status::kRefused, profile.stored.problem};
     auto& config = profile.file.config;
     if (!config.get("Groups")) {
@@ -91,22 +90,30 @@ class ProfilePreference final : public EnabledInputMethodsPreference {
     auto& item = items[std::to_string(items.subItemsSize())];
     item.setValueByPath("Name", std::string(name));
     item.setValueByPath("Layout", "");
-    if (auto written = writeIniFile(config, path_); !written) {
+    if (auto written = writeIniFile(config, path()); !written) {
       return {input_source_status::kWriteFailed,
-              path_.string() + " could not be written: " + written.problem};
+              path().string() + " could not be written: " + written.problem};
     }
     return {};
   }
 
  private:
+  const std::filesystem::path& path() {
+    if (path_.empty()) {
+      path_ = std::filesystem::path(
+                  fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgConfig)) /
+              "profile";
+    }
+    return path_;
+  }
+
   std::filesystem::path path_;
 };
 
 }  // namespace
 
 std::unique_ptr<EnabledInputMethodsPreference> makeProfilePreference() {
-  const auto folder = fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgConfig);
-  return std::make_unique<ProfilePreference>(std::filesystem::path(folder) / "profile");
+  return std::make_unique<ProfilePreference>();
 }
 
 }  // namespace quorvix::platform::fcitx5

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <thread>
@@ -271,6 +272,66 @@ TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
     EXPECT_EQ(output.exitStatus, 1) << row.arguments.front();
     EXPECT_EQ(output.out, "");
     EXPECT_EQ(output.err, "quorvix: no graphical session was found (" + row.why + ")\n");
+  }
+}
+
+// Every path below `root`, relative to it.
+std::set<std::string> pathsBelow(const fs::path& root) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    paths.insert(fs::relative(entry.path(), root).string());
+  return paths;
+}
+
+// Fcitx5 needs the home folder to find anything of its own; without one, every option (the
+// server's too) says so in one line and fails, having written nothing but the configuration file
+// where XDG_CONFIG_HOME names its folder.
+TEST(HomeFolder, WithoutOneEveryOptionSaysSoInOneLineAndWritesOnlyTheConfiguration) {
+  const std::vector<std::vector<std::string>> options{
+      {"--status"}, {"--register-input-source"}, {"--enable-input-source"}, {"--repair-input-source"},
+      {"--select-input-source"}, {"--preferences"}, {"--transform-clipboard", "strip"}, {}, {"--help"}};
+  struct Variant {
+    const char* name;
+    std::set<std::string> unset;
+    std::vector<std::string> extra;
+    std::string why;
+    bool configurationWritten;
+  };
+  const Variant variants[] = {
+      {"unset", {"HOME"}, {}, "HOME is not set", true},
+      {"empty", {"HOME"}, {"HOME="}, "HOME is empty", true},
+      {"relative", {"HOME"}, {"HOME=home"}, "HOME is not an absolute path", true},
+      {"unset, and no XDG_CONFIG_HOME", {"HOME", "XDG_CONFIG_HOME"}, {}, "HOME is not set", false},
+  };
+  for (const auto& variant : variants) {
+    for (const auto& arguments : options) {
+      const auto shown = arguments.empty() ? std::string("(none)") : arguments.front();
+      SCOPED_TRACE(std::string(variant.name) + ": " + shown);
+      Home home;
+      const auto executable = home.install();
+      fs::create_directories(home.root() / "cwd");
+      home.workingDirectory = home.root() / "cwd";
+      home.unsetVariables = variant.unset;
+      home.extraEnvironment = variant.extra;
+      const auto before = pathsBelow(home.root());
+
+      const auto output = home.run(executable, arguments);
+
+      EXPECT_EQ(output.exitStatus, 1);
+      EXPECT_EQ(output.out, "");
+      EXPECT_EQ(output.err, "quorvix: " + variant.why +
+                                ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it "
+                                "and run quorvix again\n");
+      std::set<std::string> written;
+      std::ranges::set_difference(pathsBelow(home.root()), before, std::inserter(written, written.end()));
+      written.erase("run.out");
+      written.erase("run.err");
+      const std::set<std::string> expected =
+          variant.configurationWritten
+              ? std::set<std::string>{"config", "config/quorvix", std::string(kConfig)}
+              : std::set<std::string>{};
+      EXPECT_EQ(written, expected);
+    }
   }
 }
 

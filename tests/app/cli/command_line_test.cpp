@@ -251,6 +251,40 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
   }
 }
 
+// The server has none of the keyboard layouts the fcitx5 program keeps inside itself; however it
+// is stopped, the user's profile keeps every group and item, byte for byte. Fcitx5 saves what it
+// kept of the groups into the server's own folder, which each start empties.
+TEST(Server, LeavesTheUsersProfileAsItWasHoweverItIsStopped) {
+  const std::string profile =
+      "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=quorvix\n\n"
+      "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n"
+      "[Groups/0/Items/2]\nName=quorvix\nLayout=\n\n"
+      "[Groups/1]\nName=Work\nDefault Layout=fr\nDefaultIM=keyboard-fr\n\n"
+      "[Groups/1/Items/0]\nName=keyboard-fr\nLayout=\n\n[GroupOrder]\n0=Default\n1=Work\n\n";
+  const fs::path ownProfile = ".cache/quorvix/fcitx5-settings/profile";
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+    Home home;
+    home.put(kProfile, profile);
+    // Left by an earlier run: read back, it would stand in for the user's profile.
+    home.put(ownProfile, "[Groups/0]\nName=Stale\nDefault Layout=us\n");
+    const auto server = home.start(kBuiltExecutable, {"--version"}, "server");
+    ASSERT_GT(server, 0);
+    ASSERT_TRUE(waitFor([&] {
+      return home.contents("server.err").value_or("").find("Loaded addon quorvix") != std::string::npos;
+    })) << home.contents("server.err").value_or("");
+    kill(server, signal);
+    int status = 0;
+    waitpid(server, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << home.contents("server.err").value_or("");
+    EXPECT_EQ(home.contents(kProfile), profile);
+    const auto saved = home.contents(ownProfile).value_or("");
+    EXPECT_NE(saved.find("Name=Default"), std::string::npos) << "the server saved the groups it read: " << saved;
+    EXPECT_NE(saved.find("Name=quorvix"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("Stale"), std::string::npos) << saved;
+  }
+}
+
 // What works on the desktop says in one line that there is none, rather than letting Qt abort.
 TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
   const std::string unset = "neither DISPLAY nor WAYLAND_DISPLAY is set";

@@ -53,6 +53,10 @@ class InputSources {
   virtual InputSourceStatus registerOwn() = 0;
   virtual InputSourceStatus enable(const InputSource& source) = 0;
   virtual InputSourceStatus select(const InputSource& source) = 0;
+  // The library the framework would load for the input method, when it is not there (an
+  // installation that was moved or deleted after it was registered); absent when it is there, or
+  // when the input method needs none.
+  virtual std::optional<std::string> missingLibrary(const InputSource& source) = 0;
 };
 
 // What the user's stored list of enabled input methods holds.

@@ -81,7 +81,11 @@ void printStatus(ProcessServices& services) {
   const auto own = quorvixSources(services.inputSources);
   for (const auto& source : own) {
     services.out << sourceID(source) << ": enabled=" << text(source.enabled.value_or(false))
-                 << " selected=" << text(source.selected.value_or(false)) << '\n';
+                 << " selected=" << text(source.selected.value_or(false));
+    if (const auto missing = services.inputSources.missingLibrary(source)) {
+      services.out << ", addon library missing: " << *missing;
+    }
+    services.out << '\n';
   }
   if (own.empty()) services.out << "Quorvix: chưa đăng ký input source\n";
   services.out << kPreferenceLine << text(InputSourceRegistrar::isEnabled(services.enabledInputMethods))

@@ -60,6 +60,7 @@ class NoInputSources : public platform::InputSources {
   platform::InputSourceStatus registerOwn() override { return {}; }
   platform::InputSourceStatus enable(const platform::InputSource&) override { return {}; }
   platform::InputSourceStatus select(const platform::InputSource&) override { return {}; }
+  std::optional<std::string> missingLibrary(const platform::InputSource&) override { return std::nullopt; }
 };
 
 // The conversion runs only when its option comes first, and then reads every later argument as

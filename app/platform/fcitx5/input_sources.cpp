@@ -23,8 +23,13 @@ using fcitx::dbus::Message;
 constexpr std::string_view kAddonLibrary = "libquorvix-fcitx5.so";
 // The description files registration copies, by the folder Fcitx5 looks for them in; the
 // addon's comes first.
-constexpr std::array<std::string_view, 2> kDescriptionFolders{"addon", "inputmethod"};
+constexpr std::string_view kAddonFolder = "addon";
+constexpr std::string_view kInputMethodFolder = "inputmethod";
+constexpr std::array<std::string_view, 2> kDescriptionFolders{kAddonFolder, kInputMethodFolder};
 constexpr std::string_view kDescriptionSuffix = ".conf";
+constexpr std::string_view kSharedLibrarySuffix = ".so";
+// What an addon's Library may start with, for Fcitx5 to load it with its symbols exported.
+constexpr std::string_view kExportHint = "export:";
 
 // An input method of a group, and the keyboard layout it uses ("" for the group's).
 using GroupItems = std::vector<DBusStruct<std::string, std::string>>;
@@ -120,6 +125,26 @@ class Fcitx5InputSources final : public InputSources {
     return {};
   }
 
+  std::optional<std::string> missingLibrary(const InputSource& source) override {
+    const auto inputMethod = description(kInputMethodFolder, source.identifier.value_or(""));
+    const auto* addonName = inputMethod.valueByPath("InputMethod/Addon");
+    if (addonName == nullptr || addonName->empty()) return std::nullopt;
+    const auto addon = description(kAddonFolder, *addonName);
+    const auto* type = addon.valueByPath("Addon/Type");
+    const auto* library = addon.valueByPath("Addon/Library");
+    // Only a shared library is looked for; a static one is part of the program that runs Fcitx5.
+    if (library == nullptr || library->empty() || (type != nullptr && *type != "SharedLibrary")) return std::nullopt;
+    // As Fcitx5 looks for it: the name, less a loading hint, with the suffix, in its addon folders
+    // or, when absolute, where it says.
+    auto file = std::string_view(*library);
+    if (file.starts_with(kExportHint)) file.remove_prefix(kExportHint.size());
+    const auto name = std::string(file) + std::string(kSharedLibrarySuffix);
+    if (!fcitx::StandardPath::global().locateAll(fcitx::StandardPath::Type::Addon, name).empty()) {
+      return std::nullopt;
+    }
+    return name;
+  }
+
   InputSourceStatus select(const InputSource& source) override {
     const auto name = source.identifier.value_or("");
     if (auto outcome = bus_.call("SetCurrentIM", ignoreReply, name); !outcome.ok()) return outcome;
@@ -135,6 +160,15 @@ class Fcitx5InputSources final : public InputSources {
   InputSourceStatus currentGroup(Group& group) {
     if (auto outcome = bus_.call("CurrentInputMethodGroup", into(group.name)); !outcome.ok()) return outcome;
     return bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+  }
+
+  // An input method's or addon's description, every copy in Fcitx5's data folders read as Fcitx5
+  // reads them: the user's last, so that it has the last word.
+  static fcitx::RawConfig description(std::string_view folder, const std::string& name) {
+    auto copies = fcitx::StandardPath::global().locateAll(
+        fcitx::StandardPath::Type::PkgData, std::string(folder) + "/" + name + std::string(kDescriptionSuffix));
+    std::ranges::reverse(copies);
+    return readIniFiles({copies.begin(), copies.end()});
   }
 
   static InputSourceStatus notInstalled(const std::filesystem::path& path) {

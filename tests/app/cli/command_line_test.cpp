@@ -251,6 +251,52 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
   }
 }
 
+// A registration whose library went with a deleted installation: Fcitx5 lists the input method
+// and fails to load it. The status says so; a repair from an installed copy points Fcitx5 at the
+// library beside it.
+TEST(AddonLibrary, StatusSaysWhenItIsMissingAndRepairMendsIt) {
+  const auto registration = [](std::string_view library) {
+    return "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=SharedLibrary\nLibrary=" + std::string(library) +
+           "\nOnDemand=True\n";
+  };
+  struct Row {
+    const char* name;
+    std::string addon;  // the user's registration of the addon
+    std::vector<std::string> environment;
+    std::string statusLine;  // "quorvix: ..." as --status prints it first
+  };
+  const std::string inFolder = "quorvix: enabled=false selected=false\n";
+  const Row rows[] = {
+      {"a deleted installation", registration("/gone/lib/fcitx5/libquorvix-fcitx5"), {},
+       "quorvix: enabled=false selected=false, addon library missing: /gone/lib/fcitx5/libquorvix-fcitx5.so\n"},
+      {"loaded with its symbols exported", registration("export:/gone/libquorvix-fcitx5"), {},
+       "quorvix: enabled=false selected=false, addon library missing: /gone/libquorvix-fcitx5.so\n"},
+      {"by name, in none of Fcitx5's addon folders", registration("libquorvix-fcitx5"),
+       {"FCITX_ADDON_DIRS=/gone"}, "quorvix: enabled=false selected=false, addon library missing: libquorvix-fcitx5.so\n"},
+      {"by name, in an addon folder", registration("libquorvix-fcitx5"), {"FCITX_ADDON_DIRS=@ADDONS@"}, inFolder},
+      {"built into the program that runs Fcitx5",
+       "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=StaticLibrary\nLibrary=quorvix\n", {}, inFolder},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Home home;
+    const auto executable = home.install();
+    for (auto variable : row.environment) {
+      if (const auto at = variable.find("@ADDONS@"); at != std::string::npos) {
+        variable.replace(at, 8, home.installedAddonWithoutSuffix().parent_path().string());
+      }
+      home.extraEnvironment.push_back(variable);
+    }
+    home.put(kUserInputMethod, kInputMethod);
+    home.put(kUserAddon, row.addon);
+
+    EXPECT_EQ(home.run(executable, {"--status"}).out, row.statusLine + kStatusTail);
+    EXPECT_EQ(home.run(executable, {"--repair-input-source"}).out, kRepaired);
+    EXPECT_EQ(home.run(executable, {"--status"}).out,
+              "quorvix: enabled=false selected=false\nprefs fcitx5 profile: true\noutput_mode: replace\n");
+  }
+}
+
 // The server has none of the keyboard layouts the fcitx5 program keeps inside itself; however it
 // is stopped, the user's profile keeps every group and item, byte for byte. Fcitx5 saves what it
 // kept of the groups into the server's own folder, which each start empties.

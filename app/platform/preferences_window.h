@@ -63,6 +63,9 @@ class PreferencesWindow {
 
   // A notice in the window, such as why the settings were not saved; an empty text removes it.
   virtual void setNotice(const std::string& text) = 0;
+  // A line at the window's top about the file it edits, such as why it does not read, seen before
+  // anything is changed; an empty text removes it.
+  virtual void setFileProblem(const std::string& text) = 0;
 
   virtual void show() = 0;
   // Takes the window off the screen without discarding its controls' contents. A window that a

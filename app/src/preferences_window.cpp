@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
 #include "quorvix_app/text_pieces.h"
@@ -42,16 +43,6 @@ std::string joined(const std::vector<std::string>& items, std::string_view separ
     result += items[i];
   }
   return result;
-}
-
-// The configuration the engine uses when the file says nothing.
-ConfigDictionary engineDefaults() {
-  EngineSession session(std::nullopt);
-  const auto parsed = json::parse(session.configJSON().value_or(""));
-  ConfigDictionary defaults;
-  if (!parsed || !parsed.value().is_object()) return defaults;
-  for (const auto& member : parsed.value().as_object()) defaults.insert_or_assign(member.name, member.value);
-  return defaults;
 }
 
 const json::Value* member(const ConfigDictionary& dictionary, std::string_view key) {
@@ -197,7 +188,14 @@ void PreferencesWindowController::show() {
 void PreferencesWindowController::loadValues() {
   window_.setNotice("");
   config_.ensureExists();
-  const auto file = config_.loadDictionary();
+  auto contents = config_.loadContents();
+  const auto file = contents.dictionary;
+  // The controls show the file's values, which a save keeps; what the input method makes of them
+  // is said above them.
+  const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
+  const auto& problem = reading.problem();
+  window_.setFileProblem(problem ? std::string(problemTitle(*problem)) + ": " + describe(*problem, config_.path())
+                                 : std::string());
 
   for (const auto& setting : kPopups) {
     const auto value = setting.read(file, defaults_, setting.key);

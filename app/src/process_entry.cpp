@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "quorvix_app/config_file.h"
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
 
@@ -90,7 +91,12 @@ void printStatus(ProcessServices& services) {
   if (own.empty()) services.out << "Quorvix: chưa đăng ký input source\n";
   services.out << kPreferenceLine << text(InputSourceRegistrar::isEnabled(services.enabledInputMethods))
                << '\n';
-  services.out << "output_mode: " << ConfigFile(services.files).outputMode() << '\n';
+  const ConfigFile file(services.files);
+  auto contents = file.loadContents();
+  services.out << "output_mode: " << ConfigFile::outputModeOf(contents.dictionary) << '\n';
+  // What the input method makes of the file, as a reading of it does there.
+  const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
+  if (const auto& problem = reading.problem()) services.out << "config: " << describe(*problem, file.path()) << '\n';
 }
 
 bool InputSourceRegistrar::isEnabled(platform::EnabledInputMethodsPreference& preference) {

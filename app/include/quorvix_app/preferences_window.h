@@ -95,7 +95,7 @@ class PreferencesWindowController : public platform::PreferencesActions {
   platform::PreferencesWindow& window_;
   ConfigFile config_;
   // The engine's own defaults, shown for keys the file lacks.
-  ConfigDictionary defaults_;
+  const ConfigDictionary& defaults_;
   std::vector<platform::RunningApplication> runningApps_;
 };
 

@@ -37,6 +37,19 @@ QString qt(std::string_view text) {
 
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// A text in the colour of a warning, wrapped to the window's width, that can be copied.
+QLabel* warning(const char* name) {
+  auto* label = new QLabel;
+  label->setObjectName(name);
+  label->setWordWrap(true);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(0xB0, 0x1E, 0x1E));
+  label->setPalette(palette);
+  label->hide();
+  return label;
+}
+
 // A line of the window: a fixed-width label, then the controls.
 QHBoxLayout& row(QVBoxLayout& stack, const char* label) {
   auto* line = new QHBoxLayout;
@@ -60,8 +73,10 @@ QtPreferencesWindow::QtPreferencesWindow(const PreferencesChoices& choices)
                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
   build(choices);
   // 540 by 680 was drawn for a 13-point font; with the desktop's larger fonts the window grows
-  // to show every control and its buttons without scrolling, as far as the screen allows.
-  const QSize content = document_->sizeHint();
+  // to show every control without scrolling, as far as the screen allows. The buttons stay below
+  // what scrolls, in sight at any height.
+  const QSize document = document_->sizeHint();
+  const QSize content(document.width(), document.height() + buttonBar_->sizeHint().height());
   QSize size(std::max(540, content.width()), std::max(680, content.height()));
   if (const auto* screen = QGuiApplication::primaryScreen()) {
     size = size.boundedTo(screen->availableGeometry().size());
@@ -77,11 +92,16 @@ QtPreferencesWindow::~QtPreferencesWindow() = default;
 void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   auto* outer = new QVBoxLayout(window_.get());
   outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  // What is wrong with the file comes first, above everything it concerns.
+  fileProblem_ = warning("fileProblem");
+  fileProblem_->setContentsMargins(18, 12, 18, 4);
+  outer->addWidget(fileProblem_);
   auto* scroll = new QScrollArea;
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  outer->addWidget(scroll, 1);
   document_ = new QWidget;
   scroll->setWidget(document_);
   auto* stack = new QVBoxLayout(document_);
@@ -148,23 +168,22 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   macroView_->setFont(scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), 12));
   stack->addWidget(macroView_);
 
-  // Why a save did not happen, in the colour of a warning, where the eye goes after clicking.
-  notice_ = new QLabel;
-  notice_->setObjectName("notice");
-  notice_->setWordWrap(true);
-  notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  QPalette warning = notice_->palette();
-  warning.setColor(QPalette::WindowText, QColor(0xB0, 0x1E, 0x1E));
-  notice_->setPalette(warning);
-  notice_->hide();
-  stack->addWidget(notice_);
+  stack->addStretch();
 
-  auto& buttons = row(*stack, nullptr);
+  // Below what scrolls: why a save did not happen, where the eye goes after clicking, and the
+  // buttons.
+  buttonBar_ = new QWidget;
+  auto* bar = new QVBoxLayout(buttonBar_);
+  bar->setContentsMargins(18, 8, 18, 16);
+  bar->setSpacing(8);
+  notice_ = warning("notice");
+  bar->addWidget(notice_);
+  auto& buttons = row(*bar, nullptr);
   addButton(buttons, "Lưu", "save", &PreferencesActions::save);
   addButton(buttons, "Huỷ", "cancel", &PreferencesActions::cancel);
   addButton(buttons, "Mở file JSON", "openJSON", &PreferencesActions::openJSON);
   buttons.addStretch();
-  stack->addStretch();
+  outer->addWidget(buttonBar_);
 
   // Return saves, as the window's main button; a line break in the macro text is typed with
   // Return all the same, since the text field takes the key first.
@@ -221,6 +240,11 @@ void QtPreferencesWindow::setMacroText(const std::string& text) { macroView_->se
 void QtPreferencesWindow::setNotice(const std::string& text) {
   notice_->setText(qt(text));
   notice_->setVisible(!text.empty());
+}
+
+void QtPreferencesWindow::setFileProblem(const std::string& text) {
+  fileProblem_->setText(qt(text));
+  fileProblem_->setVisible(!text.empty());
 }
 
 void QtPreferencesWindow::show() {

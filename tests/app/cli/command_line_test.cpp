@@ -20,7 +20,8 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// "@ADDON@" in expected file contents stands for the installed addon library without its suffix.
+// "@ADDON@" in expected output and file contents stands for the installed addon library without its
+// suffix, "@HOME@" for the home folder.
 constexpr std::string_view kConfig = "config/quorvix/config.json";
 constexpr std::string_view kProfile = "config/fcitx5/profile";
 constexpr std::string_view kUserAddon = "data/fcitx5/addon/quorvix.conf";
@@ -48,6 +49,7 @@ constexpr std::string_view kUnnumberedItems =
 constexpr std::string_view kOrderWithoutGroups = "[GroupOrder]\n0=Default\n";
 const std::string kStatusTail = "prefs fcitx5 profile: false\noutput_mode: replace\n";
 const std::string kRepaired = "register status: 0\nenable quorvix: 1\nprefs fallback: true\n";
+const std::string kDefaultsUntilItReads = "Quorvix uses its default settings until the file reads again";
 
 // What the user's folders hold where a regular file is expected (odd_files.h).
 constexpr std::string_view kLinkToDotfile = "-> ../../dotfiles/quorvix.json";
@@ -107,14 +109,16 @@ const Case kCases[] = {
      "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
     // Files that are not what they seem.
     {"StatusDoesNotWaitForANamedPipe", {{kConfig, odd_files::kNamedPipe}}, false, {"--status"},
-     std::string(kNotRegistered) + kStatusTail, 0, {}, ""},
+     std::string(kNotRegistered) + kStatusTail + "config: @HOME@/" + std::string(kConfig) +
+         ": cannot be read (a named pipe, not a regular file); " + kDefaultsUntilItReads + "\n", 0, {}, ""},
     {"StatusCreatesTheConfigurationThroughALinkToNothing",
      {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, false, {"--status"},
      std::string(kNotRegistered) + kStatusTail, 0, {{"dotfiles/quorvix.json", app::ConfigFile::defaultText}}, ""},
     {"StatusReadsAConfigurationWithAByteOrderMark", {{kConfig, "\xEF\xBB\xBF{\"output_mode\": \"preedit\"}"}}, false,
      {"--status"}, std::string(kNotRegistered) + "prefs fcitx5 profile: false\noutput_mode: preedit\n", 0, {}, ""},
     {"StatusSaysWhyTheConfigurationCannotBeCreated", {{"config/quorvix", "a file in the way"}}, false, {"--status"},
-     std::string(kNotRegistered) + kStatusTail, 1, {{kConfig, odd_files::kNone}},
+     std::string(kNotRegistered) + kStatusTail + "config: @HOME@/" + std::string(kConfig) +
+         ": cannot be read (Not a directory); " + kDefaultsUntilItReads + "\n", 1, {{kConfig, odd_files::kNone}},
      "quorvix: cannot create the folder"},
     {"RepairLeavesAJsonProfileAlone", {{kProfile, kJsonProfile}}, true, {"--repair-input-source"},
      kProfileLeftAlone, 1, {}, "profile cannot be read as Fcitx5's groups of input methods; it was left as it is"},
@@ -138,11 +142,12 @@ const Case kCases[] = {
 };
 // clang-format on
 
+// "@ADDON@" stands for the installed addon library without its suffix, "@HOME@" for the home.
 std::string withAddon(std::string_view text, const Home& home) {
-  constexpr std::string_view placeholder = "@ADDON@";
   std::string result(text);
-  if (const auto at = result.find(placeholder); at != std::string::npos) {
-    result.replace(at, placeholder.size(), home.installedAddonWithoutSuffix());
+  for (const auto& [placeholder, value] : {std::pair<std::string_view, std::string>{"@ADDON@", home.installedAddonWithoutSuffix()},
+                                           {"@HOME@", home.root().string()}}) {
+    if (const auto at = result.find(placeholder); at != std::string::npos) result.replace(at, placeholder.size(), value);
   }
   return result;
 }
@@ -177,7 +182,7 @@ TEST_P(CommandLine, PrintsExitsAndWritesAsExpected) {
   const auto mentions = [](const Files& files, std::string_view path) {
     return std::ranges::any_of(files, [&](const auto& file) { return file.first == path; });
   };
-  EXPECT_EQ(output.out, c.out);
+  EXPECT_EQ(output.out, withAddon(c.out, home));
   EXPECT_EQ(output.exitStatus, c.exitStatus) << output.err;
   EXPECT_NE(output.err.find(c.errContains), std::string::npos) << output.err;
   EXPECT_EQ(output.err.empty(), c.exitStatus == 0) << output.err;
@@ -248,6 +253,32 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
     waitpid(child, nullptr, 0);
     EXPECT_EQ(home.contents("long.out"), "");
     EXPECT_TRUE(home.contents(kConfig));
+  }
+}
+
+// What the input method makes of a configuration it cannot use as written, in one line of the
+// status, naming the file, the place and what was wrong, never the file's own values.
+TEST(ConfigurationStatus, SaysWhereTheFileDoesNotGiveQuorvixItsSettings) {
+  const std::string defaults = "; " + kDefaultsUntilItReads + "\n";
+  const std::pair<const char*, std::string> rows[] = {
+      {R"({"input_method":"vni","tone_style":"sideways"})",
+       "line 1, column 45: \"tone_style\" does not take this text" + defaults},
+      {R"({"input_method":"vni","macros":{"ko":5}})", "line 1, column 38: \"macros\" does not take a number here" + defaults},
+      {R"({"input_method":"klingon"})",
+       "line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or viqr); Quorvix "
+       "types Telex\n"},
+      {R"({"input_method":5})", "line 1, column 17: \"input_method\" takes text, not a number" + defaults},
+  };
+  for (const auto& [file, line] : rows) {
+    SCOPED_TRACE(file);
+    Home home;
+    home.put(kConfig, file);
+    const auto output = home.run(kBuiltExecutable, {"--status"});
+    EXPECT_EQ(output.exitStatus, 0);
+    EXPECT_EQ(output.err, "");
+    EXPECT_EQ(output.out, std::string(kNotRegistered) + kStatusTail + "config: " + (home.root() / kConfig).string() +
+                              ": " + line);
+    EXPECT_EQ(home.contents(kConfig), file) << "a status changes nothing";
   }
 }
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/input_controller.h"
 #include "quorvix_app/preferences_window.h"
 #include "odd_files.h"
@@ -191,6 +192,36 @@ TEST_F(PreferencesWindowTest, OpensShowingEveryControlWithoutScrolling) {
   }
   EXPECT_GE(shown.width(), 540);
   EXPECT_GE(shown.height(), 680);
+}
+
+// Opened on a file Quorvix cannot use as written, the window says so above everything, before the
+// user changes anything; the controls show the file's values, which a save keeps or mends.
+TEST_F(PreferencesWindowTest, SaysAtItsTopWhyTheFileDoesNotGiveQuorvixItsSettings) {
+  const std::pair<const char*, std::string> rows[] = {
+      {R"({"input_method": "vni"})", ""},
+      {R"({"input_method":"vni","tone_style":"sideways"})",
+       std::string(kFileNotReadTitle) + ": @: line 1, column 45: \"tone_style\" does not take this text; Quorvix uses its "
+                                          "default settings until the file reads again"},
+      {R"({"input_method":"klingon"})",
+       std::string(kValueNotUsedTitle) +
+           ": @: line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
+           "viqr); Quorvix types Telex"},
+      {R"({"input_method": "vni", )",
+       std::string(kFileNotReadTitle) + ": @: line 1, column 24: is not JSON: EOF while parsing an object; Quorvix uses "
+                                          "its default settings until the file reads again"},
+  };
+  for (const auto& [file, banner] : rows) {
+    SCOPED_TRACE(file);
+    write(file);
+    open();
+    auto expected = banner;
+    if (const auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, config.path().string());
+    auto& problem = control<QLabel>("fileProblem");
+    EXPECT_EQ(problem.text().toStdString(), expected);
+    EXPECT_EQ(problem.isHidden(), banner.empty());
+    const QPoint top = problem.mapTo(&window.widget(), QPoint(0, 0));
+    EXPECT_LT(top.y(), control<QWidget>("methodPopup").mapTo(&window.widget(), QPoint(0, 0)).y());
+  }
 }
 
 TEST_F(PreferencesWindowTest, RunningAppsAreListedByNameAndAddedOnce) {

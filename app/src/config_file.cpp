@@ -99,7 +99,9 @@ ReadObject readObject(std::string_view bytes) {
   return read;
 }
 
-std::optional<ConfigDictionary> parseDictionary(std::string_view bytes) { return readObject(bytes).dictionary; }
+std::optional<ConfigDictionary> parseDictionary(std::string_view bytes) {
+  return readObject(bytes).dictionary;
+}
 
 constexpr std::array<std::string_view, 3> kEffects{
     "Quorvix uses its default settings until the file reads again",
@@ -174,7 +176,8 @@ std::string describe(const ConfigProblem& problem, const std::filesystem::path& 
   std::string line = file.string() + ": ";
   if (problem.line > 0) {
     // The reader counts a place before the first character of a line as column 0.
-    line += "line " + std::to_string(problem.line) + ", column " + std::to_string(std::max<std::size_t>(problem.column, 1)) + ": ";
+    line += "line " + std::to_string(problem.line) + ", column " +
+            std::to_string(std::max<std::size_t>(problem.column, 1)) + ": ";
   }
   return line + problem.what + "; " + std::string(kEffects[static_cast<std::size_t>(problem.effect)]);
 }

@@ -72,7 +72,8 @@ std::string rejected(std::string_view key, const json::Value& value, const json:
   if (&part != &value) return keyName(key) + " does not take " + std::string(found) + " here";
   const auto expected = engineDefaults().find(key);
   if (expected != engineDefaults().end() && describeKind(expected->second) != found) {
-    return keyName(key) + " takes " + std::string(describeKind(expected->second)) + ", not " + std::string(found);
+    return keyName(key) + " takes " + std::string(describeKind(expected->second)) + ", not " +
+           std::string(found);
   }
   return keyName(key) + " does not take this " + std::string(found == "text" ? "text" : "value");
 }
@@ -102,8 +103,9 @@ std::optional<ConfigProblem> unusedValue(const json::Object& members) {
     if (key == kInputMethodKey) {
       method.reset();
       if (value.is_string() && typedMethod(value.as_string()) != value.as_string()) {
-        method = problemAt(value, keyName(key) + " names no input method of Quorvix (telex, simple_telex, vni or viqr)",
-                           ConfigProblem::Effect::telex);
+        method = problemAt(
+            value, keyName(key) + " names no input method of Quorvix (telex, simple_telex, vni or viqr)",
+            ConfigProblem::Effect::telex);
       }
     } else if (key == kOutputModeKey) {
       mode.reset();

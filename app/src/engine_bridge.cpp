@@ -190,7 +190,8 @@ const ConfigDictionary& engineDefaults() {
     ConfigDictionary dictionary;
     const auto parsed = json::parse(EngineSession(std::nullopt).configJSON().value_or(""));
     if (!parsed || !parsed.value().is_object()) return dictionary;
-    for (const auto& member : parsed.value().as_object()) dictionary.insert_or_assign(member.name, member.value);
+    for (const auto& member : parsed.value().as_object())
+      dictionary.insert_or_assign(member.name, member.value);
     return dictionary;
   }();
   return defaults;
@@ -227,7 +228,8 @@ const json::Value& item(const json::Value& container, std::size_t index) {
 // (`takesInPlace` says whether it takes a value there), the earlier half first, then looks into
 // that one. A value is rejected as a whole when the engine takes no value of its kind there (an
 // empty one neither), or takes each of its halves.
-const json::Value& narrow(const json::Value& value, const std::function<bool(const json::Value&)>& takesInPlace) {
+const json::Value& narrow(const json::Value& value,
+                          const std::function<bool(const json::Value&)>& takesInPlace) {
   if (itemCount(value) == 0 || !takesInPlace(slice(value, 0, 0))) return value;
   std::size_t first = 0, last = itemCount(value);
   while (last - first > 1) {

@@ -245,7 +245,9 @@ bool QuorvixInputController::keepsSession(const ConfigSnapshot& reading) {
 void QuorvixInputController::noteOwnWrite(const platform::FileResult& written, std::string_view choice) {
   if (!written) {
     // The session has the choice all the same, until it is made anew from the file.
-    if (services_.reports) services_.reports->tell(kChoiceNotSavedTitle, std::string(choice) + " was not saved: " + written.problem);
+    if (services_.reports)
+      services_.reports->tell(kChoiceNotSavedTitle,
+                              std::string(choice) + " was not saved: " + written.problem);
     return;
   }
   // The write carried whatever an earlier reading held that the session had not taken in yet:

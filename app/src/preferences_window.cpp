@@ -194,8 +194,9 @@ void PreferencesWindowController::loadValues() {
   // is said above them.
   const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
   const auto& problem = reading.problem();
-  window_.setFileProblem(problem ? std::string(problemTitle(*problem)) + ": " + describe(*problem, config_.path())
-                                 : std::string());
+  window_.setFileProblem(problem
+                             ? std::string(problemTitle(*problem)) + ": " + describe(*problem, config_.path())
+                             : std::string());
 
   for (const auto& setting : kPopups) {
     const auto value = setting.read(file, defaults_, setting.key);

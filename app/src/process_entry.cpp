@@ -96,7 +96,8 @@ void printStatus(ProcessServices& services) {
   services.out << "output_mode: " << ConfigFile::outputModeOf(contents.dictionary) << '\n';
   // What the input method makes of the file, as a reading of it does there.
   const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
-  if (const auto& problem = reading.problem()) services.out << "config: " << describe(*problem, file.path()) << '\n';
+  if (const auto& problem = reading.problem())
+    services.out << "config: " << describe(*problem, file.path()) << '\n';
 }
 
 bool InputSourceRegistrar::isEnabled(platform::EnabledInputMethodsPreference& preference) {

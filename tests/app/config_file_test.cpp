@@ -123,9 +123,16 @@ TEST_F(ConfigFileTest, ContentsSayWhyAFileHoldsNoObjectOfSettings) {
     Repeated repeated;
   } rows[] = {
       {std::nullopt, std::nullopt, 0, std::nullopt, {}},
-      {odd_files::kFolder, std::nullopt, 0, ConfigProblem{0, 0, "cannot be read (a folder, not a regular file)"}, {}},
+      {odd_files::kFolder,
+       std::nullopt,
+       0,
+       ConfigProblem{0, 0, "cannot be read (a folder, not a regular file)"},
+       {}},
       {"\xEF\xBB\xBF{\"a\": 1}", "{\"a\": 1}", 1, std::nullopt, {}},
-      {"{\"a\": 1,\n \"b\": 2,\n \"a\": 3}", "{\"a\": 1,\n \"b\": 2,\n \"a\": 3}", 2, std::nullopt,
+      {"{\"a\": 1,\n \"b\": 2,\n \"a\": 3}",
+       "{\"a\": 1,\n \"b\": 2,\n \"a\": 3}",
+       2,
+       std::nullopt,
        {{"a", {3, 7}}}},
       {"{\n\"a\": \"\xC3\"}", std::nullopt, 0, ConfigProblem{2, 7, "is not UTF-8 text"}, {}},
       {"{\"a\": tru}", "{\"a\": tru}", 0, ConfigProblem{1, 9, "is not JSON: expected value"}, {}},

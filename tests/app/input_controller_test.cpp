@@ -307,14 +307,16 @@ TEST(InputMenu, AChoiceTheFileCannotKeepIsToldAndTypedWith) {
   desk.perform(MenuCommand::selectMethod, std::string("vni"));
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
   const auto why = desk.config.path().string() + " is not a JSON object, so it was left as it is";
-  EXPECT_EQ(desk.reports.told,
-            (std::vector<std::string>{
-                std::string(kFileNotReadTitle) + " | " + desk.config.path().string() +
-                    ": line 1, column 26: is not JSON: EOF while parsing an object; Quorvix uses its default settings "
-                    "until the file reads again",
-                std::string(kChoiceNotSavedTitle) + " | The input method chosen in the menu was not saved: " + why,
-                std::string(kChoiceNotSavedTitle) + " | Turning Vietnamese on or off for this program was not saved: " +
-                    why}));
+  EXPECT_EQ(
+      desk.reports.told,
+      (std::vector<std::string>{
+          std::string(kFileNotReadTitle) + " | " + desk.config.path().string() +
+              ": line 1, column 26: is not JSON: EOF while parsing an object; Quorvix uses its default "
+              "settings "
+              "until the file reads again",
+          std::string(kChoiceNotSavedTitle) + " | The input method chosen in the menu was not saved: " + why,
+          std::string(kChoiceNotSavedTitle) +
+              " | Turning Vietnamese on or off for this program was not saved: " + why}));
   EXPECT_EQ(desk.config.load(), R"({"input_method": "telex", )");
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
   desk.type("vie65t ");

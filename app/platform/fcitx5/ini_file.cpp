@@ -13,7 +13,7 @@ namespace {
 // Reads the INI text into `config`, over what it holds; false when there is no memory for it.
 bool readInto(fcitx::RawConfig& config, std::string& bytes) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(::fmemopen(bytes.data(), bytes.size(), "r"),
-                                                                &std::fclose);
+                                                               &std::fclose);
   if (!stream) return false;
   fcitx::readFromIni(config, stream.get());
   return true;
@@ -48,7 +48,8 @@ fcitx::RawConfig readIniFiles(const std::vector<std::filesystem::path>& copies) 
   fcitx::RawConfig config;
   for (const auto& copy : copies) {
     auto contents = systemFiles().readFile(copy);
-    if (contents.state == FileContents::State::read && !contents.bytes.empty()) readInto(config, contents.bytes);
+    if (contents.state == FileContents::State::read && !contents.bytes.empty())
+      readInto(config, contents.bytes);
   }
   return config;
 }

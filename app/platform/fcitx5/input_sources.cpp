@@ -133,7 +133,8 @@ class Fcitx5InputSources final : public InputSources {
     const auto* type = addon.valueByPath("Addon/Type");
     const auto* library = addon.valueByPath("Addon/Library");
     // Only a shared library is looked for; a static one is part of the program that runs Fcitx5.
-    if (library == nullptr || library->empty() || (type != nullptr && *type != "SharedLibrary")) return std::nullopt;
+    if (library == nullptr || library->empty() || (type != nullptr && *type != "SharedLibrary"))
+      return std::nullopt;
     // As Fcitx5 looks for it: the name, less a loading hint, with the suffix, in its addon folders
     // or, when absolute, where it says.
     auto file = std::string_view(*library);
@@ -166,7 +167,8 @@ class Fcitx5InputSources final : public InputSources {
   // reads them: the user's last, so that it has the last word.
   static fcitx::RawConfig description(std::string_view folder, const std::string& name) {
     auto copies = fcitx::StandardPath::global().locateAll(
-        fcitx::StandardPath::Type::PkgData, std::string(folder) + "/" + name + std::string(kDescriptionSuffix));
+        fcitx::StandardPath::Type::PkgData,
+        std::string(folder) + "/" + name + std::string(kDescriptionSuffix));
     std::ranges::reverse(copies);
     return readIniFiles({copies.begin(), copies.end()});
   }

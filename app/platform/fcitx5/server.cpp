@@ -89,7 +89,8 @@ std::optional<fs::path> cacheFolder() {
 // The folder of the user's own Fcitx5 settings, the profile among them, as Fcitx5 finds it.
 fs::path userSettingsFolder() {
   if (const char* given = std::getenv("FCITX_CONFIG_HOME"); given && *given) return given;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return fs::path(config) / "fcitx5";
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+    return fs::path(config) / "fcitx5";
   return fs::path(std::getenv("HOME")) / ".config" / "fcitx5";
 }
 
@@ -120,7 +121,8 @@ std::optional<fs::path> prepareOwnSettings(const fs::path& cache, std::string& p
   fs::remove_all(folder, error);
   if (!error) fs::create_directories(folder, error);
   if (error) {
-    problem = "cannot prepare the server's own Fcitx5 settings folder " + folder.string() + ": " + error.message();
+    problem =
+        "cannot prepare the server's own Fcitx5 settings folder " + folder.string() + ": " + error.message();
     return std::nullopt;
   }
   return folder;
@@ -176,21 +178,23 @@ int runInputMethodServer(int argc, char** argv) {
   std::string problem = "the cache folder is unknown";
   const auto ownSettings = cache ? prepareOwnSettings(*cache, problem) : std::nullopt;
   if (!ownSettings) {
-    std::cerr << "quorvix: " << problem << "; the server did not start, so that it cannot change your Fcitx5 "
+    std::cerr << "quorvix: " << problem
+              << "; the server did not start, so that it cannot change your Fcitx5 "
                  "profile\n";
     return 1;
   }
   const auto userSettings = userSettingsFolder();
   {
     EnvironmentOverride folders;
-    folders.set("FCITX_CONFIG_DIRS", foldersWith(userSettings, "FCITX_CONFIG_DIRS", "XDG_CONFIG_DIRS", "/etc/xdg"));
+    folders.set("FCITX_CONFIG_DIRS",
+                foldersWith(userSettings, "FCITX_CONFIG_DIRS", "XDG_CONFIG_DIRS", "/etc/xdg"));
     folders.set("FCITX_CONFIG_HOME", ownSettings->string());
     // Where the user has registered Quorvix in their own Fcitx5 data folder, that description is
     // read after ours and has the last word: Fcitx5 then loads the registered shared library, the
     // same addon, and the built-in one stays unused.
     if (const auto descriptions = writeBuiltInDescriptions(platform::systemFiles(), *cache)) {
-      folders.set("FCITX_DATA_DIRS",
-                  foldersWith(*descriptions, "FCITX_DATA_DIRS", "XDG_DATA_DIRS", "/usr/local/share:/usr/share"));
+      folders.set("FCITX_DATA_DIRS", foldersWith(*descriptions, "FCITX_DATA_DIRS", "XDG_DATA_DIRS",
+                                                 "/usr/local/share:/usr/share"));
     } else {
       std::cerr << "quorvix: cannot write the addon's description under the cache folder; "
                    "only a registered Quorvix can be used\n";

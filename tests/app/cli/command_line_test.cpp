@@ -145,9 +145,11 @@ const Case kCases[] = {
 // "@ADDON@" stands for the installed addon library without its suffix, "@HOME@" for the home.
 std::string withAddon(std::string_view text, const Home& home) {
   std::string result(text);
-  for (const auto& [placeholder, value] : {std::pair<std::string_view, std::string>{"@ADDON@", home.installedAddonWithoutSuffix()},
-                                           {"@HOME@", home.root().string()}}) {
-    if (const auto at = result.find(placeholder); at != std::string::npos) result.replace(at, placeholder.size(), value);
+  for (const auto& [placeholder, value] :
+       {std::pair<std::string_view, std::string>{"@ADDON@", home.installedAddonWithoutSuffix()},
+        {"@HOME@", home.root().string()}}) {
+    if (const auto at = result.find(placeholder); at != std::string::npos)
+      result.replace(at, placeholder.size(), value);
   }
   return result;
 }
@@ -263,9 +265,11 @@ TEST(ConfigurationStatus, SaysWhereTheFileDoesNotGiveQuorvixItsSettings) {
   const std::pair<const char*, std::string> rows[] = {
       {R"({"input_method":"vni","tone_style":"sideways"})",
        "line 1, column 45: \"tone_style\" does not take this text" + defaults},
-      {R"({"input_method":"vni","macros":{"ko":5}})", "line 1, column 38: \"macros\" does not take a number here" + defaults},
+      {R"({"input_method":"vni","macros":{"ko":5}})",
+       "line 1, column 38: \"macros\" does not take a number here" + defaults},
       {R"({"input_method":"klingon"})",
-       "line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or viqr); Quorvix "
+       "line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
+       "viqr); Quorvix "
        "types Telex\n"},
       {R"({"input_method":5})", "line 1, column 17: \"input_method\" takes text, not a number" + defaults},
   };
@@ -276,8 +280,8 @@ TEST(ConfigurationStatus, SaysWhereTheFileDoesNotGiveQuorvixItsSettings) {
     const auto output = home.run(kBuiltExecutable, {"--status"});
     EXPECT_EQ(output.exitStatus, 0);
     EXPECT_EQ(output.err, "");
-    EXPECT_EQ(output.out, std::string(kNotRegistered) + kStatusTail + "config: " + (home.root() / kConfig).string() +
-                              ": " + line);
+    EXPECT_EQ(output.out, std::string(kNotRegistered) + kStatusTail +
+                              "config: " + (home.root() / kConfig).string() + ": " + line);
     EXPECT_EQ(home.contents(kConfig), file) << "a status changes nothing";
   }
 }
@@ -287,8 +291,8 @@ TEST(ConfigurationStatus, SaysWhereTheFileDoesNotGiveQuorvixItsSettings) {
 // library beside it.
 TEST(AddonLibrary, StatusSaysWhenItIsMissingAndRepairMendsIt) {
   const auto registration = [](std::string_view library) {
-    return "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=SharedLibrary\nLibrary=" + std::string(library) +
-           "\nOnDemand=True\n";
+    return "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=SharedLibrary\nLibrary=" +
+           std::string(library) + "\nOnDemand=True\n";
   };
   struct Row {
     const char* name;
@@ -298,15 +302,27 @@ TEST(AddonLibrary, StatusSaysWhenItIsMissingAndRepairMendsIt) {
   };
   const std::string inFolder = "quorvix: enabled=false selected=false\n";
   const Row rows[] = {
-      {"a deleted installation", registration("/gone/lib/fcitx5/libquorvix-fcitx5"), {},
-       "quorvix: enabled=false selected=false, addon library missing: /gone/lib/fcitx5/libquorvix-fcitx5.so\n"},
-      {"loaded with its symbols exported", registration("export:/gone/libquorvix-fcitx5"), {},
+      {"a deleted installation",
+       registration("/gone/lib/fcitx5/libquorvix-fcitx5"),
+       {},
+       "quorvix: enabled=false selected=false, addon library missing: "
+       "/gone/lib/fcitx5/libquorvix-fcitx5.so\n"},
+      {"loaded with its symbols exported",
+       registration("export:/gone/libquorvix-fcitx5"),
+       {},
        "quorvix: enabled=false selected=false, addon library missing: /gone/libquorvix-fcitx5.so\n"},
-      {"by name, in none of Fcitx5's addon folders", registration("libquorvix-fcitx5"),
-       {"FCITX_ADDON_DIRS=/gone"}, "quorvix: enabled=false selected=false, addon library missing: libquorvix-fcitx5.so\n"},
-      {"by name, in an addon folder", registration("libquorvix-fcitx5"), {"FCITX_ADDON_DIRS=@ADDONS@"}, inFolder},
+      {"by name, in none of Fcitx5's addon folders",
+       registration("libquorvix-fcitx5"),
+       {"FCITX_ADDON_DIRS=/gone"},
+       "quorvix: enabled=false selected=false, addon library missing: libquorvix-fcitx5.so\n"},
+      {"by name, in an addon folder",
+       registration("libquorvix-fcitx5"),
+       {"FCITX_ADDON_DIRS=@ADDONS@"},
+       inFolder},
       {"built into the program that runs Fcitx5",
-       "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=StaticLibrary\nLibrary=quorvix\n", {}, inFolder},
+       "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=StaticLibrary\nLibrary=quorvix\n",
+       {},
+       inFolder},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -356,7 +372,8 @@ TEST(Server, LeavesTheUsersProfileAsItWasHoweverItIsStopped) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << home.contents("server.err").value_or("");
     EXPECT_EQ(home.contents(kProfile), profile);
     const auto saved = home.contents(ownProfile).value_or("");
-    EXPECT_NE(saved.find("Name=Default"), std::string::npos) << "the server saved the groups it read: " << saved;
+    EXPECT_NE(saved.find("Name=Default"), std::string::npos)
+        << "the server saved the groups it read: " << saved;
     EXPECT_NE(saved.find("Name=quorvix"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("Stale"), std::string::npos) << saved;
   }
@@ -398,9 +415,15 @@ std::set<std::string> pathsBelow(const fs::path& root) {
 // server's too) says so in one line and fails, having written nothing but the configuration file
 // where XDG_CONFIG_HOME names its folder.
 TEST(HomeFolder, WithoutOneEveryOptionSaysSoInOneLineAndWritesOnlyTheConfiguration) {
-  const std::vector<std::vector<std::string>> options{
-      {"--status"}, {"--register-input-source"}, {"--enable-input-source"}, {"--repair-input-source"},
-      {"--select-input-source"}, {"--preferences"}, {"--transform-clipboard", "strip"}, {}, {"--help"}};
+  const std::vector<std::vector<std::string>> options{{"--status"},
+                                                      {"--register-input-source"},
+                                                      {"--enable-input-source"},
+                                                      {"--repair-input-source"},
+                                                      {"--select-input-source"},
+                                                      {"--preferences"},
+                                                      {"--transform-clipboard", "strip"},
+                                                      {},
+                                                      {"--help"}};
   struct Variant {
     const char* name;
     std::set<std::string> unset;
@@ -430,9 +453,10 @@ TEST(HomeFolder, WithoutOneEveryOptionSaysSoInOneLineAndWritesOnlyTheConfigurati
 
       EXPECT_EQ(output.exitStatus, 1);
       EXPECT_EQ(output.out, "");
-      EXPECT_EQ(output.err, "quorvix: " + variant.why +
-                                ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it "
-                                "and run quorvix again\n");
+      EXPECT_EQ(output.err,
+                "quorvix: " + variant.why +
+                    ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it "
+                    "and run quorvix again\n");
       std::set<std::string> written;
       std::ranges::set_difference(pathsBelow(home.root()), before, std::inserter(written, written.end()));
       written.erase("run.out");

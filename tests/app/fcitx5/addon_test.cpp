@@ -360,9 +360,11 @@ TEST_F(BuiltInAddonTest, AConfigurationQuorvixCannotUseIsLoggedOnceAndTheMenuSho
       {R"({"input_method":"vni","macros":{"ko":5,"bm":"bí mật"}})",
        ": line 1, column 38: \"macros\" does not take a number here" + defaults},
       {R"({"input_method":"klingon","macros":{"bm":"bí mật"}})",
-       ": line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or viqr); "
+       ": line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
+       "viqr); "
        "Quorvix types Telex"},
-      {R"({"input_method":5,"macros":{"bm":"bí mật"}})", ": line 1, column 17: \"input_method\" takes text, not a number" + defaults},
+      {R"({"input_method":5,"macros":{"bm":"bí mật"}})",
+       ": line 1, column 17: \"input_method\" takes text, not a number" + defaults},
   };
   for (const auto& [file, why] : rows) {
     SCOPED_TRACE(file);

@@ -200,22 +200,25 @@ TEST_F(PreferencesWindowTest, SaysAtItsTopWhyTheFileDoesNotGiveQuorvixItsSetting
   const std::pair<const char*, std::string> rows[] = {
       {R"({"input_method": "vni"})", ""},
       {R"({"input_method":"vni","tone_style":"sideways"})",
-       std::string(kFileNotReadTitle) + ": @: line 1, column 45: \"tone_style\" does not take this text; Quorvix uses its "
-                                          "default settings until the file reads again"},
-      {R"({"input_method":"klingon"})",
-       std::string(kValueNotUsedTitle) +
-           ": @: line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
-           "viqr); Quorvix types Telex"},
+       std::string(kFileNotReadTitle) +
+           ": @: line 1, column 45: \"tone_style\" does not take this text; Quorvix uses its "
+           "default settings until the file reads again"},
+      {R"({"input_method":"klingon"})", std::string(kValueNotUsedTitle) +
+                                            ": @: line 1, column 25: \"input_method\" names no input method "
+                                            "of Quorvix (telex, simple_telex, vni or "
+                                            "viqr); Quorvix types Telex"},
       {R"({"input_method": "vni", )",
-       std::string(kFileNotReadTitle) + ": @: line 1, column 24: is not JSON: EOF while parsing an object; Quorvix uses "
-                                          "its default settings until the file reads again"},
+       std::string(kFileNotReadTitle) +
+           ": @: line 1, column 24: is not JSON: EOF while parsing an object; Quorvix uses "
+           "its default settings until the file reads again"},
   };
   for (const auto& [file, banner] : rows) {
     SCOPED_TRACE(file);
     write(file);
     open();
     auto expected = banner;
-    if (const auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, config.path().string());
+    if (const auto at = expected.find('@'); at != std::string::npos)
+      expected.replace(at, 1, config.path().string());
     auto& problem = control<QLabel>("fileProblem");
     EXPECT_EQ(problem.text().toStdString(), expected);
     EXPECT_EQ(problem.isHidden(), banner.empty());

@@ -54,10 +54,15 @@ class PreferencesWindowTest : public ::testing::Test {
     if (auto* line = window.widget().findChild<QLineEdit*>(name)) return line->text().toStdString();
     return control<QPlainTextEdit>(name).toPlainText().toStdString();
   }
-  // Typed key by key, as text a keyboard layout produces.
+  // Typed key by key, as text a keyboard layout produces; a line feed is the Return key.
   void type(QWidget& field, const char* text) {
     for (const auto character : QString::fromUtf8(text)) {
-      QTest::sendKeyEvent(QTest::Click, &field, Qt::Key_unknown, QString(character), Qt::NoModifier);
+      if (character == u'\n') {
+        field.setFocus();
+        QTest::keyClick(&field, Qt::Key_Return);
+      } else {
+        QTest::sendKeyEvent(QTest::Click, &field, Qt::Key_unknown, QString(character), Qt::NoModifier);
+      }
     }
   }
   void click(const char* button) { QTest::mouseClick(&control<QPushButton>(button), Qt::LeftButton); }
@@ -163,6 +168,44 @@ TEST_F(PreferencesWindowTest, SaveChangesOnlyTheWindowsKeysOfTheFileAsItIsNow) {
   EXPECT_EQ(fileValue("schema_version"), json::Value(1));
   EXPECT_EQ(fileValue("excluded_apps"), json::Value(json::Array{"minecraft", "com.apple.terminal", "game"}));
   EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"vn", " Việt Nam"}}));
+}
+
+// Lines of the macro box that give no macro, and which of two lines with one key stands, are
+// shown before anything is saved; saving the same text again takes it as it is.
+TEST_F(PreferencesWindowTest, ShowsTheMacroLinesASaveWouldNotTakeUntilTheUserConfirms) {
+  open();
+  const auto before = config.load();
+  auto& macros = control<QPlainTextEdit>("macroView");
+  macros.clear();
+  type(macros, "abc\n=x\nk=\na=1\na=2");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_EQ(config.load(), before) << "nothing is saved before the user confirms";
+  EXPECT_EQ(posts, 0);
+  auto& notice = control<QLabel>("notice");
+  EXPECT_FALSE(notice.isHidden());
+  EXPECT_EQ(notice.text().toStdString(),
+            std::string(kUntakenMacrosNotice) +
+                "\ndòng 1 “abc”: không có dấu “=”\ndòng 2 “=x”: thiếu tên macro trước dấu “=”\ndòng 3 “k=”: "
+                "thiếu nội dung sau dấu “=”\ndòng 4 “a=1”: dòng 5 cùng tên thay nó\n" +
+                std::string(kSaveAgainNotice));
+  // A change to the macros is shown again before it is saved.
+  type(macros, "\nb");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_NE(notice.text().toStdString().find("dòng 6 “b”: không có dấu “=”"), std::string::npos);
+  click("save");
+  EXPECT_FALSE(window.widget().isVisible());
+  EXPECT_EQ(posts, 1);
+  EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"a", "2"}}));
+  // Opened again, the window shows the lines anew before a save.
+  controller->show();
+  EXPECT_TRUE(notice.isHidden());
+  macros.clear();
+  type(macros, "x");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_EQ(posts, 1);
 }
 
 TEST_F(PreferencesWindowTest, CancelAndReturnInTheMacrosLeaveTheFileAlone) {

@@ -59,10 +59,12 @@ std::string untakenNotice(const std::vector<UntakenMacroLine>& untaken) {
   for (std::size_t i = 0; i < std::min(untaken.size(), kUntakenShown); ++i) {
     const auto& line = untaken[i];
     auto why = std::string(kWhyNotTaken[static_cast<std::size_t>(line.why)]);
-    if (const auto at = why.find("%1"); at != std::string::npos) why.replace(at, 2, std::to_string(line.replacedBy));
+    if (const auto at = why.find("%1"); at != std::string::npos)
+      why.replace(at, 2, std::to_string(line.replacedBy));
     notice += "\ndòng " + std::to_string(line.number) + " “" + line.text + "”: " + why;
   }
-  if (untaken.size() > kUntakenShown) notice += "\n… và " + std::to_string(untaken.size() - kUntakenShown) + " dòng nữa";
+  if (untaken.size() > kUntakenShown)
+    notice += "\n… và " + std::to_string(untaken.size() - kUntakenShown) + " dòng nữa";
   return notice + "\n" + std::string(kSaveAgainNotice);
 }
 
@@ -201,7 +203,8 @@ MacroLines parseMacroLines(std::string_view text) {
     const auto& [key, value] = std::get<0>(pieces);
     auto name = unicode::to_lower(key);
     if (const auto earlier = givenAt.find(name); earlier != givenAt.end()) {
-      parsed.untaken.push_back({earlier->second, std::string(lines[earlier->second - 1]), Why::replaced, number});
+      parsed.untaken.push_back(
+          {earlier->second, std::string(lines[earlier->second - 1]), Why::replaced, number});
     }
     givenAt.insert_or_assign(name, number);
     parsed.macros.insert_or_assign(std::move(name), std::string(value));

@@ -35,10 +35,16 @@ TEST(PreferencesParsers, MacroLinesThatGiveNoMacroAreNamedWithWhy) {
   using Lines = std::vector<UntakenMacroLine>;
   const std::pair<const char*, Lines> rows[] = {
       {"abc\n=x\nk=\na=1\na=2",
-       {{1, "abc", Why::noSign, 0}, {2, "=x", Why::noKey, 0}, {3, "k=", Why::noValue, 0}, {4, "a=1", Why::replaced, 5}}},
+       {{1, "abc", Why::noSign, 0},
+        {2, "=x", Why::noKey, 0},
+        {3, "k=", Why::noValue, 0},
+        {4, "a=1", Why::replaced, 5}}},
       {"ko=không\n\n  \t\nvn=Việt Nam\n", {}},
-      {"==\n \t=value\nx=\n=y", {{1, "==", Why::noKey, 0}, {2, " \t=value", Why::noKey, 0},
-                                    {3, "x=", Why::noValue, 0}, {4, "=y", Why::noKey, 0}}},
+      {"==\n \t=value\nx=\n=y",
+       {{1, "==", Why::noKey, 0},
+        {2, " \t=value", Why::noKey, 0},
+        {3, "x=", Why::noValue, 0},
+        {4, "=y", Why::noKey, 0}}},
       // A key given three times, in any case: the last line stands, each earlier one gave way to
       // the next.
       {"KO=một\nko=hai\n Ko =ba", {{1, "KO=một", Why::replaced, 2}, {2, "ko=hai", Why::replaced, 3}}},

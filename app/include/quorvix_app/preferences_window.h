@@ -58,7 +58,8 @@ inline constexpr std::array<PopupItem, 2> kOutputItems{
 inline constexpr std::string_view kNotSavedNotice = "Không lưu được: ";
 // Shown above the macro lines a save would not take, and below them.
 inline constexpr std::string_view kUntakenMacrosNotice = "Những dòng macro sau sẽ không được lưu:";
-inline constexpr std::string_view kSaveAgainNotice = "Bấm “Lưu” lần nữa để lưu như vậy, hoặc sửa các dòng trên.";
+inline constexpr std::string_view kSaveAgainNotice =
+    "Bấm “Lưu” lần nữa để lưu như vậy, hoặc sửa các dòng trên.";
 
 // Application identifiers separated by commas or line feeds: trimmed of spaces and tabs,
 // lower-cased, empty ones dropped; order and repetitions kept.
@@ -71,10 +72,10 @@ std::map<std::string, std::string> parseMacros(std::string_view text);
 // A line of the macro text that gave no macro: why, by its number (from 1) and as typed.
 struct UntakenMacroLine {
   enum class Why {
-    noSign,       // no "=" at all
-    noKey,        // nothing but blanks before the "="
-    noValue,      // nothing after it
-    replaced,     // a later line has the same key
+    noSign,    // no "=" at all
+    noKey,     // nothing but blanks before the "="
+    noValue,   // nothing after it
+    replaced,  // a later line has the same key
   };
   std::size_t number = 0;
   std::string text;

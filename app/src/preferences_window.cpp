@@ -223,6 +223,7 @@ platform::PreferencesChoices preferencesChoices() {
   }
   for (const auto& option : kBoolOptions)
     choices.checkBoxes.push_back({std::string(option.key), std::string(option.title)});
+  choices.excludedAppsPlaceholder = kExcludedAppsPlaceholder;
   return choices;
 }
 
@@ -315,7 +316,7 @@ void PreferencesWindowController::cancel() { window_.hide(); }
 
 void PreferencesWindowController::openJSON() {
   config_.ensureExists();
-  window_.openFile(config_.path());
+  window_.openFile(config_.path(), std::string(kNotOpenedNotice) + config_.path().string());
 }
 
 void PreferencesWindowController::refreshRunningApps() {

@@ -56,6 +56,10 @@ inline constexpr std::array<PopupItem, 2> kOutputItems{
 
 // Shown in the window before the reason when its settings could not be saved.
 inline constexpr std::string_view kNotSavedNotice = "Không lưu được: ";
+// Shown in the window before the file's path when no program took it to open.
+inline constexpr std::string_view kNotOpenedNotice = "Không có chương trình nào mở được file JSON: ";
+// What the excluded-applications field suggests: the program names Fcitx5 knows applications by.
+inline constexpr std::string_view kExcludedAppsPlaceholder = "minecraft, gnome-terminal-server, game…";
 // Shown above the macro lines a save would not take, and below them.
 inline constexpr std::string_view kUntakenMacrosNotice = "Những dòng macro sau sẽ không được lưu:";
 inline constexpr std::string_view kSaveAgainNotice =

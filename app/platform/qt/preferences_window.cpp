@@ -5,17 +5,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace quorvix::platform::qt {
@@ -134,7 +133,7 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   excludedField_ = new QLineEdit;
   excludedField_->setObjectName("excludedField");
   excludedField_->setFixedWidth(340);
-  excludedField_->setPlaceholderText(qt("minecraft, com.apple.Terminal, game…"));
+  excludedField_->setPlaceholderText(qt(choices.excludedAppsPlaceholder));
   auto& excludedRow = row(*stack, "App loại trừ");
   excludedRow.addWidget(excludedField_);
   excludedRow.addStretch();
@@ -256,8 +255,27 @@ void QtPreferencesWindow::show() {
 // Closing, not merely hiding, is what ends the window's own application once no window is left.
 void QtPreferencesWindow::hide() { window_->close(); }
 
-void QtPreferencesWindow::openFile(const std::filesystem::path& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+// xdg-open tells whether a program took the file only by how it ends, which Qt's own opening of
+// a URL does not wait for. It is left to end on its own, also after the window: ending it early
+// could stop the program it starts.
+void QtPreferencesWindow::openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) {
+  auto* opener = new QProcess;
+  const auto notOpened = [this, notice = qt(noticeIfNotOpened)] {
+    notice_->setText(notice);
+    notice_->show();
+  };
+  // The notice only while the window is there; the process is let go of in any case.
+  QObject::connect(opener, &QProcess::finished, notice_, [notOpened](int code, QProcess::ExitStatus how) {
+    if (how != QProcess::NormalExit || code != 0) notOpened();
+  });
+  QObject::connect(opener, &QProcess::errorOccurred, notice_, [notOpened](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) notOpened();
+  });
+  QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+  QObject::connect(opener, &QProcess::errorOccurred, opener, [opener](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) opener->deleteLater();
+  });
+  opener->start(QStringLiteral("xdg-open"), {QString::fromStdString(path.string())});
 }
 
 }  // namespace quorvix::platform::qt

@@ -40,7 +40,7 @@ class QtPreferencesWindow final : public PreferencesWindow {
   void setFileProblem(const std::string& text) override;
   void show() override;
   void hide() override;
-  void openFile(const std::filesystem::path& path) override;
+  void openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) override;
 
  private:
   void build(const PreferencesChoices& choices);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <fstream>
+#include <sstream>
 
 #include "quorvix_app/config_watcher.h"
 #include "quorvix_app/input_controller.h"
@@ -270,6 +273,86 @@ TEST_F(PreferencesWindowTest, SaysAtItsTopWhyTheFileDoesNotGiveQuorvixItsSetting
   }
 }
 
+// The buttons stay in sight below what scrolls, at every height the screen allows: on a screen
+// of the size QRX_SCREEN names (a netbook's, 1024×600, when the tests give the offscreen platform
+// one), and as the user makes the window smaller.
+TEST_F(PreferencesWindowTest, KeepsItsButtonsInSightAtAnyHeight) {
+  const auto available = QGuiApplication::primaryScreen()->availableGeometry();
+  if (const auto screen = qEnvironmentVariable("QRX_SCREEN"); !screen.isEmpty()) {
+    EXPECT_EQ(QString("%1x%2").arg(available.width()).arg(available.height()), screen);
+  }
+  open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.widget()));
+  EXPECT_LE(window.widget().height(), available.height());
+  for (const int height : {window.widget().height(), 600, 480, 360}) {
+    window.widget().resize(window.widget().width(), height);
+    QApplication::processEvents();
+    const QRect shown = window.widget().rect();
+    for (const char* name : {"save", "cancel", "openJSON"}) {
+      auto& widget = control<QWidget>(name);
+      const QRect place(widget.mapTo(&window.widget(), QPoint(0, 0)), widget.size());
+      EXPECT_TRUE(shown.contains(place)) << name << " lies outside a window " << shown.height() << " high";
+    }
+  }
+}
+
+// "Mở file JSON" hands the file to xdg-open; when no program takes it, the window says so.
+TEST_F(PreferencesWindowTest, SaysWhenNoProgramOpenedTheFile) {
+  struct Row {
+    const char* name;
+    std::optional<int> exitStatus;  // of the xdg-open on the PATH; none: there is none
+    bool told;
+  } rows[] = {{"a program took it", 0, false},
+              {"no program for JSON files", 3, true},
+              {"xdg-open failed", 4, true},
+              {"no xdg-open", std::nullopt, true}};
+  const auto path = qgetenv("PATH");
+  const auto bin = files.root() / "bin";
+  const auto mark = files.root() / "opened";
+  std::filesystem::create_directories(bin);
+  qputenv("PATH", QByteArray::fromStdString(bin.string()));
+  open();
+  auto& notice = control<QLabel>("notice");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(bin / "xdg-open");
+    std::filesystem::remove(mark);
+    if (row.exitStatus) {
+      std::ofstream(bin / "xdg-open")
+          << "#!/bin/sh\necho $$ > '" << mark.string() << ".new'\necho \"$1\" >> '" << mark.string()
+          << ".new'\n/bin/mv '" << mark.string() << ".new' '" << mark.string() << "'\nexit "
+          << *row.exitStatus << "\n";
+      std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    }
+    controller->show();
+    ASSERT_TRUE(notice.isHidden());
+    click("openJSON");
+    if (row.exitStatus) {
+      // Done once xdg-open has ended and its end was taken in: until then its process stays.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(mark); }, 20000));
+      std::istringstream opened(odd_files::onDisk(mark));
+      std::string pid, file;
+      std::getline(opened, pid);
+      std::getline(opened, file);
+      EXPECT_EQ(file, config.path().string());
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 20000));
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !notice.isHidden(); }, 20000));
+    }
+    EXPECT_EQ(!notice.isHidden(), row.told);
+    if (row.told) {
+      EXPECT_EQ(notice.text().toStdString(), std::string(kNotOpenedNotice) + config.path().string());
+    }
+  }
+  qputenv("PATH", path);
+}
+
+TEST_F(PreferencesWindowTest, SuggestsProgramsByTheNamesFcitx5KnowsThemBy) {
+  open();
+  EXPECT_EQ(control<QLineEdit>("excludedField").placeholderText().toStdString(), kExcludedAppsPlaceholder);
+  EXPECT_EQ(kExcludedAppsPlaceholder.find("com.apple"), std::string_view::npos);
+}
+
 TEST_F(PreferencesWindowTest, RunningAppsAreListedByNameAndAddedOnce) {
   running.applications = {{"gedit", "gedit"},
                           {"Firefox", std::nullopt},
@@ -393,8 +476,10 @@ INSTANTIATE_TEST_SUITE_P(OddFiles, WindowSave, ::testing::ValuesIn(kSaveCases),
 }  // namespace quorvix::app
 
 int main(int argc, char** argv) {
-  // Never a real display, also when the test list is taken.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Never a real display, also when the test list is taken; an offscreen one may be given its
+  // screens.
+  if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

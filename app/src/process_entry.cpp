@@ -1,6 +1,7 @@
 #include "quorvix_app/process_entry.h"
 
 #include <algorithm>
+#include <set>
 
 #include "quorvix_app/config_file.h"
 #include "quorvix_app/config_watcher.h"
@@ -18,6 +19,7 @@ constexpr std::string_view kRegister = "--register-input-source";
 constexpr std::string_view kEnable = "--enable-input-source";
 constexpr std::string_view kRepair = "--repair-input-source";
 constexpr std::string_view kSelect = "--select-input-source";
+constexpr std::string_view kRemove = "--remove-input-source";
 
 // The stored list the repair falls back on, as the status line names it.
 constexpr std::string_view kPreferenceLine = "prefs fcitx5 profile: ";
@@ -114,6 +116,20 @@ platform::InputSourceStatus InputSourceRegistrar::ensureEnabled(
   return preference.append(ConfigFile::bundleID);
 }
 
+platform::InputSourceStatus InputSourceRegistrar::ensureRemoved(
+    platform::EnabledInputMethodsPreference& preference) {
+  const auto stored = preference.stored();
+  if (!stored.readable()) return {status::kRefused, stored.problem + "; it was left as it is"};
+  std::set<std::string_view> own;
+  for (const auto& name : stored.names) {
+    if (name.starts_with(inputSourcePrefix)) own.insert(name);
+  }
+  for (const auto name : own) {
+    if (auto outcome = preference.remove(name); !outcome.ok()) return outcome;
+  }
+  return {};
+}
+
 std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services) {
   const auto given = [&](std::string_view option) { return contains(arguments, option); };
   if (given(kPreferences)) return services.runPreferences();
@@ -123,7 +139,8 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
   const bool registering = repair || given(kRegister);
   const bool enabling = repair || given(kEnable);
   const bool selecting = given(kSelect);
-  if (!status && !registering && !enabling && !selecting) return std::nullopt;
+  const bool removing = given(kRemove);
+  if (!status && !registering && !enabling && !selecting && !removing) return std::nullopt;
 
   StepReport report(services);
   if (status) printStatus(services);
@@ -142,6 +159,17 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
     for (const auto& source : quorvixSources(services.inputSources)) {
       report.print("select " + sourceID(source) + ": ", services.inputSources.select(source));
     }
+  }
+  if (removing) {
+    // Out of the running framework's groups first (a framework that does not run tells no state),
+    // then out of the stored list it starts with, then unknown to it.
+    for (const auto& source : quorvixSources(services.inputSources)) {
+      if (source.enabled)
+        report.print("disable " + sourceID(source) + ": ", services.inputSources.disable(source));
+    }
+    const auto outcome = InputSourceRegistrar::ensureRemoved(services.enabledInputMethods);
+    report.print("prefs removed: ", text(outcome.ok()), outcome);
+    report.print("unregister status: ", services.inputSources.unregisterOwn());
   }
   return report.exitStatus();
 }

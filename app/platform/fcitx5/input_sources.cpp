@@ -110,6 +110,18 @@ class Fcitx5InputSources final : public InputSources {
     return {};
   }
 
+  InputSourceStatus unregisterOwn() override {
+    const auto fileName = std::string(app::ConfigFile::bundleID) + std::string(kDescriptionSuffix);
+    const auto userData = paths_.userData.empty() ? fcitxUserData() : paths_.userData;
+    for (const auto folder : kDescriptionFolders) {
+      const auto registered = userData / folder / fileName;
+      if (std::error_code error; !std::filesystem::remove(registered, error) && error) {
+        return {status::kWriteFailed, registered.string() + " could not be removed: " + error.message()};
+      }
+    }
+    return {};
+  }
+
   InputSourceStatus enable(const InputSource& source) override {
     const auto name = source.identifier.value_or("");
     Group group;
@@ -144,6 +156,28 @@ class Fcitx5InputSources final : public InputSources {
       return std::nullopt;
     }
     return name;
+  }
+
+  InputSourceStatus disable(const InputSource& source) override {
+    const auto name = source.identifier.value_or("");
+    std::vector<std::string> names;
+    if (auto outcome = bus_.call("InputMethodGroups", into(names)); !outcome.ok()) return outcome;
+    for (const auto& groupName : names) {
+      Group group{groupName, {}, {}};
+      if (auto outcome = bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+          !outcome.ok()) {
+        return outcome;
+      }
+      if (!group.holds(name)) continue;
+      std::erase_if(group.items, [&](const auto& item) { return std::get<0>(item.data()) == name; });
+      auto outcome = bus_.call("SetInputMethodGroupInfo", ignoreReply, group.name, group.layout, group.items);
+      if (!outcome.ok()) return outcome;
+      if (outcome = bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+          !outcome.ok())
+        return outcome;
+      if (group.holds(name)) return {status::kRefused, "Fcitx5 kept " + name + " in the group " + group.name};
+    }
+    return {};
   }
 
   InputSourceStatus select(const InputSource& source) override {

@@ -2,9 +2,11 @@
 
 #include <fcitx-utils/standardpath.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ini_file.h"
 
@@ -90,6 +92,36 @@ class ProfilePreference final : public EnabledInputMethodsPreference {
     auto& item = items[std::to_string(items.subItemsSize())];
     item.setValueByPath("Name", std::string(name));
     item.setValueByPath("Layout", "");
+    return write(config);
+  }
+
+  InputSourceStatus remove(std::string_view name) override {
+    auto profile = readProfile(path());
+    if (!profile.stored.readable()) return {input_source_status::kRefused, profile.stored.problem};
+    if (std::ranges::find(profile.stored.names, name) == profile.stored.names.end()) return {};
+    // A readable profile that lists the name has numbered groups; their items are numbered anew,
+    // as Fcitx5 reads a list only from 0 on.
+    auto& groups = *profile.file.config.get("Groups");
+    for (std::size_t g = 0; g < groups.subItemsSize(); ++g) {
+      auto& group = *groups.get(std::to_string(g));
+      if (const auto* chosen = group.valueByPath("DefaultIM"); chosen && *chosen == name) {
+        group.setValueByPath("DefaultIM", "");
+      }
+      const auto items = group.get("Items");
+      if (!items) continue;
+      std::vector<fcitx::RawConfig> kept;
+      for (std::size_t i = 0; i < items->subItemsSize(); ++i) {
+        const auto item = items->get(std::to_string(i));
+        if (*item->valueByPath("Name") != name) kept.push_back(*item);
+      }
+      group.remove("Items");
+      for (std::size_t i = 0; i < kept.size(); ++i) group["Items/" + std::to_string(i)] = kept[i];
+    }
+    return write(profile.file.config);
+  }
+
+ private:
+  InputSourceStatus write(const fcitx::RawConfig& config) {
     if (auto written = writeIniFile(config, path()); !written) {
       return {input_source_status::kWriteFailed,
               path().string() + " could not be written: " + written.problem};
@@ -97,7 +129,6 @@ class ProfilePreference final : public EnabledInputMethodsPreference {
     return {};
   }
 
- private:
   const std::filesystem::path& path() {
     if (path_.empty()) {
       path_ = std::filesystem::path(

@@ -49,6 +49,17 @@ constexpr std::string_view kUnnumberedItems =
 constexpr std::string_view kOrderWithoutGroups = "[GroupOrder]\n0=Default\n";
 const std::string kStatusTail = "prefs fcitx5 profile: false\noutput_mode: replace\n";
 const std::string kRepaired = "register status: 0\nenable quorvix: 1\nprefs fallback: true\n";
+const std::string kRemoved = "prefs removed: true\nunregister status: 0\n";
+// Quorvix, and an input method of its with another name, among the items and chosen first.
+const std::string kQuorvixBetween =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=quorvix\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=quorvix\nLayout=\n\n"
+    "[Groups/0/Items/2]\nName=pinyin\nLayout=\n\n[Groups/0/Items/3]\nName=quorvix-vni\nLayout=\n\n"
+    "[GroupOrder]\n0=Default\n\n";
+const std::string kQuorvixTakenOut =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=pinyin\nLayout=\n\n"
+    "[GroupOrder]\n0=Default\n\n";
 const std::string kDefaultsUntilItReads = "Quorvix uses its default settings until the file reads again";
 
 // What the user's folders hold where a regular file is expected (odd_files.h).
@@ -139,6 +150,17 @@ const Case kCases[] = {
      {"--register-input-source"}, "register status: 3\n", 1, {}, "cannot be read (a named pipe, not a regular file)"},
     {"RegisterDoesNotReplaceANamedPipe", {{kUserAddon, odd_files::kNamedPipe}}, true, {"--register-input-source"},
      "register status: 4\n", 1, {}, "could not be written: a named pipe, not a regular file"},
+    // The way back: out of every group of the profile, and no longer registered.
+    {"RemoveUndoesTheRepair", {{kProfile, kTwoGroupsRepaired}, {kUserAddon, kAddon}, {kUserInputMethod, kInputMethod}},
+     true, {"--remove-input-source"}, kRemoved, 0,
+     {{kProfile, kTwoGroups}, {kUserAddon, odd_files::kNone}, {kUserInputMethod, odd_files::kNone}}, ""},
+    {"RemoveTakesEveryEntryOutAndNumbersTheRestAnew", {{kProfile, kQuorvixBetween}}, false, {"--remove-input-source"},
+     kRemoved, 0, {{kProfile, kQuorvixTakenOut}}, ""},
+    {"RemoveWithoutAProfileWritesNone", {}, false, {"--remove-input-source"}, kRemoved, 0, {{kProfile, odd_files::kNone}},
+     ""},
+    {"RemoveLeavesAJsonProfileAlone", {{kProfile, kJsonProfile}, {kUserInputMethod, kInputMethod}}, false,
+     {"--remove-input-source"}, "prefs removed: false\nunregister status: 0\n", 1, {{kUserInputMethod, odd_files::kNone}},
+     "cannot be read as Fcitx5's groups of input methods; it was left as it is"},
 };
 // clang-format on
 
@@ -420,6 +442,7 @@ TEST(HomeFolder, WithoutOneEveryOptionSaysSoInOneLineAndWritesOnlyTheConfigurati
                                                       {"--enable-input-source"},
                                                       {"--repair-input-source"},
                                                       {"--select-input-source"},
+                                                      {"--remove-input-source"},
                                                       {"--preferences"},
                                                       {"--transform-clipboard", "strip"},
                                                       {},

@@ -56,6 +56,12 @@ const Step kSteps[] = {
      "quorvix: enabled=true selected=true\nprefs fcitx5 profile: true\noutput_mode: replace\n",
      0,
      false},
+    // The way back: the running Fcitx5 lets go of it in every group and saves its profile so.
+    {{"--remove-input-source"}, "disable quorvix: 0\nprefs removed: true\nunregister status: 0\n", 0, false},
+    {{"--status"},
+     "quorvix: enabled=false selected=false\nprefs fcitx5 profile: false\noutput_mode: replace\n",
+     0,
+     false},
 };
 
 TEST(Fcitx5Session, MaintenanceReachesTheRunningFcitx5) {
@@ -81,6 +87,10 @@ TEST(Fcitx5Session, MaintenanceReachesTheRunningFcitx5) {
     EXPECT_EQ(output.out, step.out) << step.arguments[0] << "\n" << output.err;
     EXPECT_EQ(output.exitStatus, step.exitStatus) << step.arguments[0];
   }
+
+  EXPECT_EQ(home.contents("config/fcitx5/profile").value_or("").find("quorvix"), std::string::npos);
+  EXPECT_FALSE(home.contents("data/fcitx5/addon/quorvix.conf"));
+  EXPECT_FALSE(home.contents("data/fcitx5/inputmethod/quorvix.conf"));
 
   setenv("DBUS_SESSION_BUS_ADDRESS", home.busAddress.c_str(), 1);
   const auto applications = platform::fcitx5::makeRunningApplications()->regularApplications();

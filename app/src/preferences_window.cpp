@@ -183,8 +183,7 @@ std::map<std::string, std::string> parseMacros(std::string_view text) { return p
 
 MacroLines parseMacroLines(std::string_view text) {
   MacroLines parsed;
-  // Where each key was last given: its line's number and its place among the untaken lines, were
-  // a later line to replace it.
+  // The line each key was last given on, which a later line with the key then replaces.
   std::map<std::string, std::size_t> givenAt;
   std::vector<std::string_view> lines;
   std::size_t number = 0;

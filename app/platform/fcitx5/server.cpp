@@ -91,7 +91,8 @@ fs::path userSettingsFolder() {
   if (const char* given = std::getenv("FCITX_CONFIG_HOME"); given && *given) return given;
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
     return fs::path(config) / "fcitx5";
-  return fs::path(std::getenv("HOME")) / ".config" / "fcitx5";
+  const char* home = std::getenv("HOME");
+  return fs::path(home ? home : "") / ".config" / "fcitx5";
 }
 
 // Fcitx5 learns of addons only from description files in its data folders. The built-in addon's

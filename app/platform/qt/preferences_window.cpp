@@ -260,10 +260,7 @@ void QtPreferencesWindow::hide() { window_->close(); }
 // could stop the program it starts.
 void QtPreferencesWindow::openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) {
   auto* opener = new QProcess;
-  const auto notOpened = [this, notice = qt(noticeIfNotOpened)] {
-    notice_->setText(notice);
-    notice_->show();
-  };
+  const auto notOpened = [this, notice = noticeIfNotOpened] { setNotice(notice); };
   // The notice only while the window is there; the process is let go of in any case.
   QObject::connect(opener, &QProcess::finished, notice_, [notOpened](int code, QProcess::ExitStatus how) {
     if (how != QProcess::NormalExit || code != 0) notOpened();

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 # What applications need to talk to Fcitx5, and the tools a user sets input methods up with.
-scripts/setup.sh fcitx5-frontend-gtk4 fcitx5-frontend-qt5 fcitx5-frontend-qt6 fcitx5-config-qt im-config xdg-utils
+scripts/setup.sh fcitx5-frontend-gtk4 fcitx5-frontend-qt5 fcitx5-frontend-qt6 fcitx5-config-qt xdg-utils
 scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DQRX_BUILD_TESTS=OFF -DQRX_BUILD_BENCH=OFF
 cmake --install build-release --prefix "$root/out" >/dev/null
 quorvix="$root/out/bin/quorvix"
@@ -18,8 +18,9 @@ echo "Installed under $root/out: $(cd "$root/out" && find . -type f -o -type l |
 # the next one still runs.
 "$quorvix" --repair-input-source || true
 
-# Applications started from now on in a session that does not name an input method use Fcitx5.
-if command -v im-config >/dev/null; then im-config -n fcitx5 >/dev/null 2>&1 || true; fi
+# Desktop sessions this user starts from now on use Fcitx5: im-config's choice for this user,
+# never the system's for every user.
+scripts/xinputrc.sh choose
 
 fcitx_running() {
   [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] &&

@@ -23,6 +23,8 @@ packages=(
   valgrind
   # Watching the executable's system calls: every replaced file has its folder flushed.
   strace
+  # The user's choice of input method framework, which the set-up makes and the removal gives back.
+  im-config
 )
 
 packages+=("$@")

@@ -49,6 +49,9 @@ class Files {
   // The user's folder for application configuration ($XDG_CONFIG_HOME, else ~/.config); absent
   // when neither tells.
   virtual std::optional<std::filesystem::path> userConfigurationDirectory() = 0;
+  // Why the user's home folder is not known, in one sentence; empty when it is. Fcitx5, like every
+  // program of the desktop, finds its folders under $HOME, which must name it by an absolute path.
+  virtual std::string homeFolderProblem() = 0;
 
   virtual FileResult createDirectories(const std::filesystem::path& directory) = 0;
   // Whether there is a file at the end of the path; a link to nothing is no file.

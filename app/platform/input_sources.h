@@ -51,8 +51,16 @@ class InputSources {
   virtual std::optional<std::vector<InputSource>> list() = 0;
   // Makes the framework know the application's own input methods.
   virtual InputSourceStatus registerOwn() = 0;
+  // Undoes registerOwn: the framework no longer finds the application's own input methods.
+  virtual InputSourceStatus unregisterOwn() = 0;
   virtual InputSourceStatus enable(const InputSource& source) = 0;
+  // Takes the input method out of every group of enabled input methods the framework has.
+  virtual InputSourceStatus disable(const InputSource& source) = 0;
   virtual InputSourceStatus select(const InputSource& source) = 0;
+  // The library the framework would load for the input method, when it is not there (an
+  // installation that was moved or deleted after it was registered); absent when it is there, or
+  // when the input method needs none.
+  virtual std::optional<std::string> missingLibrary(const InputSource& source) = 0;
 };
 
 // What the user's stored list of enabled input methods holds.
@@ -74,6 +82,9 @@ class EnabledInputMethodsPreference {
   // Adds an entry for the input method `name` at the end of the list and writes it. A list that
   // cannot be read is left as it is.
   virtual InputSourceStatus append(std::string_view name) = 0;
+  // Takes every entry for the input method `name` out of the list and writes it, when there was
+  // one. A list that cannot be read is left as it is.
+  virtual InputSourceStatus remove(std::string_view name) = 0;
 };
 
 }  // namespace quorvix::platform

@@ -14,8 +14,8 @@ namespace quorvix::platform {
 // The four pop-up lists of the window.
 enum class PreferencesPopup { method, tone, unicode, output };
 
-// What the window offers: each pop-up's item titles (by PreferencesPopup) and the check boxes
-// (setting key, title), in display order.
+// What the window offers: each pop-up's item titles (by PreferencesPopup), the check boxes
+// (setting key, title), in display order, and the excluded-applications field's example.
 struct PreferencesChoices {
   struct CheckBox {
     std::string key;
@@ -23,6 +23,8 @@ struct PreferencesChoices {
   };
   std::array<std::vector<std::string>, 4> popupTitles;
   std::vector<CheckBox> checkBoxes;
+  // What the excluded-applications field shows while it is empty.
+  std::string excludedAppsPlaceholder;
 };
 
 // What the buttons do; the window calls these on its controller.
@@ -63,14 +65,18 @@ class PreferencesWindow {
 
   // A notice in the window, such as why the settings were not saved; an empty text removes it.
   virtual void setNotice(const std::string& text) = 0;
+  // A line at the window's top about the file it edits, such as why it does not read, seen before
+  // anything is changed; an empty text removes it.
+  virtual void setFileProblem(const std::string& text) = 0;
 
   virtual void show() = 0;
   // Takes the window off the screen without discarding its controls' contents. A window that a
   // process runs on its own ends the process's event loop.
   virtual void hide() = 0;
 
-  // Opens the file with the application the desktop assigns to it; the outcome is not reported.
-  virtual void openFile(const std::filesystem::path& path) = 0;
+  // Opens the file with the application the desktop assigns to it; when none took it, shows
+  // `noticeIfNotOpened` as the window's notice.
+  virtual void openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) = 0;
 };
 
 // An application that shows windows, as the desktop names it, under macOS's names for its name

@@ -3,6 +3,7 @@
 #include <unicode_text/unicode.h>
 
 #include <algorithm>
+#include <array>
 
 namespace quorvix::app {
 
@@ -43,14 +44,70 @@ bool isBlank(std::string_view bytes) {
   return withoutByteOrderMark(bytes).find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-std::optional<ConfigDictionary> parseDictionary(std::string_view bytes) {
-  auto parsed = json::parse(withoutByteOrderMark(bytes));
-  if (!parsed || !parsed.value().is_object()) return std::nullopt;
-  ConfigDictionary dictionary;
-  for (auto& member : parsed.value().as_object())
-    dictionary.insert_or_assign(member.name, std::move(member.value));
-  return dictionary;
+// Where the text stops being UTF-8; absent when it is UTF-8 throughout.
+std::optional<json::Position> firstInvalidByte(std::string_view text) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  json::Position at{1, 1};
+  for (std::size_t pos = 0; pos < text.size();) {
+    const auto start = pos;
+    if (unicode::next_char(text, pos) == U'\uFFFD' && text.substr(start, kReplacement.size()) != kReplacement)
+      return at;
+    if (text[start] == '\n') {
+      ++at.line;
+      at.column = 1;
+    } else {
+      at.column += pos - start;
+    }
+  }
+  return std::nullopt;
 }
+
+// The reader's own words for what is wrong, unless they might repeat the text they were about.
+std::string syntaxError(const json::Error& error) {
+  if (error.message.find_first_of("'\"") != std::string::npos) return "not JSON";
+  return error.message;
+}
+
+// The object a text holds, with the names it gives again; or why it holds none.
+struct ReadObject {
+  std::optional<ConfigDictionary> dictionary;
+  std::optional<ConfigProblem> problem;
+  std::vector<std::pair<std::string, json::Position>> repeated;
+};
+
+ReadObject readObject(std::string_view bytes) {
+  auto parsed = json::parse(withoutByteOrderMark(bytes));
+  if (!parsed) {
+    const auto& error = parsed.error();
+    return {std::nullopt,
+            ConfigProblem{error.position.line, error.position.column, "is not JSON: " + syntaxError(error)},
+            {}};
+  }
+  auto& value = parsed.value();
+  if (!value.is_object()) {
+    return {std::nullopt,
+            ConfigProblem{value.position().line, value.position().column,
+                          "holds " + std::string(describeKind(value)) + ", not an object of settings"},
+            {}};
+  }
+  ReadObject read{ConfigDictionary{}, std::nullopt, {}};
+  for (auto& member : value.as_object()) {
+    const auto position = member.value.position();
+    if (!read.dictionary->insert_or_assign(member.name, std::move(member.value)).second)
+      read.repeated.emplace_back(member.name, position);
+  }
+  return read;
+}
+
+std::optional<ConfigDictionary> parseDictionary(std::string_view bytes) {
+  return readObject(bytes).dictionary;
+}
+
+constexpr std::array<std::string_view, 3> kEffects{
+    "Quorvix uses its default settings until the file reads again",
+    "Quorvix types Telex",
+    "Quorvix shows the word being typed as plain text (replace)",
+};
 
 platform::FileResult failed(std::string why) { return platform::FileResult::failed(std::move(why)); }
 
@@ -94,6 +151,36 @@ platform::FileResult write(platform::Files& files, const std::filesystem::path& 
 }
 
 }  // namespace
+
+std::string_view describeKind(const json::Value& value) {
+  switch (value.kind()) {
+    case json::Value::Kind::Null:
+      return "null";
+    case json::Value::Kind::Bool:
+      return "true or false";
+    case json::Value::Kind::Int:
+    case json::Value::Kind::UInt:
+    case json::Value::Kind::Double:
+      return "a number";
+    case json::Value::Kind::String:
+      return "text";
+    case json::Value::Kind::Array:
+      return "a list";
+    case json::Value::Kind::Object:
+      return "an object";
+  }
+  return "a value";
+}
+
+std::string describe(const ConfigProblem& problem, const std::filesystem::path& file) {
+  std::string line = file.string() + ": ";
+  if (problem.line > 0) {
+    // The reader counts a place before the first character of a line as column 0.
+    line += "line " + std::to_string(problem.line) + ", column " +
+            std::to_string(std::max<std::size_t>(problem.column, 1)) + ": ";
+  }
+  return line + problem.what + "; " + std::string(kEffects[static_cast<std::size_t>(problem.effect)]);
+}
 
 const std::string_view ConfigFile::defaultText =
     "{\n"
@@ -167,9 +254,25 @@ ConfigDictionary ConfigFile::loadDictionary() const {
 }
 
 ConfigFile::Contents ConfigFile::loadContents() const {
-  auto text = load();
-  auto dictionary = text ? parseDictionary(*text).value_or(ConfigDictionary{}) : ConfigDictionary{};
-  return {std::move(text), std::move(dictionary)};
+  Contents contents;
+  if (path().empty()) return contents;
+  auto file = files_.readFile(path());
+  if (file.state == platform::FileContents::State::missing) return contents;
+  if (file.state == platform::FileContents::State::unreadable) {
+    contents.problem = ConfigProblem{0, 0, "cannot be read (" + file.problem + ")"};
+    return contents;
+  }
+  std::string text(withoutByteOrderMark(file.bytes));
+  if (const auto invalid = firstInvalidByte(text)) {
+    contents.problem = ConfigProblem{invalid->line, invalid->column, "is not UTF-8 text"};
+    return contents;
+  }
+  auto read = readObject(text);
+  contents.text = std::move(text);
+  contents.dictionary = std::move(read.dictionary).value_or(ConfigDictionary{});
+  contents.problem = std::move(read.problem);
+  contents.repeated = std::move(read.repeated);
+  return contents;
 }
 
 std::optional<platform::FileIdentity> ConfigFile::modificationDate() const {

@@ -3,6 +3,7 @@
 #include <json/json.h>
 #include <unicode_text/unicode.h>
 
+#include <functional>
 #include <limits>
 
 namespace quorvix::app {
@@ -182,6 +183,78 @@ std::optional<std::string> EngineSession::encodeCharset(const std::string& text,
 std::optional<std::string> EngineSession::decodeCharset(const std::string& text, const std::string& charset) {
   if (handle_ == nullptr) return std::nullopt;
   return copyOptionalText(functions_.charsetDecode(handle_, charset.c_str(), text.c_str()));
+}
+
+const ConfigDictionary& engineDefaults() {
+  static const auto defaults = [] {
+    ConfigDictionary dictionary;
+    const auto parsed = json::parse(EngineSession(std::nullopt).configJSON().value_or(""));
+    if (!parsed || !parsed.value().is_object()) return dictionary;
+    for (const auto& member : parsed.value().as_object())
+      dictionary.insert_or_assign(member.name, member.value);
+    return dictionary;
+  }();
+  return defaults;
+}
+
+bool ConfigProbe::takes(std::string_view key, const json::Value& value) {
+  return session_.setConfigJSON(json::write_compact(json::Object{{std::string(key), value}}));
+}
+
+namespace {
+
+// The container holding the items [first, last) of `container`, an object or an array.
+json::Value slice(const json::Value& container, std::size_t first, std::size_t last) {
+  if (container.is_object()) {
+    const auto& members = container.as_object();
+    return json::Object(members.begin() + static_cast<std::ptrdiff_t>(first),
+                        members.begin() + static_cast<std::ptrdiff_t>(last));
+  }
+  const auto& elements = container.as_array();
+  return json::Array(elements.begin() + static_cast<std::ptrdiff_t>(first),
+                     elements.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
+std::size_t itemCount(const json::Value& value) {
+  if (value.is_object()) return value.as_object().size();
+  return value.is_array() ? value.as_array().size() : 0;
+}
+
+const json::Value& item(const json::Value& container, std::size_t index) {
+  return container.is_object() ? container.as_object()[index].value : container.as_array()[index];
+}
+
+// Halves the items of `value` until one is left that the engine rejects in place of `value`
+// (`takesInPlace` says whether it takes a value there), the earlier half first, then looks into
+// that one. A value is rejected as a whole when the engine takes no value of its kind there (an
+// empty one neither), or takes each of its halves.
+const json::Value& narrow(const json::Value& value,
+                          const std::function<bool(const json::Value&)>& takesInPlace) {
+  if (itemCount(value) == 0 || !takesInPlace(slice(value, 0, 0))) return value;
+  std::size_t first = 0, last = itemCount(value);
+  while (last - first > 1) {
+    const auto middle = first + (last - first) / 2;
+    if (!takesInPlace(slice(value, first, middle))) {
+      last = middle;
+    } else if (!takesInPlace(slice(value, middle, last))) {
+      first = middle;
+    } else {
+      return value;
+    }
+  }
+  if (last - first != 1) return value;
+  const auto alone = [&](const json::Value& part) {
+    if (value.is_object()) return takesInPlace(json::Object{{value.as_object()[first].name, part}});
+    return takesInPlace(json::Array{part});
+  };
+  const auto& inside = item(value, first);
+  return alone(inside) ? value : narrow(inside, alone);
+}
+
+}  // namespace
+
+const json::Value& ConfigProbe::rejectedPart(std::string_view key, const json::Value& value) {
+  return narrow(value, [&](const json::Value& part) { return takes(key, part); });
 }
 
 std::optional<std::string> appModesKey(const std::optional<std::string>& appID,

@@ -210,6 +210,7 @@ void QuorvixInputController::reloadConfig() {
 void QuorvixInputController::makeSession(std::shared_ptr<const ConfigSnapshot> reading) {
   fileOutputMode_ = reading->outputMode();
   engine_ = std::make_unique<EngineSession>(reading->text(), fileOutputMode_);
+  reading->sessionMade(engine_->tookConfiguration());
   sessionSettings_ = reading->shared();
   sessionMethod_ = methodOf(*engine_, sessionSettings_);
   sessionConfig_ = std::move(reading);
@@ -246,7 +247,14 @@ bool QuorvixInputController::keepsSession(const ConfigSnapshot& reading) {
   return reading.application(sessionAppID_) == sessionConfig_->application(sessionAppID_);
 }
 
-void QuorvixInputController::noteOwnWrite() {
+void QuorvixInputController::noteOwnWrite(const platform::FileResult& written, std::string_view choice) {
+  if (!written) {
+    // The session has the choice all the same, until it is made anew from the file.
+    if (services_.reports)
+      services_.reports->tell(kChoiceNotSavedTitle,
+                              std::string(choice) + " was not saved: " + written.problem);
+    return;
+  }
   // The write carried whatever an earlier reading held that the session had not taken in yet:
   // the reading of the write itself stands in for it.
   ownWriteIdentity_ = configFile_.modificationDate();
@@ -269,13 +277,13 @@ void QuorvixInputController::persistEngineConfig() {
   // Only this application's entry changes, in the file as it is now: choices that other fields
   // made since this session was made stay.
   const json::Value choice(engine_->isEnabled());
-  const bool written = configFile_.update([&](ConfigDictionary& dictionary) {
+  const auto written = configFile_.update([&](ConfigDictionary& dictionary) {
     auto& modes = dictionary["app_modes"];
     if (!modes.is_object()) modes = json::Object{};
     std::erase_if(modes.as_object(), [&](const json::Member& member) { return member.name == *key; });
     modes.as_object().push_back({*key, choice});
-  }).ok();
-  if (written) noteOwnWrite();
+  });
+  noteOwnWrite(written, "Turning Vietnamese on or off for this program");
 }
 
 Menu QuorvixInputController::menu() { return inputMenu(!engine_ || engine_->isEnabled(), sessionMethod_); }
@@ -312,13 +320,13 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
   if (method == nullptr) return;
   // The word in progress is written out under the old method.
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
-  const bool written =
-      configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; }).ok();
+  const auto written =
+      configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
   if (engine_ && engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}))) {
     sessionSettings_.insert_or_assign("input_method", std::make_shared<const json::Value>(*method));
     sessionMethod_ = *method;
   }
-  if (written) noteOwnWrite();
+  noteOwnWrite(written, "The input method chosen in the menu");
 }
 
 void QuorvixInputController::showPreferences() { services_.workspace.showPreferences(); }

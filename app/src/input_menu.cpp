@@ -105,6 +105,11 @@ MenuItem clipboardSubmenu() {
 
 }  // namespace
 
+std::string_view typedMethod(std::string_view method) {
+  const auto* found = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
+  return (found != kInputMethods.end() ? *found : kInputMethods.front()).identifier;
+}
+
 std::string currentMethod(const std::optional<std::string>& configJSON) {
   if (!configJSON) return "telex";
   const auto parsed = json::parse(*configJSON);
@@ -113,8 +118,7 @@ std::string currentMethod(const std::optional<std::string>& configJSON) {
 }
 
 std::string_view methodTitle(std::string_view method) {
-  const auto* found = std::ranges::find(kInputMethods, method, &InputMethodChoice::identifier);
-  return found != kInputMethods.end() ? found->title : kInputMethods.front().title;
+  return std::ranges::find(kInputMethods, typedMethod(method), &InputMethodChoice::identifier)->title;
 }
 
 Menu inputMenu(EngineSession* session) {

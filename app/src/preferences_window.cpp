@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <variant>
 
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
 #include "quorvix_app/text_pieces.h"
@@ -25,14 +27,45 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+using Why = UntakenMacroLine::Why;
+
+// What each reason not to take a macro line says in the window.
+constexpr std::array<std::string_view, 4> kWhyNotTaken{
+    "không có dấu “=”",
+    "thiếu tên macro trước dấu “=”",
+    "thiếu nội dung sau dấu “=”",
+    "dòng %1 cùng tên thay nó",
+};
+// The window lists at most this many lines, then how many more there are.
+constexpr std::size_t kUntakenShown = 10;
+
 // The key and the value of a macro line: the text before the first "=" that follows some text,
-// and everything after it. Absent unless both are there.
-std::optional<std::pair<std::string_view, std::string_view>> macroPieces(std::string_view line) {
+// trimmed, and everything after it; or why the line has none.
+std::variant<std::pair<std::string_view, std::string_view>, Why> macroPieces(std::string_view line) {
+  if (line.find('=') == std::string_view::npos) return Why::noSign;
   const auto keyStart = line.find_first_not_of('=');
-  if (keyStart == std::string_view::npos) return std::nullopt;
+  if (keyStart == std::string_view::npos) return Why::noKey;
   const auto sign = line.find('=', keyStart);
-  if (sign == std::string_view::npos || sign + 1 == line.size()) return std::nullopt;
-  return std::pair{line.substr(keyStart, sign - keyStart), line.substr(sign + 1)};
+  if (sign == std::string_view::npos) return Why::noKey;
+  if (sign + 1 == line.size()) return Why::noValue;
+  const auto key = trimmed(line.substr(keyStart, sign - keyStart));
+  if (key.empty()) return Why::noKey;
+  return std::pair{key, line.substr(sign + 1)};
+}
+
+// The window's words for the lines a save would not take.
+std::string untakenNotice(const std::vector<UntakenMacroLine>& untaken) {
+  std::string notice(kUntakenMacrosNotice);
+  for (std::size_t i = 0; i < std::min(untaken.size(), kUntakenShown); ++i) {
+    const auto& line = untaken[i];
+    auto why = std::string(kWhyNotTaken[static_cast<std::size_t>(line.why)]);
+    if (const auto at = why.find("%1"); at != std::string::npos)
+      why.replace(at, 2, std::to_string(line.replacedBy));
+    notice += "\ndòng " + std::to_string(line.number) + " “" + line.text + "”: " + why;
+  }
+  if (untaken.size() > kUntakenShown)
+    notice += "\n… và " + std::to_string(untaken.size() - kUntakenShown) + " dòng nữa";
+  return notice + "\n" + std::string(kSaveAgainNotice);
 }
 
 std::string joined(const std::vector<std::string>& items, std::string_view separator) {
@@ -42,16 +75,6 @@ std::string joined(const std::vector<std::string>& items, std::string_view separ
     result += items[i];
   }
   return result;
-}
-
-// The configuration the engine uses when the file says nothing.
-ConfigDictionary engineDefaults() {
-  EngineSession session(std::nullopt);
-  const auto parsed = json::parse(session.configJSON().value_or(""));
-  ConfigDictionary defaults;
-  if (!parsed || !parsed.value().is_object()) return defaults;
-  for (const auto& member : parsed.value().as_object()) defaults.insert_or_assign(member.name, member.value);
-  return defaults;
 }
 
 const json::Value* member(const ConfigDictionary& dictionary, std::string_view key) {
@@ -156,15 +179,37 @@ std::vector<std::string> parseExcludedApps(std::string_view text) {
   return apps;
 }
 
-std::map<std::string, std::string> parseMacros(std::string_view text) {
-  std::map<std::string, std::string> macros;
-  for (const auto line : pieces(text, "\n")) {
-    const auto found = macroPieces(line);
-    if (!found) continue;
-    const auto key = trimmed(found->first);
-    if (!key.empty()) macros.insert_or_assign(unicode::to_lower(key), std::string(found->second));
+std::map<std::string, std::string> parseMacros(std::string_view text) { return parseMacroLines(text).macros; }
+
+MacroLines parseMacroLines(std::string_view text) {
+  MacroLines parsed;
+  // The line each key was last given on, which a later line with the key then replaces.
+  std::map<std::string, std::size_t> givenAt;
+  std::vector<std::string_view> lines;
+  std::size_t number = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    const auto end = std::min(text.find('\n', start), text.size());
+    const auto line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    lines.push_back(line);
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    const auto pieces = macroPieces(line);
+    if (const auto* why = std::get_if<Why>(&pieces)) {
+      parsed.untaken.push_back({number, std::string(line), *why, 0});
+      continue;
+    }
+    const auto& [key, value] = std::get<0>(pieces);
+    auto name = unicode::to_lower(key);
+    if (const auto earlier = givenAt.find(name); earlier != givenAt.end()) {
+      parsed.untaken.push_back(
+          {earlier->second, std::string(lines[earlier->second - 1]), Why::replaced, number});
+    }
+    givenAt.insert_or_assign(name, number);
+    parsed.macros.insert_or_assign(std::move(name), std::string(value));
   }
-  return macros;
+  std::ranges::sort(parsed.untaken, {}, &UntakenMacroLine::number);
+  return parsed;
 }
 
 platform::PreferencesChoices preferencesChoices() {
@@ -177,6 +222,7 @@ platform::PreferencesChoices preferencesChoices() {
   }
   for (const auto& option : kBoolOptions)
     choices.checkBoxes.push_back({std::string(option.key), std::string(option.title)});
+  choices.excludedAppsPlaceholder = kExcludedAppsPlaceholder;
   return choices;
 }
 
@@ -196,8 +242,17 @@ void PreferencesWindowController::show() {
 
 void PreferencesWindowController::loadValues() {
   window_.setNotice("");
+  shownMacroText_.reset();
   config_.ensureExists();
-  const auto file = config_.loadDictionary();
+  auto contents = config_.loadContents();
+  const auto file = contents.dictionary;
+  // The controls show the file's values, which a save keeps; what the input method makes of them
+  // is said above them.
+  const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
+  const auto& problem = reading.problem();
+  window_.setFileProblem(problem
+                             ? std::string(problemTitle(*problem)) + ": " + describe(*problem, config_.path())
+                             : std::string());
 
   for (const auto& setting : kPopups) {
     const auto value = setting.read(file, defaults_, setting.key);
@@ -220,9 +275,17 @@ void PreferencesWindowController::loadValues() {
 }
 
 void PreferencesWindowController::save() {
+  // Lines that give no macro are shown first; saving the same text again takes it as it is.
+  const auto macroText = window_.macroText();
+  auto macroLines = parseMacroLines(macroText);
+  if (!macroLines.untaken.empty() && shownMacroText_ != macroText) {
+    window_.setNotice(untakenNotice(macroLines.untaken));
+    shownMacroText_ = macroText;
+    return;
+  }
   ConfigDictionary edits{
       {std::string(kExcludedAppsKey), jsonList(parseExcludedApps(window_.excludedAppsText()))},
-      {std::string(kMacrosKey), jsonMap(parseMacros(window_.macroText()))},
+      {std::string(kMacrosKey), jsonMap(macroLines.macros)},
   };
   for (const auto& setting : kPopups) {
     // A pop-up with nothing selected saves its first item.
@@ -252,7 +315,7 @@ void PreferencesWindowController::cancel() { window_.hide(); }
 
 void PreferencesWindowController::openJSON() {
   config_.ensureExists();
-  window_.openFile(config_.path());
+  window_.openFile(config_.path(), std::string(kNotOpenedNotice) + config_.path().string());
 }
 
 void PreferencesWindowController::refreshRunningApps() {

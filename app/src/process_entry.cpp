@@ -1,8 +1,10 @@
 #include "quorvix_app/process_entry.h"
 
 #include <algorithm>
+#include <set>
 
 #include "quorvix_app/config_file.h"
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
 
@@ -17,6 +19,7 @@ constexpr std::string_view kRegister = "--register-input-source";
 constexpr std::string_view kEnable = "--enable-input-source";
 constexpr std::string_view kRepair = "--repair-input-source";
 constexpr std::string_view kSelect = "--select-input-source";
+constexpr std::string_view kRemove = "--remove-input-source";
 
 // The stored list the repair falls back on, as the status line names it.
 constexpr std::string_view kPreferenceLine = "prefs fcitx5 profile: ";
@@ -81,12 +84,22 @@ void printStatus(ProcessServices& services) {
   const auto own = quorvixSources(services.inputSources);
   for (const auto& source : own) {
     services.out << sourceID(source) << ": enabled=" << text(source.enabled.value_or(false))
-                 << " selected=" << text(source.selected.value_or(false)) << '\n';
+                 << " selected=" << text(source.selected.value_or(false));
+    if (const auto missing = services.inputSources.missingLibrary(source)) {
+      services.out << ", addon library missing: " << *missing;
+    }
+    services.out << '\n';
   }
   if (own.empty()) services.out << "Quorvix: chưa đăng ký input source\n";
   services.out << kPreferenceLine << text(InputSourceRegistrar::isEnabled(services.enabledInputMethods))
                << '\n';
-  services.out << "output_mode: " << ConfigFile(services.files).outputMode() << '\n';
+  const ConfigFile file(services.files);
+  auto contents = file.loadContents();
+  services.out << "output_mode: " << ConfigFile::outputModeOf(contents.dictionary) << '\n';
+  // What the input method makes of the file, as a reading of it does there.
+  const ConfigSnapshot reading(std::move(contents), std::nullopt, nullptr);
+  if (const auto& problem = reading.problem())
+    services.out << "config: " << describe(*problem, file.path()) << '\n';
 }
 
 bool InputSourceRegistrar::isEnabled(platform::EnabledInputMethodsPreference& preference) {
@@ -103,6 +116,20 @@ platform::InputSourceStatus InputSourceRegistrar::ensureEnabled(
   return preference.append(ConfigFile::bundleID);
 }
 
+platform::InputSourceStatus InputSourceRegistrar::ensureRemoved(
+    platform::EnabledInputMethodsPreference& preference) {
+  const auto stored = preference.stored();
+  if (!stored.readable()) return {status::kRefused, stored.problem + "; it was left as it is"};
+  std::set<std::string_view> own;
+  for (const auto& name : stored.names) {
+    if (name.starts_with(inputSourcePrefix)) own.insert(name);
+  }
+  for (const auto name : own) {
+    if (auto outcome = preference.remove(name); !outcome.ok()) return outcome;
+  }
+  return {};
+}
+
 std::optional<int> maintenance(const std::vector<std::string>& arguments, ProcessServices& services) {
   const auto given = [&](std::string_view option) { return contains(arguments, option); };
   if (given(kPreferences)) return services.runPreferences();
@@ -112,7 +139,8 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
   const bool registering = repair || given(kRegister);
   const bool enabling = repair || given(kEnable);
   const bool selecting = given(kSelect);
-  if (!status && !registering && !enabling && !selecting) return std::nullopt;
+  const bool removing = given(kRemove);
+  if (!status && !registering && !enabling && !selecting && !removing) return std::nullopt;
 
   StepReport report(services);
   if (status) printStatus(services);
@@ -132,11 +160,30 @@ std::optional<int> maintenance(const std::vector<std::string>& arguments, Proces
       report.print("select " + sourceID(source) + ": ", services.inputSources.select(source));
     }
   }
+  if (removing) {
+    // Out of the running framework's groups first (a framework that does not run tells no state),
+    // then out of the stored list it starts with, then unknown to it.
+    for (const auto& source : quorvixSources(services.inputSources)) {
+      if (source.enabled)
+        report.print("disable " + sourceID(source) + ": ", services.inputSources.disable(source));
+    }
+    const auto outcome = InputSourceRegistrar::ensureRemoved(services.enabledInputMethods);
+    report.print("prefs removed: ", text(outcome.ok()), outcome);
+    report.print("unregister status: ", services.inputSources.unregisterOwn());
+  }
   return report.exitStatus();
 }
 
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services) {
   const auto configuration = ConfigFile(services.files).ensureExists();
+  // Nothing of Fcitx5's can be found without the home folder, and the configuration file only
+  // where XDG_CONFIG_HOME names its folder: one line says why, rather than an abort in Fcitx5.
+  if (const auto home = services.files.homeFolderProblem(); !home.empty()) {
+    services.err << "quorvix: " << home
+                 << ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it and run "
+                    "quorvix again\n";
+    return 1;
+  }
   if (!configuration) services.err << "quorvix: " << configuration.problem << '\n';
   if (!arguments.empty() && arguments.front() == transformClipboardOption) {
     return transformClipboardProcess({arguments.begin() + 1, arguments.end()}, services);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "config_problem_print.h"
 #include "odd_files.h"
 #include "temp_files.h"
 
@@ -109,6 +110,51 @@ TEST_F(ConfigFileTest, LoadGivesTextOnlyWhenItIsUtf8) {
   put(config.path(), "{\"a\": \"\xC3\"}");
   EXPECT_EQ(config.load(), std::nullopt);
   EXPECT_TRUE(config.loadDictionary().empty());
+}
+
+// One read gives the text, the object it holds and, for a file that is there, why it holds none.
+TEST_F(ConfigFileTest, ContentsSayWhyAFileHoldsNoObjectOfSettings) {
+  using Repeated = std::vector<std::pair<std::string, json::Position>>;
+  struct Row {
+    std::optional<std::string_view> file;  // in the notation of odd_files.h; none: no file
+    std::optional<std::string> text;
+    std::size_t settings;
+    std::optional<ConfigProblem> problem;
+    Repeated repeated;
+  } rows[] = {
+      {std::nullopt, std::nullopt, 0, std::nullopt, {}},
+      {odd_files::kFolder,
+       std::nullopt,
+       0,
+       ConfigProblem{0, 0, "cannot be read (a folder, not a regular file)"},
+       {}},
+      {"\xEF\xBB\xBF{\"a\": 1}", "{\"a\": 1}", 1, std::nullopt, {}},
+      {"{\"a\": 1,\n \"b\": 2,\n \"a\": 3}",
+       "{\"a\": 1,\n \"b\": 2,\n \"a\": 3}",
+       2,
+       std::nullopt,
+       {{"a", {3, 7}}}},
+      {"{\n\"a\": \"\xC3\"}", std::nullopt, 0, ConfigProblem{2, 7, "is not UTF-8 text"}, {}},
+      {"{\"a\": tru}", "{\"a\": tru}", 0, ConfigProblem{1, 9, "is not JSON: expected value"}, {}},
+      {"\"a\"", "\"a\"", 0, ConfigProblem{1, 3, "holds text, not an object of settings"}, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.file.value_or("(no file)")));
+    files.remove(config.path());
+    std::error_code ignored;
+    fs::remove_all(config.path(), ignored);
+    if (row.file) odd_files::place(config.path(), *row.file);
+    const auto contents = config.loadContents();
+    EXPECT_EQ(contents.text, row.text);
+    EXPECT_EQ(contents.dictionary.size(), row.settings);
+    EXPECT_EQ(contents.problem, row.problem);
+    ASSERT_EQ(contents.repeated.size(), row.repeated.size());
+    for (std::size_t i = 0; i < row.repeated.size(); ++i) {
+      EXPECT_EQ(contents.repeated[i].first, row.repeated[i].first);
+      EXPECT_EQ(contents.repeated[i].second.line, row.repeated[i].second.line);
+      EXPECT_EQ(contents.repeated[i].second.column, row.repeated[i].second.column);
+    }
+  }
 }
 
 TEST_F(ConfigFileTest, SaveKeepsThePreviousFileAsBackupAndMovesTheDate) {

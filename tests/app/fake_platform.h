@@ -1,6 +1,6 @@
 // The desktop around the input controller, played by the test: a workspace that records what it
-// was asked, a clipboard, the clipboard conversions it was asked to start, and timers that fire
-// when the test lets time pass.
+// was asked, a clipboard, the clipboard conversions it was asked to start, the reports it was
+// given, and timers that fire when the test lets time pass.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/clipboard.h"
+#include "platform/reports.h"
 #include "platform/timers.h"
 #include "platform/workspace.h"
 
@@ -41,6 +42,15 @@ struct FakeClipboardConversions : platform::ClipboardConversions {
   void start(const std::string& op, const std::string& charset) override {
     started.emplace_back(op, charset);
   }
+};
+
+// What the user was told ("title | details") and what was only traced, in order.
+struct RecordedReports : platform::Reports {
+  std::vector<std::string> told, traced;
+  void tell(std::string_view title, std::string_view details) override {
+    told.push_back(std::string(title) + " | " + std::string(details));
+  }
+  void trace(std::string_view line) override { traced.emplace_back(line); }
 };
 
 // Each timer fires once for every whole interval that passes while it lives.

@@ -36,7 +36,8 @@ struct Desk {
   testing::FakeClipboardConversions clipboard;
   NotificationCenter notifications;
   ConfigFile config{files};
-  ConfigWatcher watcher{files, clock, notifications};
+  testing::RecordedReports reports;
+  ConfigWatcher watcher{files, clock, notifications, {}, &reports};
   std::shared_ptr<testing::FakeDocument> document;
   std::unique_ptr<QuorvixInputController> controller;
 
@@ -46,7 +47,7 @@ struct Desk {
     config.save(text);
     workspace.frontmost = std::move(app);
     controller = std::make_unique<QuorvixInputController>(
-        ControllerServices{files, workspace, clipboard, watcher}, document);
+        ControllerServices{files, workspace, clipboard, watcher, &reports}, document);
     controller->activateServer(document);
   }
   bool press(const KeyEvent& event, bool withClient = true) {
@@ -271,6 +272,55 @@ TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {
   const auto text = desk.config.load();
   desk.perform(MenuCommand::selectMethod, Argument{{"op", "nfc"}});
   EXPECT_EQ(desk.config.load(), text);
+}
+
+// What the field types and what its menu says agree with what the engine makes of the file: its
+// defaults when it rejects the file, Telex for a method it does not have.
+TEST(InputMenu, ShowsTheMethodTheSessionTypesWithWhateverTheFileSays) {
+  struct Row {
+    const char* file;
+    const char* keys;
+    const char* typed;
+    const char* method;  // the menu's
+  } rows[] = {
+      {R"({"input_method": "vni", "output_mode": "preedit"})", "vie65t ", "việt |", "Kiểu gõ: VNI"},
+      {R"({"input_method": "vni", "output_mode": "preedit", "tone_style": "sideways"})", "vieetj ", "việt |",
+       "Kiểu gõ: Telex"},
+      {R"({"input_method": "vni", "output_mode": "preedit", "macros": {"ko": 5}})", "vie65t ", "vie65t |",
+       "Kiểu gõ: Telex"},
+      {R"({"input_method": 5, "output_mode": "preedit"})", "vieetj ", "việt |", "Kiểu gõ: Telex"},
+      {R"({"input_method": "klingon", "output_mode": "preedit"})", "vieetj ", "việt |", "Kiểu gõ: Telex"},
+      {R"(["vni"])", "vieetj ", "việt |", "Kiểu gõ: Telex"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    Desk desk(row.file);
+    desk.type(row.keys);
+    EXPECT_EQ(desk.document->withCaret(), row.typed);
+    EXPECT_EQ(desk.controller->menu().items[2].title, row.method);
+  }
+}
+
+// A choice the file cannot keep is the field's until the file is read again, and the user is told.
+TEST(InputMenu, AChoiceTheFileCannotKeepIsToldAndTypedWith) {
+  Desk desk(R"({"input_method": "telex", )", "gedit");
+  desk.perform(MenuCommand::selectMethod, std::string("vni"));
+  EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
+  const auto why = desk.config.path().string() + " is not a JSON object, so it was left as it is";
+  EXPECT_EQ(
+      desk.reports.told,
+      (std::vector<std::string>{
+          std::string(kFileNotReadTitle) + " | " + desk.config.path().string() +
+              ": line 1, column 26: is not JSON: EOF while parsing an object; Quorvix uses its default "
+              "settings "
+              "until the file reads again",
+          std::string(kChoiceNotSavedTitle) + " | The input method chosen in the menu was not saved: " + why,
+          std::string(kChoiceNotSavedTitle) +
+              " | Turning Vietnamese on or off for this program was not saved: " + why}));
+  EXPECT_EQ(desk.config.load(), R"({"input_method": "telex", )");
+  EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
+  desk.type("vie65t ");
+  EXPECT_EQ(desk.document->withCaret(), "việt |");
 }
 
 // The conversion itself runs in a process of its own (clipboard_test.cpp).

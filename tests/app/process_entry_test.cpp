@@ -25,6 +25,11 @@ class FakePreference : public platform::EnabledInputMethodsPreference {
     names->emplace_back(name);
     return {};
   }
+  platform::InputSourceStatus remove(std::string_view name) override {
+    if (!names || !writable) return {platform::input_source_status::kWriteFailed, "read-only"};
+    std::erase(*names, name);
+    return {};
+  }
 };
 
 TEST(InputSourceRegistrar, AddsOneEntryAndNeverReplacesAListItCannotRead) {
@@ -54,12 +59,40 @@ TEST(InputSourceRegistrar, AddsOneEntryAndNeverReplacesAListItCannotRead) {
   }
 }
 
+TEST(InputSourceRegistrar, TakesOutEveryEntryOfItsOwnAndNeverWritesAListItCannotRead) {
+  using Names = std::vector<std::string>;
+  struct Row {
+    std::optional<Names> stored;
+    bool writable;
+    bool removed;
+    std::optional<Names> after;
+  };
+  const Row rows[] = {
+      {Names{"keyboard-us", "quorvix", "pinyin", "quorvix-vni", "quorvix"}, true, true,
+       Names{"keyboard-us", "pinyin"}},
+      {Names{"keyboard-us"}, false, true, Names{"keyboard-us"}},
+      {Names{"quorvix"}, false, false, Names{"quorvix"}},
+      {std::nullopt, true, false, std::nullopt},
+  };
+  for (const auto& row : rows) {
+    FakePreference preference;
+    preference.names = row.stored;
+    preference.writable = row.writable;
+    EXPECT_EQ(InputSourceRegistrar::ensureRemoved(preference).ok(), row.removed);
+    EXPECT_EQ(preference.names, row.after);
+    EXPECT_FALSE(row.removed && InputSourceRegistrar::isEnabled(preference));
+  }
+}
+
 class NoInputSources : public platform::InputSources {
  public:
   std::optional<std::vector<platform::InputSource>> list() override { return std::nullopt; }
   platform::InputSourceStatus registerOwn() override { return {}; }
+  platform::InputSourceStatus unregisterOwn() override { return {}; }
   platform::InputSourceStatus enable(const platform::InputSource&) override { return {}; }
+  platform::InputSourceStatus disable(const platform::InputSource&) override { return {}; }
   platform::InputSourceStatus select(const platform::InputSource&) override { return {}; }
+  std::optional<std::string> missingLibrary(const platform::InputSource&) override { return std::nullopt; }
 };
 
 // The conversion runs only when its option comes first, and then reads every later argument as

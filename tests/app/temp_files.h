@@ -28,6 +28,7 @@ class TempFiles : public platform::Files {
   }
 
   std::optional<std::filesystem::path> userConfigurationDirectory() override { return root_ / "config"; }
+  std::string homeFolderProblem() override { return {}; }
   platform::FileResult createDirectories(const std::filesystem::path& d) override {
     return system().createDirectories(d);
   }

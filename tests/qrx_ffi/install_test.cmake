@@ -1,7 +1,8 @@
 # Installs the library into a fresh prefix, then builds and runs a C host against the installed
-# copy: with pkg-config (shared and static) and with find_package (both targets).
-# Usage: cmake -DBUILD_DIR= -DWORK_DIR= -DCONSUMER_DIR= -DC_COMPILER= -DCXX_COMPILER= -DGENERATOR=
-#              [-DEXTRA_FLAGS=] -P install_test.cmake
+# copy: with pkg-config (shared and static) and with find_package (both targets), from a project
+# that also enables C++ and from one in C alone.
+# Usage: cmake -DBUILD_DIR= -DWORK_DIR= -DCONSUMER_DIR= -DC_CONSUMER_DIR= -DC_COMPILER= -DCXX_COMPILER=
+#              -DGENERATOR= [-DEXTRA_FLAGS=] -P install_test.cmake
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -45,9 +46,10 @@ endif()
 
 run(pkg-config --cflags --libs quorvix)
 separate_arguments(shared_flags UNIX_COMMAND "${run_output}")
-run(${C_COMPILER} -std=c99 ${extra} ${CONSUMER_DIR}/consumer.c ${shared_flags} -Wl,-rpath,${libdir}
-    -o ${WORK_DIR}/pc_shared)
-run(${WORK_DIR}/pc_shared)
+# The program finds the shared library where the package file says it is installed, with no
+# LD_LIBRARY_PATH and no run path of its own.
+run(${C_COMPILER} -std=c99 ${extra} ${CONSUMER_DIR}/consumer.c ${shared_flags} -o ${WORK_DIR}/pc_shared)
+run(${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${WORK_DIR}/pc_shared)
 
 # Statically: the archive by its file name (next to the shared library of the same name), and
 # what pkg-config lists for static linking. The program runs with no path to the shared library.
@@ -66,5 +68,13 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
 run(${WORK_DIR}/consumer/consumer_shared)
 run(${WORK_DIR}/consumer/consumer_static)
+
+# A project in C alone, whose links the C compiler makes.
+run(${CMAKE_COMMAND} -S ${C_CONSUMER_DIR} -B ${WORK_DIR}/c_consumer -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_C_COMPILER=${C_COMPILER}
+    "-DCMAKE_C_FLAGS=${EXTRA_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/c_consumer)
+run(${WORK_DIR}/c_consumer/c_consumer_shared)
+run(${WORK_DIR}/c_consumer/c_consumer_static)
 
 message(STATUS "installed library builds and runs with pkg-config and find_package")

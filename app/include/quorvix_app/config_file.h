@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -20,6 +22,30 @@ namespace quorvix::app {
 
 // A JSON object as the application edits it: one value per key, keys sorted.
 using ConfigDictionary = std::map<std::string, json::Value, std::less<>>;
+
+// Why the configuration file does not give Quorvix the settings written in it, and where: the
+// place (line and 1-based byte column; line 0 when it is the file as a whole) and what was wrong
+// there. Never the file's own text, which is the user's (macros, program names).
+struct ConfigProblem {
+  // What Quorvix does instead.
+  enum class Effect {
+    defaults,  // every setting takes the engine's default
+    telex,     // the input method is Telex
+    replace,   // the word being typed is shown as plain text
+  };
+  std::size_t line = 0;
+  std::size_t column = 0;
+  std::string what;
+  Effect effect = Effect::defaults;
+
+  friend bool operator==(const ConfigProblem&, const ConfigProblem&) = default;
+};
+
+// "<file>: line L, column C: <what>; <what Quorvix does instead>", in a single line.
+std::string describe(const ConfigProblem& problem, const std::filesystem::path& file);
+
+// A JSON value's kind in words ("a list", "true or false", "text"...), never its content.
+std::string_view describeKind(const json::Value& value);
 
 class ConfigFile {
  public:
@@ -54,6 +80,11 @@ class ConfigFile {
   struct Contents {
     std::optional<std::string> text;
     ConfigDictionary dictionary;
+    // Why a file that is there holds no JSON object: it cannot be read, is not UTF-8, is not JSON,
+    // or is JSON of another kind.
+    std::optional<ConfigProblem> problem;
+    // Each name the object gives again, where it does; the dictionary keeps the last value.
+    std::vector<std::pair<std::string, json::Position>> repeated;
   };
   Contents loadContents() const;
   // What outputMode() gives for a file holding `dictionary`.

@@ -16,8 +16,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/files.h"
+#include "platform/reports.h"
 #include "platform/timers.h"
 #include "quorvix_app/config_file.h"
 #include "quorvix_app/notification_center.h"
@@ -47,7 +50,8 @@ class ConfigSnapshot {
   ConfigSnapshot(ConfigFile::Contents contents, std::optional<platform::FileIdentity> identity,
                  const ConfigSnapshot* previous);
 
-  // The text sessions are made from; absent when the file could not be read.
+  // The text sessions are made from; absent when the file holds no object of settings (or
+  // there is no file), so that sessions take the engine's defaults.
   const std::optional<std::string>& text() const { return text_; }
   // The file's "output_mode" as a session mode: QRX_OUTPUT_PREEDIT or QRX_OUTPUT_REPLACE.
   std::uint32_t outputMode() const { return outputMode_; }
@@ -58,7 +62,29 @@ class ConfigSnapshot {
   // What the file decides for the application, worked out by the engine once per application.
   const ApplicationSettings& application(const std::optional<std::string>& appID) const;
 
+  // Why the reading does not give Quorvix the settings written in the file; absent when it does.
+  // Worked out when first asked: a session made from text() meanwhile tells whether the engine
+  // takes the text, and a setting the engine took in the previous reading, with the same value, is
+  // not tried again.
+  const std::optional<ConfigProblem>& problem() const;
+  // Tells the reading whether the engine took text() for a session.
+  void sessionMade(bool tookConfiguration) const;
+
  private:
+  std::optional<ConfigProblem> findProblem() const;
+  // Whether the engine takes text(), trying the settings whose verdict is not known yet.
+  bool engineTakesText() const;
+
+  std::optional<ConfigProblem> readProblem_;
+  std::vector<std::pair<std::string, json::Position>> repeated_;
+  // Whether the file's "output_mode" is there and neither of the two modes.
+  bool outputModeUnknown_ = false;
+  // The settings chosen per application, shared with the previous reading like shared_.
+  SharedSettings perApplication_;
+  // Whether the engine takes the text, and each setting alone, as far as known.
+  mutable std::optional<bool> engineTakesText_;
+  mutable std::map<std::string, bool, std::less<>> takes_;
+  mutable std::optional<std::optional<ConfigProblem>> problem_;
   std::optional<std::string> text_;
   std::uint32_t outputMode_ = QRX_OUTPUT_REPLACE;
   std::optional<platform::FileIdentity> fileIdentity_;
@@ -68,11 +94,19 @@ class ConfigSnapshot {
   mutable std::map<std::optional<std::string>, ApplicationSettings> applications_;
 };
 
+// Titles of what the input method tells the user about its configuration file.
+inline constexpr std::string_view kFileNotReadTitle = "Quorvix không đọc được file cấu hình";
+inline constexpr std::string_view kValueNotUsedTitle = "Quorvix không dùng một giá trị trong file cấu hình";
+// The title for a problem: the file does not read, or one of its values goes unused.
+std::string_view problemTitle(const ConfigProblem& problem);
+
 class ConfigWatcher {
  public:
-  // `afterChange` runs once every observer has been told of a new reading.
+  // `afterChange` runs once every observer has been told of a new reading. Each new reason why
+  // the file does not give Quorvix its settings goes to `reports` (when there are any): told when
+  // it is news, only traced when it is the last one found at another place.
   ConfigWatcher(platform::Files& files, platform::Timers& timers, NotificationCenter& notifications,
-                std::function<void()> afterChange = {});
+                std::function<void()> afterChange = {}, platform::Reports* reports = nullptr);
   ~ConfigWatcher();
   ConfigWatcher(const ConfigWatcher&) = delete;
   ConfigWatcher& operator=(const ConfigWatcher&) = delete;
@@ -93,10 +127,14 @@ class ConfigWatcher {
  private:
   void startConfigWatcher();
   void read(std::optional<platform::FileIdentity> identity);
+  // Reports the current reading's problem when it is not the last one reported.
+  void report();
 
   ConfigFile configFile_;
   platform::Timers& timers_;
   std::function<void()> afterChange_;
+  platform::Reports* reports_;
+  std::optional<ConfigProblem> reported_;
   std::shared_ptr<const ConfigSnapshot> current_;
   NotificationCenter readings_;
   std::unique_ptr<platform::Timer> configTimer_;

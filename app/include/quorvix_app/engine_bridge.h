@@ -4,12 +4,15 @@
 // session could not be opened.
 #pragma once
 
+#include <json/json.h>
 #include <quorvix.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "quorvix_app/config_file.h"
 
 namespace quorvix::app {
 
@@ -137,6 +140,28 @@ class EngineSession {
   const EngineFunctions& functions_;
   QrxSession* handle_ = nullptr;
   bool tookConfiguration_ = false;
+};
+
+// The engine's own configuration, by key: every key it reads, with the value it takes when the
+// configuration gives none. Worked out once.
+const ConfigDictionary& engineDefaults();
+
+// Tries configuration settings one at a time on a session of the engine's defaults. The engine
+// reads each setting of a configuration on its own, so one it rejects alone is one that makes it
+// reject the whole configuration, and where it rejects the setting can be found by trying parts.
+class ConfigProbe {
+ public:
+  explicit ConfigProbe(const EngineFunctions& functions = libquorvixFunctions())
+      : session_(std::nullopt, QRX_OUTPUT_PREEDIT, functions) {}
+
+  // Whether the engine takes `value` for the setting `key`.
+  bool takes(std::string_view key, const json::Value& value);
+  // The part of `value`, a value the engine does not take for `key`, that it does not take: the
+  // first member or element, at any depth, that it rejects alone, else `value` itself.
+  const json::Value& rejectedPart(std::string_view key, const json::Value& value);
+
+ private:
+  EngineSession session_;
 };
 
 // The key under which a session keeps the Vietnamese choice made for the application in the

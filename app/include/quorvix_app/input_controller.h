@@ -14,6 +14,7 @@
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/key_event.h"
+#include "platform/reports.h"
 #include "platform/text_input.h"
 #include "platform/workspace.h"
 #include "quorvix_app/config_file.h"
@@ -33,7 +34,12 @@ struct ControllerServices {
   platform::ClipboardConversions& clipboard;
   // The configuration file as the whole process reads it.
   ConfigWatcher& configuration;
+  // Where a choice the file could not keep is told; nowhere when absent.
+  platform::Reports* reports = nullptr;
 };
+
+// The title under which the user is told that a choice made in a field was not saved.
+inline constexpr std::string_view kChoiceNotSavedTitle = "Quorvix không lưu được lựa chọn";
 
 class QuorvixInputController {
  public:
@@ -87,8 +93,9 @@ class QuorvixInputController {
   void settleConfiguration();
   // Whether the reading gives the session the settings it has.
   bool keepsSession(const ConfigSnapshot& reading);
-  // After a write of the controller's own.
-  void noteOwnWrite();
+  // After a write of the controller's own: notes it when it was made, else tells the user that
+  // `choice` was not saved, and why.
+  void noteOwnWrite(const platform::FileResult& written, std::string_view choice);
   const std::optional<std::string>& currentAppModesKey();
   // Takes the frontmost application unless there is none or it is the input method itself.
   void noteFrontmostApplication();

@@ -70,6 +70,9 @@ Menu inputMenu(bool vietnameseOn, std::string_view method);
 // tests build menus this way: the controller keeps what its menu shows as it goes.
 Menu inputMenu(EngineSession* session);
 
+// The input method a session types with when its configuration names `method`: that one when
+// the menu offers it, else Telex, as the engine decides.
+std::string_view typedMethod(std::string_view method);
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
 // The title of an input method; "Telex" for anything the menu does not offer.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,14 @@ inline constexpr std::array<PopupItem, 2> kOutputItems{
 
 // Shown in the window before the reason when its settings could not be saved.
 inline constexpr std::string_view kNotSavedNotice = "Không lưu được: ";
+// Shown in the window before the file's path when no program took it to open.
+inline constexpr std::string_view kNotOpenedNotice = "Không có chương trình nào mở được file JSON: ";
+// What the excluded-applications field suggests: the program names Fcitx5 knows applications by.
+inline constexpr std::string_view kExcludedAppsPlaceholder = "minecraft, gnome-terminal-server, game…";
+// Shown above the macro lines a save would not take, and below them.
+inline constexpr std::string_view kUntakenMacrosNotice = "Những dòng macro sau sẽ không được lưu:";
+inline constexpr std::string_view kSaveAgainNotice =
+    "Bấm “Lưu” lần nữa để lưu như vậy, hoặc sửa các dòng trên.";
 
 // Application identifiers separated by commas or line feeds: trimmed of spaces and tabs,
 // lower-cased, empty ones dropped; order and repetitions kept.
@@ -63,6 +72,27 @@ std::vector<std::string> parseExcludedApps(std::string_view text);
 // typed after the first "=" that follows some text. Lines without both are ignored; a later line
 // replaces an earlier one with the same key.
 std::map<std::string, std::string> parseMacros(std::string_view text);
+
+// A line of the macro text that gave no macro: why, by its number (from 1) and as typed.
+struct UntakenMacroLine {
+  enum class Why {
+    noSign,    // no "=" at all
+    noKey,     // nothing but blanks before the "="
+    noValue,   // nothing after it
+    replaced,  // a later line has the same key
+  };
+  std::size_t number = 0;
+  std::string text;
+  Why why = Why::noSign;
+  std::size_t replacedBy = 0;  // the line that replaced it
+
+  friend bool operator==(const UntakenMacroLine&, const UntakenMacroLine&) = default;
+};
+struct MacroLines {
+  std::map<std::string, std::string> macros;  // as parseMacros gives them
+  std::vector<UntakenMacroLine> untaken;      // in line order; lines of blanks alone are none
+};
+MacroLines parseMacroLines(std::string_view text);
 
 // The window's pop-up items and check boxes from the tables above.
 platform::PreferencesChoices preferencesChoices();
@@ -95,8 +125,10 @@ class PreferencesWindowController : public platform::PreferencesActions {
   platform::PreferencesWindow& window_;
   ConfigFile config_;
   // The engine's own defaults, shown for keys the file lacks.
-  ConfigDictionary defaults_;
+  const ConfigDictionary& defaults_;
   std::vector<platform::RunningApplication> runningApps_;
+  // The macro text whose untaken lines the window showed, which a save then takes as it is.
+  std::optional<std::string> shownMacroText_;
 };
 
 }  // namespace quorvix::app

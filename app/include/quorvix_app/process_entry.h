@@ -1,6 +1,6 @@
 // The quorvix executable: the input method server, and a maintenance tool run from a terminal
-// that registers, enables, repairs and selects the input method with the framework, prints its
-// status, or opens the preferences window.
+// that registers, enables, repairs, selects and removes the input method with the framework,
+// prints its status, or opens the preferences window.
 #pragma once
 
 #include <functional>
@@ -52,6 +52,9 @@ struct InputSourceRegistrar {
   // Adds the entry unless one is there. Fails, leaving the list as it is, when the list cannot
   // be read or written.
   static platform::InputSourceStatus ensureEnabled(platform::EnabledInputMethodsPreference& preference);
+  // Takes out every entry of the application's own input methods. Fails, leaving the list as it
+  // is, when the list cannot be read or written.
+  static platform::InputSourceStatus ensureRemoved(platform::EnabledInputMethodsPreference& preference);
 };
 
 // Carries out the maintenance options among `arguments` (the program name left out): the exit
@@ -66,7 +69,8 @@ inline constexpr std::string_view transformClipboardOption = "--transform-clipbo
 
 // The process from start to end: makes sure the configuration file exists, then either converts
 // the clipboard, carries out the maintenance options or runs the server. A configuration file
-// that could not be created is reported, and fails a maintenance run.
+// that could not be created is reported, and fails a maintenance run; without a home folder
+// nothing but the configuration file is attempted, and the run fails.
 int processMain(const std::vector<std::string>& arguments, ProcessServices& services);
 
 }  // namespace quorvix::app

@@ -159,7 +159,9 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
     : instance_(instance),
       services_(completeServices(std::move(services), instance,
                                  [this](fcitx::InputContext& context) { ringXBell(xcb(), context); })),
-      configuration_(*services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }),
+      reports_(instance),
+      configuration_(
+          *services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }, &reports_),
       defaultMenu_(app::inputMenu(true, app::kInputMethods.front().identifier)),
       statusMenu_(std::make_unique<StatusMenu>(*this, instance.userInterfaceManager(), defaultMenu_)),
       stateFactory_(
@@ -181,7 +183,8 @@ InputContextState& QuorvixEngine::state(fcitx::InputContext& context) {
 app::QuorvixInputController& QuorvixEngine::controllerFor(InputContextState& state) {
   if (!state.controller) {
     state.controller = std::make_unique<app::QuorvixInputController>(
-        app::ControllerServices{*services_.files, state.workspace, state.clipboard, configuration_},
+        app::ControllerServices{*services_.files, state.workspace, state.clipboard, configuration_,
+                                &reports_},
         state.client);
   }
   return *state.controller;

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "platform/fcitx5/reports.h"
 #include "platform/fcitx5/services.h"
 #include "platform/fcitx5/text_input.h"
 #include "quorvix_app/config_watcher.h"
@@ -70,6 +71,7 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   fcitx::Instance& instance_;
   AddonServices services_;
   app::NotificationCenter notifications_;
+  FcitxReports reports_;
   app::ConfigWatcher configuration_;
   // The menu of a session on the default settings: the status area's actions are built from it,
   // and show its words for a context Quorvix has not served.

@@ -8,6 +8,19 @@
 
 namespace quorvix::platform::fcitx5 {
 
+namespace {
+
+// Reads the INI text into `config`, over what it holds; false when there is no memory for it.
+bool readInto(fcitx::RawConfig& config, std::string& bytes) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(::fmemopen(bytes.data(), bytes.size(), "r"),
+                                                               &std::fclose);
+  if (!stream) return false;
+  fcitx::readFromIni(config, stream.get());
+  return true;
+}
+
+}  // namespace
+
 IniFile readIniFile(const std::filesystem::path& path) {
   IniFile file;
   auto contents = systemFiles().readFile(path);
@@ -24,15 +37,21 @@ IniFile readIniFile(const std::filesystem::path& path) {
   file.state = IniFile::State::read;
   file.blank = contents.bytes.find_first_not_of(" \t\r\n") == std::string::npos;
   if (file.blank) return file;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(
-      ::fmemopen(contents.bytes.data(), contents.bytes.size(), "r"), &std::fclose);
-  if (!stream) {
+  if (!readInto(file.config, contents.bytes)) {
     file.state = IniFile::State::unreadable;
     file.problem = "out of memory";
-    return file;
   }
-  fcitx::readFromIni(file.config, stream.get());
   return file;
+}
+
+fcitx::RawConfig readIniFiles(const std::vector<std::filesystem::path>& copies) {
+  fcitx::RawConfig config;
+  for (const auto& copy : copies) {
+    auto contents = systemFiles().readFile(copy);
+    if (contents.state == FileContents::State::read && !contents.bytes.empty())
+      readInto(config, contents.bytes);
+  }
+  return config;
 }
 
 FileResult writeIniFile(const fcitx::RawConfig& config, const std::filesystem::path& path) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -24,6 +25,11 @@ struct IniFile {
 
 // Anything but a regular file is unreadable: a named pipe never makes the read wait.
 IniFile readIniFile(const std::filesystem::path& path);
+
+// The copies of one file read one after the other into one configuration, as Fcitx5 reads the
+// copies of a description in its folders: a later copy's values replace an earlier's. Copies that
+// cannot be read count as empty.
+fcitx::RawConfig readIniFiles(const std::vector<std::filesystem::path>& copies);
 
 // Replaces the file as a whole, creating its folder when needed; through a link, the file it
 // points to.

@@ -23,8 +23,13 @@ using fcitx::dbus::Message;
 constexpr std::string_view kAddonLibrary = "libquorvix-fcitx5.so";
 // The description files registration copies, by the folder Fcitx5 looks for them in; the
 // addon's comes first.
-constexpr std::array<std::string_view, 2> kDescriptionFolders{"addon", "inputmethod"};
+constexpr std::string_view kAddonFolder = "addon";
+constexpr std::string_view kInputMethodFolder = "inputmethod";
+constexpr std::array<std::string_view, 2> kDescriptionFolders{kAddonFolder, kInputMethodFolder};
 constexpr std::string_view kDescriptionSuffix = ".conf";
+constexpr std::string_view kSharedLibrarySuffix = ".so";
+// What an addon's Library may start with, for Fcitx5 to load it with its symbols exported.
+constexpr std::string_view kExportHint = "export:";
 
 // An input method of a group, and the keyboard layout it uses ("" for the group's).
 using GroupItems = std::vector<DBusStruct<std::string, std::string>>;
@@ -45,6 +50,10 @@ struct Group {
 
 std::filesystem::path withoutSharedLibrarySuffix(const std::filesystem::path& library) {
   return library.parent_path() / library.stem();
+}
+
+std::filesystem::path fcitxUserData() {
+  return fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgData);
 }
 
 class Fcitx5InputSources final : public InputSources {
@@ -88,8 +97,9 @@ class Fcitx5InputSources final : public InputSources {
     // Fcitx5 loads a library named by an absolute path from there, and adds the suffix itself.
     descriptions[0].config.setValueByPath("Addon/Library",
                                           withoutSharedLibrarySuffix(paths_.addonLibrary).string());
+    const auto userData = paths_.userData.empty() ? fcitxUserData() : paths_.userData;
     for (std::size_t i = 0; i < descriptions.size(); ++i) {
-      const auto target = paths_.userData / kDescriptionFolders[i] / fileName;
+      const auto target = userData / kDescriptionFolders[i] / fileName;
       if (auto written = writeIniFile(descriptions[i].config, target); !written) {
         return {status::kWriteFailed, target.string() + " could not be written: " + written.problem};
       }
@@ -97,6 +107,18 @@ class Fcitx5InputSources final : public InputSources {
     // A running Fcitx5 reads description files at start only, unless told to look again; one that
     // does not run finds them when it starts.
     bus_.call("Refresh", ignoreReply);
+    return {};
+  }
+
+  InputSourceStatus unregisterOwn() override {
+    const auto fileName = std::string(app::ConfigFile::bundleID) + std::string(kDescriptionSuffix);
+    const auto userData = paths_.userData.empty() ? fcitxUserData() : paths_.userData;
+    for (const auto folder : kDescriptionFolders) {
+      const auto registered = userData / folder / fileName;
+      if (std::error_code error; !std::filesystem::remove(registered, error) && error) {
+        return {status::kWriteFailed, registered.string() + " could not be removed: " + error.message()};
+      }
+    }
     return {};
   }
 
@@ -115,6 +137,49 @@ class Fcitx5InputSources final : public InputSources {
     return {};
   }
 
+  std::optional<std::string> missingLibrary(const InputSource& source) override {
+    const auto inputMethod = description(kInputMethodFolder, source.identifier.value_or(""));
+    const auto* addonName = inputMethod.valueByPath("InputMethod/Addon");
+    if (addonName == nullptr || addonName->empty()) return std::nullopt;
+    const auto addon = description(kAddonFolder, *addonName);
+    const auto* type = addon.valueByPath("Addon/Type");
+    const auto* library = addon.valueByPath("Addon/Library");
+    // Only a shared library is looked for; a static one is part of the program that runs Fcitx5.
+    if (library == nullptr || library->empty() || (type != nullptr && *type != "SharedLibrary"))
+      return std::nullopt;
+    // As Fcitx5 looks for it: the name, less a loading hint, with the suffix, in its addon folders
+    // or, when absolute, where it says.
+    auto file = std::string_view(*library);
+    if (file.starts_with(kExportHint)) file.remove_prefix(kExportHint.size());
+    const auto name = std::string(file) + std::string(kSharedLibrarySuffix);
+    if (!fcitx::StandardPath::global().locateAll(fcitx::StandardPath::Type::Addon, name).empty()) {
+      return std::nullopt;
+    }
+    return name;
+  }
+
+  InputSourceStatus disable(const InputSource& source) override {
+    const auto name = source.identifier.value_or("");
+    std::vector<std::string> names;
+    if (auto outcome = bus_.call("InputMethodGroups", into(names)); !outcome.ok()) return outcome;
+    for (const auto& groupName : names) {
+      Group group{groupName, {}, {}};
+      if (auto outcome = bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+          !outcome.ok()) {
+        return outcome;
+      }
+      if (!group.holds(name)) continue;
+      std::erase_if(group.items, [&](const auto& item) { return std::get<0>(item.data()) == name; });
+      auto outcome = bus_.call("SetInputMethodGroupInfo", ignoreReply, group.name, group.layout, group.items);
+      if (!outcome.ok()) return outcome;
+      if (outcome = bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+          !outcome.ok())
+        return outcome;
+      if (group.holds(name)) return {status::kRefused, "Fcitx5 kept " + name + " in the group " + group.name};
+    }
+    return {};
+  }
+
   InputSourceStatus select(const InputSource& source) override {
     const auto name = source.identifier.value_or("");
     if (auto outcome = bus_.call("SetCurrentIM", ignoreReply, name); !outcome.ok()) return outcome;
@@ -130,6 +195,16 @@ class Fcitx5InputSources final : public InputSources {
   InputSourceStatus currentGroup(Group& group) {
     if (auto outcome = bus_.call("CurrentInputMethodGroup", into(group.name)); !outcome.ok()) return outcome;
     return bus_.call("InputMethodGroupInfo", into(group.layout, group.items), group.name);
+  }
+
+  // An input method's or addon's description, every copy in Fcitx5's data folders read as Fcitx5
+  // reads them: the user's last, so that it has the last word.
+  static fcitx::RawConfig description(std::string_view folder, const std::string& name) {
+    auto copies = fcitx::StandardPath::global().locateAll(
+        fcitx::StandardPath::Type::PkgData,
+        std::string(folder) + "/" + name + std::string(kDescriptionSuffix));
+    std::ranges::reverse(copies);
+    return readIniFiles({copies.begin(), copies.end()});
   }
 
   static InputSourceStatus notInstalled(const std::filesystem::path& path) {
@@ -163,7 +238,7 @@ RegistrationPaths installedRegistrationPaths() {
   return {
       (folder / kAddonFolderFromExecutable / kAddonLibrary).lexically_normal(),
       (folder / kDataFolderFromExecutable).lexically_normal(),
-      fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgData),
+      {},
   };
 }
 

@@ -14,10 +14,12 @@ namespace quorvix::platform::fcitx5 {
 struct RegistrationPaths {
   std::filesystem::path addonLibrary;   // the installed libquorvix-fcitx5.so
   std::filesystem::path installedData;  // the installed folder with addon/ and inputmethod/quorvix.conf
-  std::filesystem::path userData;       // the user's Fcitx5 data folder
+  // The user's Fcitx5 data folder; when empty, the one Fcitx5 finds, looked up at registration.
+  std::filesystem::path userData;
 };
 
 // The installation the running executable belongs to, and the user's folder as Fcitx5 finds it.
+// Asks nothing of Fcitx5, which needs a home folder to answer.
 RegistrationPaths installedRegistrationPaths();
 
 // Installed input methods: those of the running Fcitx5, or when none runs the input-method

@@ -2,9 +2,11 @@
 
 #include <fcitx-utils/standardpath.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ini_file.h"
 
@@ -72,14 +74,13 @@ Profile readProfile(const std::filesystem::path& path) {
   return profile;
 }
 
+// Fcitx5 is asked where the profile is when it is first needed: it needs a home folder to answer.
 class ProfilePreference final : public EnabledInputMethodsPreference {
  public:
-  explicit ProfilePreference(std::filesystem::path path) : path_(std::move(path)) {}
-
-  StoredInputMethods stored() override { return readProfile(path_).stored; }
+  StoredInputMethods stored() override { return readProfile(path()).stored; }
 
   InputSourceStatus append(std::string_view name) override {
-    auto profile = readProfile(path_);
+    auto profile = readProfile(path());
     if (!profile.stored.readable()) return {input_source_status::kRefused, profile.stored.problem};
     auto& config = profile.file.config;
     if (!config.get("Groups")) {
@@ -91,22 +92,59 @@ class ProfilePreference final : public EnabledInputMethodsPreference {
     auto& item = items[std::to_string(items.subItemsSize())];
     item.setValueByPath("Name", std::string(name));
     item.setValueByPath("Layout", "");
-    if (auto written = writeIniFile(config, path_); !written) {
+    return write(config);
+  }
+
+  InputSourceStatus remove(std::string_view name) override {
+    auto profile = readProfile(path());
+    if (!profile.stored.readable()) return {input_source_status::kRefused, profile.stored.problem};
+    if (std::ranges::find(profile.stored.names, name) == profile.stored.names.end()) return {};
+    // A readable profile that lists the name has numbered groups; their items are numbered anew,
+    // as Fcitx5 reads a list only from 0 on.
+    auto& groups = *profile.file.config.get("Groups");
+    for (std::size_t g = 0; g < groups.subItemsSize(); ++g) {
+      auto& group = *groups.get(std::to_string(g));
+      if (const auto* chosen = group.valueByPath("DefaultIM"); chosen && *chosen == name) {
+        group.setValueByPath("DefaultIM", "");
+      }
+      const auto items = group.get("Items");
+      if (!items) continue;
+      std::vector<fcitx::RawConfig> kept;
+      for (std::size_t i = 0; i < items->subItemsSize(); ++i) {
+        const auto item = items->get(std::to_string(i));
+        if (*item->valueByPath("Name") != name) kept.push_back(*item);
+      }
+      group.remove("Items");
+      for (std::size_t i = 0; i < kept.size(); ++i) group["Items/" + std::to_string(i)] = kept[i];
+    }
+    return write(profile.file.config);
+  }
+
+ private:
+  InputSourceStatus write(const fcitx::RawConfig& config) {
+    if (auto written = writeIniFile(config, path()); !written) {
       return {input_source_status::kWriteFailed,
-              path_.string() + " could not be written: " + written.problem};
+              path().string() + " could not be written: " + written.problem};
     }
     return {};
   }
 
- private:
+  const std::filesystem::path& path() {
+    if (path_.empty()) {
+      path_ = std::filesystem::path(
+                  fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgConfig)) /
+              "profile";
+    }
+    return path_;
+  }
+
   std::filesystem::path path_;
 };
 
 }  // namespace
 
 std::unique_ptr<EnabledInputMethodsPreference> makeProfilePreference() {
-  const auto folder = fcitx::StandardPath::global().userDirectory(fcitx::StandardPath::Type::PkgConfig);
-  return std::make_unique<ProfilePreference>(std::filesystem::path(folder) / "profile");
+  return std::make_unique<ProfilePreference>();
 }
 
 }  // namespace quorvix::platform::fcitx5

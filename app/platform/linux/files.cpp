@@ -3,7 +3,6 @@
 // is flushed after the rename, so a reader or a crash never sees half a file or none. Reads look
 // at the kind of file before opening it, so that a named pipe never makes them wait.
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,13 +104,20 @@ int syncFolder(const fs::path& folder) {
 
 class SystemFiles final : public Files {
  public:
+  // Without $HOME the home folder is unknown, as it is to Fcitx5: the password database's idea of
+  // it would put the file where no other program of the session looks.
   std::optional<fs::path> userConfigurationDirectory() override {
     if (auto config = environmentPath("XDG_CONFIG_HOME")) return config;
     if (auto home = environmentPath("HOME")) return *home / ".config";
-    if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
-      return fs::path(user->pw_dir) / ".config";
-    }
     return std::nullopt;
+  }
+
+  std::string homeFolderProblem() override {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr) return "HOME is not set";
+    if (*home == '\0') return "HOME is empty";
+    if (!environmentPath("HOME")) return "HOME is not an absolute path";
+    return {};
   }
 
   FileResult createDirectories(const fs::path& directory) override {

@@ -5,17 +5,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace quorvix::platform::qt {
@@ -36,6 +35,19 @@ QString qt(std::string_view text) {
 }
 
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A text in the colour of a warning, wrapped to the window's width, that can be copied.
+QLabel* warning(const char* name) {
+  auto* label = new QLabel;
+  label->setObjectName(name);
+  label->setWordWrap(true);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(0xB0, 0x1E, 0x1E));
+  label->setPalette(palette);
+  label->hide();
+  return label;
+}
 
 // A line of the window: a fixed-width label, then the controls.
 QHBoxLayout& row(QVBoxLayout& stack, const char* label) {
@@ -60,8 +72,10 @@ QtPreferencesWindow::QtPreferencesWindow(const PreferencesChoices& choices)
                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
   build(choices);
   // 540 by 680 was drawn for a 13-point font; with the desktop's larger fonts the window grows
-  // to show every control and its buttons without scrolling, as far as the screen allows.
-  const QSize content = document_->sizeHint();
+  // to show every control without scrolling, as far as the screen allows. The buttons stay below
+  // what scrolls, in sight at any height.
+  const QSize document = document_->sizeHint();
+  const QSize content(document.width(), document.height() + buttonBar_->sizeHint().height());
   QSize size(std::max(540, content.width()), std::max(680, content.height()));
   if (const auto* screen = QGuiApplication::primaryScreen()) {
     size = size.boundedTo(screen->availableGeometry().size());
@@ -77,11 +91,16 @@ QtPreferencesWindow::~QtPreferencesWindow() = default;
 void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   auto* outer = new QVBoxLayout(window_.get());
   outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  // What is wrong with the file comes first, above everything it concerns.
+  fileProblem_ = warning("fileProblem");
+  fileProblem_->setContentsMargins(18, 12, 18, 4);
+  outer->addWidget(fileProblem_);
   auto* scroll = new QScrollArea;
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  outer->addWidget(scroll, 1);
   document_ = new QWidget;
   scroll->setWidget(document_);
   auto* stack = new QVBoxLayout(document_);
@@ -114,7 +133,7 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   excludedField_ = new QLineEdit;
   excludedField_->setObjectName("excludedField");
   excludedField_->setFixedWidth(340);
-  excludedField_->setPlaceholderText(qt("minecraft, com.apple.Terminal, game…"));
+  excludedField_->setPlaceholderText(qt(choices.excludedAppsPlaceholder));
   auto& excludedRow = row(*stack, "App loại trừ");
   excludedRow.addWidget(excludedField_);
   excludedRow.addStretch();
@@ -148,23 +167,22 @@ void QtPreferencesWindow::build(const PreferencesChoices& choices) {
   macroView_->setFont(scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), 12));
   stack->addWidget(macroView_);
 
-  // Why a save did not happen, in the colour of a warning, where the eye goes after clicking.
-  notice_ = new QLabel;
-  notice_->setObjectName("notice");
-  notice_->setWordWrap(true);
-  notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  QPalette warning = notice_->palette();
-  warning.setColor(QPalette::WindowText, QColor(0xB0, 0x1E, 0x1E));
-  notice_->setPalette(warning);
-  notice_->hide();
-  stack->addWidget(notice_);
+  stack->addStretch();
 
-  auto& buttons = row(*stack, nullptr);
+  // Below what scrolls: why a save did not happen, where the eye goes after clicking, and the
+  // buttons.
+  buttonBar_ = new QWidget;
+  auto* bar = new QVBoxLayout(buttonBar_);
+  bar->setContentsMargins(18, 8, 18, 16);
+  bar->setSpacing(8);
+  notice_ = warning("notice");
+  bar->addWidget(notice_);
+  auto& buttons = row(*bar, nullptr);
   addButton(buttons, "Lưu", "save", &PreferencesActions::save);
   addButton(buttons, "Huỷ", "cancel", &PreferencesActions::cancel);
   addButton(buttons, "Mở file JSON", "openJSON", &PreferencesActions::openJSON);
   buttons.addStretch();
-  stack->addStretch();
+  outer->addWidget(buttonBar_);
 
   // Return saves, as the window's main button; a line break in the macro text is typed with
   // Return all the same, since the text field takes the key first.
@@ -223,6 +241,11 @@ void QtPreferencesWindow::setNotice(const std::string& text) {
   notice_->setVisible(!text.empty());
 }
 
+void QtPreferencesWindow::setFileProblem(const std::string& text) {
+  fileProblem_->setText(qt(text));
+  fileProblem_->setVisible(!text.empty());
+}
+
 void QtPreferencesWindow::show() {
   window_->show();
   window_->raise();
@@ -232,8 +255,24 @@ void QtPreferencesWindow::show() {
 // Closing, not merely hiding, is what ends the window's own application once no window is left.
 void QtPreferencesWindow::hide() { window_->close(); }
 
-void QtPreferencesWindow::openFile(const std::filesystem::path& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+// xdg-open tells whether a program took the file only by how it ends, which Qt's own opening of
+// a URL does not wait for. It is left to end on its own, also after the window: ending it early
+// could stop the program it starts.
+void QtPreferencesWindow::openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) {
+  auto* opener = new QProcess;
+  const auto notOpened = [this, notice = noticeIfNotOpened] { setNotice(notice); };
+  // The notice only while the window is there; the process is let go of in any case.
+  QObject::connect(opener, &QProcess::finished, notice_, [notOpened](int code, QProcess::ExitStatus how) {
+    if (how != QProcess::NormalExit || code != 0) notOpened();
+  });
+  QObject::connect(opener, &QProcess::errorOccurred, notice_, [notOpened](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) notOpened();
+  });
+  QObject::connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+  QObject::connect(opener, &QProcess::errorOccurred, opener, [opener](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) opener->deleteLater();
+  });
+  opener->start(QStringLiteral("xdg-open"), {QString::fromStdString(path.string())});
 }
 
 }  // namespace quorvix::platform::qt

@@ -37,9 +37,10 @@ class QtPreferencesWindow final : public PreferencesWindow {
   std::string macroText() const override;
   void setMacroText(const std::string& text) override;
   void setNotice(const std::string& text) override;
+  void setFileProblem(const std::string& text) override;
   void show() override;
   void hide() override;
-  void openFile(const std::filesystem::path& path) override;
+  void openFile(const std::filesystem::path& path, const std::string& noticeIfNotOpened) override;
 
  private:
   void build(const PreferencesChoices& choices);
@@ -47,13 +48,15 @@ class QtPreferencesWindow final : public PreferencesWindow {
                  void (PreferencesActions::*action)());
 
   std::unique_ptr<QWidget> window_;
-  QWidget* document_ = nullptr;  // what the window scrolls, owned by it
+  QWidget* document_ = nullptr;   // what the window scrolls, owned by it
+  QWidget* buttonBar_ = nullptr;  // below it, owned by the window
   std::array<QComboBox*, 4> popups_{};
   std::map<std::string, QCheckBox*, std::less<>> checks_;
   QLineEdit* excludedField_ = nullptr;
   QComboBox* runningPopup_ = nullptr;
   QPlainTextEdit* macroView_ = nullptr;
   QLabel* notice_ = nullptr;
+  QLabel* fileProblem_ = nullptr;
   PreferencesActions* actions_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <thread>
@@ -19,7 +20,8 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// "@ADDON@" in expected file contents stands for the installed addon library without its suffix.
+// "@ADDON@" in expected output and file contents stands for the installed addon library without its
+// suffix, "@HOME@" for the home folder.
 constexpr std::string_view kConfig = "config/quorvix/config.json";
 constexpr std::string_view kProfile = "config/fcitx5/profile";
 constexpr std::string_view kUserAddon = "data/fcitx5/addon/quorvix.conf";
@@ -47,6 +49,18 @@ constexpr std::string_view kUnnumberedItems =
 constexpr std::string_view kOrderWithoutGroups = "[GroupOrder]\n0=Default\n";
 const std::string kStatusTail = "prefs fcitx5 profile: false\noutput_mode: replace\n";
 const std::string kRepaired = "register status: 0\nenable quorvix: 1\nprefs fallback: true\n";
+const std::string kRemoved = "prefs removed: true\nunregister status: 0\n";
+// Quorvix, and an input method of its with another name, among the items and chosen first.
+const std::string kQuorvixBetween =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=quorvix\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=quorvix\nLayout=\n\n"
+    "[Groups/0/Items/2]\nName=pinyin\nLayout=\n\n[Groups/0/Items/3]\nName=quorvix-vni\nLayout=\n\n"
+    "[GroupOrder]\n0=Default\n\n";
+const std::string kQuorvixTakenOut =
+    "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=\n\n"
+    "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=pinyin\nLayout=\n\n"
+    "[GroupOrder]\n0=Default\n\n";
+const std::string kDefaultsUntilItReads = "Quorvix uses its default settings until the file reads again";
 
 // What the user's folders hold where a regular file is expected (odd_files.h).
 constexpr std::string_view kLinkToDotfile = "-> ../../dotfiles/quorvix.json";
@@ -106,14 +120,16 @@ const Case kCases[] = {
      "register status: 0\nenable quorvix: 1\nprefs fallback: false\n", 1, {}, "cannot be read"},
     // Files that are not what they seem.
     {"StatusDoesNotWaitForANamedPipe", {{kConfig, odd_files::kNamedPipe}}, false, {"--status"},
-     std::string(kNotRegistered) + kStatusTail, 0, {}, ""},
+     std::string(kNotRegistered) + kStatusTail + "config: @HOME@/" + std::string(kConfig) +
+         ": cannot be read (a named pipe, not a regular file); " + kDefaultsUntilItReads + "\n", 0, {}, ""},
     {"StatusCreatesTheConfigurationThroughALinkToNothing",
      {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, false, {"--status"},
      std::string(kNotRegistered) + kStatusTail, 0, {{"dotfiles/quorvix.json", app::ConfigFile::defaultText}}, ""},
     {"StatusReadsAConfigurationWithAByteOrderMark", {{kConfig, "\xEF\xBB\xBF{\"output_mode\": \"preedit\"}"}}, false,
      {"--status"}, std::string(kNotRegistered) + "prefs fcitx5 profile: false\noutput_mode: preedit\n", 0, {}, ""},
     {"StatusSaysWhyTheConfigurationCannotBeCreated", {{"config/quorvix", "a file in the way"}}, false, {"--status"},
-     std::string(kNotRegistered) + kStatusTail, 1, {{kConfig, odd_files::kNone}},
+     std::string(kNotRegistered) + kStatusTail + "config: @HOME@/" + std::string(kConfig) +
+         ": cannot be read (Not a directory); " + kDefaultsUntilItReads + "\n", 1, {{kConfig, odd_files::kNone}},
      "quorvix: cannot create the folder"},
     {"RepairLeavesAJsonProfileAlone", {{kProfile, kJsonProfile}}, true, {"--repair-input-source"},
      kProfileLeftAlone, 1, {}, "profile cannot be read as Fcitx5's groups of input methods; it was left as it is"},
@@ -134,14 +150,28 @@ const Case kCases[] = {
      {"--register-input-source"}, "register status: 3\n", 1, {}, "cannot be read (a named pipe, not a regular file)"},
     {"RegisterDoesNotReplaceANamedPipe", {{kUserAddon, odd_files::kNamedPipe}}, true, {"--register-input-source"},
      "register status: 4\n", 1, {}, "could not be written: a named pipe, not a regular file"},
+    // The way back: out of every group of the profile, and no longer registered.
+    {"RemoveUndoesTheRepair", {{kProfile, kTwoGroupsRepaired}, {kUserAddon, kAddon}, {kUserInputMethod, kInputMethod}},
+     true, {"--remove-input-source"}, kRemoved, 0,
+     {{kProfile, kTwoGroups}, {kUserAddon, odd_files::kNone}, {kUserInputMethod, odd_files::kNone}}, ""},
+    {"RemoveTakesEveryEntryOutAndNumbersTheRestAnew", {{kProfile, kQuorvixBetween}}, false, {"--remove-input-source"},
+     kRemoved, 0, {{kProfile, kQuorvixTakenOut}}, ""},
+    {"RemoveWithoutAProfileWritesNone", {}, false, {"--remove-input-source"}, kRemoved, 0, {{kProfile, odd_files::kNone}},
+     ""},
+    {"RemoveLeavesAJsonProfileAlone", {{kProfile, kJsonProfile}, {kUserInputMethod, kInputMethod}}, false,
+     {"--remove-input-source"}, "prefs removed: false\nunregister status: 0\n", 1, {{kUserInputMethod, odd_files::kNone}},
+     "cannot be read as Fcitx5's groups of input methods; it was left as it is"},
 };
 // clang-format on
 
+// "@ADDON@" stands for the installed addon library without its suffix, "@HOME@" for the home.
 std::string withAddon(std::string_view text, const Home& home) {
-  constexpr std::string_view placeholder = "@ADDON@";
   std::string result(text);
-  if (const auto at = result.find(placeholder); at != std::string::npos) {
-    result.replace(at, placeholder.size(), home.installedAddonWithoutSuffix());
+  for (const auto& [placeholder, value] :
+       {std::pair<std::string_view, std::string>{"@ADDON@", home.installedAddonWithoutSuffix()},
+        {"@HOME@", home.root().string()}}) {
+    if (const auto at = result.find(placeholder); at != std::string::npos)
+      result.replace(at, placeholder.size(), value);
   }
   return result;
 }
@@ -176,7 +206,7 @@ TEST_P(CommandLine, PrintsExitsAndWritesAsExpected) {
   const auto mentions = [](const Files& files, std::string_view path) {
     return std::ranges::any_of(files, [&](const auto& file) { return file.first == path; });
   };
-  EXPECT_EQ(output.out, c.out);
+  EXPECT_EQ(output.out, withAddon(c.out, home));
   EXPECT_EQ(output.exitStatus, c.exitStatus) << output.err;
   EXPECT_NE(output.err.find(c.errContains), std::string::npos) << output.err;
   EXPECT_EQ(output.err.empty(), c.exitStatus == 0) << output.err;
@@ -250,6 +280,127 @@ TEST(LongRunningOptions, PreferencesWinAndWithoutAMaintenanceOptionTheServerRuns
   }
 }
 
+// What the input method makes of a configuration it cannot use as written, in one line of the
+// status, naming the file, the place and what was wrong, never the file's own values.
+TEST(ConfigurationStatus, SaysWhereTheFileDoesNotGiveQuorvixItsSettings) {
+  const std::string defaults = "; " + kDefaultsUntilItReads + "\n";
+  const std::pair<const char*, std::string> rows[] = {
+      {R"({"input_method":"vni","tone_style":"sideways"})",
+       "line 1, column 45: \"tone_style\" does not take this text" + defaults},
+      {R"({"input_method":"vni","macros":{"ko":5}})",
+       "line 1, column 38: \"macros\" does not take a number here" + defaults},
+      {R"({"input_method":"klingon"})",
+       "line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
+       "viqr); Quorvix "
+       "types Telex\n"},
+      {R"({"input_method":5})", "line 1, column 17: \"input_method\" takes text, not a number" + defaults},
+  };
+  for (const auto& [file, line] : rows) {
+    SCOPED_TRACE(file);
+    Home home;
+    home.put(kConfig, file);
+    const auto output = home.run(kBuiltExecutable, {"--status"});
+    EXPECT_EQ(output.exitStatus, 0);
+    EXPECT_EQ(output.err, "");
+    EXPECT_EQ(output.out, std::string(kNotRegistered) + kStatusTail +
+                              "config: " + (home.root() / kConfig).string() + ": " + line);
+    EXPECT_EQ(home.contents(kConfig), file) << "a status changes nothing";
+  }
+}
+
+// A registration whose library went with a deleted installation: Fcitx5 lists the input method
+// and fails to load it. The status says so; a repair from an installed copy points Fcitx5 at the
+// library beside it.
+TEST(AddonLibrary, StatusSaysWhenItIsMissingAndRepairMendsIt) {
+  const auto registration = [](std::string_view library) {
+    return "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=SharedLibrary\nLibrary=" +
+           std::string(library) + "\nOnDemand=True\n";
+  };
+  struct Row {
+    const char* name;
+    std::string addon;  // the user's registration of the addon
+    std::vector<std::string> environment;
+    std::string statusLine;  // "quorvix: ..." as --status prints it first
+  };
+  const std::string inFolder = "quorvix: enabled=false selected=false\n";
+  const Row rows[] = {
+      {"a deleted installation",
+       registration("/gone/lib/fcitx5/libquorvix-fcitx5"),
+       {},
+       "quorvix: enabled=false selected=false, addon library missing: "
+       "/gone/lib/fcitx5/libquorvix-fcitx5.so\n"},
+      {"loaded with its symbols exported",
+       registration("export:/gone/libquorvix-fcitx5"),
+       {},
+       "quorvix: enabled=false selected=false, addon library missing: /gone/libquorvix-fcitx5.so\n"},
+      {"by name, in none of Fcitx5's addon folders",
+       registration("libquorvix-fcitx5"),
+       {"FCITX_ADDON_DIRS=/gone"},
+       "quorvix: enabled=false selected=false, addon library missing: libquorvix-fcitx5.so\n"},
+      {"by name, in an addon folder",
+       registration("libquorvix-fcitx5"),
+       {"FCITX_ADDON_DIRS=@ADDONS@"},
+       inFolder},
+      {"built into the program that runs Fcitx5",
+       "[Addon]\nName=Quorvix\nCategory=InputMethod\nType=StaticLibrary\nLibrary=quorvix\n",
+       {},
+       inFolder},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Home home;
+    const auto executable = home.install();
+    for (auto variable : row.environment) {
+      if (const auto at = variable.find("@ADDONS@"); at != std::string::npos) {
+        variable.replace(at, 8, home.installedAddonWithoutSuffix().parent_path().string());
+      }
+      home.extraEnvironment.push_back(variable);
+    }
+    home.put(kUserInputMethod, kInputMethod);
+    home.put(kUserAddon, row.addon);
+
+    EXPECT_EQ(home.run(executable, {"--status"}).out, row.statusLine + kStatusTail);
+    EXPECT_EQ(home.run(executable, {"--repair-input-source"}).out, kRepaired);
+    EXPECT_EQ(home.run(executable, {"--status"}).out,
+              "quorvix: enabled=false selected=false\nprefs fcitx5 profile: true\noutput_mode: replace\n");
+  }
+}
+
+// The server has none of the keyboard layouts the fcitx5 program keeps inside itself; however it
+// is stopped, the user's profile keeps every group and item, byte for byte. Fcitx5 saves what it
+// kept of the groups into the server's own folder, which each start empties.
+TEST(Server, LeavesTheUsersProfileAsItWasHoweverItIsStopped) {
+  const std::string profile =
+      "[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=quorvix\n\n"
+      "[Groups/0/Items/0]\nName=keyboard-us\nLayout=\n\n[Groups/0/Items/1]\nName=keyboard-de\nLayout=\n\n"
+      "[Groups/0/Items/2]\nName=quorvix\nLayout=\n\n"
+      "[Groups/1]\nName=Work\nDefault Layout=fr\nDefaultIM=keyboard-fr\n\n"
+      "[Groups/1/Items/0]\nName=keyboard-fr\nLayout=\n\n[GroupOrder]\n0=Default\n1=Work\n\n";
+  const fs::path ownProfile = ".cache/quorvix/fcitx5-settings/profile";
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+    Home home;
+    home.put(kProfile, profile);
+    // Left by an earlier run: read back, it would stand in for the user's profile.
+    home.put(ownProfile, "[Groups/0]\nName=Stale\nDefault Layout=us\n");
+    const auto server = home.start(kBuiltExecutable, {"--version"}, "server");
+    ASSERT_GT(server, 0);
+    ASSERT_TRUE(waitFor([&] {
+      return home.contents("server.err").value_or("").find("Loaded addon quorvix") != std::string::npos;
+    })) << home.contents("server.err").value_or("");
+    kill(server, signal);
+    int status = 0;
+    waitpid(server, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << home.contents("server.err").value_or("");
+    EXPECT_EQ(home.contents(kProfile), profile);
+    const auto saved = home.contents(ownProfile).value_or("");
+    EXPECT_NE(saved.find("Name=Default"), std::string::npos)
+        << "the server saved the groups it read: " << saved;
+    EXPECT_NE(saved.find("Name=quorvix"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("Stale"), std::string::npos) << saved;
+  }
+}
+
 // What works on the desktop says in one line that there is none, rather than letting Qt abort.
 TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
   const std::string unset = "neither DISPLAY nor WAYLAND_DISPLAY is set";
@@ -271,6 +422,74 @@ TEST(GraphicalSession, WithoutOneTheWindowAndTheClipboardSaySoInOneLine) {
     EXPECT_EQ(output.exitStatus, 1) << row.arguments.front();
     EXPECT_EQ(output.out, "");
     EXPECT_EQ(output.err, "quorvix: no graphical session was found (" + row.why + ")\n");
+  }
+}
+
+// Every path below `root`, relative to it.
+std::set<std::string> pathsBelow(const fs::path& root) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    paths.insert(fs::relative(entry.path(), root).string());
+  return paths;
+}
+
+// Fcitx5 needs the home folder to find anything of its own; without one, every option (the
+// server's too) says so in one line and fails, having written nothing but the configuration file
+// where XDG_CONFIG_HOME names its folder.
+TEST(HomeFolder, WithoutOneEveryOptionSaysSoInOneLineAndWritesOnlyTheConfiguration) {
+  const std::vector<std::vector<std::string>> options{{"--status"},
+                                                      {"--register-input-source"},
+                                                      {"--enable-input-source"},
+                                                      {"--repair-input-source"},
+                                                      {"--select-input-source"},
+                                                      {"--remove-input-source"},
+                                                      {"--preferences"},
+                                                      {"--transform-clipboard", "strip"},
+                                                      {},
+                                                      {"--help"}};
+  struct Variant {
+    const char* name;
+    std::set<std::string> unset;
+    std::vector<std::string> extra;
+    std::string why;
+    bool configurationWritten;
+  };
+  const Variant variants[] = {
+      {"unset", {"HOME"}, {}, "HOME is not set", true},
+      {"empty", {"HOME"}, {"HOME="}, "HOME is empty", true},
+      {"relative", {"HOME"}, {"HOME=home"}, "HOME is not an absolute path", true},
+      {"unset, and no XDG_CONFIG_HOME", {"HOME", "XDG_CONFIG_HOME"}, {}, "HOME is not set", false},
+  };
+  for (const auto& variant : variants) {
+    for (const auto& arguments : options) {
+      const auto shown = arguments.empty() ? std::string("(none)") : arguments.front();
+      SCOPED_TRACE(std::string(variant.name) + ": " + shown);
+      Home home;
+      const auto executable = home.install();
+      fs::create_directories(home.root() / "cwd");
+      home.workingDirectory = home.root() / "cwd";
+      home.unsetVariables = variant.unset;
+      home.extraEnvironment = variant.extra;
+      const auto before = pathsBelow(home.root());
+
+      const auto output = home.run(executable, arguments);
+
+      EXPECT_EQ(output.exitStatus, 1);
+      EXPECT_EQ(output.out, "");
+      EXPECT_EQ(output.err,
+                "quorvix: " + variant.why +
+                    ": Fcitx5 and Quorvix find their folders under the home folder; set HOME to it "
+                    "and run quorvix again\n");
+      std::set<std::string> written;
+      std::ranges::set_difference(pathsBelow(home.root()), before, std::inserter(written, written.end()));
+      written.erase("run.out");
+      written.erase("run.err");
+      const std::set<std::string> expected =
+          variant.configurationWritten
+              ? std::set<std::string>{"config", "config/quorvix", std::string(kConfig)}
+              : std::set<std::string>{};
+      EXPECT_EQ(written, expected);
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -57,6 +58,10 @@ class Home {
   std::string busAddress;
   // More variables, "NAME=value".
   std::vector<std::string> extraEnvironment;
+  // Variables of the home's own set that programs run without.
+  std::set<std::string> unsetVariables;
+  // Where programs start; the test's own folder when empty.
+  fs::path workingDirectory;
 
   void put(const fs::path& path, std::string_view contents) const {
     fs::create_directories((root_ / path).parent_path());
@@ -97,6 +102,9 @@ class Home {
         "DBUS_SESSION_BUS_ADDRESS=" + busAddress,
         "PATH=/usr/bin:/bin",
     };
+    std::erase_if(environment, [this](const std::string& variable) {
+      return unsetVariables.contains(variable.substr(0, variable.find('=')));
+    });
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
       if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
@@ -115,6 +123,7 @@ class Home {
     const auto out = (root_ / (name + ".out")).string(), err = (root_ / (name + ".err")).string();
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     pid_t child = -1;
     auto argvPointers = pointers(argv), environmentPointers = pointers(environ);
     if (posix_spawn(&child, argv[0].c_str(), &actions, nullptr, argvPointers.data(),

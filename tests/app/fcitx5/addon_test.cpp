@@ -9,6 +9,9 @@
 
 #include <json/json.h>
 
+#include <iostream>
+#include <sstream>
+
 #include "fcitx5_test.h"
 #include "platform/fcitx5/addon.h"
 #include "quorvix_app/config_file.h"
@@ -324,6 +327,65 @@ TEST_F(BuiltInAddonTest, FollowsTheConfigurationFile) {
 
 // The user toggles in one program, comes back to another and types there while the change is
 // read; or a preferences window saves a setting that this program does not use.
+// Fcitx5's log as the test reads it, for as long as it lives.
+class CapturedLog {
+ public:
+  CapturedLog() { fcitx::Log::setLogStream(lines_); }
+  ~CapturedLog() { fcitx::Log::setLogStream(std::cerr); }
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
+  // How many lines hold `text`.
+  int count(std::string_view text) const {
+    int found = 0;
+    std::istringstream lines(lines_.str());
+    for (std::string line; std::getline(lines, line);) found += line.find(text) != std::string::npos;
+    return found;
+  }
+  std::string all() const { return lines_.str(); }
+
+ private:
+  std::ostringstream lines_;
+};
+
+// A configuration the engine cannot use as written: the field types what the engine makes of it,
+// the menu says so, and the log says why once per change of the file, in the addon's category.
+TEST_F(BuiltInAddonTest, AConfigurationQuorvixCannotUseIsLoggedOnceAndTheMenuShowsWhatItTypes) {
+  start();
+  CapturedLog log;
+  const auto path = configFile().path().string();
+  const std::string defaults = "; Quorvix uses its default settings until the file reads again";
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"input_method":"vni","tone_style":"sideways","macros":{"bm":"bí mật"}})",
+       ": line 1, column 45: \"tone_style\" does not take this text" + defaults},
+      {R"({"input_method":"vni","macros":{"ko":5,"bm":"bí mật"}})",
+       ": line 1, column 38: \"macros\" does not take a number here" + defaults},
+      {R"({"input_method":"klingon","macros":{"bm":"bí mật"}})",
+       ": line 1, column 25: \"input_method\" names no input method of Quorvix (telex, simple_telex, vni or "
+       "viqr); "
+       "Quorvix types Telex"},
+      {R"({"input_method":5,"macros":{"bm":"bí mật"}})",
+       ": line 1, column 17: \"input_method\" takes text, not a number" + defaults},
+  };
+  for (const auto& [file, why] : rows) {
+    SCOPED_TRACE(file);
+    configFile().save(file);
+    tick();
+    EXPECT_EQ(log.count(path + why), 1) << log.all();
+    EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: Telex");
+    doc->typeKeys("vieetj ");
+    EXPECT_EQ(doc->document(), "việt |");
+    doc->typeKeys("<<<<<");
+    tick();
+    engine().reloadConfig();
+    EXPECT_EQ(log.count(path + why), 1) << "once per change of the file";
+  }
+  EXPECT_EQ(log.all().find("bí mật"), std::string::npos) << "the user's text stays out of the log";
+  configFile().save(R"({"input_method":"vni"})");
+  tick();
+  EXPECT_EQ(log.count(path + " gives Quorvix its settings again"), 1) << log.all();
+  EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
+}
+
 TEST_F(BuiltInAddonTest, AReadingThatChangesNothingTheFieldUsesLeavesTheWordAlone) {
   const std::function<void()> changes[] = {
       // The other program's toggle, read on the tick below.

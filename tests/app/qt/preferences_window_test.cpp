@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,7 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <fstream>
+#include <sstream>
 
+#include "quorvix_app/config_watcher.h"
 #include "quorvix_app/input_controller.h"
 #include "quorvix_app/preferences_window.h"
 #include "odd_files.h"
@@ -53,10 +57,15 @@ class PreferencesWindowTest : public ::testing::Test {
     if (auto* line = window.widget().findChild<QLineEdit*>(name)) return line->text().toStdString();
     return control<QPlainTextEdit>(name).toPlainText().toStdString();
   }
-  // Typed key by key, as text a keyboard layout produces.
+  // Typed key by key, as text a keyboard layout produces; a line feed is the Return key.
   void type(QWidget& field, const char* text) {
     for (const auto character : QString::fromUtf8(text)) {
-      QTest::sendKeyEvent(QTest::Click, &field, Qt::Key_unknown, QString(character), Qt::NoModifier);
+      if (character == u'\n') {
+        field.setFocus();
+        QTest::keyClick(&field, Qt::Key_Return);
+      } else {
+        QTest::sendKeyEvent(QTest::Click, &field, Qt::Key_unknown, QString(character), Qt::NoModifier);
+      }
     }
   }
   void click(const char* button) { QTest::mouseClick(&control<QPushButton>(button), Qt::LeftButton); }
@@ -164,6 +173,44 @@ TEST_F(PreferencesWindowTest, SaveChangesOnlyTheWindowsKeysOfTheFileAsItIsNow) {
   EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"vn", " Việt Nam"}}));
 }
 
+// Lines of the macro box that give no macro, and which of two lines with one key stands, are
+// shown before anything is saved; saving the same text again takes it as it is.
+TEST_F(PreferencesWindowTest, ShowsTheMacroLinesASaveWouldNotTakeUntilTheUserConfirms) {
+  open();
+  const auto before = config.load();
+  auto& macros = control<QPlainTextEdit>("macroView");
+  macros.clear();
+  type(macros, "abc\n=x\nk=\na=1\na=2");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_EQ(config.load(), before) << "nothing is saved before the user confirms";
+  EXPECT_EQ(posts, 0);
+  auto& notice = control<QLabel>("notice");
+  EXPECT_FALSE(notice.isHidden());
+  EXPECT_EQ(notice.text().toStdString(),
+            std::string(kUntakenMacrosNotice) +
+                "\ndòng 1 “abc”: không có dấu “=”\ndòng 2 “=x”: thiếu tên macro trước dấu “=”\ndòng 3 “k=”: "
+                "thiếu nội dung sau dấu “=”\ndòng 4 “a=1”: dòng 5 cùng tên thay nó\n" +
+                std::string(kSaveAgainNotice));
+  // A change to the macros is shown again before it is saved.
+  type(macros, "\nb");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_NE(notice.text().toStdString().find("dòng 6 “b”: không có dấu “=”"), std::string::npos);
+  click("save");
+  EXPECT_FALSE(window.widget().isVisible());
+  EXPECT_EQ(posts, 1);
+  EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"a", "2"}}));
+  // Opened again, the window shows the lines anew before a save.
+  controller->show();
+  EXPECT_TRUE(notice.isHidden());
+  macros.clear();
+  type(macros, "x");
+  click("save");
+  EXPECT_TRUE(window.widget().isVisible());
+  EXPECT_EQ(posts, 1);
+}
+
 TEST_F(PreferencesWindowTest, CancelAndReturnInTheMacrosLeaveTheFileAlone) {
   open();
   const auto before = config.load();
@@ -191,6 +238,119 @@ TEST_F(PreferencesWindowTest, OpensShowingEveryControlWithoutScrolling) {
   }
   EXPECT_GE(shown.width(), 540);
   EXPECT_GE(shown.height(), 680);
+}
+
+// Opened on a file Quorvix cannot use as written, the window says so above everything, before the
+// user changes anything; the controls show the file's values, which a save keeps or mends.
+TEST_F(PreferencesWindowTest, SaysAtItsTopWhyTheFileDoesNotGiveQuorvixItsSettings) {
+  const std::pair<const char*, std::string> rows[] = {
+      {R"({"input_method": "vni"})", ""},
+      {R"({"input_method":"vni","tone_style":"sideways"})",
+       std::string(kFileNotReadTitle) +
+           ": @: line 1, column 45: \"tone_style\" does not take this text; Quorvix uses its "
+           "default settings until the file reads again"},
+      {R"({"input_method":"klingon"})", std::string(kValueNotUsedTitle) +
+                                            ": @: line 1, column 25: \"input_method\" names no input method "
+                                            "of Quorvix (telex, simple_telex, vni or "
+                                            "viqr); Quorvix types Telex"},
+      {R"({"input_method": "vni", )",
+       std::string(kFileNotReadTitle) +
+           ": @: line 1, column 24: is not JSON: EOF while parsing an object; Quorvix uses "
+           "its default settings until the file reads again"},
+  };
+  for (const auto& [file, banner] : rows) {
+    SCOPED_TRACE(file);
+    write(file);
+    open();
+    auto expected = banner;
+    if (const auto at = expected.find('@'); at != std::string::npos)
+      expected.replace(at, 1, config.path().string());
+    auto& problem = control<QLabel>("fileProblem");
+    EXPECT_EQ(problem.text().toStdString(), expected);
+    EXPECT_EQ(problem.isHidden(), banner.empty());
+    const QPoint top = problem.mapTo(&window.widget(), QPoint(0, 0));
+    EXPECT_LT(top.y(), control<QWidget>("methodPopup").mapTo(&window.widget(), QPoint(0, 0)).y());
+  }
+}
+
+// The buttons stay in sight below what scrolls, at every height the screen allows: on a screen
+// of the size QRX_SCREEN names (a netbook's, 1024×600, when the tests give the offscreen platform
+// one), and as the user makes the window smaller.
+TEST_F(PreferencesWindowTest, KeepsItsButtonsInSightAtAnyHeight) {
+  const auto available = QGuiApplication::primaryScreen()->availableGeometry();
+  if (const auto screen = qEnvironmentVariable("QRX_SCREEN"); !screen.isEmpty()) {
+    EXPECT_EQ(QString("%1x%2").arg(available.width()).arg(available.height()), screen);
+  }
+  open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.widget()));
+  EXPECT_LE(window.widget().height(), available.height());
+  for (const int height : {window.widget().height(), 600, 480, 360}) {
+    window.widget().resize(window.widget().width(), height);
+    QApplication::processEvents();
+    const QRect shown = window.widget().rect();
+    for (const char* name : {"save", "cancel", "openJSON"}) {
+      auto& widget = control<QWidget>(name);
+      const QRect place(widget.mapTo(&window.widget(), QPoint(0, 0)), widget.size());
+      EXPECT_TRUE(shown.contains(place)) << name << " lies outside a window " << shown.height() << " high";
+    }
+  }
+}
+
+// "Mở file JSON" hands the file to xdg-open; when no program takes it, the window says so.
+TEST_F(PreferencesWindowTest, SaysWhenNoProgramOpenedTheFile) {
+  struct Row {
+    const char* name;
+    std::optional<int> exitStatus;  // of the xdg-open on the PATH; none: there is none
+    bool told;
+  } rows[] = {{"a program took it", 0, false},
+              {"no program for JSON files", 3, true},
+              {"xdg-open failed", 4, true},
+              {"no xdg-open", std::nullopt, true}};
+  const auto path = qgetenv("PATH");
+  const auto bin = files.root() / "bin";
+  const auto mark = files.root() / "opened";
+  std::filesystem::create_directories(bin);
+  qputenv("PATH", QByteArray::fromStdString(bin.string()));
+  open();
+  auto& notice = control<QLabel>("notice");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(bin / "xdg-open");
+    std::filesystem::remove(mark);
+    if (row.exitStatus) {
+      std::ofstream(bin / "xdg-open")
+          << "#!/bin/sh\necho $$ > '" << mark.string() << ".new'\necho \"$1\" >> '" << mark.string()
+          << ".new'\n/bin/mv '" << mark.string() << ".new' '" << mark.string() << "'\nexit "
+          << *row.exitStatus << "\n";
+      std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    }
+    controller->show();
+    ASSERT_TRUE(notice.isHidden());
+    click("openJSON");
+    if (row.exitStatus) {
+      // Done once xdg-open has ended and its end was taken in: until then its process stays.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(mark); }, 20000));
+      std::istringstream opened(odd_files::onDisk(mark));
+      std::string pid, file;
+      std::getline(opened, pid);
+      std::getline(opened, file);
+      EXPECT_EQ(file, config.path().string());
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 20000));
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !notice.isHidden(); }, 20000));
+    }
+    EXPECT_EQ(!notice.isHidden(), row.told);
+    if (row.told) {
+      EXPECT_EQ(notice.text().toStdString(), std::string(kNotOpenedNotice) + config.path().string());
+    }
+  }
+  qputenv("PATH", path);
+}
+
+TEST_F(PreferencesWindowTest, SuggestsProgramsByTheNamesFcitx5KnowsThemBy) {
+  open();
+  EXPECT_EQ(control<QLineEdit>("excludedField").placeholderText().toStdString(), kExcludedAppsPlaceholder);
+  EXPECT_EQ(kExcludedAppsPlaceholder.find("com.apple"), std::string_view::npos);
 }
 
 TEST_F(PreferencesWindowTest, RunningAppsAreListedByNameAndAddedOnce) {
@@ -316,8 +476,10 @@ INSTANTIATE_TEST_SUITE_P(OddFiles, WindowSave, ::testing::ValuesIn(kSaveCases),
 }  // namespace quorvix::app
 
 int main(int argc, char** argv) {
-  // Never a real display, also when the test list is taken.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Never a real display, also when the test list is taken; an offscreen one may be given its
+  // screens.
+  if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -35,6 +35,9 @@ enum class Reports { Window, Line, Late, Nothing };
 constexpr std::string_view kEarlierText = "Tiếng Việt rất hay, được không? Mùa thu năm nay trời đẹp. ";
 constexpr std::string_view kLaterText =
     " Cuối thư, chúng tôi gửi lời chào đến cả nhà và hẹn gặp lại vào mùa hè năm sau nhé.";
+// Longer than a string holds without the heap, as many programs' names are, so that a copy of it
+// at every key would show among the allocations.
+constexpr const char* kProgram = "org.gnome.TextEditor";
 // The characters a windowed report holds each side of the caret.
 constexpr std::size_t kWindowChars = 64;
 // How many keys late the late field's reports may be.
@@ -59,7 +62,7 @@ std::size_t backBy(std::string_view text, std::size_t end, std::size_t chars) {
 class BenchField : public fcitx::InputContext {
  public:
   BenchField(fcitx::InputContextManager& manager, std::size_t length, Reports reports)
-      : InputContext(manager, "benchapp"), reports_(reports) {
+      : InputContext(manager, kProgram), reports_(reports) {
     created();
     for (std::size_t at = 0; startChars_ < length; ++startChars_) {
       if (at == kEarlierText.size()) at = 0;

@@ -335,7 +335,10 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     } else if (display) {
       field.before_display = display->view();
     }
-    if (surrounding) field.surrounding = surrounding->view();
+    if (surrounding) {
+      field.surrounding = surrounding->view();
+      field.surrounding_well_formed = true;  // an InputText is
+    }
     field.cursor_utf16 = caret_utf16;
     field.anchor_utf16 = anchor_utf16;
     field.field_kind = field_kind_of(field_kind);

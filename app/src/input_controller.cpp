@@ -169,8 +169,13 @@ void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput>
   applyOutputMode(sender);
 }
 
+const std::shared_ptr<platform::TextInput>& QuorvixInputController::fieldOf(
+    const std::shared_ptr<platform::TextInput>& sender) const {
+  return sender ? sender : currentClient_;
+}
+
 void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::TextInput>& sender) {
-  const auto& client = sender ? sender : currentClient_;
+  const auto& client = fieldOf(sender);
   if (!engine_ || !client) return;
   // A field that cannot replace text gets marked text, and the configured mode again once it can.
   outputModeCanReplace_ = client->canReplaceText();
@@ -181,14 +186,14 @@ void QuorvixInputController::applyOutputMode(const std::shared_ptr<platform::Tex
 
 void QuorvixInputController::deactivateServer(std::shared_ptr<platform::TextInput> sender) {
   // Without focus the field makes no new session before it gets focus again.
-  auto client = sender ? std::move(sender) : currentClient_;
+  auto client = fieldOf(sender);
   currentClient_.reset();
   commitComposition(std::move(client));
 }
 
 void QuorvixInputController::commitComposition(std::shared_ptr<platform::TextInput> sender) {
   if (!engine_) return;
-  applyAction(engine_->cursorMoved(), sender ? sender : currentClient_);
+  applyAction(engine_->cursorMoved(), fieldOf(sender));
   settleConfiguration();
 }
 

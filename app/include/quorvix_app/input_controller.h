@@ -71,6 +71,9 @@ class QuorvixInputController {
 
  private:
   // Internal operations; the rest of the state follows in the implementation's order.
+  // The field a call concerns: its sender, else the field of the last activation or key. The
+  // framework gives a controller one field, so both are the same field whenever both are there.
+  const std::shared_ptr<platform::TextInput>& fieldOf(const std::shared_ptr<platform::TextInput>& sender) const;
   void applyOutputMode(const std::shared_ptr<platform::TextInput>& sender);
   // Writes the session's choice for the current application into the file's "app_modes".
   void persistEngineConfig();

@@ -12,6 +12,11 @@
 
 #include "platform/text_input.h"
 
+namespace quorvix::app {
+struct Expectation;
+class TextAccount;
+}  // namespace quorvix::app
+
 namespace quorvix::platform::fcitx5 {
 
 // The focused application's text field as Fcitx5 shows it to an input method. Positions count
@@ -21,13 +26,9 @@ namespace quorvix::platform::fcitx5 {
 // ranges that end there, as the text client's do. Once the context is gone, writes do nothing
 // and reads give nothing.
 //
-// Applications apply the field's edits in order but tell their text late, so the field keeps an
-// account of what it expects the text to be after each of its edits and of the keys it let
-// through, reads from it, and believes a report only when it tells none of those expectations.
-// Only the part of the text around the caret is kept and read.
-struct Expectation;
-class TextAccount;
-
+// Applications apply the field's edits in order but tell their text late, so the field reads from
+// its account of the application's text (quorvix_app/text_account.h) rather than from the last
+// report alone.
 class FcitxTextInput final : public platform::TextInput {
  public:
   explicit FcitxTextInput(fcitx::InputContext& context);
@@ -66,21 +67,21 @@ class FcitxTextInput final : public platform::TextInput {
   // What the application's text is expected to be now; absent when the application does not
   // tell its text. To record an edit on (not `toRead`), a toolkit's field that can tell its text
   // but has not yet has an expectation all the same, starting from an empty text.
-  Expectation* expected(bool toRead = true);
+  app::Expectation* expected(bool toRead = true);
   // Makes the expectation reach back to `units`, before what it knows; false when it cannot.
-  bool reachBackTo(const Expectation& known, std::int64_t units);
-  static platform::Utf16Range selection(const Expectation& known);
+  bool reachBackTo(const app::Expectation& known, std::int64_t units);
+  static platform::Utf16Range selection(const app::Expectation& known);
   // Appends the text in `range` as substring() reads it; how many units that is.
-  std::int64_t appendRead(const Expectation& known, platform::Utf16Range range, std::string& out);
+  std::int64_t appendRead(const app::Expectation& known, platform::Utf16Range range, std::string& out);
   // The key goes on to the application; false.
   bool letThrough();
   // Deletes the characters a range of units covers, in one request relative to the caret.
-  void deleteRange(fcitx::InputContext& context, const Expectation& known, platform::Utf16Range range);
+  void deleteRange(fcitx::InputContext& context, const app::Expectation& known, platform::Utf16Range range);
   void showMarked(fcitx::InputContext& context, const std::string& text, std::size_t caretByte);
   void removeCommittedMarkedText(fcitx::InputContext& context);
 
   fcitx::TrackableObjectReference<fcitx::InputContext> context_;
-  std::unique_ptr<TextAccount> account_;
+  std::unique_ptr<app::TextAccount> account_;
   std::string marked_;
   bool markedInClient_ = false;
   bool markedCommitted_ = false;

@@ -1,0 +1,211 @@
+#include "quorvix_app/text_account.h"
+
+#include <gtest/gtest.h>
+#include <unicode_text/unicode.h>
+
+#include <string>
+#include <vector>
+
+namespace quorvix::app {
+namespace {
+
+// A text in the tests' notation: "|" at the caret and, for a selection, "^" at its anchor.
+struct Told {
+  std::string text;
+  std::size_t cursor = 0;
+  std::size_t anchor = SIZE_MAX;
+
+  TextReport report() const { return {text, cursor, anchor}; }
+};
+
+Told told(std::string_view marked) {
+  Told out;
+  for (const char32_t c : unicode::decode_utf8(marked)) {
+    const auto at = unicode::char_count(out.text);
+    if (c == U'|') {
+      out.cursor = at;
+    } else if (c == U'^') {
+      out.anchor = at;
+    } else {
+      out.text += unicode::encode_utf8(c);
+    }
+  }
+  if (out.anchor == SIZE_MAX) out.anchor = out.cursor;
+  return out;
+}
+
+// What the expectation keeps, in the same notation, after the number of characters before it.
+std::string shown(const Expectation& known) {
+  std::string out = std::to_string(known.origin.chars) + ":";
+  for (std::size_t byte = 0; byte <= known.near.size(); ++byte) {
+    if (byte == known.anchor.byte && known.anchor.byte != known.cursor.byte) out += "^";
+    if (byte == known.cursor.byte) out += "|";
+    if (byte < known.near.size()) out += known.near[byte];
+  }
+  return out;
+}
+
+// Drives an account as the field does: the field's edits at the caret recorded before they are
+// sent, and the application's reports looked at as they come.
+class Field {
+ public:
+  explicit Field(std::string_view document) : told_(told(document)) { account.current(told_.report()); }
+
+  // "+x": the field writes x at the caret; "-n": it deletes the n characters before the caret;
+  // "=text": the application tells that text.
+  void step(const std::string& step) {
+    const std::string_view rest = std::string_view(step).substr(1);
+    if (step[0] == '=') {
+      told_ = told(rest);
+      account.reportArrived(told_.report());
+      return;
+    }
+    const auto& known = account.current(told_.report());
+    if (step[0] == '+') {
+      account.next().insert(rest);
+      return;
+    }
+    const auto caret = known.cursor.chars;
+    account.next().erase(caret - std::stoul(std::string(rest)), caret);
+  }
+
+  // What a read of the field finds now.
+  std::string reads() { return shown(account.current(told_.report())); }
+  const Told& lastTold() const { return told_; }
+
+  TextAccount account;
+
+ private:
+  Told told_;
+};
+
+// An application that applies the field's edits in order and tells its text late: a report of a
+// text the field held after one of its edits is a late one, and the field goes on from its newest.
+// A text it has never held is the application's own change, and so is, once the application told
+// every edit, a text it held before.
+TEST(TextAccount, TellsLateReportsFromTheApplicationsOwnChanges) {
+  struct Case {
+    const char* name;
+    const char* start;
+    std::vector<std::string> steps;
+    const char* reads;
+  };
+  const Case cases[] = {
+      {"no report since", "ab|", {"+x", "+y"}, "0:abxy|"},
+      {"a late report of the first of two edits", "ab|", {"+x", "+y", "=abx|"}, "0:abxy|"},
+      {"a report of every edit", "ab|", {"+x", "+y", "=abxy|"}, "0:abxy|"},
+      {"late reports in order", "ab|", {"+x", "+y", "+z", "=abx|", "=abxy|"}, "0:abxyz|"},
+      {"a late report of a text between a deletion and its commit", "abc|", {"-1", "+ĉ", "=ab|"}, "0:abĉ|"},
+      {"an older text than the last report, not yet caught up", "ab|", {"+x", "+y", "+z", "=abxy|", "=abx|"},
+       "0:abxyz|"},
+      {"a text never held", "ab|", {"+x", "+y", "=q|"}, "0:q|"},
+      {"a text never held, of the same length", "ab|", {"+x", "=abq|"}, "0:abq|"},
+      {"the caret elsewhere in a text held", "ab|", {"+x", "=a|bx"}, "0:a|bx"},
+      {"the text before the field's edits", "ab|", {"+x", "+y", "=ab|"}, "0:ab|"},
+      {"an older text once every edit was told", "ab|", {"+x", "+y", "=abxy|", "=abx|"}, "0:abx|"},
+      {"the text before the edits once every edit was told", "ab|", {"+x", "=abx|", "=ab|"}, "0:ab|"},
+      {"edits after a real change go on from it", "ab|", {"+x", "=q|", "+r"}, "0:qr|"},
+      {"a selection typed over", "a^bc|d", {"+x", "=a^bc|d"}, "0:a^bc|d"},
+      {"a selection typed over, told", "a^bc|d", {"+x", "=ax|d"}, "0:ax|d"},
+      {"a selection typed over, caret first", "a|bc^d", {"+x", "+y"}, "0:axy|d"},
+      {"a deletion across a surrogate pair", "a😀b|", {"-2", "=a|"}, "0:a|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Field field(c.start);
+    for (const auto& step : c.steps) field.step(step);
+    EXPECT_EQ(field.reads(), c.reads);
+  }
+}
+
+// Only the part of the text around the caret is kept: 64 characters before the selection and 8
+// after it, however long the text grows; typing far beyond that drops the front.
+TEST(TextAccount, KeepsAWindowAroundTheCaret) {
+  const auto repeat = [](std::string_view piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::string start;
+    std::string typed;  // one commit per character
+    std::string reads;
+  };
+  const Case cases[] = {
+      {"a short text whole", "abc|de", "", "0:abc|de"},
+      {"long before the caret", repeat("a", 200) + "|bc", "", "136:" + repeat("a", 64) + "|bc"},
+      {"long after the caret", "ab|" + repeat("c", 20), "", "0:ab|" + repeat("c", 8)},
+      {"long on both sides, in characters", repeat("ệ", 100) + "|" + repeat("😀", 20), "",
+       "36:" + repeat("ệ", 64) + "|" + repeat("😀", 8)},
+      {"a selection's both ends", repeat("a", 70) + "^" + repeat("b", 10) + "|" + repeat("c", 10), "",
+       "6:" + repeat("a", 64) + "^" + repeat("b", 10) + "|" + repeat("c", 8)},
+      {"typed up to twice the window", "|", repeat("x", 128), "0:" + repeat("x", 128) + "|"},
+      {"typed beyond twice the window", "|", repeat("x", 129), "65:" + repeat("x", 64) + "|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Field field(c.start);
+    for (const char32_t typed : unicode::decode_utf8(c.typed)) field.step("+" + unicode::encode_utf8(typed));
+    EXPECT_EQ(field.reads(), c.reads);
+  }
+}
+
+// A read before what is kept takes its characters from a report, and only from one that tells the
+// newest expectation: after an edit not yet told, the report has older characters there.
+TEST(TextAccount, ReachesBackIntoAReportOfTheNewestText) {
+  const std::string before(200, 'a');
+  struct Case {
+    const char* name;
+    std::vector<std::string> steps;
+    std::int64_t units;
+    bool reached;
+    std::size_t origin;
+  };
+  const Case cases[] = {
+      {"within what is kept", {}, 150, true, 136},
+      {"before it", {}, 100, true, 100},
+      {"at least half a window further", {}, 130, true, 104},
+      {"to the start of the text", {}, 0, true, 0},
+      {"after an edit not told yet", {"+x"}, 100, false, 136},
+      {"after an edit told since", {"+x", "=" + before + "x|b"}, 100, true, 100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Field field(before + "|b");
+    for (const auto& step : c.steps) field.step(step);
+    field.reads();
+    EXPECT_EQ(field.account.reachBackTo(field.lastTold().report(), c.units), c.reached);
+    const auto& known = field.account.current(field.lastTold().report());
+    EXPECT_EQ(known.origin.chars, c.origin);
+    // What it keeps reads as the report does from there.
+    if (c.reached) {
+      EXPECT_EQ(known.near.substr(0, known.cursor.byte),
+                field.lastTold().text.substr(known.origin.byte, known.cursor.byte));
+    }
+  }
+}
+
+// A place in `near` by characters or by UTF-16 units: a unit inside a surrogate pair rounds to the
+// pair's end or its start as asked.
+TEST(TextAccount, FindsCharacterBoundariesByCharactersAndUnits) {
+  Field field("a😀ệ|b");
+  const auto& known = field.account.current(field.lastTold().report());
+  struct Case {
+    std::int64_t units;
+    bool roundUp;
+    std::size_t byte;
+    std::size_t chars;
+  };
+  const Case cases[] = {{0, false, 0, 0}, {1, false, 1, 1}, {2, false, 1, 1}, {2, true, 5, 2},
+                        {3, false, 5, 2}, {4, true, 8, 3},  {5, true, 9, 4},  {9, true, 9, 4}};
+  for (const auto& c : cases) {
+    const auto at = known.atUnit(c.units, c.roundUp);
+    EXPECT_EQ(at.byte, c.byte) << c.units << " " << c.roundUp;
+    EXPECT_EQ(at.chars, c.chars) << c.units << " " << c.roundUp;
+    EXPECT_EQ(known.atChar(c.chars).byte, c.byte) << c.units;
+  }
+}
+
+}  // namespace
+}  // namespace quorvix::app

@@ -224,7 +224,8 @@ class BenchField : public fcitx::InputContext {
     const auto first = static_cast<std::size_t>(
         std::find_if(history_.begin(), history_.end(), [&](const Told& s) { return s.id >= oldest; }) -
         history_.begin());
-    const auto& state = history_[std::uniform_int_distribution<std::size_t>(first, history_.size() - 1)(random_)];
+    const auto& state =
+        history_[std::uniform_int_distribution<std::size_t>(first, history_.size() - 1)(random_)];
     // Told before every key, even when it told the same last time, so that Fcitx5's own work per
     // report (it checks the whole text) is the same whichever input method runs.
     lastTold_ = state.id;
@@ -260,7 +261,8 @@ const std::vector<fcitx::Key>& textKeys() {
         out.emplace_back(FcitxKey_space);
       } else {
         const auto sym = fcitx::Key::keySymFromUnicode(static_cast<unsigned char>(c));
-        out.emplace_back(sym, c >= 'A' && c <= 'Z' ? fcitx::KeyStates(fcitx::KeyState::Shift) : fcitx::KeyStates());
+        out.emplace_back(
+            sym, c >= 'A' && c <= 'Z' ? fcitx::KeyStates(fcitx::KeyState::Shift) : fcitx::KeyStates());
       }
     }
     return out;
@@ -270,7 +272,8 @@ const std::vector<fcitx::Key>& textKeys() {
 
 // Types the first range(1) keys of the text into a fresh field that holds range(0) characters
 // before the caret, using the input method `im`.
-void BM_FcitxKey(benchmark::State& state, Reports reports, const std::string& im, const std::string& outputMode) {
+void BM_FcitxKey(benchmark::State& state, Reports reports, const std::string& im,
+                 const std::string& outputMode) {
   auto& running = *fcitx5_bench::running().instance;
   std::ofstream(fcitx5_bench::running().configFolder() / "config.json")
       << R"({"input_method": "telex", "output_mode": ")" << outputMode << "\"}";
@@ -300,8 +303,8 @@ void BM_FcitxKey(benchmark::State& state, Reports reports, const std::string& im
       benchmark::Counter(static_cast<double>(count),
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   // Fcitx5's own allocations included: the keyboard input method's rows tell how many those are.
-  state.counters["allocs_per_key"] =
-      static_cast<double>(allocations) / (static_cast<double>(count) * static_cast<double>(state.iterations()));
+  state.counters["allocs_per_key"] = static_cast<double>(allocations) /
+                                     (static_cast<double>(count) * static_cast<double>(state.iterations()));
   delete field;
 }
 
@@ -332,8 +335,8 @@ void registerAll() {
   for (const auto& field : kFields) {
     for (const auto& method : kMethods) {
       const auto name = std::string("BM_FcitxKey/") + field.name + "/" + method.name;
-      auto* bench = benchmark::RegisterBenchmark(name.c_str(), BM_FcitxKey, field.reports, std::string(method.im),
-                                                 std::string(method.outputMode));
+      auto* bench = benchmark::RegisterBenchmark(name.c_str(), BM_FcitxKey, field.reports,
+                                                 std::string(method.im), std::string(method.outputMode));
       bench->ArgNames({"surrounding", "keys"})->ArgsProduct({{64, 20000}, {2000, 10000}});
       bench->Unit(benchmark::kMillisecond);
     }

@@ -79,7 +79,8 @@ QuorvixInputController::~QuorvixInputController() { configObservation_.reset(); 
 void QuorvixInputController::noteFrontmostApplication() {
   // Noted at every key: the name is copied only when it changes, so that a key allocates nothing.
   const auto frontmost = services_.workspace.frontmostApplicationID();
-  if (frontmost && *frontmost != ConfigFile::bundleID && currentAppID_ != frontmost) currentAppID_.emplace(*frontmost);
+  if (frontmost && *frontmost != ConfigFile::bundleID && currentAppID_ != frontmost)
+    currentAppID_.emplace(*frontmost);
 }
 
 void QuorvixInputController::applyAction(const QrxEngineAction& action,

@@ -386,8 +386,9 @@ TEST(Offsets, UnitWalksOverIllFormedBytesAgreeWithACharacterWalk) {
 // count by the byte rule (every byte but a continuation byte, and once more for a four-byte lead
 // or above), whatever the bytes, on both sides of the length where one takes over from the other.
 TEST(Offsets, Utf16LengthFollowsTheByteRuleAtEveryLength) {
-  static const std::vector<std::string> pieces = {"a", "\xC6\xB0", "\xE1\xBB\x9D", "\xF0\x9F\x98\x80",
-                                                  "\x80", "\xC3", "\xFF", "\xF8\x80", " Vi\xE1\xBB\x87t"};
+  static const std::vector<std::string> pieces = {
+      "a",    "\xC6\xB0", "\xE1\xBB\x9D", "\xF0\x9F\x98\x80", "\x80",
+      "\xC3", "\xFF",     "\xF8\x80",     " Vi\xE1\xBB\x87t"};
   std::mt19937 rng(29);
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
   std::uniform_int_distribution<std::size_t> length(0, 700);
@@ -454,7 +455,8 @@ TEST(CheckReplace, WellFormedSnapshotsAreCheckedAsAWalkFromTheStartChecksThem) {
     FieldState walked = snapshot(text, cursor, coin(rng) == 0 ? cursor + 1 : cursor);
     FieldState counted = walked;
     counted.surrounding_well_formed = true;
-    const auto n = std::uniform_int_distribution<std::uint32_t>(0, static_cast<std::uint32_t>(own.size()) + 1)(rng);
+    const auto n =
+        std::uniform_int_distribution<std::uint32_t>(0, static_cast<std::uint32_t>(own.size()) + 1)(rng);
     SCOPED_TRACE(::testing::PrintToString(text) + " caret " + std::to_string(cursor) + " own " + own);
     const auto expected = check_replace_view(own, walked, n);
     const auto found = check_replace_view(own, counted, n);

@@ -619,7 +619,8 @@ TEST(Plan, AHostsCopyOfTheRecordIsPlannedAsTheRecordItself) {
         field.erase(0, cut);
       }
     }
-    for (const std::uint32_t kind : mode == kReplace ? std::vector<std::uint32_t>{2} : std::vector<std::uint32_t>{1, 3})
+    for (const std::uint32_t kind :
+         mode == kReplace ? std::vector<std::uint32_t>{2} : std::vector<std::uint32_t>{1, 3})
       EXPECT_GT(planned[kind], 40) << "mode " << mode << ", kind " << kind;
   }
 }

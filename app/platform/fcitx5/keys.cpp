@@ -69,7 +69,9 @@ constexpr std::array<std::pair<fcitx::KeyState, std::uint64_t>, 9> kModifierFlag
 
 // Printable ASCII keys, the ones typed most, are their own characters; of them only comma and
 // space are named keys, and none only changes how others read.
-constexpr bool isPrintableAscii(fcitx::KeySym sym) { return sym >= FcitxKey_space && sym <= FcitxKey_asciitilde; }
+constexpr bool isPrintableAscii(fcitx::KeySym sym) {
+  return sym >= FcitxKey_space && sym <= FcitxKey_asciitilde;
+}
 
 }  // namespace
 
@@ -77,12 +79,13 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
   platform::KeyEvent event;
   const fcitx::KeySym sym = key.sym();
   const bool ascii = isPrintableAscii(sym);
-  event.keyDown = !isRelease && !key.isModifier() &&
-                  (ascii || std::ranges::find(kStateKeys, sym) == kStateKeys.end());
+  event.keyDown =
+      !isRelease && !key.isModifier() && (ascii || std::ranges::find(kStateKeys, sym) == kStateKeys.end());
   // Nothing reads more of an event that is not a key press.
   if (!event.keyDown) return event;
   if (!ascii || sym == FcitxKey_comma || sym == FcitxKey_space) {
-    if (const auto* named = std::ranges::find(kKeyCodes, sym, &std::pair<fcitx::KeySym, std::uint16_t>::first);
+    if (const auto* named =
+            std::ranges::find(kKeyCodes, sym, &std::pair<fcitx::KeySym, std::uint16_t>::first);
         named != kKeyCodes.end()) {
       event.keyCode = named->second;
     }

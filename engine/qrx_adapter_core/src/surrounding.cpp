@@ -237,7 +237,7 @@ std::uint32_t utf16_len(std::string_view text) {
     for (; i + 8 <= text.size(); i += 8) {
       std::uint64_t bytes;
       std::memcpy(&bytes, text.data() + i, 8);
-      const std::uint64_t starts = ~(bytes & ~(bytes << 1)) & kHigh;                    // not 10xxxxxx
+      const std::uint64_t starts = ~(bytes & ~(bytes << 1)) & kHigh;                          // not 10xxxxxx
       const std::uint64_t four = bytes & (bytes << 1) & (bytes << 2) & (bytes << 3) & kHigh;  // 1111xxxx
       units += count(starts) + count(four);
     }

@@ -102,7 +102,8 @@ std::optional<AdapterAction> adapter_action(const QrxAction& action, const std::
   std::string text;
   if (action.insert != nullptr) {
     // A host's copy of that text is compared with it rather than checked again.
-    text = action.insert == own_text.c_str() ? std::string_view(own_text) : InputText(action.insert, own_text).view();
+    text = action.insert == own_text.c_str() ? std::string_view(own_text)
+                                             : InputText(action.insert, own_text).view();
   }
   switch (action.kind) {
     case 0:

@@ -100,13 +100,15 @@ TEST(TranslateKey, GivesMacKeyCodesFlagsAndCharacters) {
 TEST(TranslateKey, ReadsEveryPrintableAsciiKeyAsFcitx5SpellsIt) {
   using fcitx::KeyState;
   const fcitx::KeyStates statesTried[] = {fcitx::KeyStates(), fcitx::KeyStates{KeyState::Shift},
-                                           fcitx::KeyStates{KeyState::Ctrl, KeyState::Alt},
-                                           fcitx::KeyStates{KeyState::CapsLock}};
+                                          fcitx::KeyStates{KeyState::Ctrl, KeyState::Alt},
+                                          fcitx::KeyStates{KeyState::CapsLock}};
   for (std::uint32_t sym = FcitxKey_space; sym <= FcitxKey_asciitilde; ++sym) {
     for (const auto states : statesTried) {
       const fcitx::Key key(static_cast<fcitx::KeySym>(sym), states);
       const auto event = translateKey(key, false);
-      const std::uint16_t code = sym == FcitxKey_comma ? codes::kComma : sym == FcitxKey_space ? codes::kSpace : codes::kNone;
+      const std::uint16_t code = sym == FcitxKey_comma   ? codes::kComma
+                                 : sym == FcitxKey_space ? codes::kSpace
+                                                         : codes::kNone;
       EXPECT_TRUE(event.keyDown) << key.toString();
       EXPECT_EQ(event.keyCode, code) << key.toString();
       EXPECT_EQ(event.characters, fcitx::Key::keySymToUTF8(key.sym())) << key.toString();

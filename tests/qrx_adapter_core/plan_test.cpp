@@ -382,9 +382,9 @@ TEST(Offsets, UnitWalksOverIllFormedBytesAgreeWithACharacterWalk) {
   }
 }
 
-// Short texts are counted a word at a time and long ones by a loop the compiler vectorises: both
-// count by the byte rule (every byte but a continuation byte, and once more for a four-byte lead
-// or above), whatever the bytes, on both sides of the length where one takes over from the other.
+// The planner counts a snapshot's units to find its caret from its end: the count follows the
+// byte rule (every byte but a continuation byte, and once more for a four-byte lead or above)
+// whatever the bytes, at every length, the ones the compiler's vector loop takes whole included.
 TEST(Offsets, Utf16LengthFollowsTheByteRuleAtEveryLength) {
   static const std::vector<std::string> pieces = {
       "a",    "\xC6\xB0", "\xE1\xBB\x9D", "\xF0\x9F\x98\x80", "\x80",

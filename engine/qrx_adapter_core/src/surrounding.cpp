@@ -222,27 +222,10 @@ std::optional<std::uint32_t> char_suffix_utf16_len(std::string_view text, std::u
 }
 
 // Branch-free byte counts so the compiler can vectorise them over long texts: every byte that
-// starts a character is one unit, and a four-byte lead adds the second unit of its pair. A short
-// text, such as the few words before a caret, is counted eight bytes at a time in a word instead:
-// the vector loop's set-up would cost more than its counting.
+// starts a character is one unit, and a four-byte lead adds the second unit of its pair.
 std::uint32_t utf16_len(std::string_view text) {
-  constexpr std::size_t kShort = 256;
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   std::uint64_t units = 0;
-  std::size_t i = 0;
-  if (text.size() < kShort) {
-    // Byte k's bits shifted into its high bit; the high bits counted with one multiplication.
-    const auto count = [](std::uint64_t high) { return ((high >> 7) * kOnes) >> 56; };
-    for (; i + 8 <= text.size(); i += 8) {
-      std::uint64_t bytes;
-      std::memcpy(&bytes, text.data() + i, 8);
-      const std::uint64_t starts = ~(bytes & ~(bytes << 1)) & kHigh;                          // not 10xxxxxx
-      const std::uint64_t four = bytes & (bytes << 1) & (bytes << 2) & (bytes << 3) & kHigh;  // 1111xxxx
-      units += count(starts) + count(four);
-    }
-  }
-  for (const char ch : text.substr(i)) {
+  for (const char ch : text) {
     const auto b = static_cast<unsigned char>(ch);
     units += static_cast<std::uint64_t>(!is_continuation(b)) + (b >= 0xF0);
   }

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 #include <optional>
-#include <string>
+#include <string_view>
 
 namespace quorvix::platform {
 
@@ -12,8 +12,10 @@ class Workspace {
   virtual ~Workspace() = default;
 
   // The identifier of the application that has the keyboard, under its macOS name; on Linux the
-  // program name Fcitx5 reports for the focused input context. Absent when it reports none.
-  virtual std::optional<std::string> frontmostApplicationID() = 0;
+  // program name Fcitx5 reports for the focused input context. Absent when it reports none. The
+  // controller asks at every key: the name is the platform's own, read in place, valid until the
+  // focus moves.
+  virtual std::optional<std::string_view> frontmostApplicationID() = 0;
 
   // Whether the focused field asked that its keys not be looked at (passwords and the like), under
   // its macOS name; on Linux the input context's Password or Sensitive capability.

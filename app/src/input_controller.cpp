@@ -63,7 +63,7 @@ QuorvixInputController::QuorvixInputController(ControllerServices services,
     : services_(services), configFile_(services.files) {
   configFile_.ensureExists();
   currentClient_ = std::move(client);
-  currentAppID_ = services_.workspace.frontmostApplicationID();
+  if (const auto frontmost = services_.workspace.frontmostApplicationID()) currentAppID_.emplace(*frontmost);
   makeSession(services_.configuration.latest());
   if (currentAppID_) engine_->focusChanged(currentAppID_);
   sessionAppID_ = currentAppID_;
@@ -77,8 +77,10 @@ QuorvixInputController::QuorvixInputController(ControllerServices services,
 QuorvixInputController::~QuorvixInputController() { configObservation_.reset(); }
 
 void QuorvixInputController::noteFrontmostApplication() {
-  auto frontmost = services_.workspace.frontmostApplicationID();
-  if (frontmost && *frontmost != ConfigFile::bundleID) currentAppID_ = std::move(frontmost);
+  // Noted at every key: the name is copied only when it changes, so that a key allocates nothing.
+  const auto frontmost = services_.workspace.frontmostApplicationID();
+  if (frontmost && *frontmost != ConfigFile::bundleID && currentAppID_ != frontmost)
+    currentAppID_.emplace(*frontmost);
 }
 
 void QuorvixInputController::applyAction(const QrxEngineAction& action,

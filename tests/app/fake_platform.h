@@ -23,7 +23,7 @@ struct FakeWorkspace : platform::Workspace {
   bool secure = false;
   std::vector<std::string> requests;  // what it was asked to do, in order
 
-  std::optional<std::string> frontmostApplicationID() override { return frontmost; }
+  std::optional<std::string_view> frontmostApplicationID() override { return frontmost; }
   bool isSecureEventInputEnabled() override { return secure; }
   void openFile(const std::filesystem::path& path) override { requests.push_back("open " + path.string()); }
   void openInputSourceSettings() override { requests.push_back("input sources"); }

@@ -382,6 +382,28 @@ TEST(Offsets, UnitWalksOverIllFormedBytesAgreeWithACharacterWalk) {
   }
 }
 
+// The planner counts a snapshot's units to find its caret from its end: the count follows the
+// byte rule (every byte but a continuation byte, and once more for a four-byte lead or above)
+// whatever the bytes, at every length, the ones the compiler's vector loop takes whole included.
+TEST(Offsets, Utf16LengthFollowsTheByteRuleAtEveryLength) {
+  static const std::vector<std::string> pieces = {
+      "a",    "\xC6\xB0", "\xE1\xBB\x9D", "\xF0\x9F\x98\x80", "\x80",
+      "\xC3", "\xFF",     "\xF8\x80",     " Vi\xE1\xBB\x87t"};
+  std::mt19937 rng(29);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  std::uniform_int_distribution<std::size_t> length(0, 700);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    for (const std::size_t size = length(rng); text.size() < size;) text += pieces[pick(rng)];
+    std::uint32_t expected = 0;
+    for (const char c : text) {
+      const auto b = static_cast<unsigned char>(c);
+      expected += ((b & 0xC0) != 0x80) + (b >= 0xF0);
+    }
+    EXPECT_EQ(utf16_len(text), expected) << ::testing::PrintToString(text);
+  }
+}
+
 TEST(Offsets, InvalidBytesNeverMakeAWalkLeaveTheText) {
   // Truncated sequences and stray continuation bytes, each in a buffer of exactly its size so
   // that the sanitizer sees any read past the end.
@@ -411,6 +433,39 @@ FieldState snapshot(string_view surrounding, std::uint32_t cursor, std::uint32_t
   field.cursor_utf16 = cursor;
   field.anchor_utf16 = anchor;
   return field;
+}
+
+// A caller that knows its snapshot to be well-formed has the caret found from the text's end; the
+// check must come out as the walk from the start makes it, for carets anywhere (past the end and
+// inside a pair too), selections, own texts that stand before the caret or not, and any deletion.
+TEST(CheckReplace, WellFormedSnapshotsAreCheckedAsAWalkFromTheStartChecksThem) {
+  std::mt19937 rng(2029);
+  std::uniform_int_distribution<std::size_t> length(0, 40);
+  std::uniform_int_distribution<int> coin(0, 3);
+  for (int round = 0; round < 3000; ++round) {
+    const std::u32string chars = random_text(rng, length(rng));
+    const std::string text = unicode::encode_utf8(chars);
+    const Reference ref = reference_of(chars);
+    const auto cursor = std::uniform_int_distribution<std::uint32_t>(0, ref.units() + 2)(rng);
+    // Mostly the session's own text is the end of what stands before a caret on a character.
+    const std::uint32_t caret_char = ref.char_at_unit(std::min(cursor, ref.units())).value_or(0);
+    const std::size_t own_from = std::uniform_int_distribution<std::size_t>(0, caret_char)(rng);
+    std::string own = unicode::encode_utf8(chars.substr(own_from, caret_char - own_from));
+    if (coin(rng) == 0) own = unicode::encode_utf8(random_text(rng, length(rng) / 4));
+    FieldState walked = snapshot(text, cursor, coin(rng) == 0 ? cursor + 1 : cursor);
+    FieldState counted = walked;
+    counted.surrounding_well_formed = true;
+    const auto n =
+        std::uniform_int_distribution<std::uint32_t>(0, static_cast<std::uint32_t>(own.size()) + 1)(rng);
+    SCOPED_TRACE(::testing::PrintToString(text) + " caret " + std::to_string(cursor) + " own " + own);
+    const auto expected = check_replace_view(own, walked, n);
+    const auto found = check_replace_view(own, counted, n);
+    ASSERT_EQ(found.has_value(), expected.has_value()) << n;
+    if (!found) continue;
+    EXPECT_EQ(found->deleted, expected->deleted);
+    EXPECT_EQ(found->delete_utf16, expected->delete_utf16);
+    EXPECT_EQ(found->delete_chars, expected->delete_chars);
+  }
 }
 
 TEST(CheckReplace, ConfirmsOnlyTheOwnTextStandingJustBeforeTheCaret) {

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -556,6 +558,70 @@ TEST(Plan, AKeysReplacementRewritesOnlyTheSessionsOwnText) {
     EXPECT_EQ(kept.delete_utf16, tone.delete_before_utf16);
     EXPECT_EQ(plan_for(session.get(), tone, "", field).kind, 4U);
     EXPECT_EQ(plan_for(session.get(), tone, "", "e").kind, 4U);
+  }
+}
+
+// A host that copies the record's text before planning gets the plan the session's own record
+// gets: its copy is compared with the session's text rather than checked again. A copy that
+// differs, ill-formed bytes included, is read as a host's text always was.
+TEST(Plan, AHostsCopyOfTheRecordIsPlannedAsTheRecordItself) {
+  const std::string keys = "aswfrxjdeoq uiy,. AD";
+  std::mt19937 rng(1729);
+  std::uniform_int_distribution<std::size_t> pick(0, keys.size() - 1);
+  for (const std::uint32_t mode : {kReplace, kPreedit}) {
+    auto session = make_session(nullptr, mode);
+    std::string field;
+    std::map<std::uint32_t, int> planned;  // by the action's kind
+    for (int i = 0; i < 3000; ++i) {
+      const std::string display = qrx_display_text(session.get());
+      qrx_set_surrounding_text(session.get(), field.c_str());
+      const std::string key(1, keys[pick(rng)]);
+      const QrxAction action = qrx_process_key(session.get(), key.c_str(), false, false, false);
+      if (action.kind != 0) {
+        const std::string text = action.insert != nullptr ? action.insert : "";
+        QrxAction copy = action;
+        copy.insert = action.insert != nullptr ? text.c_str() : nullptr;
+        const QrxPlan own = plan_for(session.get(), action, display.c_str(), field);
+        const std::string own_text = own.text != nullptr ? own.text : "";
+        const QrxPlan copied = plan_for(session.get(), copy, display.c_str(), field);
+        EXPECT_EQ(copied.kind, own.kind) << text;
+        EXPECT_EQ(copied.delete_utf16, own.delete_utf16) << text;
+        EXPECT_EQ(copied.cursor_utf16, own.cursor_utf16) << text;
+        EXPECT_EQ(copied.text != nullptr ? std::string(copied.text) : "", own_text) << text;
+        if (action.kind == 1 || action.kind == 3) {
+          const std::string broken = text + "\xC3";
+          copy.insert = broken.c_str();
+          const QrxPlan repaired = plan_for(session.get(), copy, display.c_str(), field);
+          EXPECT_EQ(repaired.text != nullptr ? std::string(repaired.text) : "", text + "\uFFFD");
+        }
+        ++planned[action.kind];
+      }
+      // The field takes what the session writes, as the host loop's field does.
+      if (action.kind == 0) {
+        field += key;
+      } else if (action.kind == 3 || (action.kind == 2 && mode == kReplace)) {
+        const QrxPlan plan = plan_for(session.get(), action, display.c_str(), field);
+        if (plan.kind == 4) {
+          qrx_reset(session.get());
+          field += key;
+          continue;
+        }
+        for (std::uint32_t n = plan.delete_chars; n > 0 && !field.empty(); --n) {
+          do field.pop_back();
+          while (!field.empty() && (static_cast<unsigned char>(field.back()) & 0xC0) == 0x80);
+        }
+        if (plan.text != nullptr) field += plan.text;
+        if (plan.pass_key) field += key;
+      }
+      if (field.size() > 60) {
+        std::size_t cut = field.size() - 40;
+        while (cut < field.size() && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80) ++cut;
+        field.erase(0, cut);
+      }
+    }
+    for (const std::uint32_t kind :
+         mode == kReplace ? std::vector<std::uint32_t>{2} : std::vector<std::uint32_t>{1, 3})
+      EXPECT_GT(planned[kind], 40) << "mode " << mode << ", kind " << kind;
   }
 }
 

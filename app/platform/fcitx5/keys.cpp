@@ -67,17 +67,28 @@ constexpr std::array<std::pair<fcitx::KeyState, std::uint64_t>, 9> kModifierFlag
     {fcitx::KeyState::CapsLock, flags::kCapsLock},
 }};
 
+// Printable ASCII keys, the ones typed most, are their own characters; of them only comma and
+// space are named keys, and none only changes how others read.
+constexpr bool isPrintableAscii(fcitx::KeySym sym) {
+  return sym >= FcitxKey_space && sym <= FcitxKey_asciitilde;
+}
+
 }  // namespace
 
 platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
   platform::KeyEvent event;
+  const fcitx::KeySym sym = key.sym();
+  const bool ascii = isPrintableAscii(sym);
   event.keyDown =
-      !isRelease && !key.isModifier() && std::ranges::find(kStateKeys, key.sym()) == kStateKeys.end();
+      !isRelease && !key.isModifier() && (ascii || std::ranges::find(kStateKeys, sym) == kStateKeys.end());
   // Nothing reads more of an event that is not a key press.
   if (!event.keyDown) return event;
-  if (const auto* named = std::ranges::find(kKeyCodes, key.sym(), &std::pair<fcitx::KeySym, std::uint16_t>::first);
-      named != kKeyCodes.end()) {
-    event.keyCode = named->second;
+  if (!ascii || sym == FcitxKey_comma || sym == FcitxKey_space) {
+    if (const auto* named =
+            std::ranges::find(kKeyCodes, sym, &std::pair<fcitx::KeySym, std::uint16_t>::first);
+        named != kKeyCodes.end()) {
+      event.keyCode = named->second;
+    }
   }
   // Most keys are typed without a modifier.
   if (key.states()) {
@@ -85,7 +96,9 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
       if (key.states().test(state)) event.modifierFlags |= flag;
     }
   }
-  if (auto characters = fcitx::Key::keySymToUTF8(key.sym()); !characters.empty()) {
+  if (ascii) {
+    event.characters.emplace(1, static_cast<char>(sym));
+  } else if (auto characters = fcitx::Key::keySymToUTF8(sym); !characters.empty()) {
     event.characters = std::move(characters);
   }
   return event;

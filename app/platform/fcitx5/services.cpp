@@ -65,7 +65,7 @@ void ClipboardProcesses::start(const std::string& op, const std::string& charset
   start_({quorvixExecutable(), std::string(app::transformClipboardOption), op, charset});
 }
 
-std::optional<std::string> FcitxWorkspace::frontmostApplicationID() {
+std::optional<std::string_view> FcitxWorkspace::frontmostApplicationID() {
   const auto* context = context_.get();
   if (!context || context->program().empty()) return std::nullopt;
   return context->program();

@@ -52,7 +52,7 @@ class FcitxWorkspace final : public platform::Workspace {
  public:
   FcitxWorkspace(fcitx::InputContext& context, ProcessStarter start, Beeper beep)
       : context_(context.watch()), start_(std::move(start)), beep_(std::move(beep)) {}
-  std::optional<std::string> frontmostApplicationID() override;
+  std::optional<std::string_view> frontmostApplicationID() override;
   bool isSecureEventInputEnabled() override;
   void openFile(const std::filesystem::path& path) override;
   void openInputSourceSettings() override;

@@ -264,7 +264,8 @@ void FcitxTextInput::clearMarkedText() {
 
 void FcitxTextInput::showMarked(fcitx::InputContext& context, const std::string& text,
                                 std::size_t caretByte) {
-  fcitx::Text preedit;
+  auto& preedit = shown_;
+  preedit.clear();
   if (!text.empty()) {
     preedit.append(text, fcitx::TextFormatFlag::Underline);
     preedit.setCursor(static_cast<int>(caretByte));

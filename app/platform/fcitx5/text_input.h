@@ -4,6 +4,7 @@
 #include <fcitx-utils/key.h>
 #include <fcitx-utils/trackableobject.h>
 #include <fcitx/inputcontext.h>
+#include <fcitx/text.h>
 
 #include <cstdint>
 #include <memory>
@@ -83,6 +84,8 @@ class FcitxTextInput final : public platform::TextInput {
   fcitx::TrackableObjectReference<fcitx::InputContext> context_;
   std::unique_ptr<app::TextAccount> account_;
   std::string marked_;
+  // The marked text as Fcitx5 shows it, kept from key to key: a fresh one costs an allocation.
+  fcitx::Text shown_;
   bool markedInClient_ = false;
   bool markedCommitted_ = false;
 };

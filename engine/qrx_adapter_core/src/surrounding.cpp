@@ -157,6 +157,19 @@ std::optional<Position> suffix_of_chars(std::string_view text, std::uint32_t n) 
   return walk_back(text, [n](const Position& p) { return p.chars < n; });
 }
 
+// The field's text before its caret. In well-formed text every byte that starts a character is a
+// unit (two for a four-byte one), so the whole text's units are counted without a walk and the
+// caret is found walking back the few units after it; a walk from the start finds the same.
+std::optional<std::string_view> before_caret(const FieldState& field) {
+  const std::string_view text = *field.surrounding;
+  if (!field.surrounding_well_formed) return utf16_prefix(text, field.cursor_utf16);
+  const std::uint32_t units = utf16_len(text);
+  if (field.cursor_utf16 > units) return std::nullopt;
+  const auto start = field_of(suffix_of_units(text, units - field.cursor_utf16), &Position::byte);
+  if (!start) return std::nullopt;
+  return text.substr(0, *start);
+}
+
 }  // namespace
 
 std::optional<std::string_view> char_suffix(std::string_view text, std::uint32_t n) {
@@ -228,7 +241,7 @@ std::uint32_t char_len(std::string_view text) {
 std::optional<VerifiedDeletionView> check_replace_view(std::string_view own_text, const FieldState& field,
                                                        std::uint32_t n) {
   if (n == 0 || !field.surrounding || field.cursor_utf16 != field.anchor_utf16) return std::nullopt;
-  const auto prefix = utf16_prefix(*field.surrounding, field.cursor_utf16);
+  const auto prefix = before_caret(field);
   // What is deleted is the end of the session's own text, and all of that text stands unchanged
   // right before the caret.
   const auto tail = utf16_suffix(own_text, n);

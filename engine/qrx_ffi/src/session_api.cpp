@@ -101,7 +101,9 @@ bool continues_checked(std::string_view checked, std::string_view text) {
 std::optional<AdapterAction> adapter_action(const QrxAction& action, const std::string& own_text) {
   std::string text;
   if (action.insert != nullptr) {
-    text = action.insert == own_text.c_str() ? std::string_view(own_text) : InputText(action.insert).view();
+    // A host's copy of that text is compared with it rather than checked again.
+    text = action.insert == own_text.c_str() ? std::string_view(own_text)
+                                             : InputText(action.insert, own_text).view();
   }
   switch (action.kind) {
     case 0:
@@ -287,7 +289,7 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
       if (action->insert == session->action_slot.c_str()) {
         text = session->action_slot;
       } else if (action->insert != nullptr) {
-        text = host_text.emplace(action->insert).view();
+        text = host_text.emplace(action->insert, session->action_slot).view();
       }
       const bool preedit = action->kind == 1;
       plan->kind = static_cast<std::uint32_t>(preedit ? qrx_adapter_core::plan::PlanKind::Preedit
@@ -335,7 +337,10 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     } else if (display) {
       field.before_display = display->view();
     }
-    if (surrounding) field.surrounding = surrounding->view();
+    if (surrounding) {
+      field.surrounding = surrounding->view();
+      field.surrounding_well_formed = true;  // an InputText is
+    }
     field.cursor_utf16 = caret_utf16;
     field.anchor_utf16 = anchor_utf16;
     field.field_kind = field_kind_of(field_kind);

@@ -95,6 +95,29 @@ TEST(TranslateKey, GivesMacKeyCodesFlagsAndCharacters) {
             (platform::KeyEvent{true, codes::kNone, flags::kCapsLock | flags::kCommand, "A"}));
 }
 
+// Every printable ASCII key is read without Fcitx5's tables: it must read as they make it, with
+// and without modifiers, its character as Fcitx5 spells it and no key code but comma's and space's.
+TEST(TranslateKey, ReadsEveryPrintableAsciiKeyAsFcitx5SpellsIt) {
+  using fcitx::KeyState;
+  const fcitx::KeyStates statesTried[] = {fcitx::KeyStates(), fcitx::KeyStates{KeyState::Shift},
+                                          fcitx::KeyStates{KeyState::Ctrl, KeyState::Alt},
+                                          fcitx::KeyStates{KeyState::CapsLock}};
+  for (std::uint32_t sym = FcitxKey_space; sym <= FcitxKey_asciitilde; ++sym) {
+    for (const auto states : statesTried) {
+      const fcitx::Key key(static_cast<fcitx::KeySym>(sym), states);
+      const auto event = translateKey(key, false);
+      const std::uint16_t code = sym == FcitxKey_comma   ? codes::kComma
+                                 : sym == FcitxKey_space ? codes::kSpace
+                                                         : codes::kNone;
+      EXPECT_TRUE(event.keyDown) << key.toString();
+      EXPECT_EQ(event.keyCode, code) << key.toString();
+      EXPECT_EQ(event.characters, fcitx::Key::keySymToUTF8(key.sym())) << key.toString();
+      EXPECT_EQ(event.modifierFlags, translateKey(fcitx::Key(FcitxKey_F1, states), false).modifierFlags);
+      EXPECT_FALSE(translateKey(key, true).keyDown) << key.toString();
+    }
+  }
+}
+
 // On an event loop of its own, so that it can run inside the test.
 TEST(EventLoopTimers, TickUntilStoppedEvenFromTheirOwnTick) {
   fcitx::EventLoop loop;

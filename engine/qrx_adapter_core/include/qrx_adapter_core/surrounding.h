@@ -88,6 +88,9 @@ struct FieldState {
   std::uint8_t field_kind = 0;
   // The host accepts a replacement that could not be checked against `surrounding`.
   bool allow_unverified_replace = false;
+  // `surrounding` is known to be well-formed UTF-8 (the caller checked or repaired it): the caret
+  // is then found from the text's end, near which it stands, rather than by a walk from its start.
+  bool surrounding_well_formed = false;
 };
 
 // A deletion that the field's snapshot confirms.

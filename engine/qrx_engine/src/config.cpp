@@ -161,9 +161,10 @@ R record_of(T R::*);
 template <auto Member>
 using RecordOf = decltype(record_of(Member));
 
-template <auto Member>
-constexpr Field<RecordOf<Member>> field(std::string_view name, bool required = false) {
-  using R = RecordOf<Member>;
+// The field of record R that Member names; R is the record that declares Member unless given,
+// as it is for the members a record inherits.
+template <auto Member, class R = RecordOf<Member>>
+constexpr Field<R> field(std::string_view name, bool required = false) {
   return {name, [](const json::Value& value, R& record) { return read_into(value, record.*Member); },
           [](const R& record) { return to_json_value(record.*Member); }, required};
 }
@@ -231,12 +232,12 @@ Error read_app_profiles(const json::Value& value, Config& config) {
 
 constexpr std::array<Field<Config>, 22> kConfigFields{
     field<&Config::input_method>("input_method"),
-    field<&Config::tone_style>("tone_style"),
-    field<&Config::spell_check>("spell_check"),
-    field<&Config::w_as_u>("w_as_u"),
-    field<&Config::bracket_keys>("bracket_keys"),
-    field<&Config::quick_telex>("quick_telex"),
-    field<&Config::allow_coda_k>("allow_coda_k"),
+    field<&Config::tone_style, Config>("tone_style"),
+    field<&Config::spell_check, Config>("spell_check"),
+    field<&Config::w_as_u, Config>("w_as_u"),
+    field<&Config::bracket_keys, Config>("bracket_keys"),
+    field<&Config::quick_telex, Config>("quick_telex"),
+    field<&Config::allow_coda_k, Config>("allow_coda_k"),
     field<&Config::macro_enabled>("macro_enabled"),
     field<&Config::macro_digits>("macro_digits"),
     field<&Config::macro_undo>("macro_undo"),

@@ -1,4 +1,4 @@
-#include <qrx_engine/testing.h>
+#include <qrx_engine/ports.h>
 
 #include <unicode_text/unicode.h>
 
@@ -7,7 +7,7 @@ extern const std::string_view english_words;
 extern const std::string_view vietnamese_words;
 }  // namespace qrx_data
 
-namespace qrx_engine::testing {
+namespace qrx_engine::ports {
 
 namespace {
 
@@ -49,4 +49,4 @@ bool WordListDictionary::is_english(std::string_view word) const { return englis
 
 bool WordListDictionary::is_vietnamese(std::string_view word) const { return vietnamese_.contains(word); }
 
-}  // namespace qrx_engine::testing
+}  // namespace qrx_engine::ports

@@ -146,15 +146,11 @@ const qrx_core::rules::InputMethodSpec& ImeSession::method_named() const {
 }
 
 qrx_core::transform::TypingOptions ImeSession::opt() const {
-  const bool restricted = field_kind_ == kFieldRestricted;
-  return qrx_core::transform::TypingOptions{
-      profile_.tone_style.value_or(config_.tone_style),
-      profile_.spell_check.value_or(config_.spell_check),
-      config_.w_as_u && !restricted,
-      config_.bracket_keys && !restricted,
-      config_.quick_telex && !restricted,
-      config_.allow_coda_k,
-  };
+  qrx_core::transform::TypingOptions options = config_;
+  options.tone_style = profile_.tone_style.value_or(options.tone_style);
+  options.spell_check = profile_.spell_check.value_or(options.spell_check);
+  if (field_kind_ == kFieldRestricted) options.w_as_u = options.bracket_keys = options.quick_telex = false;
+  return options;
 }
 
 // Well-formed UTF-8 whatever the text: normalizing repairs ill-formed bytes.

@@ -7,6 +7,7 @@
 namespace qrx_engine::testing {
 namespace {
 
+using ports::WordListDictionary;
 using session::Action;
 using session::Key;
 using session::KeyEvent;

@@ -14,7 +14,7 @@
 namespace {
 
 using namespace quorvix;
-using qrx_engine::testing::WordSet;
+using qrx_engine::ports::WordSet;
 
 constexpr std::uint32_t kNoOffset = 0xFFFFFFFF;
 
@@ -50,7 +50,7 @@ std::optional<qrx_engine::session::Action> patch_config(QrxSession& session, std
 }
 
 void add_lower_case_words(WordSet& set, std::string_view text) {
-  for (const std::string_view word : qrx_engine::testing::split_words(text)) {
+  for (const std::string_view word : qrx_engine::ports::split_words(text)) {
     std::string lower = unicode::to_lower(word);
     if (!lower.empty()) set.insert(std::move(lower));
   }

@@ -31,8 +31,8 @@ using qrx_engine::ports::resolve_profile;
 using qrx_engine::ports::ToneStyle;
 using qrx_engine::ports::UnicodeForm;
 using qrx_engine::testing::JsonFileConfigStore;
-using qrx_engine::testing::split_words;
-using qrx_engine::testing::WordListDictionary;
+using qrx_engine::ports::split_words;
+using qrx_engine::ports::WordListDictionary;
 
 // The default profile with a few fields changed by `edit`.
 template <class Edit>
@@ -627,13 +627,13 @@ TEST(WordListDictionary, DefaultAnswersFromTheBuiltInLists) {
 
 TEST(WordListDictionary, FromTextKeepsWordsAsWritten) {
   const WordListDictionary dictionary = WordListDictionary::from_text("  \tHello\nworld ", "");
-  EXPECT_EQ(dictionary.english(), (qrx_engine::testing::WordSet{"Hello", "world"}));
+  EXPECT_EQ(dictionary.english(), (qrx_engine::ports::WordSet{"Hello", "world"}));
   EXPECT_TRUE(dictionary.vietnamese().empty());
   EXPECT_FALSE(dictionary.is_english("hello"));
 
   const WordListDictionary repeated = WordListDictionary::from_text("a a\ta", "x, x. x");
   EXPECT_EQ(repeated.english().size(), 1u);
-  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::testing::WordSet{"x,", "x.", "x"}));
+  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::ports::WordSet{"x,", "x.", "x"}));
 }
 
 TEST(SplitWords, BreaksAtEveryRunOfUnicodeWhiteSpace) {

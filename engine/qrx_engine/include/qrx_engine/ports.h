@@ -1,9 +1,11 @@
 // The engine's configuration record and its JSON form, per-application profiles, and the four
-// interfaces through which a session reaches its host. Ready-made implementations of some of
-// them (the word-list dictionary and two configuration stores) are in <qrx_engine/testing.h>.
+// interfaces through which a session reaches its host, with the word-list dictionary that answers
+// the dictionary questions of every session of the C interface. Two ready-made configuration
+// stores, which no host of Quorvix uses, are in <qrx_engine/testing.h>.
 #pragma once
 
 #include <json/json.h>
+#include <qrx_core/transform.h>
 #include <vi_syllable/vi_syllable.h>
 
 #include <cstddef>
@@ -88,16 +90,12 @@ json::Result<AppProfileMap> deserialize_app_profiles(const json::Value& value);
 json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
 
 // The engine's whole configuration. A default-constructed Config holds the defaults, the
-// built-in application profiles included. The declared order is the JSON key order on output and
-// the element order of the array form on input.
-struct Config {
+// built-in application profiles included. Its typing settings are the typing core's options,
+// declared there once, which a session hands on with its profile's overrides. The JSON key order
+// on output and the element order of the array form on input are the reader's list of fields:
+// input_method, the six typing options, then the members below in declared order.
+struct Config : qrx_core::transform::TypingOptions {
   std::string input_method = "telex";
-  ToneStyle tone_style = ToneStyle::New;
-  bool spell_check = true;
-  bool w_as_u = false;
-  bool bracket_keys = false;
-  bool quick_telex = false;
-  bool allow_coda_k = false;
   bool macro_enabled = true;
   bool macro_digits = false;
   bool macro_undo = true;
@@ -207,5 +205,41 @@ struct Ports {
     dictionary.reset();
   }
 };
+
+// Hashes texts and views alike, so that a lookup needs no copy of the word.
+struct WordHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+};
+using WordSet = std::unordered_set<std::string, WordHash, std::equal_to<>>;
+
+// The dictionary of every session of the C interface: two word sets, the built-in English and
+// Vietnamese lists unless a host replaces them. Lookups are exact, byte-for-byte.
+class WordListDictionary : public Dictionary {
+ public:
+  WordListDictionary() = default;
+  WordListDictionary(WordSet english, WordSet vietnamese)
+      : english_(std::move(english)), vietnamese_(std::move(vietnamese)) {}
+
+  // The built-in English and Vietnamese word lists.
+  static WordListDictionary make_default();
+  // Word sets split from two texts at every run of white space; words are kept unchanged.
+  static WordListDictionary from_text(std::string_view english, std::string_view vietnamese);
+
+  bool is_english(std::string_view word) const override;
+  bool is_vietnamese(std::string_view word) const override;
+
+  const WordSet& english() const { return english_; }
+  const WordSet& vietnamese() const { return vietnamese_; }
+  WordSet& english() { return english_; }
+  WordSet& vietnamese() { return vietnamese_; }
+
+ private:
+  WordSet english_;
+  WordSet vietnamese_;
+};
+
+// The pieces of `text` between runs of white space (Unicode White_Space), empty pieces dropped.
+std::vector<std::string_view> split_words(std::string_view text);
 
 }  // namespace qrx_engine::ports

@@ -9,7 +9,6 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 #include <qrx_engine/session.h>
-#include <qrx_engine/testing.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +22,7 @@
 namespace quorvix {
 
 using qrx_engine::ports::Config;
-using qrx_engine::testing::WordListDictionary;
+using qrx_engine::ports::WordListDictionary;
 
 // ---------------------------------------------------------------------------------------------
 // Strings going in.
@@ -205,6 +204,10 @@ namespace quorvix {
 
 // A new handle over the given configuration, or an exception.
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode);
+
+// The pass record: every byte zero, padding included, as the neutral result of every function
+// that returns an action.
+QrxAction zero_action();
 
 // The C record of `action`; its text goes to the handle's action slot (a pass leaves the slot
 // alone). Deletions are measured against `before`, the text before the caret when the action

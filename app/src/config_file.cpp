@@ -4,10 +4,38 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+
+#include "quorvix_app/engine_bridge.h"
 
 namespace quorvix::app {
 
 namespace {
+
+// The default file's keys in the order it lists them, each with the value the file gives it of
+// its own, written inline; empty for the engine's default.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kDefaultFileKeys{{
+    {"schema_version", ""},
+    {"input_method", ""},
+    {"tone_style", ""},
+    {"spell_check", ""},
+    {"w_as_u", ""},
+    {"bracket_keys", ""},
+    {"quick_telex", ""},
+    {"allow_coda_k", ""},
+    {"macro_enabled", ""},
+    {"macro_digits", ""},
+    {"macro_undo", ""},
+    {"macros", R"({"ko": "không", "vn": "Việt Nam"})"},
+    {"auto_capitalize", ""},
+    {"excluded_apps", R"(["minecraft"])"},
+    {"default_vietnamese", ""},
+    {"edit_previous_word", ""},
+    {"restore_after_space", ""},
+    {"smart_caps", ""},
+    {"output_mode", ""},  // the application's own: defaultOutputMode
+    {"unicode_form", ""},
+}};
 
 // Nested objects are sorted as well, and a repeated name keeps its last value, as the file
 // reads back through a dictionary. Sorted in place: a long list of macros is neither copied nor
@@ -182,29 +210,27 @@ std::string describe(const ConfigProblem& problem, const std::filesystem::path& 
   return line + problem.what + "; " + std::string(kEffects[static_cast<std::size_t>(problem.effect)]);
 }
 
-const std::string_view ConfigFile::defaultText =
-    "{\n"
-    "  \"schema_version\": 1,\n"
-    "  \"input_method\": \"telex\",\n"
-    "  \"tone_style\": \"new\",\n"
-    "  \"spell_check\": true,\n"
-    "  \"w_as_u\": false,\n"
-    "  \"bracket_keys\": false,\n"
-    "  \"quick_telex\": false,\n"
-    "  \"allow_coda_k\": false,\n"
-    "  \"macro_enabled\": true,\n"
-    "  \"macro_digits\": false,\n"
-    "  \"macro_undo\": true,\n"
-    "  \"macros\": {\"ko\": \"không\", \"vn\": \"Việt Nam\"},\n"
-    "  \"auto_capitalize\": false,\n"
-    "  \"excluded_apps\": [\"minecraft\"],\n"
-    "  \"default_vietnamese\": true,\n"
-    "  \"edit_previous_word\": true,\n"
-    "  \"restore_after_space\": true,\n"
-    "  \"smart_caps\": false,\n"
-    "  \"output_mode\": \"replace\",\n"
-    "  \"unicode_form\": \"NFC\"\n"
-    "}";
+const std::string& ConfigFile::defaultText() {
+  static const std::string text = [] {
+    const auto& engine = engineDefaults();
+    std::string text = "{\n";
+    for (const auto& [key, own] : kDefaultFileKeys) {
+      std::string value(own);
+      if (key == "output_mode") {
+        value = json::write_compact(json::Value(std::string(defaultOutputMode)));
+      } else if (value.empty()) {
+        // A key the engine does not report is left out: the engine takes its default all the same.
+        const auto found = engine.find(std::string(key));
+        if (found == engine.end()) continue;
+        value = json::write_compact(found->second);
+      }
+      text += "  \"" + std::string(key) + "\": " + value + ",\n";
+    }
+    text.replace(text.size() - 2, 2, "\n}");
+    return text;
+  }();
+  return text;
+}
 
 std::filesystem::path ConfigFile::directory() const {
   const auto base = files_.userConfigurationDirectory();
@@ -224,7 +250,7 @@ std::filesystem::path ConfigFile::backupPath() const {
 platform::FileResult ConfigFile::ensureExists() const {
   if (auto folder = createFolder(files_, directory()); !folder) return folder;
   if (files_.exists(path())) return {};
-  return write(files_, path(), defaultText);
+  return write(files_, path(), defaultText());
 }
 
 std::optional<std::string> ConfigFile::load() const {

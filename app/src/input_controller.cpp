@@ -26,15 +26,6 @@ bool isOneTextCharacter(const std::optional<std::string>& characters) {
   return end == characters->size() && !unicode::is_control(first);
 }
 
-// The input method a session made from `settings` runs: the file's, unless the engine fell back
-// to its defaults.
-std::string methodOf(const EngineSession& session, const SharedSettings& settings) {
-  const auto method = settings.find("input_method");
-  if (!session.tookConfiguration() || method == settings.end() || !method->second->is_string())
-    return "telex";
-  return method->second->as_string();
-}
-
 // The output mode of a session: marked text in a field that cannot replace text; else the focused
 // application's profile's mode, which overrides the file's "output_mode".
 std::uint32_t sessionOutputMode(bool fieldCanReplace, std::uint32_t profileMode, std::uint32_t fileMode) {
@@ -214,7 +205,11 @@ void QuorvixInputController::makeSession(std::shared_ptr<const ConfigSnapshot> r
   engine_ = std::make_unique<EngineSession>(reading->text(), fileOutputMode_);
   reading->sessionMade(engine_->tookConfiguration());
   sessionSettings_ = reading->shared();
-  sessionMethod_ = methodOf(*engine_, sessionSettings_);
+  // The file's method, unless the engine fell back to its defaults.
+  const auto method = sessionSettings_.find("input_method");
+  sessionMethod_ = configuredMethod(engine_->tookConfiguration() && method != sessionSettings_.end()
+                                        ? method->second.get()
+                                        : nullptr);
   sessionConfig_ = std::move(reading);
 }
 

@@ -110,11 +110,13 @@ std::string_view typedMethod(std::string_view method) {
   return (found != kInputMethods.end() ? *found : kInputMethods.front()).identifier;
 }
 
+std::string configuredMethod(const json::Value* inputMethod) {
+  return inputMethod != nullptr && inputMethod->is_string() ? inputMethod->as_string() : "telex";
+}
+
 std::string currentMethod(const std::optional<std::string>& configJSON) {
-  if (!configJSON) return "telex";
-  const auto parsed = json::parse(*configJSON);
-  const json::Value* method = parsed ? parsed.value().find("input_method") : nullptr;
-  return method != nullptr && method->is_string() ? method->as_string() : "telex";
+  const auto parsed = configJSON ? json::parse(*configJSON) : json::Result<json::Value>(json::Value());
+  return configuredMethod(parsed ? parsed.value().find("input_method") : nullptr);
 }
 
 std::string_view methodTitle(std::string_view method) {

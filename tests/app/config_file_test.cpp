@@ -285,7 +285,7 @@ const OddFileCase kOddFileCases[] = {
     {"ANamedPipeCountsAsAFile", {{kConfig, odd_files::kNamedPipe}}, {}, Operation::ensureExists, nullptr, {}},
     {"AFolderIsNotReplaced", {{kConfig, odd_files::kFolder}}, {}, Operation::save, "a folder, not a regular file", {}},
     {"ALinkToNothingGetsTheDefaultTarget", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
-     Operation::ensureExists, nullptr, {{kDotfile, ConfigFile::defaultText}}},
+     Operation::ensureExists, nullptr, {{kDotfile, ConfigFile::defaultText()}}},
     {"UpdateWritesThroughALinkToNothing", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
      Operation::update, nullptr, {{kDotfile, kUpdatedVni}}},
     {"SaveWritesThroughALinkToALinkToNothing",

@@ -249,7 +249,7 @@ TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
   }
   const auto opened = "open " + telex.config.path().string();
   EXPECT_EQ(telex.workspace.requests, (std::vector<std::string>{"preferences", opened, "input sources"}));
-  EXPECT_EQ(telex.config.load(), ConfigFile::defaultText);
+  EXPECT_EQ(telex.config.load(), ConfigFile::defaultText());
 }
 
 TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {

@@ -55,8 +55,10 @@ class ConfigFile {
   // own processes.
   static constexpr std::string_view bundleID = "quorvix";
   static constexpr std::string_view defaultOutputMode = "replace";
-  // What ensureExists writes: 542 bytes, no line feed at the end.
-  static const std::string_view defaultText;
+  // What ensureExists writes: 542 bytes, no line feed at the end. Its values are the engine's
+  // defaults, but for the first macros and excluded program a new user starts with and the output
+  // mode, which only the application reads.
+  static const std::string& defaultText();
 
   explicit ConfigFile(platform::Files& files) : files_(files) {}
 

@@ -2,6 +2,8 @@
 // its clipboard items.
 #pragma once
 
+#include <json/json.h>
+
 #include <array>
 #include <map>
 #include <optional>
@@ -73,6 +75,9 @@ Menu inputMenu(EngineSession* session);
 // The input method a session types with when its configuration names `method`: that one when
 // the menu offers it, else Telex, as the engine decides.
 std::string_view typedMethod(std::string_view method);
+// The input method a configuration's "input_method" value names: its text, or "telex" when the
+// configuration gives none (absent, or not a text).
+std::string configuredMethod(const json::Value* inputMethod);
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
 // The title of an input method; "Telex" for anything the menu does not offer.

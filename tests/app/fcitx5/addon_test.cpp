@@ -28,7 +28,7 @@ app::ConfigFile configFile() { return app::ConfigFile(platform::systemFiles()); 
 class AddonTest : public DocumentTest {
  protected:
   void SetUp() override {
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     DocumentTest::SetUp();
   }
   // A new field, focused, with Quorvix as its input method, for the configuration as it is now.
@@ -206,7 +206,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     start(c.configuration);
     doc->setDocument(c.document);
     doc->typeKeys(c.before);

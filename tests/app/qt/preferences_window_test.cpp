@@ -409,7 +409,7 @@ const SaveCase kSaveCases[] = {
      {{kConfig, odd_files::kNamedPipe}, {kBackup, odd_files::kNone}}, {}},
     // Opening the window creates the default file, which the save then keeps as the backup.
     {"ALinkToNothingIsWrittenThrough", {{kConfig, "-> ../../dotfiles/quorvix.json"}, {"dotfiles", odd_files::kFolder}},
-     {}, 1, 0, nullptr, {{kConfig, "-> ../../dotfiles/quorvix.json"}, {kBackup, ConfigFile::defaultText}},
+     {}, 1, 0, nullptr, {{kConfig, "-> ../../dotfiles/quorvix.json"}, {kBackup, ConfigFile::defaultText()}},
      "dotfiles/quorvix.json"},
     {"AByteOrderMarkIsReadAndKeptOnlyInTheBackup", {{kConfig, kWithByteOrderMark}}, {}, 1, 2, nullptr,
      {{kBackup, kWithByteOrderMark}}, kConfig},

@@ -283,7 +283,9 @@ void QuorvixInputController::persistEngineConfig() {
   noteOwnWrite(written, "Turning Vietnamese on or off for this program");
 }
 
-Menu QuorvixInputController::menu() { return inputMenu(!engine_ || engine_->isEnabled(), sessionMethod_); }
+Menu QuorvixInputController::menu() { return inputMenu(menuState()); }
+
+MenuState QuorvixInputController::menuState() { return {!engine_ || engine_->isEnabled(), sessionMethod_}; }
 
 void QuorvixInputController::perform(const MenuItem& item) {
   switch (item.action) {

@@ -81,7 +81,7 @@ MenuItem submenuItem(std::string title, std::string submenuTitle) {
 }
 
 MenuItem methodSubmenu(std::string_view current) {
-  auto item = submenuItem("Kiểu gõ: " + std::string(methodTitle(current)), "Kiểu gõ");
+  auto item = submenuItem(methodMenuTitle(current), "Kiểu gõ");
   for (const auto& method : kInputMethods) {
     item.submenu.push_back(
         commandItem(std::string(method.title), MenuCommand::selectMethod, std::string(method.identifier)));
@@ -128,11 +128,17 @@ Menu inputMenu(EngineSession* session) {
   return inputMenu(session == nullptr || session->isEnabled(), currentMethod(configJSON));
 }
 
+std::string toggleTitle(bool vietnameseOn) { return vietnameseOn ? "Tắt tiếng Việt" : "Bật tiếng Việt"; }
+
+std::string methodMenuTitle(std::string_view method) { return "Kiểu gõ: " + std::string(methodTitle(method)); }
+
+Menu inputMenu(const MenuState& state) { return inputMenu(state.vietnameseOn, state.method); }
+
 Menu inputMenu(bool enabled, std::string_view method) {
   Menu menu;
   menu.title = "Quorvix";
   menu.items = {
-      commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
+      commandItem(toggleTitle(enabled), MenuCommand::toggleVietnamese),
       separator(),
       methodSubmenu(method),
       separator(),

@@ -16,6 +16,8 @@
 
 namespace quorvix::app {
 
+// The C records and their kinds as the application keeps them, under their macOS names: on Linux
+// the same mirrors of quorvix.h's QrxAction and QrxPlan.
 enum class QrxActionKind : std::uint32_t {
   pass = QRX_ACTION_PASS,
   preedit = QRX_ACTION_PREEDIT,
@@ -83,7 +85,8 @@ struct EngineFunctions {
 // The functions of libquorvix itself.
 const EngineFunctions& libquorvixFunctions();
 
-// The bridge's QrxEngine: one session of the typing engine.
+// The bridge's QrxEngine, under its macOS name: one session of the typing engine, on Linux over
+// libquorvix compiled into the addon and the executable.
 class EngineSession {
  public:
   // Opens a session with the configuration text (the engine's defaults when absent) in output

@@ -58,8 +58,10 @@ class QuorvixInputController {
   void deactivateServer(std::shared_ptr<platform::TextInput> sender);
   void commitComposition(std::shared_ptr<platform::TextInput> sender);
 
-  // The menu as it should be shown now, and the command behind one of its items.
+  // The menu as it should be shown now, what it shows of the session, and the command behind one
+  // of its items.
   Menu menu();
+  MenuState menuState();
   void perform(const MenuItem& item);
 
   // Menu commands.

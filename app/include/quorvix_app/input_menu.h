@@ -66,8 +66,21 @@ inline constexpr std::array<InputMethodChoice, 4> kInputMethods{{
     {"viqr", "VIQR"},
 }};
 
+// What a session's menu shows of it: whether Vietnamese is on, and the input method it types with.
+// A default one is a session's on the default settings.
+struct MenuState {
+  bool vietnameseOn = true;
+  std::string method{kInputMethods.front().identifier};
+  friend bool operator==(const MenuState&, const MenuState&) = default;
+};
+
 // The menu for a session with Vietnamese on or off and the input method `method`.
 Menu inputMenu(bool vietnameseOn, std::string_view method);
+Menu inputMenu(const MenuState& state);
+// The words of the menu's items that say what the session does: the first item's, and the
+// input methods' sub-menu's.
+std::string toggleTitle(bool vietnameseOn);
+std::string methodMenuTitle(std::string_view method);
 // The menu as a session's own configuration gives it; without a session, the defaults'. Only the
 // tests build menus this way: the controller keeps what its menu shows as it goes.
 Menu inputMenu(EngineSession* session);

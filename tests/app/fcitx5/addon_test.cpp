@@ -9,6 +9,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -566,6 +567,49 @@ TEST_F(BuiltInAddonTest, EachFieldsMenuShowsItsOwnState) {
   EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
   EXPECT_TRUE(action("quorvix-method-vni").isChecked(doc));
   EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
+}
+
+// An action asks the field's controller what to say each time it is shown: a change the controller
+// made by any road shows at once, and a field Quorvix never served shows a session on the default
+// settings.
+TEST_F(BuiltInAddonTest, ActionsReadTheControllersStateWhenShown) {
+  start();
+  auto& controller = *engine().controller(*doc);
+  const struct {
+    const char* name;
+    std::function<void()> change;
+    const char* toggle;
+    const char* method;
+    const char* checked;
+  } cases[] = {
+      {"as made", [] {}, "Tắt tiếng Việt", "Kiểu gõ: Telex", "quorvix-method-telex"},
+      {"toggled by the controller", [&] { controller.toggleVietnamese(); }, "Bật tiếng Việt", "Kiểu gõ: Telex",
+       "quorvix-method-telex"},
+      {"method chosen by the controller",
+       [&] {
+         app::MenuItem viqr;
+         viqr.action = app::MenuCommand::selectMethod;
+         viqr.representedObject = std::string("viqr");
+         controller.perform(viqr);
+       },
+       "Bật tiếng Việt",
+       "Kiểu gõ: VIQR", "quorvix-method-viqr"},
+      {"toggled back by Alt+comma", [&] { doc->type(fcitx::Key("Alt+comma")); }, "Tắt tiếng Việt",
+       "Kiểu gõ: VIQR", "quorvix-method-viqr"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    EXPECT_EQ(title("quorvix-toggle"), c.toggle);
+    EXPECT_EQ(title("quorvix-method"), c.method);
+    for (const auto name : kInputMethodActions) EXPECT_EQ(action(name).isChecked(doc), name == c.checked) << name;
+  }
+  const auto never = std::make_unique<DocumentContext>(instance().inputContextManager(), "neverserved");
+  EXPECT_EQ(engine().controller(*never), nullptr);
+  EXPECT_EQ(title("quorvix-toggle", never.get()), "Tắt tiếng Việt");
+  EXPECT_EQ(title("quorvix-method", never.get()), "Kiểu gõ: Telex");
+  EXPECT_TRUE(action("quorvix-method-telex").isChecked(never.get()));
+  EXPECT_EQ(action("quorvix-toggle").shortText(nullptr), "Tắt tiếng Việt");
 }
 
 // Fcitx5's own reload of the addon's configuration (what the configuration tool and the D-Bus

@@ -34,6 +34,22 @@ std::uint32_t sessionOutputMode(bool fieldCanReplace, std::uint32_t profileMode,
   return fileMode;
 }
 
+// Why the word started over rather than take the replacement `action` asked for, in words for the
+// log: the counts the field told, never its text. The engine keeps its planner's reason to itself;
+// asked, as here, for a normal field with no unverified replacement and a fall-back only for a
+// field that tells no text, it fails safe on exactly these grounds.
+std::string whyTheWordStartedOver(const QrxEnginePlan& plan, const QrxEngineAction& action,
+                                  const std::optional<SurroundingSnapshot>& snapshot) {
+  const std::string units = std::to_string(action.deleteBeforeUTF16) + " UTF-16 units";
+  if (plan.kind == QrxPlanKind::replace) {
+    return "the field could not delete the " + units + " before the caret that the word's replacement takes";
+  }
+  if (!snapshot) return "the field tells no text before the caret that could confirm the " + units + " to replace";
+  return "the field's text before the caret (caret at unit " + std::to_string(snapshot->cursorUTF16) +
+         ", anchor at unit " + std::to_string(snapshot->anchorUTF16) + " of what it told) does not end with the " +
+         units + " the word wrote there";
+}
+
 // Runs `atExit` when the scope ends, however it ends.
 template <class F>
 class AtScopeExit {
@@ -52,7 +68,7 @@ class AtScopeExit {
 QuorvixInputController::QuorvixInputController(ControllerServices services,
                                                std::shared_ptr<platform::TextInput> client)
     : services_(services), configFile_(services.files) {
-  configFile_.ensureExists();
+  ensureConfigFile();
   currentClient_ = std::move(client);
   if (const auto frontmost = services_.workspace.frontmostApplicationID()) currentAppID_.emplace(*frontmost);
   makeSession(services_.configuration.latest());
@@ -137,6 +153,8 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   // A fail-safe plan, or a replacement the field could not make as planned: the word starts over
   // and the key reaches the application as it is.
   if (plan.kind == QrxPlanKind::failSafe || (plan.kind == QrxPlanKind::replace && !result.handled)) {
+    if (services_.reports)
+      services_.reports->debug("A word started over: " + whyTheWordStartedOver(plan, action, snapshot));
     engine_->reset();
     clearMarkedText(client);
     return false;
@@ -149,7 +167,7 @@ void QuorvixInputController::clearMarkedText(const std::shared_ptr<platform::Tex
 }
 
 void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput> sender) {
-  configFile_.ensureExists();
+  ensureConfigFile();
   currentClient_ = sender;
   noteFrontmostApplication();
   if (!engine_) engine_ = std::make_unique<EngineSession>(configFile_.load(), QRX_OUTPUT_PREEDIT);
@@ -258,6 +276,14 @@ void QuorvixInputController::noteOwnWrite(const platform::FileResult& written, s
   pendingConfig_.reset();
 }
 
+void QuorvixInputController::ensureConfigFile() {
+  const auto made = configFile_.ensureExists();
+  // Tried at every focus: a folder that cannot be written is logged once, until it can be.
+  if (made.problem != fileProblemLogged_ && !made.ok() && services_.reports)
+    services_.reports->warn("Quorvix could not make its configuration file: " + made.problem);
+  fileProblemLogged_ = made.problem;
+}
+
 const std::optional<std::string>& QuorvixInputController::currentAppModesKey() {
   if (!appModesKey_ || appModesKeyApp_ != currentAppID_) {
     appModesKeyApp_ = currentAppID_;
@@ -331,7 +357,7 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
 void QuorvixInputController::showPreferences() { services_.workspace.showPreferences(); }
 
 void QuorvixInputController::openConfigFile() {
-  configFile_.ensureExists();
+  ensureConfigFile();
   services_.workspace.openFile(configFile_.path());
 }
 

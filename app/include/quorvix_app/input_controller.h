@@ -98,6 +98,8 @@ class QuorvixInputController {
   // After a write of the controller's own: notes it when it was made, else tells the user that
   // `choice` was not saved, and why.
   void noteOwnWrite(const platform::FileResult& written, std::string_view choice);
+  // Makes the configuration file when it is missing, and logs why it could not.
+  void ensureConfigFile();
   const std::optional<std::string>& currentAppModesKey();
   // Takes the frontmost application unless there is none or it is the input method itself.
   void noteFrontmostApplication();
@@ -121,6 +123,8 @@ class QuorvixInputController {
   std::string sessionMethod_;
   // A reading the session has not taken in yet.
   std::shared_ptr<const ConfigSnapshot> pendingConfig_;
+  // Why the configuration file could last not be made, as logged; empty when it could.
+  std::string fileProblemLogged_;
   // The file's identity just after the controller's last write of its own.
   std::optional<platform::FileIdentity> ownWriteIdentity_;
   // The application and its key in "app_modes", as last asked.

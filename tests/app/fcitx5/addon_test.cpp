@@ -348,6 +348,26 @@ class CapturedLog {
   std::ostringstream lines_;
 };
 
+// With Fcitx5's --verbose=quorvix=5, a word that starts over says why in the addon's category,
+// in counts, never with the text; at the default level it says nothing.
+TEST_F(BuiltInAddonTest, AWordThatStartsOverSaysWhyAtTheDebugLevel) {
+  start({{"output_mode", "replace"}});
+  const std::string why = "A word started over: the field's text before the caret";
+  for (const int level : {4, 5}) {
+    SCOPED_TRACE(level);
+    fcitx::Log::setLogRule("quorvix=" + std::to_string(level));
+    CapturedLog log;
+    doc->setDocument("abc|");
+    doc->typeKeys("vie");
+    doc->setDocument("abcvie\nxyz|");
+    doc->typeKeys("j");
+    fcitx::Log::setLogRule("quorvix=4");
+    EXPECT_EQ(doc->document(), "abcvie\nxyzj|");
+    EXPECT_EQ(log.count(why), level == 5 ? 1 : 0) << log.all();
+    for (const char* text : {"abc", "vie", "xyz"}) EXPECT_EQ(log.all().find(text), std::string::npos) << log.all();
+  }
+}
+
 // A configuration the engine cannot use as written: the field types what the engine makes of it,
 // the menu says so, and the log says why once per change of the file, in the addon's category.
 TEST_F(BuiltInAddonTest, AConfigurationQuorvixCannotUseIsLoggedOnceAndTheMenuShowsWhatItTypes) {

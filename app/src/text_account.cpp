@@ -176,23 +176,46 @@ TextPosition Expectation::nearestTo(Count target, Count TextPosition::*by) const
 
 TextAccount::TextAccount() { ring_.reserve(kRemembered); }
 
-Expectation& TextAccount::current(const TextReport& report) {
+Expectation* TextAccount::current(const TextReport& report) {
   const bool forgotten = std::exchange(forgotten_, false);
   if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) lookAt(report);
-  return ring_[newest_];
+  return waiting_ ? nullptr : &ring_[newest_];
 }
 
 void TextAccount::reportArrived(const TextReport& report) {
-  if (count_ > 0 && !forgotten_) lookAt(report);
+  if (count_ == 0 || forgotten_) return;
+  // An application tells the texts it goes through in order, and a toolkit's module tells a text
+  // only when it differs from the one it told last. So the very text told last, told again while
+  // edits of the field's are outstanding, is no late report of one of them, whatever expectation
+  // it reads like: the application came back to that text (its undo, a form's reset).
+  if (!newestTold_ && lastReport_.toldBy(report)) return takeAsItIs(report);
+  lookAt(report);
 }
 
-Expectation& TextAccount::expectationWhileTextUntold() {
+Expectation* TextAccount::expectationWhileTextUntold() {
+  if (waiting_) return nullptr;
   if (std::exchange(forgotten_, false) || count_ == 0) {
     count_ = 0;
     push() = Expectation{};
     newestTold_ = false;
+    // The empty text is what the field assumes, not what the application told: no late report
+    // tells it, and a report of it is the application's own.
+    caughtUp_ = serial_;
+    lastReport_ = ring_[newest_];
   }
-  return ring_[newest_];
+  return &ring_[newest_];
+}
+
+void TextAccount::forget() {
+  // With edits outstanding, the report the framework holds predates them: it is no text to go on
+  // from. The expectations stay, to tell a late report from one of what the application holds now.
+  if (count_ > 0 && !newestTold_) {
+    waiting_ = true;
+    return;
+  }
+  count_ = 0;
+  forgotten_ = true;
+  waiting_ = false;
 }
 
 Expectation& TextAccount::next() {
@@ -213,7 +236,11 @@ bool TextAccount::reachBackTo(const TextReport& report, std::int64_t units) {
 }
 
 void TextAccount::lookAt(const TextReport& report) {
-  if (isStaleOrAgrees(report)) return;
+  if (!isStaleOrAgrees(report)) takeAsItIs(report);
+}
+
+void TextAccount::takeAsItIs(const TextReport& report) {
+  waiting_ = false;
   count_ = 0;
   push().takeFrom(report);
   newestTold_ = true;
@@ -230,6 +257,9 @@ bool TextAccount::isStaleOrAgrees(const TextReport& report) {
     // The application has caught up with the newest, unless an older expectation it may still
     // be behind reads the same: the report may be a late one of that.
     if (newestTold_ && !toldByOlder(report, pending)) caughtUp_ = serial_;
+    // Once the field forgot what the application holds, only its newest text tells that again: an
+    // older one is a late report, and the field still knows nothing.
+    if (newestTold_) waiting_ = false;
     return true;
   }
   return false;

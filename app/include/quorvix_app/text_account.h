@@ -106,8 +106,8 @@ class TextAccount {
   TextAccount();
 
   // The expectation to read and to edit, checked against the application's report when that is
-  // one not looked at yet.
-  Expectation& current(const TextReport& report);
+  // one not looked at yet; absent while the field knows nothing of what the application holds.
+  Expectation* current(const TextReport& report);
 
   // A report the application has just sent. Each one is looked at as it comes, even one that
   // reads as the last: it may come back to that text after a change of its own. Without an
@@ -115,18 +115,17 @@ class TextAccount {
   void reportArrived(const TextReport& report);
 
   // The expectation to record edits on while the application does not tell its text: the text
-  // it held when it last told it, or an empty one.
-  Expectation& expectationWhileTextUntold();
+  // it held when it last told it, or an empty one; absent while the field knows nothing.
+  Expectation* expectationWhileTextUntold();
 
   // Whether there is an expectation to go on from.
-  bool knows() const { return count_ > 0; }
+  bool knows() const { return count_ > 0 && !waiting_; }
 
-  // Nothing of what was expected is known any more: the report the framework holds is taken as it
-  // is.
-  void forget() {
-    count_ = 0;
-    forgotten_ = true;
-  }
+  // The application did what the field cannot foresee (a key let through, a caret moved): what it
+  // holds is known again from its next report. The report the framework holds is taken as it is,
+  // unless edits of the field's are outstanding: it predates them, and only a report of the newest
+  // expectation or of a text the field never expected tells what the application holds.
+  void forget();
 
   // A new expectation, a copy of the newest, for the caller to apply its edit to.
   Expectation& next();
@@ -139,6 +138,8 @@ class TextAccount {
   // Goes on from the newest expectation if the report is a late one or agrees with it, else takes
   // the report as a real change.
   void lookAt(const TextReport& report);
+  // Takes the report as a real change: what was expected before is forgotten.
+  void takeAsItIs(const TextReport& report);
   // Looks for the expectation a report tells among those the application may still be behind,
   // newest first, and remembers the report.
   bool isStaleOrAgrees(const TextReport& report);
@@ -157,6 +158,9 @@ class TextAccount {
   // no news.
   Expectation lastReport_;
   bool forgotten_ = false;
+  // Whether the field forgot what the application holds while edits of its own were outstanding,
+  // and no report has told it since.
+  bool waiting_ = false;
   // Whether the latest report tells the newest expectation (no edit since).
   bool newestTold_ = false;
 };

@@ -1,6 +1,7 @@
 #include "platform/fcitx5/keys.h"
 
 #include <fcitx-utils/keysym.h>
+#include <unicode_text/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -85,7 +86,10 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
       if (key.states().test(state)) event.modifierFlags |= flag;
     }
   }
-  if (auto characters = fcitx::Key::keySymToUTF8(key.sym()); !characters.empty()) {
+  // A keysym that names no Unicode scalar value (a surrogate, a value past the last plane) types
+  // nothing, though Fcitx5 spells it as U+FFFD.
+  if (auto characters = fcitx::Key::keySymToUTF8(key.sym());
+      !characters.empty() && unicode::is_scalar_value(fcitx::Key::keySymToUnicode(key.sym()))) {
     event.characters = std::move(characters);
   }
   return event;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unicode_text/unicode.h>
 
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -257,6 +259,114 @@ TEST(TextAccount, FindsCharacterBoundariesByCharactersAndUnits) {
     EXPECT_EQ(at.chars, c.chars) << c.units << " " << c.roundUp;
     EXPECT_EQ(known.atChar(c.chars).byte, c.byte) << c.units;
   }
+}
+
+// A report of text the field expects is read by comparing the bytes around the caret, a windowed
+// one aligned on its caret; any other is taken whole. On random texts, edited at the caret and
+// told whole, as a window, or changed near the caret, what the account reads after a report is
+// what an account that takes that report whole reads: the caret's place in the report, the
+// selection, the text's length and end, and the characters around the caret.
+TEST(TextAccount, ReadsAReportAsAnAccountThatTakesItWholeDoes) {
+  constexpr std::array<std::u32string_view, 7> kPieces{U"a", U"b", U" ", U"é", U"ệ", U"😀", U"\u0301"};
+  struct Document {
+    std::u32string text;
+    std::size_t cursor = 0;
+    std::size_t anchor = 0;
+  };
+  struct Report {
+    std::string text;
+    std::size_t cursor = 0;
+    std::size_t anchor = 0;
+    TextReport view() const { return {text, cursor, anchor}; }
+  };
+  // The part of the document from `from` to `to` characters around the selection, as told.
+  const auto told = [](const Document& doc, std::size_t before, std::size_t after) {
+    const auto first = std::min(doc.cursor, doc.anchor), last = std::max(doc.cursor, doc.anchor);
+    const auto from = first - std::min(first, before), to = last + std::min(doc.text.size() - last, after);
+    return Report{unicode::encode_utf8(doc.text.substr(from, to - from)), doc.cursor - from,
+                  doc.anchor - from};
+  };
+  // Where a reading puts the caret and the anchor in the report, and what it holds around them.
+  struct Reading {
+    std::size_t caretChars, caretByte, anchorChars, size;
+    std::int64_t caretUnits;
+    bool endsText;
+    bool operator==(const Reading&) const = default;
+  };
+  const auto reading = [](const Expectation& known) {
+    return Reading{known.origin.chars + known.cursor.chars, known.origin.byte + known.cursor.byte,
+                   known.origin.chars + known.anchor.chars, known.size,
+                   known.origin.units + known.cursor.units, known.endsText};
+  };
+  std::mt19937 random(20240611);
+  const auto below = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  const auto randomText = [&](std::size_t length) {
+    std::u32string out;
+    for (std::size_t i = 0; i < length; ++i) out += kPieces[below(kPieces.size())];
+    return out;
+  };
+  int fast = 0;
+  for (int round = 0; round < 3000; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Document doc{randomText(below(160))};
+    doc.cursor = doc.anchor = below(doc.text.size() + 1);
+    if (below(5) == 0) doc.anchor = below(doc.text.size() + 1);
+    const bool windows = below(2) == 0;
+    const auto tell = [&](const Document& d) {
+      return windows ? told(d, 1 + below(70), 1 + below(70)) : told(d, SIZE_MAX, SIZE_MAX);
+    };
+    const Report first = tell(doc);
+    TextAccount account;
+    account.current(first.view());
+    // The field's edits at the caret, the account's and the document's.
+    for (std::size_t edits = below(4); edits-- > 0;) {
+      const auto& known = *account.current(first.view());
+      const auto start = std::min(doc.cursor, doc.anchor);
+      if (below(3) == 0 && doc.cursor == doc.anchor && known.cursor.chars > 0) {
+        const auto count = 1 + below(std::min<std::size_t>(known.cursor.chars, 3));
+        const auto caret = known.cursor.chars;
+        account.next().erase(caret - count, caret);
+        doc.text.erase(start - count, count);
+        doc.cursor = doc.anchor = start - count;
+
+      } else {
+        const auto typed = randomText(1 + below(3));
+        account.next().insert(unicode::encode_utf8(typed));
+        doc.text.replace(start, std::max(doc.cursor, doc.anchor) - start, typed);
+        doc.cursor = doc.anchor = start + typed.size();
+      }
+    }
+    // What the application tells next: the text as the field expects it, or changed.
+    Document next = doc;
+    const auto change = below(6);
+    if (change == 1 && !next.text.empty()) {
+      next.text[std::min(below(next.text.size()), next.text.size() - 1)] = U'x';
+    } else if (change == 2) {
+      next.text.insert(next.cursor, 1, U'é');
+    } else if (change == 3 && next.cursor > 0) {
+      next.cursor = next.anchor = next.cursor - 1;
+    } else if (change == 4) {
+      next.text = randomText(below(40));
+      next.cursor = next.anchor = below(next.text.size() + 1);
+    }
+    const Report report = tell(next);
+    account.reportArrived(report.view());
+    const auto* read = account.current(report.view());
+    ASSERT_NE(read, nullptr);
+    TextAccount whole;
+    const auto& taken = *whole.current(report.view());
+    EXPECT_EQ(reading(*read), reading(taken)) << report.text;
+    // The characters both keep on either side of the caret.
+    const auto before = std::min(read->cursor.byte, taken.cursor.byte);
+    const auto after = std::min(read->near.size() - read->cursor.byte, taken.near.size() - taken.cursor.byte);
+    EXPECT_EQ(read->near.substr(read->cursor.byte - before, before + after),
+              taken.near.substr(taken.cursor.byte - before, before + after));
+    fast += read->near.size() != taken.near.size() || read->origin.byte != taken.origin.byte;
+  }
+  // Most rounds were read the fast way, not all alike.
+  EXPECT_GT(fast, 100);
 }
 
 }  // namespace

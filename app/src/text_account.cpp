@@ -128,20 +128,70 @@ void Expectation::takeFrom(const TextReport& report) {
   const std::string_view text = report.text;
   const auto first = std::min(report.cursor, report.anchor);
   const auto last = std::max(report.cursor, report.anchor);
-  const TextPosition start = walkTo(text, first);
+  // One walk from the start of the report: to where the kept part begins, then on through it.
+  const TextPosition from = walkTo(text, first - std::min(first, kKeptBefore));
+  TextPosition start = from;
+  while (start.chars < first && start.byte < text.size()) stepForward(text, start);
   TextPosition end = start;
   while (end.chars < last && end.byte < text.size()) stepForward(text, end);
-  TextPosition from = start;
-  while (start.chars - from.chars < kKeptBefore && from.byte > 0) stepBack(text, from);
   TextPosition to = end;
   while (to.chars - end.chars < kKeptAfter && to.byte < text.size()) stepForward(text, to);
   near.assign(text.substr(from.byte, to.byte - from.byte));
+  endsText = to.chars - end.chars < kKeptAfter;
   origin = from;
   size = text.size();
   const bool caretFirst = report.cursor < report.anchor;
   cursor = (caretFirst ? start : end) - from;
   anchor = (caretFirst ? end : start) - from;
   lastRead = {};
+}
+
+bool Expectation::alignWith(const TextReport& report) {
+  const std::string_view text = report.text;
+  // The selection as far from the caret in the report as here.
+  if (static_cast<std::int64_t>(report.anchor) - static_cast<std::int64_t>(report.cursor) !=
+      static_cast<std::int64_t>(anchor.chars) - static_cast<std::int64_t>(cursor.chars)) {
+    return false;
+  }
+  // Where the report begins in `near` (`skipped`), or where `near` begins in the report
+  // (`preceding`): the report's caret counts the characters between.
+  TextPosition skipped;
+  TextPosition preceding;
+  if (report.cursor <= cursor.chars) {
+    skipped = atChar(cursor.chars - report.cursor);
+  } else {
+    const std::size_t more = report.cursor - cursor.chars;
+    if (more > kKeptBefore) return false;
+    while (preceding.chars < more && preceding.byte < text.size()) stepForward(text, preceding);
+    if (preceding.chars < more) return false;
+  }
+  // The same bytes up to the caret, and after it as far as both go.
+  const std::size_t before = cursor.byte - skipped.byte;
+  const std::size_t caret = preceding.byte + before;
+  if (caret > text.size() ||
+      text.compare(preceding.byte, before, std::string_view(near).substr(skipped.byte, before)) != 0) {
+    return false;
+  }
+  // After the caret `near` holds what the report does, or what it keeps of it when the report
+  // tells more; fewer characters than it keeps, and the text ended there.
+  const std::size_t after = std::min(near.size() - cursor.byte, text.size() - caret);
+  if (after < text.size() - caret && endsText) return false;
+  if (text.compare(caret, after, std::string_view(near).substr(cursor.byte, after)) != 0) return false;
+  // The same text: counted in the report's frame from now on, and no further than it tells.
+  if (after < near.size() - cursor.byte) {
+    near.resize(cursor.byte + after);
+    endsText = !keepsAllItMayAfter();
+  }
+  if (skipped.byte > 0) {
+    near.erase(0, skipped.byte);
+    cursor = cursor - skipped;
+    anchor = anchor - skipped;
+    lastRead = lastRead.byte >= skipped.byte ? lastRead - skipped : TextPosition{};
+  }
+  if (lastRead.byte > near.size()) lastRead = {};
+  origin = preceding;
+  size = text.size();
+  return true;
 }
 
 void Expectation::reachBackTo(const TextReport& report, std::int64_t units) {
@@ -156,6 +206,12 @@ void Expectation::reachBackTo(const TextReport& report, std::int64_t units) {
   anchor = anchor + added;
   lastRead = lastRead + added;
   origin = from;
+}
+
+bool Expectation::keepsAllItMayAfter() const {
+  TextPosition at = end();
+  while (at.byte < near.size() && at.chars - end().chars < kKeptAfter) stepForward(near, at);
+  return at.chars - end().chars == kKeptAfter;
 }
 
 template <class Count>
@@ -176,23 +232,46 @@ TextPosition Expectation::nearestTo(Count target, Count TextPosition::*by) const
 
 TextAccount::TextAccount() { ring_.reserve(kRemembered); }
 
-Expectation& TextAccount::current(const TextReport& report) {
+Expectation* TextAccount::current(const TextReport& report) {
   const bool forgotten = std::exchange(forgotten_, false);
-  if (count_ == 0 || forgotten || !lastReport_.toldBy(report)) lookAt(report);
-  return ring_[newest_];
+  if (count_ == 0 || forgotten || !toldByLastReport(report)) lookAt(report);
+  return waiting_ ? nullptr : &ring_[newest_];
 }
 
 void TextAccount::reportArrived(const TextReport& report) {
-  if (count_ > 0 && !forgotten_) lookAt(report);
+  if (count_ == 0 || forgotten_) return;
+  // An application tells the texts it goes through in order, and a toolkit's module tells a text
+  // only when it differs from the one it told last. So the very text told last, told again while
+  // edits of the field's are outstanding, is no late report of one of them, whatever expectation
+  // it reads like: the application came back to that text (its undo, a form's reset).
+  if (!newestTold_ && toldByLastReport(report)) return takeAsItIs(report);
+  lookAt(report);
 }
 
-Expectation& TextAccount::expectationWhileTextUntold() {
+Expectation* TextAccount::expectationWhileTextUntold() {
+  if (waiting_) return nullptr;
   if (std::exchange(forgotten_, false) || count_ == 0) {
     count_ = 0;
     push() = Expectation{};
     newestTold_ = false;
+    // The empty text is what the field assumes, not what the application told: no late report
+    // tells it, and a report of it is the application's own.
+    caughtUp_ = serial_;
+    lastReport_ = serial_;
   }
-  return ring_[newest_];
+  return &ring_[newest_];
+}
+
+void TextAccount::forget() {
+  // With edits outstanding, the report the framework holds predates them: it is no text to go on
+  // from. The expectations stay, to tell a late report from one of what the application holds now.
+  if (count_ > 0 && !newestTold_) {
+    waiting_ = true;
+    return;
+  }
+  count_ = 0;
+  forgotten_ = true;
+  waiting_ = false;
 }
 
 Expectation& TextAccount::next() {
@@ -208,17 +287,29 @@ bool TextAccount::reachBackTo(const TextReport& report, std::int64_t units) {
   if (newest.origin.units <= units || newest.origin.byte == 0) return true;
   if (!newestTold_) return false;
   newest.reachBackTo(report, units);
-  lastReport_ = newest;
+  lastReport_ = serial_;
   return true;
 }
 
 void TextAccount::lookAt(const TextReport& report) {
   if (isStaleOrAgrees(report)) return;
+  // A report of the part of the text around the caret, a window that moves with it, tells the
+  // newest expectation in a frame of its own.
+  if (count_ > 0 && ring_[newest_].alignWith(report)) {
+    newestTold_ = true;
+    caughtUp_ = lastReport_ = serial_;
+    waiting_ = false;
+    return;
+  }
+  takeAsItIs(report);
+}
+
+void TextAccount::takeAsItIs(const TextReport& report) {
+  waiting_ = false;
   count_ = 0;
   push().takeFrom(report);
   newestTold_ = true;
-  caughtUp_ = serial_;
-  lastReport_ = ring_[newest_];
+  caughtUp_ = lastReport_ = serial_;
 }
 
 bool TextAccount::isStaleOrAgrees(const TextReport& report) {
@@ -226,10 +317,13 @@ bool TextAccount::isStaleOrAgrees(const TextReport& report) {
   for (std::size_t age = 0; age < pending; ++age) {
     if (!at(age).toldBy(report)) continue;
     newestTold_ = age == 0;
-    lastReport_ = at(age);
+    lastReport_ = serial_ - age;
     // The application has caught up with the newest, unless an older expectation it may still
     // be behind reads the same: the report may be a late one of that.
     if (newestTold_ && !toldByOlder(report, pending)) caughtUp_ = serial_;
+    // Once the field forgot what the application holds, only its newest text tells that again: an
+    // older one is a late report, and the field still knows nothing.
+    if (newestTold_) waiting_ = false;
     return true;
   }
   return false;
@@ -240,6 +334,11 @@ bool TextAccount::toldByOlder(const TextReport& report, std::size_t pending) con
     if (at(age).toldBy(report)) return true;
   }
   return false;
+}
+
+bool TextAccount::toldByLastReport(const TextReport& report) const {
+  const auto age = serial_ - lastReport_;
+  return age < count_ && at(static_cast<std::size_t>(age)).toldBy(report);
 }
 
 const Expectation& TextAccount::at(std::size_t age) const {

@@ -51,6 +51,9 @@ struct Expectation {
   TextPosition cursor;
   TextPosition anchor;
   std::size_t size = 0;
+  // Whether the text ends where `near` does: it holds fewer characters after the selection than it
+  // keeps.
+  bool endsText = true;
   // Where the last read began. The text client reads the same distance before the caret at every
   // key, and edits at the caret leave what is before them where it is, so the next read starts
   // walking from there rather than from the caret.
@@ -77,11 +80,18 @@ struct Expectation {
   // Takes the text from a report: the part around the selection is found by walking the report
   // once, from its start to the selection.
   void takeFrom(const TextReport& report);
+  // Whether a report that tells only a part of the text around its caret (a window that moves
+  // with the caret) tells this text there: the same characters on both sides of the caret, the
+  // selection as long. If so, this text is counted in the report's frame from now on. Only `near`
+  // is walked, and of the report no more than it tells before what `near` holds.
+  bool alignWith(const TextReport& report);
   // Reads the characters before `origin` from a report that tells this text, until the origin
   // lies at `units` or before.
   void reachBackTo(const TextReport& report, std::int64_t units);
 
  private:
+  // Whether `near` holds as many characters after the selection as it keeps.
+  bool keepsAllItMayAfter() const;
   // Text typed far beyond the origin is dropped from the front, so that what is kept and copied
   // stays small however long the field's text grows.
   void keepNearTheCaret();
@@ -106,8 +116,8 @@ class TextAccount {
   TextAccount();
 
   // The expectation to read and to edit, checked against the application's report when that is
-  // one not looked at yet.
-  Expectation& current(const TextReport& report);
+  // one not looked at yet; absent while the field knows nothing of what the application holds.
+  Expectation* current(const TextReport& report);
 
   // A report the application has just sent. Each one is looked at as it comes, even one that
   // reads as the last: it may come back to that text after a change of its own. Without an
@@ -115,18 +125,17 @@ class TextAccount {
   void reportArrived(const TextReport& report);
 
   // The expectation to record edits on while the application does not tell its text: the text
-  // it held when it last told it, or an empty one.
-  Expectation& expectationWhileTextUntold();
+  // it held when it last told it, or an empty one; absent while the field knows nothing.
+  Expectation* expectationWhileTextUntold();
 
   // Whether there is an expectation to go on from.
-  bool knows() const { return count_ > 0; }
+  bool knows() const { return count_ > 0 && !waiting_; }
 
-  // Nothing of what was expected is known any more: the report the framework holds is taken as it
-  // is.
-  void forget() {
-    count_ = 0;
-    forgotten_ = true;
-  }
+  // The application did what the field cannot foresee (a key let through, a caret moved): what it
+  // holds is known again from its next report. The report the framework holds is taken as it is,
+  // unless edits of the field's are outstanding: it predates them, and only a report of the newest
+  // expectation or of a text the field never expected tells what the application holds.
+  void forget();
 
   // A new expectation, a copy of the newest, for the caller to apply its edit to.
   Expectation& next();
@@ -139,10 +148,13 @@ class TextAccount {
   // Goes on from the newest expectation if the report is a late one or agrees with it, else takes
   // the report as a real change.
   void lookAt(const TextReport& report);
+  // Takes the report as a real change: what was expected before is forgotten.
+  void takeAsItIs(const TextReport& report);
   // Looks for the expectation a report tells among those the application may still be behind,
   // newest first, and remembers the report.
   bool isStaleOrAgrees(const TextReport& report);
   bool toldByOlder(const TextReport& report, std::size_t pending) const;
+  bool toldByLastReport(const TextReport& report) const;
   const Expectation& at(std::size_t age) const;
   Expectation& push();
 
@@ -153,10 +165,13 @@ class TextAccount {
   // the application is known to have caught up with.
   std::uint64_t serial_ = 0;
   std::uint64_t caughtUp_ = 0;
-  // The last report looked at, by what it tells around the caret: a report that tells the same is
-  // no news.
-  Expectation lastReport_;
+  // The number of the expectation the last report looked at told: a report that tells the same is
+  // no news. None once that expectation is forgotten.
+  std::uint64_t lastReport_ = 0;
   bool forgotten_ = false;
+  // Whether the field forgot what the application holds while edits of its own were outstanding,
+  // and no report has told it since.
+  bool waiting_ = false;
   // Whether the latest report tells the newest expectation (no edit since).
   bool newestTold_ = false;
 };

@@ -1,6 +1,7 @@
 #include "platform/fcitx5/keys.h"
 
 #include <fcitx-utils/keysym.h>
+#include <unicode_text/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -96,9 +97,12 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
       if (key.states().test(state)) event.modifierFlags |= flag;
     }
   }
+  // A keysym that names no Unicode scalar value (a surrogate, a value past the last plane) types
+  // nothing, though Fcitx5 spells it as U+FFFD.
   if (ascii) {
     event.characters.emplace(1, static_cast<char>(sym));
-  } else if (auto characters = fcitx::Key::keySymToUTF8(sym); !characters.empty()) {
+  } else if (auto characters = fcitx::Key::keySymToUTF8(sym);
+             !characters.empty() && unicode::is_scalar_value(fcitx::Key::keySymToUnicode(sym))) {
     event.characters = std::move(characters);
   }
   return event;

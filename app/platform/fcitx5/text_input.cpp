@@ -61,10 +61,10 @@ Expectation* FcitxTextInput::expected(bool toRead) {
   auto* context = context_.get();
   if (!context || !context->capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText)) return nullptr;
   const auto& report = context->surroundingText();
-  if (report.isValid()) return &account_->current(reportOf(report));
+  if (report.isValid()) return account_->current(reportOf(report));
   // Qt's module tells nothing while its field is empty: the field's edits are recorded on an
   // empty text, so that the application's first report is known for late when it is.
-  return toRead ? nullptr : &account_->expectationWhileTextUntold();
+  return toRead ? nullptr : account_->expectationWhileTextUntold();
 }
 
 bool FcitxTextInput::reachBackTo(const Expectation& known, std::int64_t units) {
@@ -90,23 +90,19 @@ bool FcitxTextInput::canReplaceText() {
 
 void FcitxTextInput::deleteRange(fcitx::InputContext& context, const Expectation& known, Utf16Range range) {
   const auto [start, end] = unitBounds(range);
-  const bool reached = reachBackTo(known, start);
-  // A range that cuts a surrogate pair takes the whole character. Characters before the known
-  // part are counted as one unit each.
-  const auto localStart = start - known.origin.units;
-  const auto first = localStart >= 0
-                         ? known.origin.chars + known.atUnit(localStart, false).chars
-                         : known.origin.chars - std::min<std::size_t>(known.origin.chars, -localStart);
-  const auto last =
-      known.origin.chars + known.atUnit(std::max<std::int64_t>(end - known.origin.units, 0), true).chars;
-  if (last <= first) return;
-  const int offset = static_cast<int>(first) - static_cast<int>(known.origin.chars + known.cursor.chars);
-  // The expectation comes first: an application may tell its text while it applies the edit.
-  if (reached) {
-    account_->next().erase(first - known.origin.chars, last - known.origin.chars);
-  } else {
+  // What stands before the known part cannot be read, so it is not known to be there: nothing is
+  // deleted. A deletion leaves the field only for characters it knows, after the start of the text.
+  if (!reachBackTo(known, start)) {
     account_->forget();
+    return;
   }
+  // A range that cuts a surrogate pair takes the whole character.
+  const auto first = known.atUnit(std::max<std::int64_t>(start - known.origin.units, 0), false).chars;
+  const auto last = known.atUnit(std::max<std::int64_t>(end - known.origin.units, 0), true).chars;
+  if (last <= first) return;
+  const int offset = static_cast<int>(first) - static_cast<int>(known.cursor.chars);
+  // The expectation comes first: an application may tell its text while it applies the edit.
+  account_->next().erase(first, last);
   context.deleteSurroundingText(offset, static_cast<unsigned>(last - first));
 }
 
@@ -220,8 +216,9 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
       !marked_.empty() || (key.states() & kCommandStates)) {
     return letThrough();
   }
+  // A keysym that names no Unicode scalar value types nothing: it goes on as a key.
   const auto typed = fcitx::Key::keySymToUnicode(key.sym());
-  if (typed >= 0x20 && typed != 0x7F) {
+  if (typed >= 0x20 && typed != 0x7F && unicode::is_scalar_value(typed)) {
     insertText(unicode::encode_utf8(static_cast<char32_t>(typed)), {kNotFound, 0});
     return true;
   }

@@ -48,6 +48,11 @@ class DocumentContext : public fcitx::InputContext {
   const char* frontend() const override { return "quorvix-test"; }
 
   bool resendsLate = false;
+  // How many of the input method's deletions reached before the start of the text or past its
+  // end: the document refuses them, as some toolkits do, where others delete what is there.
+  int deletionsOutsideText = 0;
+  // Every text the input method committed, in order.
+  std::vector<std::string> commitLog;
   // Whether the application tells its text at all while it has the SurroundingText capability;
   // without, Fcitx5 holds the surrounding text as invalid.
   bool tellsText = true;
@@ -68,6 +73,15 @@ class DocumentContext : public fcitx::InputContext {
     text_ = state.text;
     cursor_ = state.cursor;
     anchor_ = state.anchor;
+    restartHistory();
+    resend();
+  }
+  // The document as characters and a caret, which may hold what no well-formed text holds: a lone
+  // surrogate, as a toolkit that keeps UTF-16 can, is told as the three bytes a careless
+  // conversion writes for it.
+  void setText(std::u32string text, std::size_t caret) {
+    text_ = std::move(text);
+    cursor_ = anchor_ = std::min(caret, text_.size());
     restartHistory();
     resend();
   }
@@ -116,11 +130,13 @@ class DocumentContext : public fcitx::InputContext {
     told_ = caughtUp_ = history_.size() - 1;
     resend();
   }
-  // Types each character as its key; "<" stands for Backspace, "←" for the left arrow.
+  // Types each character as its key; "<" stands for Backspace, "←" for the left arrow, "⎋" for
+  // Escape.
   void typeKeys(const std::string& keys) {
     for (const char32_t c : unicode::decode_utf8(keys)) {
       type(fcitx::Key(c == U'<'   ? FcitxKey_BackSpace
                       : c == U'←' ? FcitxKey_Left
+                      : c == U'⎋' ? FcitxKey_Escape
                                   : fcitx::Key::keySymFromUnicode(c)));
     }
   }
@@ -134,7 +150,7 @@ class DocumentContext : public fcitx::InputContext {
     } else if (key.check(FcitxKey_Left)) {
       cursor_ = start < end ? start : start - std::min<std::size_t>(start, 1);
     } else if (const auto c = fcitx::Key::keySymToUnicode(key.sym());
-               c >= 0x20 && c != 0x7F && !key.hasModifier()) {
+               c >= 0x20 && c != 0x7F && unicode::is_scalar_value(c) && !key.hasModifier()) {
       text_.replace(start, end - start, 1, c);
       cursor_ = start + 1;
     } else {
@@ -146,6 +162,7 @@ class DocumentContext : public fcitx::InputContext {
 
  protected:
   void commitStringImpl(const std::string& text) override {
+    commitLog.push_back(text);
     const auto [start, end] = std::minmax(cursor_, anchor_);
     const auto inserted = unicode::decode_utf8(text);
     text_.replace(start, end - start, inserted);
@@ -154,7 +171,10 @@ class DocumentContext : public fcitx::InputContext {
   }
   void deleteSurroundingTextImpl(int offset, unsigned int size) override {
     const long start = static_cast<long>(cursor_) + offset;
-    if (start < 0 || start + static_cast<long>(size) > static_cast<long>(text_.size())) return;
+    if (start < 0 || start + static_cast<long>(size) > static_cast<long>(text_.size())) {
+      ++deletionsOutsideText;
+      return;
+    }
     text_.erase(start, size);
     const auto shift = [&](std::size_t at) {
       return at <= std::size_t(start) ? at : std::max(at - size, std::size_t(start));
@@ -209,7 +229,7 @@ class DocumentContext : public fcitx::InputContext {
     heldText_ = heldText_ || !text.empty();
     if (capabilityFlags().test(fcitx::CapabilityFlag::SurroundingText) && tellsText &&
         (heldText_ || !tellsOnlyOnceItHoldsText)) {
-      surroundingText().setText(unicode::encode_utf8(text), cursor, anchor);
+      surroundingText().setText(toldBytes(text), cursor, anchor);
     } else {
       surroundingText().invalidate();
     }
@@ -248,6 +268,20 @@ class DocumentContext : public fcitx::InputContext {
     // Like a toolkit's module, it does not tell again the text it told last.
     const auto& state = history_[chosen];
     if (state != lastTold_) tell(state.text, state.cursor, state.anchor);
+  }
+
+  static std::string toldBytes(const std::u32string& text) {
+    std::string out;
+    for (const char32_t c : text) {
+      if (c < 0xD800 || c > 0xDFFF) {
+        out += unicode::encode_utf8(c);
+        continue;
+      }
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
   }
 
   static std::string show(const std::u32string& text, std::size_t cursor, std::size_t anchor) {

@@ -9,6 +9,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 #include <qrx_engine/session.h>
+#include <unicode_text/unicode.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +45,7 @@ class InputText {
   std::string_view view_;
 };
 
-// Whether a 32-bit value names a Unicode scalar value (no surrogate, nothing past U+10FFFF).
-constexpr bool is_scalar_value(std::uint32_t code_point) {
-  return code_point <= 0x10FFFF && (code_point < 0xD800 || code_point > 0xDFFF);
-}
+using unicode::is_scalar_value;
 
 // A host string that may be absent (null).
 std::optional<std::string> optional_input(const char* text);

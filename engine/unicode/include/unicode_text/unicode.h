@@ -41,6 +41,12 @@ inline char32_t next_char(std::string_view text, std::size_t& pos) {
   return next_char_multibyte(text, pos);
 }
 
+// Whether a 32-bit value names a Unicode scalar value (no surrogate, nothing past U+10FFFF): a
+// character that text can hold.
+inline constexpr bool is_scalar_value(std::uint32_t code_point) {
+  return code_point <= 0x10FFFF && (code_point < 0xD800 || code_point > 0xDFFF);
+}
+
 // True when `text` is well-formed UTF-8 (no surrogates, no overlongs, nothing above U+10FFFF).
 bool is_valid_utf8(std::string_view text);
 

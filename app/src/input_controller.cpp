@@ -1,7 +1,7 @@
 #include "quorvix_app/input_controller.h"
 
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <utility>
@@ -20,10 +20,10 @@ constexpr std::uint64_t kToggleModifiers = flags::kOption;
 
 // The characters when they are exactly one scalar that types text.
 bool isOneTextCharacter(const std::optional<std::string>& characters) {
-  if (!characters || characters->empty() || !unicode::is_valid_utf8(*characters)) return false;
+  if (!characters || characters->empty() || !qrx_unicode::is_valid_utf8(*characters)) return false;
   std::size_t end = 0;
-  const char32_t first = unicode::next_char(*characters, end);
-  return end == characters->size() && !unicode::is_control(first);
+  const char32_t first = qrx_unicode::next_char(*characters, end);
+  return end == characters->size() && !qrx_unicode::is_control(first);
 }
 
 // The output mode of a session: marked text in a field that cannot replace text; else the focused
@@ -299,11 +299,11 @@ void QuorvixInputController::persistEngineConfig() {
   if (!key) return;
   // Only this application's entry changes, in the file as it is now: choices that other fields
   // made since this session was made stay.
-  const json::Value choice(engine_->isEnabled());
+  const qrx_json::Value choice(engine_->isEnabled());
   const auto written = configFile_.update([&](ConfigDictionary& dictionary) {
     auto& modes = dictionary["app_modes"];
-    if (!modes.is_object()) modes = json::Object{};
-    std::erase_if(modes.as_object(), [&](const json::Member& member) { return member.name == *key; });
+    if (!modes.is_object()) modes = qrx_json::Object{};
+    std::erase_if(modes.as_object(), [&](const qrx_json::Member& member) { return member.name == *key; });
     modes.as_object().push_back({*key, choice});
   });
   noteOwnWrite(written, "Turning Vietnamese on or off for this program");
@@ -347,8 +347,8 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
   const auto written =
       configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
-  if (engine_ && engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}))) {
-    sessionSettings_.insert_or_assign("input_method", std::make_shared<const json::Value>(*method));
+  if (engine_ && engine_->setConfigJSON(qrx_json::write_compact(qrx_json::Object{{"input_method", *method}}))) {
+    sessionSettings_.insert_or_assign("input_method", std::make_shared<const qrx_json::Value>(*method));
     sessionMethod_ = *method;
   }
   noteOwnWrite(written, "The input method chosen in the menu");

@@ -268,7 +268,7 @@ TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
 TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
   Desk desk(configWith("telex", "replace"), "gedit");
   desk.type("vie");
-  desk.config.update([](ConfigDictionary& file) { file["macros"] = json::Object{{"ko", "không"}}; });
+  desk.config.update([](ConfigDictionary& file) { file["macros"] = qrx_json::Object{{"ko", "không"}}; });
   desk.clock.advance(1s);
   const auto* waiting = desk.controller->engine();
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
@@ -279,7 +279,7 @@ TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
   desk.type(" ko ");
   EXPECT_EQ(desk.document->withCaret(), "vie không |");
-  EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), json::Value(json::Object{{"gedit", true}}));
+  EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), qrx_json::Value(qrx_json::Object{{"gedit", true}}));
 }
 
 // The titles in order, a submenu's in brackets, "*" when on.
@@ -325,12 +325,12 @@ TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {
   Desk desk(configWith("telex", "preedit"));
   desk.type("vieet");
   // Another field's choice, written since the session was made, stays in the file.
-  desk.config.update([](ConfigDictionary& file) { file["app_modes"] = json::Object{{"kate", false}}; });
+  desk.config.update([](ConfigDictionary& file) { file["app_modes"] = qrx_json::Object{{"kate", false}}; });
   desk.controller->perform(desk.controller->menu().items[2].submenu[2]);
   EXPECT_EQ(desk.document->withCaret() + desk.document->marked(), "viêt|");  // written out by the old method
   const auto file = desk.config.loadDictionary();
-  EXPECT_EQ(file.at("input_method"), json::Value("vni"));
-  EXPECT_EQ(file.at("app_modes"), json::Value(json::Object{{"kate", false}}));
+  EXPECT_EQ(file.at("input_method"), qrx_json::Value("vni"));
+  EXPECT_EQ(file.at("app_modes"), qrx_json::Value(qrx_json::Object{{"kate", false}}));
   desk.type(" a1");
   EXPECT_EQ(desk.document->withCaret(), "viêt á|");
   // An identifier is a value of the patch, never a part of its syntax.

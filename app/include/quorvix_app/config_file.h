@@ -5,7 +5,7 @@
 // never costs the user a file.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <filesystem>
 #include <functional>
@@ -21,7 +21,7 @@
 namespace quorvix::app {
 
 // A JSON object as the application edits it: one value per key, keys sorted.
-using ConfigDictionary = std::map<std::string, json::Value, std::less<>>;
+using ConfigDictionary = std::map<std::string, qrx_json::Value, std::less<>>;
 
 // Why the configuration file does not give Quorvix the settings written in it, and where: the
 // place (line and 1-based byte column; line 0 when it is the file as a whole) and what was wrong
@@ -45,7 +45,7 @@ struct ConfigProblem {
 std::string describe(const ConfigProblem& problem, const std::filesystem::path& file);
 
 // A JSON value's kind in words ("a list", "true or false", "text"...), never its content.
-std::string_view describeKind(const json::Value& value);
+std::string_view describeKind(const qrx_json::Value& value);
 
 class ConfigFile {
  public:
@@ -86,7 +86,7 @@ class ConfigFile {
     // or is JSON of another kind.
     std::optional<ConfigProblem> problem;
     // Each name the object gives again, where it does; the dictionary keeps the last value.
-    std::vector<std::pair<std::string, json::Position>> repeated;
+    std::vector<std::pair<std::string, qrx_json::Position>> repeated;
   };
   Contents loadContents() const;
   // What outputMode() gives for a file holding `dictionary`.

@@ -4,7 +4,7 @@
 // session could not be opened.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 #include <quorvix.h>
 
 #include <cstdint>
@@ -158,10 +158,10 @@ class ConfigProbe {
       : session_(std::nullopt, QRX_OUTPUT_PREEDIT, functions) {}
 
   // Whether the engine takes `value` for the setting `key`.
-  bool takes(std::string_view key, const json::Value& value);
+  bool takes(std::string_view key, const qrx_json::Value& value);
   // The part of `value`, a value the engine does not take for `key`, that it does not take: the
   // first member or element, at any depth, that it rejects alone, else `value` itself.
-  const json::Value& rejectedPart(std::string_view key, const json::Value& value);
+  const qrx_json::Value& rejectedPart(std::string_view key, const qrx_json::Value& value);
 
  private:
   EngineSession session_;

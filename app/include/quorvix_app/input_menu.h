@@ -2,7 +2,7 @@
 // its clipboard items.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <array>
 #include <map>
@@ -90,7 +90,7 @@ Menu inputMenu(EngineSession* session);
 std::string_view typedMethod(std::string_view method);
 // The input method a configuration's "input_method" value names: its text, or "telex" when the
 // configuration gives none (absent, or not a text).
-std::string configuredMethod(const json::Value* inputMethod);
+std::string configuredMethod(const qrx_json::Value* inputMethod);
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
 // The title of an input method; "Telex" for anything the menu does not offer.

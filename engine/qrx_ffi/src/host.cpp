@@ -3,7 +3,7 @@
 #include <qrx_ffi/host.h>
 
 #include <qrx_core/charset.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <cstring>
@@ -52,8 +52,8 @@ InputText::InputText(const char* text) : InputText(text, std::string_view()) {}
 
 InputText::InputText(const char* text, std::string_view known_valid) : view_(text) {
   if (view_ == known_valid) return;
-  if (!unicode::is_valid_utf8(view_)) {
-    repaired_ = unicode::encode_utf8(unicode::decode_utf8(view_));
+  if (!qrx_unicode::is_valid_utf8(view_)) {
+    repaired_ = qrx_unicode::encode_utf8(qrx_unicode::decode_utf8(view_));
     view_ = repaired_;
   }
 }

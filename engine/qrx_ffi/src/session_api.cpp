@@ -2,7 +2,7 @@
 #include "boundary.h"
 
 #include <qrx_adapter_core/plan.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <bit>
@@ -106,14 +106,14 @@ bool continues_checked(std::string_view checked, std::string_view text) {
     if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
     const std::string_view kept = checked.substr(drop);
     // Most often all of it is kept, followed by what was typed.
-    if (text.starts_with(kept)) return unicode::is_valid_utf8(text.substr(kept.size()));
+    if (text.starts_with(kept)) return qrx_unicode::is_valid_utf8(text.substr(kept.size()));
     std::size_t same = common_start(kept, text);
     // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
     while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;
     shared = std::max(shared, same);
     if (2 * shared >= text.size()) break;
   }
-  return unicode::is_valid_utf8(text.substr(shared));
+  return qrx_unicode::is_valid_utf8(text.substr(shared));
 }
 
 // `own_text` is the text the interface last wrote into an action record; a record that still

@@ -7,7 +7,7 @@
 #include <fcitx/statusarea.h>
 #include <fcitx/userinterfacemanager.h>
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <functional>
 #include <iostream>
@@ -153,7 +153,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
     const char* after;   // keys typed then
     const char* expected;
   };
-  const json::Value phrase = json::Object{{"xin chao", "Xin chào"}};
+  const qrx_json::Value phrase = qrx_json::Object{{"xin chao", "Xin chào"}};
   const Case cases[] = {
       // A phrase macro takes back its key only when the field still holds it.
       {"phrase macro, letters deleted",
@@ -182,7 +182,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
        {{"output_mode", "replace"},
         {"macro_in_off_mode", true},
         {"default_vietnamese", false},
-        {"macros", json::Object{{"ko", "không"}}}},
+        {"macros", qrx_json::Object{{"ko", "không"}}}},
        "ab|",
        " k",
        "ab kXY|",
@@ -269,7 +269,7 @@ class BuiltInAddonTest : public AddonTest {
   std::string appModes() {
     const auto file = configFile().loadDictionary();
     const auto modes = file.find("app_modes");
-    return modes == file.end() ? "" : json::write_compact(modes->second);
+    return modes == file.end() ? "" : qrx_json::write_compact(modes->second);
   }
   // The status area's action of that name, as Fcitx5's panels find it.
   static fcitx::Action& action(std::string_view name) {
@@ -413,7 +413,7 @@ TEST_F(BuiltInAddonTest, AReadingThatChangesNothingTheFieldUsesLeavesTheWordAlon
       [] {},
       [this] {
         configFile().update([](app::ConfigDictionary& file) {
-          file["excluded_apps"] = json::Array{"minecraft", "otherapp"};
+          file["excluded_apps"] = qrx_json::Array{"minecraft", "otherapp"};
           file["window_size"] = 3;
         });
         engine().notifications().post(app::quorvixConfigChanged);

@@ -4,7 +4,7 @@
 // stores, which no host of Quorvix uses, are in <qrx_engine/testing.h>.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 #include <qrx_core/transform.h>
 #include <vi_syllable/vi_syllable.h>
 
@@ -32,8 +32,8 @@ enum class UnicodeForm : std::uint8_t { NFC = 0, NFD = 1 };
 
 std::string_view output_mode_name(OutputMode mode);    // "preedit" / "replace"
 std::string_view unicode_form_name(UnicodeForm form);  // "NFC" / "NFD"
-json::Result<OutputMode> output_mode_from_json(const json::Value& value);
-json::Result<UnicodeForm> unicode_form_from_json(const json::Value& value);
+qrx_json::Result<OutputMode> output_mode_from_json(const qrx_json::Value& value);
+qrx_json::Result<UnicodeForm> unicode_form_from_json(const qrx_json::Value& value);
 
 // Per-application overrides. Unset optional fields mean "the configuration's value applies".
 // The declared order is the JSON key order on output and the element order of the array form.
@@ -53,9 +53,9 @@ struct AppProfile {
   friend bool operator==(const AppProfile&, const AppProfile&) = default;
 
   // Reads one profile from an object (or positional array) value.
-  static json::Result<AppProfile> from_value(const json::Value& value);
+  static qrx_json::Result<AppProfile> from_value(const qrx_json::Value& value);
   // All eleven keys in declared order; unset optionals are written as null.
-  json::Value to_value() const;
+  qrx_json::Value to_value() const;
   std::string to_json() const;         // compact
   std::string to_json_pretty() const;  // two-space indentation
 };
@@ -72,7 +72,7 @@ struct AppProfileData {
 };
 
 // Parses a profile document ({"aliases": {...}, "profiles": {...}}).
-json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
+qrx_json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
 // The same for a document built into the engine, where a failure is an internal fault: the
 // message "app_profiles.json không hợp lệ: <error>" goes to standard error and
 // std::runtime_error is thrown.
@@ -86,8 +86,8 @@ AppProfileMap default_app_profiles();
 // The configuration's `app_profiles` reader: the given object read as a map of profiles (a
 // repeated name keeps the later entry), laid over a copy of the built-in table, each entry
 // replacing the built-in entry of the same key whole.
-json::Result<AppProfileMap> deserialize_app_profiles(const json::Value& value);
-json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
+qrx_json::Result<AppProfileMap> deserialize_app_profiles(const qrx_json::Value& value);
+qrx_json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
 
 // The engine's whole configuration. A default-constructed Config holds the defaults, the
 // built-in application profiles included. Its typing settings are the typing core's options,
@@ -118,11 +118,11 @@ struct Config : qrx_core::transform::TypingOptions {
 
   // Reading. Missing keys take their defaults, unknown keys are skipped, a repeated known key
   // fails. From text the error carries line and column.
-  static json::Result<Config> from_json(std::string_view text);
-  static json::Result<Config> from_value(const json::Value& value);
+  static qrx_json::Result<Config> from_json(std::string_view text);
+  static qrx_json::Result<Config> from_value(const qrx_json::Value& value);
 
   // Writing: one object with the 22 keys in declared order.
-  json::Value to_value() const;
+  qrx_json::Value to_value() const;
   std::string to_json() const;         // compact
   std::string to_json_pretty() const;  // two-space indentation, no final line feed
 

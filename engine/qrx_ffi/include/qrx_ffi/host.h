@@ -9,7 +9,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 #include <qrx_engine/session.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +45,7 @@ class InputText {
   std::string_view view_;
 };
 
-using unicode::is_scalar_value;
+using qrx_unicode::is_scalar_value;
 
 // A host string that may be absent (null).
 std::optional<std::string> optional_input(const char* text);

@@ -14,7 +14,7 @@
 //   nothing  not at all: the field has no surrounding text, and Quorvix falls back to pre-edit.
 #include <fcitx/inputcontext.h>
 #include <fcitx/surroundingtext.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -67,10 +67,10 @@ class BenchField : public fcitx::InputContext {
     for (std::size_t at = 0; startChars_ < length; ++startChars_) {
       if (at == kEarlierText.size()) at = 0;
       const auto from = at;
-      unicode::next_char(kEarlierText, at);
+      qrx_unicode::next_char(kEarlierText, at);
       start_.append(kEarlierText.substr(from, at - from));
     }
-    const auto afterChars = unicode::char_count(kLaterText);
+    const auto afterChars = qrx_unicode::char_count(kLaterText);
     windowAfter_ = kLaterText.substr(0, backBy(kLaterText, kLaterText.size(), afterChars - kWindowChars));
     text_.reserve(start_.size() + 16384);
     told_.reserve(start_.size() + kLaterText.size() + 16384);
@@ -104,7 +104,7 @@ class BenchField : public fcitx::InputContext {
  protected:
   void commitStringImpl(const std::string& text) override {
     text_ += text;
-    chars_ += unicode::char_count(text);
+    chars_ += qrx_unicode::char_count(text);
     changed();
   }
   void deleteSurroundingTextImpl(int offset, unsigned int size) override {
@@ -115,7 +115,7 @@ class BenchField : public fcitx::InputContext {
     }
     const std::size_t from = backBy(text_, text_.size(), static_cast<std::size_t>(-offset));
     std::size_t to = from;
-    for (unsigned i = 0; i < size; ++i) unicode::next_char(text_, to);
+    for (unsigned i = 0; i < size; ++i) qrx_unicode::next_char(text_, to);
     erase(from, to);
     chars_ -= size;
     changed();
@@ -150,7 +150,7 @@ class BenchField : public fcitx::InputContext {
       erase(backBy(text_, text_.size(), 1), text_.size());
       --chars_;
     } else if (const auto c = fcitx::Key::keySymToUnicode(key.sym()); c >= 0x20 && c != 0x7F) {
-      unicode::append_utf8(text_, static_cast<char32_t>(c));
+      qrx_unicode::append_utf8(text_, static_cast<char32_t>(c));
       ++chars_;
     } else {
       return;

@@ -2,7 +2,7 @@
 // the word viewed after every key as the session does (one Composer, cleared at each word).
 // Reports the time per key and the heap allocations per key.
 #include <qrx_core/transform.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +34,7 @@ std::vector<std::u32string> words_typed_in(const InputMethodSpec& spec) {
     std::size_t end = kText.find(' ', start);
     if (end == std::string_view::npos) end = kText.size();
     if (const auto keys = qrx_core::transform::to_raw(kText.substr(start, end - start), spec)) {
-      words.push_back(unicode::decode_utf8(*keys));
+      words.push_back(qrx_unicode::decode_utf8(*keys));
     }
     start = end + 1;
   }
@@ -80,7 +80,7 @@ const std::vector<std::u32string>& text_words(bench_text::Method method) {
     const bool digits = m == bench_text::Method::Vni;
     std::vector<std::u32string> words;
     std::u32string word;
-    for (char32_t key : unicode::decode_utf8(bench_text::keys(m))) {
+    for (char32_t key : qrx_unicode::decode_utf8(bench_text::keys(m))) {
       const bool letter = (key >= U'a' && key <= U'z') || (key >= U'A' && key <= U'Z') ||
                           (digits && key >= U'0' && key <= U'9');
       if (letter) {

@@ -7,19 +7,13 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
   list(APPEND QRX_WARNINGS -Wno-restrict)
 endif()
 
-# qrx_add_library(<name> [DEPS <libs>...])
-# A static library from <dir>/src/*.cpp with its public headers under <dir>/include.
+# qrx_add_library(<name> SOURCES <files>... [DEPS <libs>...])
+# A static library from the given files under <dir>/src, with its public headers under
+# <dir>/include.
 function(qrx_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
-  if(NOT sources)
-    # A library whose sources are not written yet still offers its headers.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/include)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-    return()
-  endif()
-  add_library(${name} STATIC ${sources})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/src/)
+  add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
   target_compile_options(${name} PRIVATE ${QRX_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
@@ -41,17 +35,14 @@ function(qrx_embed_data target file symbol)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 
-# qrx_add_test(<dir> [DEPS <libs>...])
-# One GoogleTest executable from tests/<dir>/*.cpp, named test_<dir> with "/" turned into "_",
-# registered with CTest.
+# qrx_add_test(<dir> SOURCES <files>... [DEPS <libs>...])
+# One GoogleTest executable from the given files under tests/<dir>, named test_<dir> with "/"
+# turned into "_", registered with CTest.
 function(qrx_add_test dir)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
-  if(NOT sources)
-    return()
-  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/)
   string(REPLACE "/" "_" name "test_${dir}")
-  add_executable(${name} ${sources})
+  add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${QRX_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

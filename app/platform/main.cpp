@@ -7,6 +7,7 @@
 
 #include "platform/fcitx5/input_sources.h"
 #include "platform/fcitx5/profile_preference.h"
+#include "platform/fcitx5/reports.h"
 #include "platform/fcitx5/running_programs.h"
 #include "platform/fcitx5/server.h"
 #include "platform/files.h"
@@ -50,16 +51,23 @@ int main(int argc, char** argv) {
   const auto inputSources =
       platform::fcitx5::makeInputSources(platform::fcitx5::installedRegistrationPaths());
   const auto profile = platform::fcitx5::makeProfilePreference();
+  // The clipboard process's failures, for whoever reads the log of the Fcitx5 that started it.
+  platform::fcitx5::LogReports clipboardLog;
   app::ProcessServices services{
       .files = platform::systemFiles(),
       .inputSources = *inputSources,
       .enabledInputMethods = *profile,
       .runPreferences = [&] { return runPreferences(argc, argv); },
       .runClipboard =
-          [&](const auto& transform) { return platform::qt::runClipboardApplication(argc, argv, transform); },
+          [&](const auto& transform) {
+            return platform::qt::runClipboardApplication(argc, argv, transform, [&](std::string_view why) {
+              clipboardLog.warn("The clipboard conversion failed: " + std::string(why));
+            });
+          },
       .runServer = [&] { return platform::fcitx5::runInputMethodServer(argc, argv); },
       .out = std::cout,
       .err = std::cerr,
+      .reports = &clipboardLog,
   };
   return app::processMain(std::vector<std::string>(argv + 1, argv + argc), services);
 }

@@ -14,6 +14,11 @@ class Reports {
   virtual void tell(std::string_view title, std::string_view details) = 0;
   // Leaves a trace only: news nobody needs to be interrupted for.
   virtual void trace(std::string_view line) = 0;
+  // Leaves the trace of a failure nobody is told of, such as a file that could not be written.
+  virtual void warn(std::string_view line) = 0;
+  // Leaves a trace only whoever looks into what the input method does asks for: what it did on
+  // purpose, such as a word that started over rather than replace text it could not vouch for.
+  virtual void debug(std::string_view line) = 0;
 };
 
 }  // namespace quorvix::platform

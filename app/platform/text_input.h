@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 namespace quorvix::platform {
 
@@ -79,7 +79,7 @@ class TextInput {
       if (range.length < 1) return std::int64_t{0};
       const auto read = substring(range).value_or(std::string());
       into.text.append(read);
-      return static_cast<std::int64_t>(unicode::utf16_length(read));
+      return static_cast<std::int64_t>(qrx_unicode::utf16_length(read));
     };
     const auto start = std::max<std::int64_t>(into.selection.location - maxUnitsBefore, 0);
     into.beforeUnits = append({start, into.selection.location - start});

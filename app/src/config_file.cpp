@@ -1,18 +1,46 @@
 #include "quorvix_app/config_file.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
+#include <utility>
+
+#include "quorvix_app/engine_bridge.h"
 
 namespace quorvix::app {
 
 namespace {
 
+// The default file's keys in the order it lists them, each with the value the file gives it of
+// its own, written inline; empty for the engine's default.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 20> kDefaultFileKeys{{
+    {"schema_version", ""},
+    {"input_method", ""},
+    {"tone_style", ""},
+    {"spell_check", ""},
+    {"w_as_u", ""},
+    {"bracket_keys", ""},
+    {"quick_telex", ""},
+    {"allow_coda_k", ""},
+    {"macro_enabled", ""},
+    {"macro_digits", ""},
+    {"macro_undo", ""},
+    {"macros", R"({"ko": "không", "vn": "Việt Nam"})"},
+    {"auto_capitalize", ""},
+    {"excluded_apps", R"(["minecraft"])"},
+    {"default_vietnamese", ""},
+    {"edit_previous_word", ""},
+    {"restore_after_space", ""},
+    {"smart_caps", ""},
+    {"output_mode", ""},  // the application's own: defaultOutputMode
+    {"unicode_form", ""},
+}};
+
 // Nested objects are sorted as well, and a repeated name keeps its last value, as the file
 // reads back through a dictionary. Sorted in place: a long list of macros is neither copied nor
 // rebuilt, and one written here before is in order already.
-json::Value sortedKeys(json::Value value) {
+qrx_json::Value sortedKeys(qrx_json::Value value) {
   if (value.is_array()) {
     for (auto& item : value.as_array()) item = sortedKeys(std::move(item));
     return value;
@@ -20,13 +48,13 @@ json::Value sortedKeys(json::Value value) {
   if (!value.is_object()) return value;
   auto& members = value.as_object();
   for (auto& member : members) member.value = sortedKeys(std::move(member.value));
-  const auto byName = [](const json::Member& a, const json::Member& b) { return a.name < b.name; };
+  const auto byName = [](const qrx_json::Member& a, const qrx_json::Member& b) { return a.name < b.name; };
   if (!std::is_sorted(members.begin(), members.end(), byName)) {
     std::stable_sort(members.begin(), members.end(), byName);
   }
   const auto last =
       std::unique(members.rbegin(), members.rend(),
-                  [](const json::Member& a, const json::Member& b) { return a.name == b.name; });
+                  [](const qrx_json::Member& a, const qrx_json::Member& b) { return a.name == b.name; });
   members.erase(members.begin(), last.base());
   return value;
 }
@@ -45,12 +73,12 @@ bool isBlank(std::string_view bytes) {
 }
 
 // Where the text stops being UTF-8; absent when it is UTF-8 throughout.
-std::optional<json::Position> firstInvalidByte(std::string_view text) {
+std::optional<qrx_json::Position> firstInvalidByte(std::string_view text) {
   constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-  json::Position at{1, 1};
+  qrx_json::Position at{1, 1};
   for (std::size_t pos = 0; pos < text.size();) {
     const auto start = pos;
-    if (unicode::next_char(text, pos) == U'\uFFFD' && text.substr(start, kReplacement.size()) != kReplacement)
+    if (qrx_unicode::next_char(text, pos) == U'\uFFFD' && text.substr(start, kReplacement.size()) != kReplacement)
       return at;
     if (text[start] == '\n') {
       ++at.line;
@@ -63,7 +91,7 @@ std::optional<json::Position> firstInvalidByte(std::string_view text) {
 }
 
 // The reader's own words for what is wrong, unless they might repeat the text they were about.
-std::string syntaxError(const json::Error& error) {
+std::string syntaxError(const qrx_json::Error& error) {
   if (error.message.find_first_of("'\"") != std::string::npos) return "not JSON";
   return error.message;
 }
@@ -72,11 +100,11 @@ std::string syntaxError(const json::Error& error) {
 struct ReadObject {
   std::optional<ConfigDictionary> dictionary;
   std::optional<ConfigProblem> problem;
-  std::vector<std::pair<std::string, json::Position>> repeated;
+  std::vector<std::pair<std::string, qrx_json::Position>> repeated;
 };
 
 ReadObject readObject(std::string_view bytes) {
-  auto parsed = json::parse(withoutByteOrderMark(bytes));
+  auto parsed = qrx_json::parse(withoutByteOrderMark(bytes));
   if (!parsed) {
     const auto& error = parsed.error();
     return {std::nullopt,
@@ -152,21 +180,21 @@ platform::FileResult write(platform::Files& files, const std::filesystem::path& 
 
 }  // namespace
 
-std::string_view describeKind(const json::Value& value) {
+std::string_view describeKind(const qrx_json::Value& value) {
   switch (value.kind()) {
-    case json::Value::Kind::Null:
+    case qrx_json::Value::Kind::Null:
       return "null";
-    case json::Value::Kind::Bool:
+    case qrx_json::Value::Kind::Bool:
       return "true or false";
-    case json::Value::Kind::Int:
-    case json::Value::Kind::UInt:
-    case json::Value::Kind::Double:
+    case qrx_json::Value::Kind::Int:
+    case qrx_json::Value::Kind::UInt:
+    case qrx_json::Value::Kind::Double:
       return "a number";
-    case json::Value::Kind::String:
+    case qrx_json::Value::Kind::String:
       return "text";
-    case json::Value::Kind::Array:
+    case qrx_json::Value::Kind::Array:
       return "a list";
-    case json::Value::Kind::Object:
+    case qrx_json::Value::Kind::Object:
       return "an object";
   }
   return "a value";
@@ -182,29 +210,27 @@ std::string describe(const ConfigProblem& problem, const std::filesystem::path& 
   return line + problem.what + "; " + std::string(kEffects[static_cast<std::size_t>(problem.effect)]);
 }
 
-const std::string_view ConfigFile::defaultText =
-    "{\n"
-    "  \"schema_version\": 1,\n"
-    "  \"input_method\": \"telex\",\n"
-    "  \"tone_style\": \"new\",\n"
-    "  \"spell_check\": true,\n"
-    "  \"w_as_u\": false,\n"
-    "  \"bracket_keys\": false,\n"
-    "  \"quick_telex\": false,\n"
-    "  \"allow_coda_k\": false,\n"
-    "  \"macro_enabled\": true,\n"
-    "  \"macro_digits\": false,\n"
-    "  \"macro_undo\": true,\n"
-    "  \"macros\": {\"ko\": \"không\", \"vn\": \"Việt Nam\"},\n"
-    "  \"auto_capitalize\": false,\n"
-    "  \"excluded_apps\": [\"minecraft\"],\n"
-    "  \"default_vietnamese\": true,\n"
-    "  \"edit_previous_word\": true,\n"
-    "  \"restore_after_space\": true,\n"
-    "  \"smart_caps\": false,\n"
-    "  \"output_mode\": \"replace\",\n"
-    "  \"unicode_form\": \"NFC\"\n"
-    "}";
+const std::string& ConfigFile::defaultText() {
+  static const std::string text = [] {
+    const auto& engine = engineDefaults();
+    std::string text = "{\n";
+    for (const auto& [key, own] : kDefaultFileKeys) {
+      std::string value(own);
+      if (key == "output_mode") {
+        value = qrx_json::write_compact(qrx_json::Value(std::string(defaultOutputMode)));
+      } else if (value.empty()) {
+        // A key the engine does not report is left out: the engine takes its default all the same.
+        const auto found = engine.find(std::string(key));
+        if (found == engine.end()) continue;
+        value = qrx_json::write_compact(found->second);
+      }
+      text += "  \"" + std::string(key) + "\": " + value + ",\n";
+    }
+    text.replace(text.size() - 2, 2, "\n}");
+    return text;
+  }();
+  return text;
+}
 
 std::filesystem::path ConfigFile::directory() const {
   const auto base = files_.userConfigurationDirectory();
@@ -224,7 +250,7 @@ std::filesystem::path ConfigFile::backupPath() const {
 platform::FileResult ConfigFile::ensureExists() const {
   if (auto folder = createFolder(files_, directory()); !folder) return folder;
   if (files_.exists(path())) return {};
-  return write(files_, path(), defaultText);
+  return write(files_, path(), defaultText());
 }
 
 std::optional<std::string> ConfigFile::load() const {
@@ -232,7 +258,7 @@ std::optional<std::string> ConfigFile::load() const {
   const auto bytes = files_.read(path());
   if (!bytes) return std::nullopt;
   std::string text(withoutByteOrderMark(*bytes));
-  if (!unicode::is_valid_utf8(text)) return std::nullopt;
+  if (!qrx_unicode::is_valid_utf8(text)) return std::nullopt;
   return text;
 }
 
@@ -241,7 +267,7 @@ std::string ConfigFile::outputMode() const { return outputModeOf(loadDictionary(
 std::string ConfigFile::outputModeOf(const ConfigDictionary& dictionary) {
   const auto mode = dictionary.find("output_mode");
   if (mode != dictionary.end() && mode->second.is_string() &&
-      unicode::to_lower(mode->second.as_string()) == "preedit") {
+      qrx_unicode::to_lower(mode->second.as_string()) == "preedit") {
     return "preedit";
   }
   return std::string(defaultOutputMode);
@@ -308,9 +334,9 @@ platform::FileResult ConfigFile::save(std::string_view text) const {
 }
 
 platform::FileResult ConfigFile::saveDictionary(const ConfigDictionary& dictionary) const {
-  json::Object object;
+  qrx_json::Object object;
   for (const auto& [name, value] : dictionary) object.push_back({name, value});
-  return save(json::write_pretty(sortedKeys(std::move(object))));
+  return save(qrx_json::write_pretty(sortedKeys(std::move(object))));
 }
 
 platform::FileResult ConfigFile::update(const std::function<void(ConfigDictionary&)>& edit) const {

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <set>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include "quorvix_app/engine_bridge.h"
 #include "quorvix_app/input_menu.h"
@@ -33,15 +33,15 @@ bool isSharedKey(std::string_view key) {
 
 // The previous reading's value when the new one equals it, so that unchanged settings are the
 // same object in both readings.
-std::shared_ptr<const json::Value> sharedValue(const SharedSettings* previous, std::string_view key,
-                                               json::Value value) {
+std::shared_ptr<const qrx_json::Value> sharedValue(const SharedSettings* previous, std::string_view key,
+                                               qrx_json::Value value) {
   if (previous != nullptr) {
     if (const auto unchanged = previous->find(key);
         unchanged != previous->end() && *unchanged->second == value) {
       return unchanged->second;
     }
   }
-  return std::make_shared<const json::Value>(std::move(value));
+  return std::make_shared<const qrx_json::Value>(std::move(value));
 }
 
 constexpr std::string_view kReading = "configuration read";
@@ -53,21 +53,21 @@ constexpr std::array<std::string_view, 2> kOutputModes{"preedit", "replace"};
 bool isEngineKey(std::string_view key) { return engineDefaults().contains(key); }
 
 // Whether an "output_mode" value names one of the modes, in any letter case.
-bool isOutputMode(const json::Value& value) {
+bool isOutputMode(const qrx_json::Value& value) {
   return value.is_string() &&
-         std::ranges::find(kOutputModes, unicode::to_lower(value.as_string())) != kOutputModes.end();
+         std::ranges::find(kOutputModes, qrx_unicode::to_lower(value.as_string())) != kOutputModes.end();
 }
 
 std::string keyName(std::string_view key) { return "\"" + std::string(key) + "\""; }
 
-ConfigProblem problemAt(const json::Value& value, std::string what,
+ConfigProblem problemAt(const qrx_json::Value& value, std::string what,
                         ConfigProblem::Effect effect = ConfigProblem::Effect::defaults) {
   return {value.position().line, value.position().column, std::move(what), effect};
 }
 
 // What is wrong with `part` of `value`, the value of `key` that the engine does not take, said by
 // the kinds of values alone.
-std::string rejected(std::string_view key, const json::Value& value, const json::Value& part) {
+std::string rejected(std::string_view key, const qrx_json::Value& value, const qrx_json::Value& part) {
   const auto found = describeKind(part);
   if (&part != &value) return keyName(key) + " does not take " + std::string(found) + " here";
   const auto expected = engineDefaults().find(key);
@@ -80,7 +80,7 @@ std::string rejected(std::string_view key, const json::Value& value, const json:
 
 // The first setting, in the order of the file, that makes the engine reject it: one given again,
 // or one whose value it does not take.
-ConfigProblem rejection(const json::Object& members) {
+ConfigProblem rejection(const qrx_json::Object& members) {
   ConfigProbe probe;
   std::set<std::string_view> seen;
   for (const auto& [key, value] : members) {
@@ -97,7 +97,7 @@ ConfigProblem rejection(const json::Object& members) {
 // The first value, in the order of the file, that the engine takes but Quorvix has no use for: an
 // input method it does not have, an output mode that is neither. A name given again counts where
 // it is given last, as it does in the file's settings.
-std::optional<ConfigProblem> unusedValue(const json::Object& members) {
+std::optional<ConfigProblem> unusedValue(const qrx_json::Object& members) {
   std::optional<ConfigProblem> method, mode;
   for (const auto& [key, value] : members) {
     if (key == kInputMethodKey) {
@@ -160,9 +160,9 @@ ConfigSnapshot::ConfigSnapshot(ConfigFile::Contents contents, std::optional<plat
       takes_.emplace(key, known->second);
     }
   }
-  json::Object perApplication;
+  qrx_json::Object perApplication;
   for (const auto& [key, value] : perApplication_) perApplication.push_back({key, *value});
-  perApplicationText_ = json::write_compact(perApplication);
+  perApplicationText_ = qrx_json::write_compact(perApplication);
 }
 
 void ConfigSnapshot::sessionMade(bool tookConfiguration) const {
@@ -203,7 +203,7 @@ std::optional<ConfigProblem> ConfigSnapshot::findProblem() const {
   if (engineTakes && !methodUnknown && !outputModeUnknown_) return std::nullopt;
   // Rarely come to: the text is read again for the places, which a value shared with an earlier
   // reading may not give as they are now.
-  const auto parsed = json::parse(*text_);
+  const auto parsed = qrx_json::parse(*text_);
   if (!parsed || !parsed.value().is_object()) return std::nullopt;
   return engineTakes ? unusedValue(parsed.value().as_object()) : rejection(parsed.value().as_object());
 }

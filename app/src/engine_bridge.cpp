@@ -1,7 +1,7 @@
 #include "quorvix_app/engine_bridge.h"
 
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <functional>
 #include <limits>
@@ -14,7 +14,7 @@ namespace {
 std::string copyText(const char* text) {
   if (text == nullptr) return {};
   std::string_view view(text);
-  return unicode::is_valid_utf8(view) ? std::string(view) : unicode::encode_utf8(unicode::decode_utf8(view));
+  return qrx_unicode::is_valid_utf8(view) ? std::string(view) : qrx_unicode::encode_utf8(qrx_unicode::decode_utf8(view));
 }
 
 std::optional<std::string> copyOptionalText(const char* text) {
@@ -188,7 +188,7 @@ std::optional<std::string> EngineSession::decodeCharset(const std::string& text,
 const ConfigDictionary& engineDefaults() {
   static const auto defaults = [] {
     ConfigDictionary dictionary;
-    const auto parsed = json::parse(EngineSession(std::nullopt).configJSON().value_or(""));
+    const auto parsed = qrx_json::parse(EngineSession(std::nullopt).configJSON().value_or(""));
     if (!parsed || !parsed.value().is_object()) return dictionary;
     for (const auto& member : parsed.value().as_object())
       dictionary.insert_or_assign(member.name, member.value);
@@ -197,30 +197,30 @@ const ConfigDictionary& engineDefaults() {
   return defaults;
 }
 
-bool ConfigProbe::takes(std::string_view key, const json::Value& value) {
-  return session_.setConfigJSON(json::write_compact(json::Object{{std::string(key), value}}));
+bool ConfigProbe::takes(std::string_view key, const qrx_json::Value& value) {
+  return session_.setConfigJSON(qrx_json::write_compact(qrx_json::Object{{std::string(key), value}}));
 }
 
 namespace {
 
 // The container holding the items [first, last) of `container`, an object or an array.
-json::Value slice(const json::Value& container, std::size_t first, std::size_t last) {
+qrx_json::Value slice(const qrx_json::Value& container, std::size_t first, std::size_t last) {
   if (container.is_object()) {
     const auto& members = container.as_object();
-    return json::Object(members.begin() + static_cast<std::ptrdiff_t>(first),
+    return qrx_json::Object(members.begin() + static_cast<std::ptrdiff_t>(first),
                         members.begin() + static_cast<std::ptrdiff_t>(last));
   }
   const auto& elements = container.as_array();
-  return json::Array(elements.begin() + static_cast<std::ptrdiff_t>(first),
+  return qrx_json::Array(elements.begin() + static_cast<std::ptrdiff_t>(first),
                      elements.begin() + static_cast<std::ptrdiff_t>(last));
 }
 
-std::size_t itemCount(const json::Value& value) {
+std::size_t itemCount(const qrx_json::Value& value) {
   if (value.is_object()) return value.as_object().size();
   return value.is_array() ? value.as_array().size() : 0;
 }
 
-const json::Value& item(const json::Value& container, std::size_t index) {
+const qrx_json::Value& item(const qrx_json::Value& container, std::size_t index) {
   return container.is_object() ? container.as_object()[index].value : container.as_array()[index];
 }
 
@@ -228,8 +228,8 @@ const json::Value& item(const json::Value& container, std::size_t index) {
 // (`takesInPlace` says whether it takes a value there), the earlier half first, then looks into
 // that one. A value is rejected as a whole when the engine takes no value of its kind there (an
 // empty one neither), or takes each of its halves.
-const json::Value& narrow(const json::Value& value,
-                          const std::function<bool(const json::Value&)>& takesInPlace) {
+const qrx_json::Value& narrow(const qrx_json::Value& value,
+                          const std::function<bool(const qrx_json::Value&)>& takesInPlace) {
   if (itemCount(value) == 0 || !takesInPlace(slice(value, 0, 0))) return value;
   std::size_t first = 0, last = itemCount(value);
   while (last - first > 1) {
@@ -243,9 +243,9 @@ const json::Value& narrow(const json::Value& value,
     }
   }
   if (last - first != 1) return value;
-  const auto alone = [&](const json::Value& part) {
-    if (value.is_object()) return takesInPlace(json::Object{{value.as_object()[first].name, part}});
-    return takesInPlace(json::Array{part});
+  const auto alone = [&](const qrx_json::Value& part) {
+    if (value.is_object()) return takesInPlace(qrx_json::Object{{value.as_object()[first].name, part}});
+    return takesInPlace(qrx_json::Array{part});
   };
   const auto& inside = item(value, first);
   return alone(inside) ? value : narrow(inside, alone);
@@ -253,8 +253,8 @@ const json::Value& narrow(const json::Value& value,
 
 }  // namespace
 
-const json::Value& ConfigProbe::rejectedPart(std::string_view key, const json::Value& value) {
-  return narrow(value, [&](const json::Value& part) { return takes(key, part); });
+const qrx_json::Value& ConfigProbe::rejectedPart(std::string_view key, const qrx_json::Value& value) {
+  return narrow(value, [&](const qrx_json::Value& part) { return takes(key, part); });
 }
 
 std::optional<std::string> appModesKey(const std::optional<std::string>& appID,
@@ -266,8 +266,8 @@ std::optional<std::string> appModesKey(const std::optional<std::string>& appID,
   scratch.toggleVietnamese();
   const auto config = scratch.configJSON();
   if (!config) return std::nullopt;
-  const auto parsed = json::parse(*config);
-  const json::Value* modes = parsed ? parsed.value().find("app_modes") : nullptr;
+  const auto parsed = qrx_json::parse(*config);
+  const qrx_json::Value* modes = parsed ? parsed.value().find("app_modes") : nullptr;
   if (modes == nullptr || !modes->is_object() || modes->as_object().size() != 1) return std::nullopt;
   return modes->as_object().front().name;
 }

@@ -1,7 +1,7 @@
 #include "quorvix_app/input_controller.h"
 
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <utility>
@@ -20,19 +20,10 @@ constexpr std::uint64_t kToggleModifiers = flags::kOption;
 
 // The characters when they are exactly one scalar that types text.
 bool isOneTextCharacter(const std::optional<std::string>& characters) {
-  if (!characters || characters->empty() || !unicode::is_valid_utf8(*characters)) return false;
+  if (!characters || characters->empty() || !qrx_unicode::is_valid_utf8(*characters)) return false;
   std::size_t end = 0;
-  const char32_t first = unicode::next_char(*characters, end);
-  return end == characters->size() && !unicode::is_control(first);
-}
-
-// The input method a session made from `settings` runs: the file's, unless the engine fell back
-// to its defaults.
-std::string methodOf(const EngineSession& session, const SharedSettings& settings) {
-  const auto method = settings.find("input_method");
-  if (!session.tookConfiguration() || method == settings.end() || !method->second->is_string())
-    return "telex";
-  return method->second->as_string();
+  const char32_t first = qrx_unicode::next_char(*characters, end);
+  return end == characters->size() && !qrx_unicode::is_control(first);
 }
 
 // The output mode of a session: marked text in a field that cannot replace text; else the focused
@@ -41,6 +32,22 @@ std::uint32_t sessionOutputMode(bool fieldCanReplace, std::uint32_t profileMode,
   if (!fieldCanReplace || profileMode == QRX_PROFILE_OUTPUT_PREEDIT) return QRX_OUTPUT_PREEDIT;
   if (profileMode == QRX_PROFILE_OUTPUT_REPLACE) return QRX_OUTPUT_REPLACE;
   return fileMode;
+}
+
+// Why the word started over rather than take the replacement `action` asked for, in words for the
+// log: the counts the field told, never its text. The engine keeps its planner's reason to itself;
+// asked, as here, for a normal field with no unverified replacement and a fall-back only for a
+// field that tells no text, it fails safe on exactly these grounds.
+std::string whyTheWordStartedOver(const QrxEnginePlan& plan, const QrxEngineAction& action,
+                                  const std::optional<SurroundingSnapshot>& snapshot) {
+  const std::string units = std::to_string(action.deleteBeforeUTF16) + " UTF-16 units";
+  if (plan.kind == QrxPlanKind::replace) {
+    return "the field could not delete the " + units + " before the caret that the word's replacement takes";
+  }
+  if (!snapshot) return "the field tells no text before the caret that could confirm the " + units + " to replace";
+  return "the field's text before the caret (caret at unit " + std::to_string(snapshot->cursorUTF16) +
+         ", anchor at unit " + std::to_string(snapshot->anchorUTF16) + " of what it told) does not end with the " +
+         units + " the word wrote there";
 }
 
 // Runs `atExit` when the scope ends, however it ends.
@@ -61,7 +68,7 @@ class AtScopeExit {
 QuorvixInputController::QuorvixInputController(ControllerServices services,
                                                std::shared_ptr<platform::TextInput> client)
     : services_(services), configFile_(services.files) {
-  configFile_.ensureExists();
+  ensureConfigFile();
   currentClient_ = std::move(client);
   if (const auto frontmost = services_.workspace.frontmostApplicationID()) currentAppID_.emplace(*frontmost);
   makeSession(services_.configuration.latest());
@@ -146,6 +153,8 @@ bool QuorvixInputController::handle(const std::optional<platform::KeyEvent>& eve
   // A fail-safe plan, or a replacement the field could not make as planned: the word starts over
   // and the key reaches the application as it is.
   if (plan.kind == QrxPlanKind::failSafe || (plan.kind == QrxPlanKind::replace && !result.handled)) {
+    if (services_.reports)
+      services_.reports->debug("A word started over: " + whyTheWordStartedOver(plan, action, snapshot));
     engine_->reset();
     clearMarkedText(client);
     return false;
@@ -158,7 +167,7 @@ void QuorvixInputController::clearMarkedText(const std::shared_ptr<platform::Tex
 }
 
 void QuorvixInputController::activateServer(std::shared_ptr<platform::TextInput> sender) {
-  configFile_.ensureExists();
+  ensureConfigFile();
   currentClient_ = sender;
   noteFrontmostApplication();
   if (!engine_) engine_ = std::make_unique<EngineSession>(configFile_.load(), QRX_OUTPUT_PREEDIT);
@@ -214,7 +223,11 @@ void QuorvixInputController::makeSession(std::shared_ptr<const ConfigSnapshot> r
   engine_ = std::make_unique<EngineSession>(reading->text(), fileOutputMode_);
   reading->sessionMade(engine_->tookConfiguration());
   sessionSettings_ = reading->shared();
-  sessionMethod_ = methodOf(*engine_, sessionSettings_);
+  // The file's method, unless the engine fell back to its defaults.
+  const auto method = sessionSettings_.find("input_method");
+  sessionMethod_ = configuredMethod(engine_->tookConfiguration() && method != sessionSettings_.end()
+                                        ? method->second.get()
+                                        : nullptr);
   sessionConfig_ = std::move(reading);
 }
 
@@ -263,6 +276,14 @@ void QuorvixInputController::noteOwnWrite(const platform::FileResult& written, s
   pendingConfig_.reset();
 }
 
+void QuorvixInputController::ensureConfigFile() {
+  const auto made = configFile_.ensureExists();
+  // Tried at every focus: a folder that cannot be written is logged once, until it can be.
+  if (made.problem != fileProblemLogged_ && !made.ok() && services_.reports)
+    services_.reports->warn("Quorvix could not make its configuration file: " + made.problem);
+  fileProblemLogged_ = made.problem;
+}
+
 const std::optional<std::string>& QuorvixInputController::currentAppModesKey() {
   if (!appModesKey_ || appModesKeyApp_ != currentAppID_) {
     appModesKeyApp_ = currentAppID_;
@@ -278,17 +299,19 @@ void QuorvixInputController::persistEngineConfig() {
   if (!key) return;
   // Only this application's entry changes, in the file as it is now: choices that other fields
   // made since this session was made stay.
-  const json::Value choice(engine_->isEnabled());
+  const qrx_json::Value choice(engine_->isEnabled());
   const auto written = configFile_.update([&](ConfigDictionary& dictionary) {
     auto& modes = dictionary["app_modes"];
-    if (!modes.is_object()) modes = json::Object{};
-    std::erase_if(modes.as_object(), [&](const json::Member& member) { return member.name == *key; });
+    if (!modes.is_object()) modes = qrx_json::Object{};
+    std::erase_if(modes.as_object(), [&](const qrx_json::Member& member) { return member.name == *key; });
     modes.as_object().push_back({*key, choice});
   });
   noteOwnWrite(written, "Turning Vietnamese on or off for this program");
 }
 
-Menu QuorvixInputController::menu() { return inputMenu(!engine_ || engine_->isEnabled(), sessionMethod_); }
+Menu QuorvixInputController::menu() { return inputMenu(menuState()); }
+
+MenuState QuorvixInputController::menuState() { return {!engine_ || engine_->isEnabled(), sessionMethod_}; }
 
 void QuorvixInputController::perform(const MenuItem& item) {
   switch (item.action) {
@@ -324,8 +347,8 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
   if (currentClient_ && engine_) applyAction(engine_->cursorMoved(), currentClient_);
   const auto written =
       configFile_.update([method](ConfigDictionary& dictionary) { dictionary["input_method"] = *method; });
-  if (engine_ && engine_->setConfigJSON(json::write_compact(json::Object{{"input_method", *method}}))) {
-    sessionSettings_.insert_or_assign("input_method", std::make_shared<const json::Value>(*method));
+  if (engine_ && engine_->setConfigJSON(qrx_json::write_compact(qrx_json::Object{{"input_method", *method}}))) {
+    sessionSettings_.insert_or_assign("input_method", std::make_shared<const qrx_json::Value>(*method));
     sessionMethod_ = *method;
   }
   noteOwnWrite(written, "The input method chosen in the menu");
@@ -334,7 +357,7 @@ void QuorvixInputController::selectMethod(const MenuItem& item) {
 void QuorvixInputController::showPreferences() { services_.workspace.showPreferences(); }
 
 void QuorvixInputController::openConfigFile() {
-  configFile_.ensureExists();
+  ensureConfigFile();
   services_.workspace.openFile(configFile_.path());
 }
 

@@ -1,7 +1,7 @@
 #include "quorvix_app/input_menu.h"
 
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 
@@ -28,9 +28,9 @@ constexpr std::array<ClipboardChoice, 7> kClipboardChoices{{
 
 // Marks are what a canonical decomposition splits off a letter; "đ" has none and stays.
 std::string stripDiacritics(const std::string& text) {
-  auto chars = unicode::nfd(unicode::decode_utf8(text));
-  std::erase_if(chars, [](char32_t c) { return unicode::combining_class(c) != 0; });
-  return unicode::encode_utf8(unicode::nfc(chars));
+  auto chars = qrx_unicode::nfd(qrx_unicode::decode_utf8(text));
+  std::erase_if(chars, [](char32_t c) { return qrx_unicode::combining_class(c) != 0; });
+  return qrx_unicode::encode_utf8(qrx_unicode::nfc(chars));
 }
 
 using Conversion = std::optional<std::string> (*)(const std::string& text, const std::string& charset,
@@ -43,7 +43,7 @@ constexpr std::array<std::pair<std::string_view, Conversion>, 4> kConversions{{
      }},
     {"nfc",
      [](const std::string& text, const std::string&, EngineSession*) -> std::optional<std::string> {
-       return unicode::nfc(text);
+       return qrx_unicode::nfc(text);
      }},
     {"decode",
      [](const std::string& text, const std::string& charset,
@@ -81,7 +81,7 @@ MenuItem submenuItem(std::string title, std::string submenuTitle) {
 }
 
 MenuItem methodSubmenu(std::string_view current) {
-  auto item = submenuItem("Kiểu gõ: " + std::string(methodTitle(current)), "Kiểu gõ");
+  auto item = submenuItem(methodMenuTitle(current), "Kiểu gõ");
   for (const auto& method : kInputMethods) {
     item.submenu.push_back(
         commandItem(std::string(method.title), MenuCommand::selectMethod, std::string(method.identifier)));
@@ -110,11 +110,13 @@ std::string_view typedMethod(std::string_view method) {
   return (found != kInputMethods.end() ? *found : kInputMethods.front()).identifier;
 }
 
+std::string configuredMethod(const qrx_json::Value* inputMethod) {
+  return inputMethod != nullptr && inputMethod->is_string() ? inputMethod->as_string() : "telex";
+}
+
 std::string currentMethod(const std::optional<std::string>& configJSON) {
-  if (!configJSON) return "telex";
-  const auto parsed = json::parse(*configJSON);
-  const json::Value* method = parsed ? parsed.value().find("input_method") : nullptr;
-  return method != nullptr && method->is_string() ? method->as_string() : "telex";
+  const auto parsed = configJSON ? qrx_json::parse(*configJSON) : qrx_json::Result<qrx_json::Value>(qrx_json::Value());
+  return configuredMethod(parsed ? parsed.value().find("input_method") : nullptr);
 }
 
 std::string_view methodTitle(std::string_view method) {
@@ -126,11 +128,17 @@ Menu inputMenu(EngineSession* session) {
   return inputMenu(session == nullptr || session->isEnabled(), currentMethod(configJSON));
 }
 
+std::string toggleTitle(bool vietnameseOn) { return vietnameseOn ? "Tắt tiếng Việt" : "Bật tiếng Việt"; }
+
+std::string methodMenuTitle(std::string_view method) { return "Kiểu gõ: " + std::string(methodTitle(method)); }
+
+Menu inputMenu(const MenuState& state) { return inputMenu(state.vietnameseOn, state.method); }
+
 Menu inputMenu(bool enabled, std::string_view method) {
   Menu menu;
   menu.title = "Quorvix";
   menu.items = {
-      commandItem(enabled ? "Tắt tiếng Việt" : "Bật tiếng Việt", MenuCommand::toggleVietnamese),
+      commandItem(toggleTitle(enabled), MenuCommand::toggleVietnamese),
       separator(),
       methodSubmenu(method),
       separator(),

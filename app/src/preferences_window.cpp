@@ -1,6 +1,6 @@
 #include "quorvix_app/preferences_window.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <optional>
@@ -77,14 +77,14 @@ std::string joined(const std::vector<std::string>& items, std::string_view separ
   return result;
 }
 
-const json::Value* member(const ConfigDictionary& dictionary, std::string_view key) {
+const qrx_json::Value* member(const ConfigDictionary& dictionary, std::string_view key) {
   const auto found = dictionary.find(key);
   return found == dictionary.end() ? nullptr : &found->second;
 }
 
 // The file's value when it has the right type, else the engine's.
-const json::Value* valueOrDefault(const ConfigDictionary& file, const ConfigDictionary& defaults,
-                                  std::string_view key, bool (json::Value::*is)() const) {
+const qrx_json::Value* valueOrDefault(const ConfigDictionary& file, const ConfigDictionary& defaults,
+                                  std::string_view key, bool (qrx_json::Value::*is)() const) {
   for (const auto* dictionary : {&file, &defaults}) {
     const auto* value = member(*dictionary, key);
     if (value && (value->*is)()) return value;
@@ -95,7 +95,7 @@ const json::Value* valueOrDefault(const ConfigDictionary& file, const ConfigDict
 // A string setting as the file has it, else as the engine defaults it.
 std::string stringSetting(const ConfigDictionary& file, const ConfigDictionary& defaults,
                           std::string_view key) {
-  const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_string);
+  const auto* value = valueOrDefault(file, defaults, key, &qrx_json::Value::is_string);
   return value ? value->as_string() : std::string();
 }
 
@@ -130,12 +130,12 @@ constexpr std::array<PopupSetting, 4> kPopups{{
 }};
 
 bool boolSetting(const ConfigDictionary& file, const ConfigDictionary& defaults, std::string_view key) {
-  const auto* value = valueOrDefault(file, defaults, key, &json::Value::is_bool);
+  const auto* value = valueOrDefault(file, defaults, key, &qrx_json::Value::is_bool);
   return value && value->as_bool();
 }
 
 // The strings of an array of strings; empty when the value is anything else.
-std::vector<std::string> stringList(const json::Value* value) {
+std::vector<std::string> stringList(const qrx_json::Value* value) {
   std::vector<std::string> list;
   if (!value || !value->is_array()) return list;
   for (const auto& item : value->as_array()) {
@@ -146,7 +146,7 @@ std::vector<std::string> stringList(const json::Value* value) {
 }
 
 // The members of an object of strings, a later repetition winning; empty for anything else.
-std::map<std::string, std::string> stringMap(const json::Value* value) {
+std::map<std::string, std::string> stringMap(const qrx_json::Value* value) {
   std::map<std::string, std::string> map;
   if (!value || !value->is_object()) return map;
   for (const auto& [name, item] : value->as_object()) {
@@ -156,14 +156,14 @@ std::map<std::string, std::string> stringMap(const json::Value* value) {
   return map;
 }
 
-json::Value jsonList(const std::vector<std::string>& items) {
-  json::Array array;
+qrx_json::Value jsonList(const std::vector<std::string>& items) {
+  qrx_json::Array array;
   for (const auto& item : items) array.emplace_back(item);
   return array;
 }
 
-json::Value jsonMap(const std::map<std::string, std::string>& map) {
-  json::Object object;
+qrx_json::Value jsonMap(const std::map<std::string, std::string>& map) {
+  qrx_json::Object object;
   for (const auto& [name, value] : map) object.push_back({name, value});
   return object;
 }
@@ -174,7 +174,7 @@ std::vector<std::string> parseExcludedApps(std::string_view text) {
   std::vector<std::string> apps;
   for (const auto piece : pieces(text, ",\n")) {
     const auto app = trimmed(piece);
-    if (!app.empty()) apps.push_back(unicode::to_lower(app));
+    if (!app.empty()) apps.push_back(qrx_unicode::to_lower(app));
   }
   return apps;
 }
@@ -200,7 +200,7 @@ MacroLines parseMacroLines(std::string_view text) {
       continue;
     }
     const auto& [key, value] = std::get<0>(pieces);
-    auto name = unicode::to_lower(key);
+    auto name = qrx_unicode::to_lower(key);
     if (const auto earlier = givenAt.find(name); earlier != givenAt.end()) {
       parsed.untaken.push_back(
           {earlier->second, std::string(lines[earlier->second - 1]), Why::replaced, number});
@@ -292,7 +292,7 @@ void PreferencesWindowController::save() {
     const auto index =
         std::clamp(window_.selectedIndex(setting.popup), 0, static_cast<int>(setting.items.size()) - 1);
     edits.insert_or_assign(std::string(setting.key),
-                           json::Value(setting.items[static_cast<std::size_t>(index)].value));
+                           qrx_json::Value(setting.items[static_cast<std::size_t>(index)].value));
   }
   for (const auto& option : kBoolOptions)
     edits.insert_or_assign(std::string(option.key), window_.isChecked(option.key));
@@ -332,7 +332,7 @@ void PreferencesWindowController::addRunningApp() {
   const auto index = window_.selectedRunningApp();
   if (index < 0 || static_cast<std::size_t>(index) >= runningApps_.size()) return;
   const auto& app = runningApps_[static_cast<std::size_t>(index)];
-  const auto id = unicode::to_lower(app.bundleIdentifier.value_or(app.localizedName.value_or("")));
+  const auto id = qrx_unicode::to_lower(app.bundleIdentifier.value_or(app.localizedName.value_or("")));
   if (id.empty()) return;
   auto apps = parseExcludedApps(window_.excludedAppsText());
   if (std::ranges::find(apps, id) == apps.end()) apps.push_back(id);

@@ -55,14 +55,21 @@ class StepReport {
 int transformClipboardProcess(const std::vector<std::string>& operands, ProcessServices& services) {
   const auto operand = [&](std::size_t index) { return index < operands.size() ? operands[index] : ""; };
   const ClipboardConversion conversion{operand(0), operand(1)};
+  const auto failed = [&](const std::string& why) {
+    if (services.reports) {
+      services.reports->warn("The clipboard conversion failed: " + why);
+    } else {
+      services.err << "quorvix: " << why << '\n';
+    }
+  };
   return services.runClipboard([&](platform::Clipboard& clipboard) {
     EngineSession session(ConfigFile(services.files).load());
     const auto outcome = transformClipboard(conversion, clipboard, &session);
     if (outcome == ClipboardOutcome::noText) {
-      services.err << "quorvix: the clipboard holds no text; it was left as it was\n";
+      failed("the clipboard holds no text; it was left as it was");
     } else if (outcome == ClipboardOutcome::notConverted) {
-      services.err << "quorvix: the clipboard's text cannot be converted by \"" << conversion.op << "\" \""
-                   << conversion.charset << "\"; it was left as it was\n";
+      failed("the clipboard's text cannot be converted by \"" + conversion.op + "\" \"" + conversion.charset +
+             "\"; it was left as it was");
     }
     return outcome == ClipboardOutcome::converted;
   });

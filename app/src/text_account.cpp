@@ -1,6 +1,6 @@
 #include "quorvix_app/text_account.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -22,13 +22,13 @@ TextPosition walkTo(std::string_view text, std::size_t chars) {
     std::uint8_t leads = 0;
     std::uint8_t pairs = 0;
     for (std::size_t i = 0; i < kBlock; ++i) {
-      leads += !unicode::is_continuation_byte(text[at.byte + i]);
-      pairs += unicode::utf16_units_of_lead(text[at.byte + i]) - 1;
+      leads += !qrx_unicode::is_continuation_byte(text[at.byte + i]);
+      pairs += qrx_unicode::utf16_units_of_lead(text[at.byte + i]) - 1;
     }
     at = at + TextPosition{kBlock, leads, std::int64_t{leads} + pairs};
   }
   // The rest of a character whose lead byte the last block counted.
-  while (at.byte < text.size() && unicode::is_continuation_byte(text[at.byte])) ++at.byte;
+  while (at.byte < text.size() && qrx_unicode::is_continuation_byte(text[at.byte])) ++at.byte;
   while (at.chars < chars && at.byte < text.size()) stepForward(text, at);
   return at;
 }
@@ -44,16 +44,16 @@ constexpr std::size_t kRemembered = 256;
 }  // namespace
 
 void stepForward(std::string_view text, TextPosition& at) {
-  at.units += unicode::utf16_units_of_lead(text[at.byte]);
+  at.units += qrx_unicode::utf16_units_of_lead(text[at.byte]);
   ++at.chars;
   do ++at.byte;
-  while (at.byte < text.size() && unicode::is_continuation_byte(text[at.byte]));
+  while (at.byte < text.size() && qrx_unicode::is_continuation_byte(text[at.byte]));
 }
 
 void stepBack(std::string_view text, TextPosition& at) {
   do --at.byte;
-  while (at.byte > 0 && unicode::is_continuation_byte(text[at.byte]));
-  at.units -= unicode::utf16_units_of_lead(text[at.byte]);
+  while (at.byte > 0 && qrx_unicode::is_continuation_byte(text[at.byte]));
+  at.units -= qrx_unicode::utf16_units_of_lead(text[at.byte]);
   --at.chars;
 }
 
@@ -75,8 +75,8 @@ TextPosition Expectation::atUnit(std::int64_t units, bool roundUp) const {
   TextPosition at = nearestTo(units, &TextPosition::units);
   // Backwards byte by byte: a lead byte ends the character before it.
   for (std::size_t byte = at.byte; at.units > units && byte > 0;) {
-    if (unicode::is_continuation_byte(near[--byte])) continue;
-    const int width = unicode::utf16_units_of_lead(near[byte]);
+    if (qrx_unicode::is_continuation_byte(near[--byte])) continue;
+    const int width = qrx_unicode::utf16_units_of_lead(near[byte]);
     if (at.units - width < units && roundUp) break;
     at = {byte, at.chars - 1, at.units - width};
   }

@@ -1,6 +1,6 @@
 #include "quorvix_app/text_client.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -60,7 +60,7 @@ ApplyResult replace(EngineTextClient& client, const std::string& text, std::int6
 }  // namespace
 
 std::int64_t utf16Length(std::string_view text) {
-  return static_cast<std::int64_t>(unicode::utf16_length(text));
+  return static_cast<std::int64_t>(qrx_unicode::utf16_length(text));
 }
 
 void FieldTextClient::setMarkedText(const std::string& text, Utf16Range selected, Utf16Range replacement) {

@@ -9,7 +9,7 @@
 // usage: generate_text OUT_DIR WORDS
 #include <qrx_core/rules.h>
 #include <qrx_core/transform.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 #include <vi_syllable/vi_syllable.h>
 
 #include <algorithm>
@@ -51,7 +51,7 @@ struct Word {
 
 std::string keys_of(const std::string& word, const qrx_core::rules::InputMethodSpec& spec) {
   const auto keys = qrx_core::transform::rebuild(word, spec, TypingOptions{});
-  return keys ? unicode::encode_utf8(*keys) : std::string();
+  return keys ? qrx_unicode::encode_utf8(*keys) : std::string();
 }
 
 std::vector<Word> syllables() {
@@ -85,8 +85,8 @@ std::vector<Word> syllables() {
 Word capitalised(const Word& w) {
   auto first_upper = [](const std::string& s) {
     std::size_t pos = 0;
-    const char32_t first = unicode::next_char(s, pos);
-    return unicode::encode_utf8(unicode::to_upper(first)) + s.substr(pos);
+    const char32_t first = qrx_unicode::next_char(s, pos);
+    return qrx_unicode::encode_utf8(qrx_unicode::to_upper(first)) + s.substr(pos);
   };
   return Word{first_upper(w.text), first_upper(w.telex), first_upper(w.vni)};
 }

@@ -114,7 +114,7 @@ TEST_F(ConfigFileTest, LoadGivesTextOnlyWhenItIsUtf8) {
 
 // One read gives the text, the object it holds and, for a file that is there, why it holds none.
 TEST_F(ConfigFileTest, ContentsSayWhyAFileHoldsNoObjectOfSettings) {
-  using Repeated = std::vector<std::pair<std::string, json::Position>>;
+  using Repeated = std::vector<std::pair<std::string, qrx_json::Position>>;
   struct Row {
     std::optional<std::string_view> file;  // in the notation of odd_files.h; none: no file
     std::optional<std::string> text;
@@ -175,7 +175,7 @@ TEST_F(ConfigFileTest, SaveKeepsThePreviousFileAsBackupAndMovesTheDate) {
 TEST_F(ConfigFileTest, UpdateEditsInPlaceKeepingEveryOtherKeySortedWithIntegers) {
   config.ensureExists();
   const auto before = contents(config.path());
-  EXPECT_TRUE(config.update([](ConfigDictionary& d) { d["app_modes"] = json::Object{{"gedit", false}}; }));
+  EXPECT_TRUE(config.update([](ConfigDictionary& d) { d["app_modes"] = qrx_json::Object{{"gedit", false}}; }));
 
   const auto text = contents(config.path()).value();
   EXPECT_NE(text.find("\"schema_version\": 1,"), std::string::npos) << text;
@@ -183,8 +183,8 @@ TEST_F(ConfigFileTest, UpdateEditsInPlaceKeepingEveryOtherKeySortedWithIntegers)
   EXPECT_LT(text.find("\"allow_coda_k\""), text.find("\"app_modes\""));
   auto reread = config.loadDictionary();
   EXPECT_EQ(reread.size(), 21u);
-  EXPECT_EQ(reread["input_method"], json::Value("telex"));
-  EXPECT_EQ(reread["app_modes"], json::Value(json::Object{{"gedit", false}}));
+  EXPECT_EQ(reread["input_method"], qrx_json::Value("telex"));
+  EXPECT_EQ(reread["app_modes"], qrx_json::Value(qrx_json::Object{{"gedit", false}}));
   EXPECT_EQ(contents(config.backupPath()), before);
 }
 
@@ -285,7 +285,7 @@ const OddFileCase kOddFileCases[] = {
     {"ANamedPipeCountsAsAFile", {{kConfig, odd_files::kNamedPipe}}, {}, Operation::ensureExists, nullptr, {}},
     {"AFolderIsNotReplaced", {{kConfig, odd_files::kFolder}}, {}, Operation::save, "a folder, not a regular file", {}},
     {"ALinkToNothingGetsTheDefaultTarget", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
-     Operation::ensureExists, nullptr, {{kDotfile, ConfigFile::defaultText}}},
+     Operation::ensureExists, nullptr, {{kDotfile, ConfigFile::defaultText()}}},
     {"UpdateWritesThroughALinkToNothing", {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, {},
      Operation::update, nullptr, {{kDotfile, kUpdatedVni}}},
     {"SaveWritesThroughALinkToALinkToNothing",

@@ -92,7 +92,7 @@ TEST(ConfigSnapshot, SharesWhatDidNotChangeAndLeavesOutWhatIsDecidedPerApplicati
   EXPECT_FALSE(first->shared().contains("output_mode"));
   EXPECT_FALSE(sameSettings(first->shared(), second->shared()));
   auto copy = second->shared();
-  copy["input_method"] = std::make_shared<const json::Value>("vni");
+  copy["input_method"] = std::make_shared<const qrx_json::Value>("vni");
   EXPECT_TRUE(sameSettings(copy, second->shared()));
 }
 

@@ -4,7 +4,7 @@
 // caret is.
 #pragma once
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <optional>
@@ -83,7 +83,7 @@ class FakeDocument : public platform::TextInput {
 
   static std::u16string toUtf16(const std::string& text) {
     std::u16string out;
-    for (char32_t c : unicode::decode_utf8(text)) {
+    for (char32_t c : qrx_unicode::decode_utf8(text)) {
       if (c >= 0x10000) {
         out.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
         out.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
@@ -105,7 +105,7 @@ class FakeDocument : public platform::TextInput {
         chars.push_back(u >= 0xD800 && u < 0xE000 ? U'\uFFFD' : char32_t(u));
       }
     }
-    return unicode::encode_utf8(chars);
+    return qrx_unicode::encode_utf8(chars);
   }
 
   std::u16string text_;

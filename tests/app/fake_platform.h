@@ -46,11 +46,13 @@ struct FakeClipboardConversions : platform::ClipboardConversions {
 
 // What the user was told ("title | details") and what was only traced, in order.
 struct RecordedReports : platform::Reports {
-  std::vector<std::string> told, traced;
+  std::vector<std::string> told, traced, warned, debugged;
   void tell(std::string_view title, std::string_view details) override {
     told.push_back(std::string(title) + " | " + std::string(details));
   }
   void trace(std::string_view line) override { traced.emplace_back(line); }
+  void warn(std::string_view line) override { warned.emplace_back(line); }
+  void debug(std::string_view line) override { debugged.emplace_back(line); }
 };
 
 // Each timer fires once for every whole interval that passes while it lives.

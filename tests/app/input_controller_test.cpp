@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "fake_document.h"
 #include "fake_platform.h"
 #include "temp_files.h"
@@ -99,6 +102,72 @@ TEST(InputController, TypesIntoTheFieldInBothOutputModes) {
           << c.keys << mode;
     }
   }
+}
+
+// A word that starts over says why in the log, in counts: never what was typed or what the field
+// holds.
+TEST(InputController, LogsWhyAWordStartedOverWithoutItsText) {
+  const struct {
+    const char* name;
+    const char* start;
+    std::int64_t caret;
+    bool readable;
+    const char* why;  // empty: the word did not start over
+  } cases[] = {
+      {"confirmed", "", 0, true, ""},
+      {"the caret before a word", "nam", 0, true,
+       "A word started over: the field's text before the caret (caret at unit 3, anchor at unit 3 of what it "
+       "told) does not end with the 1 UTF-16 units the word wrote there"},
+      {"a field that tells nothing", "", 0, false,
+       "A word started over: the field tells no text before the caret that could confirm the 1 UTF-16 units to "
+       "replace"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto field = std::make_shared<testing::FakeDocument>(c.start, c.caret);
+    Desk desk(configWith("telex", "replace"), {}, field);
+    field->readable = c.readable;
+    desk.type("vieetj");
+    const std::vector<std::string> expected = *c.why ? std::vector<std::string>(1, c.why) : std::vector<std::string>{};
+    EXPECT_EQ(desk.reports.debugged, expected);
+    for (const auto& line : desk.reports.debugged) {
+      for (const char* text : {"vie", "nam", "việt"}) EXPECT_EQ(line.find(text), std::string::npos) << line;
+    }
+  }
+}
+
+// The configuration file is made when the controller starts and at every activation; a folder it
+// cannot be made in is logged once, and again after it could be made once more.
+TEST(InputController, LogsOnceThatTheConfigurationFileCannotBeMade) {
+  testing::TempFiles files;
+  testing::FakeWorkspace workspace;
+  testing::FakeClock clock;
+  testing::FakeClipboardConversions clipboard;
+  NotificationCenter notifications;
+  testing::RecordedReports reports;
+  ConfigWatcher watcher{files, clock, notifications, {}, &reports};
+  const auto blocker = files.root() / "config" / "quorvix";
+  const auto block = [&] {
+    std::filesystem::create_directories(blocker.parent_path());
+    std::ofstream(blocker) << "a file where the folder goes";
+  };
+  block();
+  auto document = std::make_shared<testing::FakeDocument>();
+  QuorvixInputController controller(ControllerServices{files, workspace, clipboard, watcher, &reports}, document);
+  controller.activateServer(document);
+  controller.activateServer(document);
+  ASSERT_EQ(reports.warned.size(), 1u);
+  EXPECT_TRUE(reports.warned[0].starts_with("Quorvix could not make its configuration file: ")) << reports.warned[0];
+  EXPECT_NE(reports.warned[0].find(blocker.string()), std::string::npos) << reports.warned[0];
+
+  std::filesystem::remove(blocker);
+  controller.activateServer(document);
+  EXPECT_TRUE(files.exists(files.root() / "config" / "quorvix" / "config.json"));
+  EXPECT_EQ(reports.warned.size(), 1u);
+  std::filesystem::remove_all(blocker);
+  block();
+  controller.activateServer(document);
+  EXPECT_EQ(reports.warned.size(), 2u);
 }
 
 TEST(InputController, RoutesEachKindOfKey) {
@@ -199,7 +268,7 @@ TEST(InputController, ReloadsOnceForEachOutsideChangeOfTheFile) {
 TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
   Desk desk(configWith("telex", "replace"), "gedit");
   desk.type("vie");
-  desk.config.update([](ConfigDictionary& file) { file["macros"] = json::Object{{"ko", "không"}}; });
+  desk.config.update([](ConfigDictionary& file) { file["macros"] = qrx_json::Object{{"ko", "không"}}; });
   desk.clock.advance(1s);
   const auto* waiting = desk.controller->engine();
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
@@ -210,7 +279,7 @@ TEST(InputController, AToggleThatEndsAWaitingWordKeepsItsChoiceAndTheChange) {
   EXPECT_TRUE(desk.press(key(codes::kComma, flags::kOption)));
   desk.type(" ko ");
   EXPECT_EQ(desk.document->withCaret(), "vie không |");
-  EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), json::Value(json::Object{{"gedit", true}}));
+  EXPECT_EQ(desk.config.loadDictionary().at("app_modes"), qrx_json::Value(qrx_json::Object{{"gedit", true}}));
 }
 
 // The titles in order, a submenu's in brackets, "*" when on.
@@ -249,19 +318,19 @@ TEST(InputMenu, ShowsTheSessionsStateAndEveryCommand) {
   }
   const auto opened = "open " + telex.config.path().string();
   EXPECT_EQ(telex.workspace.requests, (std::vector<std::string>{"preferences", opened, "input sources"}));
-  EXPECT_EQ(telex.config.load(), ConfigFile::defaultText);
+  EXPECT_EQ(telex.config.load(), ConfigFile::defaultText());
 }
 
 TEST(InputMenu, ChoosingAMethodWritesTheFileAndPatchesTheSession) {
   Desk desk(configWith("telex", "preedit"));
   desk.type("vieet");
   // Another field's choice, written since the session was made, stays in the file.
-  desk.config.update([](ConfigDictionary& file) { file["app_modes"] = json::Object{{"kate", false}}; });
+  desk.config.update([](ConfigDictionary& file) { file["app_modes"] = qrx_json::Object{{"kate", false}}; });
   desk.controller->perform(desk.controller->menu().items[2].submenu[2]);
   EXPECT_EQ(desk.document->withCaret() + desk.document->marked(), "viêt|");  // written out by the old method
   const auto file = desk.config.loadDictionary();
-  EXPECT_EQ(file.at("input_method"), json::Value("vni"));
-  EXPECT_EQ(file.at("app_modes"), json::Value(json::Object{{"kate", false}}));
+  EXPECT_EQ(file.at("input_method"), qrx_json::Value("vni"));
+  EXPECT_EQ(file.at("app_modes"), qrx_json::Value(qrx_json::Object{{"kate", false}}));
   desk.type(" a1");
   EXPECT_EQ(desk.document->withCaret(), "viêt á|");
   // An identifier is a value of the patch, never a part of its syntax.

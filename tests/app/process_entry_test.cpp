@@ -167,5 +167,48 @@ TEST(ClipboardProcess, ConvertsOnlyWhenAskedFirstAndSaysWhyItLeftTheClipboardAlo
   }
 }
 
+// Started by the input method, with no terminal to read it, the conversion says why it failed in
+// the input method's log, naming the conversion but never the clipboard's text.
+TEST(ClipboardProcess, SaysWhyItFailedInTheLogItIsGiven) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::optional<std::string> before;
+    std::vector<std::string> warned;
+  } rows[] = {
+      {{"--transform-clipboard", "strip", ""}, "Việt", {}},
+      {{"--transform-clipboard", "strip", ""},
+       std::nullopt,
+       {"The clipboard conversion failed: the clipboard holds no text; it was left as it was"}},
+      {{"--transform-clipboard", "rot13", "x"},
+       "Việt",
+       {"The clipboard conversion failed: the clipboard's text cannot be converted by \"rot13\" \"x\"; it was "
+        "left as it was"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments[1]);
+    testing::TempFiles files;
+    NoInputSources sources;
+    FakePreference preference;
+    testing::FakeClipboard clipboard;
+    clipboard.text = row.before;
+    testing::RecordedReports reports;
+    std::ostringstream out, err;
+    ProcessServices services{
+        .files = files,
+        .inputSources = sources,
+        .enabledInputMethods = preference,
+        .runPreferences = [] { return 9; },
+        .runClipboard = [&](const auto& transform) { return transform(clipboard) ? 0 : 1; },
+        .runServer = [] { return 9; },
+        .out = out,
+        .err = err,
+        .reports = &reports,
+    };
+    EXPECT_EQ(processMain(row.arguments, services), row.warned.empty() ? 0 : 1);
+    EXPECT_EQ(reports.warned, row.warned);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
 }  // namespace
 }  // namespace quorvix::app

@@ -1,7 +1,7 @@
 #include "quorvix_app/text_account.h"
 
 #include <gtest/gtest.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <array>
 #include <random>
@@ -22,14 +22,14 @@ struct Told {
 
 Told told(std::string_view marked) {
   Told out;
-  for (const char32_t c : unicode::decode_utf8(marked)) {
-    const auto at = unicode::char_count(out.text);
+  for (const char32_t c : qrx_unicode::decode_utf8(marked)) {
+    const auto at = qrx_unicode::char_count(out.text);
     if (c == U'|') {
       out.cursor = at;
     } else if (c == U'^') {
       out.anchor = at;
     } else {
-      out.text += unicode::encode_utf8(c);
+      out.text += qrx_unicode::encode_utf8(c);
     }
   }
   if (out.anchor == SIZE_MAX) out.anchor = out.cursor;
@@ -200,7 +200,7 @@ TEST(TextAccount, KeepsAWindowAroundTheCaret) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Field field(c.start);
-    for (const char32_t typed : unicode::decode_utf8(c.typed)) field.step("+" + unicode::encode_utf8(typed));
+    for (const char32_t typed : qrx_unicode::decode_utf8(c.typed)) field.step("+" + qrx_unicode::encode_utf8(typed));
     EXPECT_EQ(field.reads(), c.reads);
   }
 }
@@ -283,7 +283,7 @@ TEST(TextAccount, ReadsAReportAsAnAccountThatTakesItWholeDoes) {
   const auto told = [](const Document& doc, std::size_t before, std::size_t after) {
     const auto first = std::min(doc.cursor, doc.anchor), last = std::max(doc.cursor, doc.anchor);
     const auto from = first - std::min(first, before), to = last + std::min(doc.text.size() - last, after);
-    return Report{unicode::encode_utf8(doc.text.substr(from, to - from)), doc.cursor - from,
+    return Report{qrx_unicode::encode_utf8(doc.text.substr(from, to - from)), doc.cursor - from,
                   doc.anchor - from};
   };
   // Where a reading puts the caret and the anchor in the report, and what it holds around them.
@@ -333,7 +333,7 @@ TEST(TextAccount, ReadsAReportAsAnAccountThatTakesItWholeDoes) {
 
       } else {
         const auto typed = randomText(1 + below(3));
-        account.next().insert(unicode::encode_utf8(typed));
+        account.next().insert(qrx_unicode::encode_utf8(typed));
         doc.text.replace(start, std::max(doc.cursor, doc.anchor) - start, typed);
         doc.cursor = doc.anchor = start + typed.size();
       }

@@ -4,7 +4,7 @@
 #include <qrx_adapter_core/surrounding.h>
 
 #include <gtest/gtest.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <limits>
@@ -284,7 +284,7 @@ Reference reference_of(const std::u32string& chars) {
   ref.byte_at.push_back(0);
   ref.unit_at.push_back(0);
   for (const char32_t c : chars) {
-    ref.byte_at.push_back(ref.byte_at.back() + unicode::encode_utf8(c).size());
+    ref.byte_at.push_back(ref.byte_at.back() + qrx_unicode::encode_utf8(c).size());
     ref.unit_at.push_back(ref.unit_at.back() + (c >= 0x10000 ? 2 : 1));
   }
   return ref;
@@ -310,7 +310,7 @@ TEST(Offsets, AgreeWithAnIndependentCountOnGeneratedTexts) {
   std::uniform_int_distribution<std::size_t> length(0, 24);
   for (int round = 0; round < 600; ++round) {
     const std::u32string chars = random_text(rng, length(rng));
-    const std::string text = unicode::encode_utf8(chars);
+    const std::string text = qrx_unicode::encode_utf8(chars);
     const Reference ref = reference_of(chars);
     SCOPED_TRACE(text);
 
@@ -444,14 +444,14 @@ TEST(CheckReplace, WellFormedSnapshotsAreCheckedAsAWalkFromTheStartChecksThem) {
   std::uniform_int_distribution<int> coin(0, 3);
   for (int round = 0; round < 3000; ++round) {
     const std::u32string chars = random_text(rng, length(rng));
-    const std::string text = unicode::encode_utf8(chars);
+    const std::string text = qrx_unicode::encode_utf8(chars);
     const Reference ref = reference_of(chars);
     const auto cursor = std::uniform_int_distribution<std::uint32_t>(0, ref.units() + 2)(rng);
     // Mostly the session's own text is the end of what stands before a caret on a character.
     const std::uint32_t caret_char = ref.char_at_unit(std::min(cursor, ref.units())).value_or(0);
     const std::size_t own_from = std::uniform_int_distribution<std::size_t>(0, caret_char)(rng);
-    std::string own = unicode::encode_utf8(chars.substr(own_from, caret_char - own_from));
-    if (coin(rng) == 0) own = unicode::encode_utf8(random_text(rng, length(rng) / 4));
+    std::string own = qrx_unicode::encode_utf8(chars.substr(own_from, caret_char - own_from));
+    if (coin(rng) == 0) own = qrx_unicode::encode_utf8(random_text(rng, length(rng) / 4));
     FieldState walked = snapshot(text, cursor, coin(rng) == 0 ? cursor + 1 : cursor);
     FieldState counted = walked;
     counted.surrounding_well_formed = true;

@@ -653,7 +653,7 @@ TEST(SharedPorts, BeforeCursorCountsCharactersNotBytes) {
   EXPECT_EQ(ports.before_cursor(50), text);
 }
 
-const qrx_engine::testing::WordListDictionary& dictionary_of(QrxSession& session) {
+const qrx_engine::ports::WordListDictionary& dictionary_of(QrxSession& session) {
   return *session.shared->read()->dictionary;
 }
 
@@ -689,7 +689,7 @@ TEST(Dictionary, LoadingReplacesOnlyTheGivenLists) {
 
   qrx_load_dictionary(a.get(), "Hello  WORLD\n", nullptr);
   const auto& dict = dictionary_of(*a);
-  EXPECT_EQ(dict.english(), (qrx_engine::testing::WordSet{"hello", "world"}));
+  EXPECT_EQ(dict.english(), (qrx_engine::ports::WordSet{"hello", "world"}));
   EXPECT_EQ(dict.vietnamese().size(), vietnamese_before);
   EXPECT_GT(process->english().size(), 2U) << "other sessions keep the built-in lists";
 

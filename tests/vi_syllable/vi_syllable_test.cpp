@@ -3,8 +3,8 @@
 #include <vi_syllable/vi_syllable.h>
 
 #include <gtest/gtest.h>
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <optional>
 #include <random>
@@ -122,15 +122,15 @@ TEST(PlaceTone, PutsTheToneOnTheRightLetter) {
   }
 }
 
-json::Result<ToneStyle> read(std::string_view text) {
-  const json::Result<json::Value> value = json::parse(text);
+qrx_json::Result<ToneStyle> read(std::string_view text) {
+  const qrx_json::Result<qrx_json::Value> value = qrx_json::parse(text);
   EXPECT_TRUE(value.ok()) << text;
   return vi_syllable::tone_style_from_json(value.value());
 }
 
 TEST(ToneStyleJson, Writes) {
-  EXPECT_EQ(json::write_compact(vi_syllable::to_json(ToneStyle::Old)), "\"old\"");
-  EXPECT_EQ(json::write_compact(vi_syllable::to_json(ToneStyle::New)), "\"new\"");
+  EXPECT_EQ(qrx_json::write_compact(vi_syllable::to_json(ToneStyle::Old)), "\"old\"");
+  EXPECT_EQ(qrx_json::write_compact(vi_syllable::to_json(ToneStyle::New)), "\"new\"");
   EXPECT_EQ(vi_syllable::tone_style_name(ToneStyle::New), "new");
 }
 
@@ -138,7 +138,7 @@ TEST(ToneStyleJson, ReadsStringAndObjectFormsOnly) {
   const std::pair<const char*, ToneStyle> accepted[] = {
       {"\"old\"", ToneStyle::Old}, {"\"new\"", ToneStyle::New}, {"{\"old\": null}", ToneStyle::Old}};
   for (const auto& [text, style] : accepted) {
-    const json::Result<ToneStyle> r = read(text);
+    const qrx_json::Result<ToneStyle> r = read(text);
     EXPECT_TRUE(r.ok() && r.value() == style) << text;
   }
   const std::pair<const char*, const char*> rejected[] = {
@@ -151,7 +151,7 @@ TEST(ToneStyleJson, ReadsStringAndObjectFormsOnly) {
       {"{\"old\": null, \"new\": null}", "invalid value: map, expected map with a single key"},
   };
   for (const auto& [text, message] : rejected) {
-    const json::Result<ToneStyle> r = read(text);
+    const qrx_json::Result<ToneStyle> r = read(text);
     ASSERT_FALSE(r.ok()) << text;
     EXPECT_EQ(r.error().message, message) << text;
   }
@@ -159,7 +159,7 @@ TEST(ToneStyleJson, ReadsStringAndObjectFormsOnly) {
 
 TEST(ToneStyleJson, ErrorsCarryThePositionOfTheValue) {
   for (const char* text : {"\n  \"middle\"", "\n  {\"old\": 2}", "\n  7"}) {
-    const json::Result<ToneStyle> r = read(text);
+    const qrx_json::Result<ToneStyle> r = read(text);
     ASSERT_FALSE(r.ok()) << text;
     EXPECT_EQ(r.error().position.line, 2u) << text;
   }

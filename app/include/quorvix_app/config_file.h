@@ -5,7 +5,7 @@
 // never costs the user a file.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <filesystem>
 #include <functional>
@@ -21,7 +21,7 @@
 namespace quorvix::app {
 
 // A JSON object as the application edits it: one value per key, keys sorted.
-using ConfigDictionary = std::map<std::string, json::Value, std::less<>>;
+using ConfigDictionary = std::map<std::string, qrx_json::Value, std::less<>>;
 
 // Why the configuration file does not give Quorvix the settings written in it, and where: the
 // place (line and 1-based byte column; line 0 when it is the file as a whole) and what was wrong
@@ -45,7 +45,7 @@ struct ConfigProblem {
 std::string describe(const ConfigProblem& problem, const std::filesystem::path& file);
 
 // A JSON value's kind in words ("a list", "true or false", "text"...), never its content.
-std::string_view describeKind(const json::Value& value);
+std::string_view describeKind(const qrx_json::Value& value);
 
 class ConfigFile {
  public:
@@ -55,8 +55,10 @@ class ConfigFile {
   // own processes.
   static constexpr std::string_view bundleID = "quorvix";
   static constexpr std::string_view defaultOutputMode = "replace";
-  // What ensureExists writes: 542 bytes, no line feed at the end.
-  static const std::string_view defaultText;
+  // What ensureExists writes: 542 bytes, no line feed at the end. Its values are the engine's
+  // defaults, but for the first macros and excluded program a new user starts with and the output
+  // mode, which only the application reads.
+  static const std::string& defaultText();
 
   explicit ConfigFile(platform::Files& files) : files_(files) {}
 
@@ -84,7 +86,7 @@ class ConfigFile {
     // or is JSON of another kind.
     std::optional<ConfigProblem> problem;
     // Each name the object gives again, where it does; the dictionary keeps the last value.
-    std::vector<std::pair<std::string, json::Position>> repeated;
+    std::vector<std::pair<std::string, qrx_json::Position>> repeated;
   };
   Contents loadContents() const;
   // What outputMode() gives for a file holding `dictionary`.

@@ -5,7 +5,7 @@
 // decides what the new reading means for its own field.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 #include <quorvix.h>
 
 #include <cstdint>
@@ -30,7 +30,7 @@ namespace quorvix::app {
 // The settings every application shares, by configuration key. A value that did not change from
 // one reading to the next is the same object in both, so that comparing readings costs little
 // even with a long list of macros.
-using SharedSettings = std::map<std::string, std::shared_ptr<const json::Value>, std::less<>>;
+using SharedSettings = std::map<std::string, std::shared_ptr<const qrx_json::Value>, std::less<>>;
 
 // Whether two sets of shared settings hold the same keys with equal values.
 bool sameSettings(const SharedSettings& a, const SharedSettings& b);
@@ -76,7 +76,7 @@ class ConfigSnapshot {
   bool engineTakesText() const;
 
   std::optional<ConfigProblem> readProblem_;
-  std::vector<std::pair<std::string, json::Position>> repeated_;
+  std::vector<std::pair<std::string, qrx_json::Position>> repeated_;
   // Whether the file's "output_mode" is there and neither of the two modes.
   bool outputModeUnknown_ = false;
   // The settings chosen per application, shared with the previous reading like shared_.

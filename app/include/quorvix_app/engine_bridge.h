@@ -4,7 +4,7 @@
 // session could not be opened.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 #include <quorvix.h>
 
 #include <cstdint>
@@ -16,6 +16,8 @@
 
 namespace quorvix::app {
 
+// The C records and their kinds as the application keeps them, under their macOS names: on Linux
+// the same mirrors of quorvix.h's QrxAction and QrxPlan.
 enum class QrxActionKind : std::uint32_t {
   pass = QRX_ACTION_PASS,
   preedit = QRX_ACTION_PREEDIT,
@@ -83,7 +85,8 @@ struct EngineFunctions {
 // The functions of libquorvix itself.
 const EngineFunctions& libquorvixFunctions();
 
-// The bridge's QrxEngine: one session of the typing engine.
+// The bridge's QrxEngine, under its macOS name: one session of the typing engine, on Linux over
+// libquorvix compiled into the addon and the executable.
 class EngineSession {
  public:
   // Opens a session with the configuration text (the engine's defaults when absent) in output
@@ -155,10 +158,10 @@ class ConfigProbe {
       : session_(std::nullopt, QRX_OUTPUT_PREEDIT, functions) {}
 
   // Whether the engine takes `value` for the setting `key`.
-  bool takes(std::string_view key, const json::Value& value);
+  bool takes(std::string_view key, const qrx_json::Value& value);
   // The part of `value`, a value the engine does not take for `key`, that it does not take: the
   // first member or element, at any depth, that it rejects alone, else `value` itself.
-  const json::Value& rejectedPart(std::string_view key, const json::Value& value);
+  const qrx_json::Value& rejectedPart(std::string_view key, const qrx_json::Value& value);
 
  private:
   EngineSession session_;

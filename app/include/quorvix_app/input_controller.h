@@ -58,8 +58,10 @@ class QuorvixInputController {
   void deactivateServer(std::shared_ptr<platform::TextInput> sender);
   void commitComposition(std::shared_ptr<platform::TextInput> sender);
 
-  // The menu as it should be shown now, and the command behind one of its items.
+  // The menu as it should be shown now, what it shows of the session, and the command behind one
+  // of its items.
   Menu menu();
+  MenuState menuState();
   void perform(const MenuItem& item);
 
   // Menu commands.
@@ -96,6 +98,8 @@ class QuorvixInputController {
   // After a write of the controller's own: notes it when it was made, else tells the user that
   // `choice` was not saved, and why.
   void noteOwnWrite(const platform::FileResult& written, std::string_view choice);
+  // Makes the configuration file when it is missing, and logs why it could not.
+  void ensureConfigFile();
   const std::optional<std::string>& currentAppModesKey();
   // Takes the frontmost application unless there is none or it is the input method itself.
   void noteFrontmostApplication();
@@ -119,6 +123,8 @@ class QuorvixInputController {
   std::string sessionMethod_;
   // A reading the session has not taken in yet.
   std::shared_ptr<const ConfigSnapshot> pendingConfig_;
+  // Why the configuration file could last not be made, as logged; empty when it could.
+  std::string fileProblemLogged_;
   // The file's identity just after the controller's last write of its own.
   std::optional<platform::FileIdentity> ownWriteIdentity_;
   // The application and its key in "app_modes", as last asked.

@@ -2,6 +2,8 @@
 // its clipboard items.
 #pragma once
 
+#include <qrx_json/json.h>
+
 #include <array>
 #include <map>
 #include <optional>
@@ -64,8 +66,21 @@ inline constexpr std::array<InputMethodChoice, 4> kInputMethods{{
     {"viqr", "VIQR"},
 }};
 
+// What a session's menu shows of it: whether Vietnamese is on, and the input method it types with.
+// A default one is a session's on the default settings.
+struct MenuState {
+  bool vietnameseOn = true;
+  std::string method{kInputMethods.front().identifier};
+  friend bool operator==(const MenuState&, const MenuState&) = default;
+};
+
 // The menu for a session with Vietnamese on or off and the input method `method`.
 Menu inputMenu(bool vietnameseOn, std::string_view method);
+Menu inputMenu(const MenuState& state);
+// The words of the menu's items that say what the session does: the first item's, and the
+// input methods' sub-menu's.
+std::string toggleTitle(bool vietnameseOn);
+std::string methodMenuTitle(std::string_view method);
 // The menu as a session's own configuration gives it; without a session, the defaults'. Only the
 // tests build menus this way: the controller keeps what its menu shows as it goes.
 Menu inputMenu(EngineSession* session);
@@ -73,6 +88,9 @@ Menu inputMenu(EngineSession* session);
 // The input method a session types with when its configuration names `method`: that one when
 // the menu offers it, else Telex, as the engine decides.
 std::string_view typedMethod(std::string_view method);
+// The input method a configuration's "input_method" value names: its text, or "telex" when the
+// configuration gives none (absent, or not a text).
+std::string configuredMethod(const qrx_json::Value* inputMethod);
 // The "input_method" of a configuration JSON text, "telex" when it names none.
 std::string currentMethod(const std::optional<std::string>& configJSON);
 // The title of an input method; "Telex" for anything the menu does not offer.

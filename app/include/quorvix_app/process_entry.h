@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/clipboard.h"
+#include "platform/reports.h"
 #include "platform/files.h"
 #include "platform/input_sources.h"
 #include "quorvix_app/config_file.h"
@@ -36,6 +37,9 @@ struct ProcessServices {
   std::ostream& out;
   // Why a maintenance step failed, for the person at the terminal.
   std::ostream& err;
+  // Where the clipboard process, which the input method starts with no terminal to read it, says
+  // why its conversion failed: the input method's log. On `err` when absent.
+  platform::Reports* reports = nullptr;
 };
 
 // The application's own input methods, installed whether enabled or not, in the framework's

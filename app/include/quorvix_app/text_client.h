@@ -84,6 +84,8 @@ class ActionApplier {
   ApplyResult apply(const QrxEngineAction& action, EngineTextClient& client) const;
 };
 
+// Kept under its macOS name; on Linux it reads the Mac key codes that the Fcitx5 addon translates
+// Fcitx5's key symbols into (platform/fcitx5/keys.h).
 namespace KeyMapper {
 // The engine's name of a named key ("Enter", "Backspace", ...); absent for every other key, which
 // then goes by its characters.

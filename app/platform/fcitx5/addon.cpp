@@ -39,17 +39,18 @@ std::string_view commandName(app::MenuCommand command) {
   return found != kCommandNames.end() ? found->second : std::string_view();
 }
 
-// One item of the input menu in the status area, the same action for every input context. It
-// stands for what the item does, not for where the item is: the command, with the method or the
-// conversion it names, or for a sub-menu the command of the sub-menu's items. Its words and its
-// check mark are those of that item in the menu last shown for the context it is asked about.
+// One item of the input menu in the status area, the same action for every input context, as
+// the default menu has it. It asks the context's controller what the item says and whether it is
+// checked whenever it is shown, and carries out the item's command on that controller when it is
+// activated. A sub-menu's action is named after the command of the sub-menu's items.
 class MenuAction final : public fcitx::Action {
  public:
   MenuAction(QuorvixEngine& engine, const app::MenuItem& item)
       : engine_(engine),
         opensSubmenu_(!item.submenu.empty()),
         command_(opensSubmenu_ ? item.submenu.front().action : item.action),
-        argument_(opensSubmenu_ ? app::RepresentedObject() : item.representedObject) {
+        item_(item) {
+    item_.submenu.clear();
     // Only a method item shows whether it is the one chosen.
     setCheckable(command_ == app::MenuCommand::selectMethod && !opensSubmenu_);
   }
@@ -58,8 +59,8 @@ class MenuAction final : public fcitx::Action {
   // "quorvix-method", "quorvix-method-telex", "quorvix-clipboard-decode-viqr".
   std::string actionName() const {
     auto name = std::string(app::ConfigFile::bundleID) + "-" + std::string(commandName(command_));
-    if (const auto* method = std::get_if<std::string>(&argument_)) name += "-" + *method;
-    if (const auto conversion = app::clipboardConversion(argument_)) {
+    if (const auto* method = std::get_if<std::string>(&item_.representedObject)) name += "-" + *method;
+    if (const auto conversion = app::clipboardConversion(item_.representedObject)) {
       name += "-" + conversion->op;
       if (!conversion->charset.empty()) name += "-" + conversion->charset;
     }
@@ -67,40 +68,32 @@ class MenuAction final : public fcitx::Action {
   }
 
   std::string shortText(fcitx::InputContext* context) const override {
-    const auto* item = find(engine_.shownMenu(context).items);
-    return item ? item->title : std::string();
+    if (command_ == app::MenuCommand::toggleVietnamese) {
+      return app::toggleTitle(engine_.menuState(context).vietnameseOn);
+    }
+    if (command_ == app::MenuCommand::selectMethod && opensSubmenu_) {
+      return app::methodMenuTitle(engine_.menuState(context).method);
+    }
+    return item_.title;
   }
   std::string icon(fcitx::InputContext*) const override { return {}; }
   bool isChecked(fcitx::InputContext* context) const override {
-    const auto* item = find(engine_.shownMenu(context).items);
-    return item && item->on;
+    const auto* method = std::get_if<std::string>(&item_.representedObject);
+    return isCheckable() && method && *method == engine_.menuState(context).method;
   }
   void activate(fcitx::InputContext* context) override {
-    if (const auto* item = find(engine_.shownMenu(context).items)) engine_.perform(context, *item);
+    if (!opensSubmenu_) engine_.perform(context, item_);
   }
 
   fcitx::Menu submenu;
   std::vector<std::unique_ptr<fcitx::Action>> children;
 
  private:
-  bool standsFor(const app::MenuItem& item) const {
-    if (item.separator) return false;
-    if (opensSubmenu_) return !item.submenu.empty() && item.submenu.front().action == command_;
-    return item.submenu.empty() && item.action == command_ && item.representedObject == argument_;
-  }
-
-  const app::MenuItem* find(const std::vector<app::MenuItem>& items) const {
-    for (const auto& item : items) {
-      if (standsFor(item)) return &item;
-      if (const auto* inside = find(item.submenu)) return inside;
-    }
-    return nullptr;
-  }
-
   QuorvixEngine& engine_;
   bool opensSubmenu_;
   app::MenuCommand command_;
-  app::RepresentedObject argument_;
+  // The item's own words, command and argument, without its sub-menu.
+  app::MenuItem item_;
 };
 
 }  // namespace
@@ -152,7 +145,8 @@ struct InputContextState final : public fcitx::InputContextProperty {
   FcitxWorkspace workspace;
   ClipboardProcesses clipboard;
   std::unique_ptr<app::QuorvixInputController> controller;
-  std::optional<app::Menu> shownMenu;
+  // What the status area last showed of the controller, to tell when it needs showing anew.
+  std::optional<app::MenuState> shownState;
 };
 
 QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
@@ -162,8 +156,8 @@ QuorvixEngine::QuorvixEngine(fcitx::Instance& instance, AddonServices services)
       reports_(instance),
       configuration_(
           *services_.files, *services_.timers, notifications_, [this] { renderFocusedMenus(); }, &reports_),
-      defaultMenu_(app::inputMenu(true, app::kInputMethods.front().identifier)),
-      statusMenu_(std::make_unique<StatusMenu>(*this, instance.userInterfaceManager(), defaultMenu_)),
+      statusMenu_(std::make_unique<StatusMenu>(*this, instance.userInterfaceManager(),
+                                               app::inputMenu(app::MenuState{}))),
       stateFactory_(
           [this](fcitx::InputContext& context) { return new InputContextState(context, services_); }) {
   instance_.inputContextManager().registerProperty("quorvixState", &stateFactory_);
@@ -261,27 +255,23 @@ void QuorvixEngine::reloadConfig() {
   configuration_.reload();
 }
 
-const app::Menu& QuorvixEngine::shownMenu(fcitx::InputContext* context) {
-  if (context) {
-    if (const auto& shown = state(*context).shownMenu) return *shown;
-  }
-  return defaultMenu_;
+app::MenuState QuorvixEngine::menuState(fcitx::InputContext* context) {
+  if (auto* served = context ? controller(*context) : nullptr) return served->menuState();
+  return {};
 }
 
 void QuorvixEngine::perform(fcitx::InputContext* context, const app::MenuItem& item) {
   if (!context) return;
   auto& state = this->state(*context);
   if (!state.controller) return;
-  // The command may show a new menu in place of the one the item belongs to.
-  const auto chosen = item;
-  state.controller->perform(chosen);
+  state.controller->perform(item);
   renderMenu(*context, state, false);
 }
 
 void QuorvixEngine::renderMenu(fcitx::InputContext& context, InputContextState& state, bool addToStatusArea) {
-  auto menu = controllerFor(state).menu();
-  const bool changed = state.shownMenu != menu;
-  state.shownMenu = std::move(menu);
+  auto shown = controllerFor(state).menuState();
+  const bool changed = state.shownState != shown;
+  state.shownState = std::move(shown);
   if (addToStatusArea) statusMenu_->addTo(context);
   if (changed || addToStatusArea) context.updateUserInterface(fcitx::UserInterfaceComponent::StatusArea);
 }

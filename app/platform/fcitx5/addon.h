@@ -52,15 +52,16 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   // The context's text field, as the controller reads and edits it.
   FcitxTextInput& textInput(fcitx::InputContext& context);
 
-  // The menu as last shown for the context, or the default one when there is none; and the
-  // command of one of its items, carried out for the context.
-  const app::Menu& shownMenu(fcitx::InputContext* context);
+  // What the context's menu shows: its controller's state, or that of a session on the default
+  // settings for a context Quorvix has not served; and the command of one of the menu's items,
+  // carried out for the context.
+  app::MenuState menuState(fcitx::InputContext* context);
   void perform(fcitx::InputContext* context, const app::MenuItem& item);
 
  private:
   InputContextState& state(fcitx::InputContext& context);
   app::QuorvixInputController& controllerFor(InputContextState& state);
-  // Shows the controller's menu when it differs from the one shown.
+  // Shows the controller's menu anew when what it shows of the controller changed.
   void renderMenu(fcitx::InputContext& context, InputContextState& state, bool addToStatusArea);
   // A new reading of the configuration may have changed what the focused fields' menus say.
   void renderFocusedMenus();
@@ -73,9 +74,7 @@ class QuorvixEngine final : public fcitx::InputMethodEngineV2 {
   app::NotificationCenter notifications_;
   FcitxReports reports_;
   app::ConfigWatcher configuration_;
-  // The menu of a session on the default settings: the status area's actions are built from it,
-  // and show its words for a context Quorvix has not served.
-  const app::Menu defaultMenu_;
+  // The status area's actions, built from the menu of a session on the default settings.
   const std::unique_ptr<StatusMenu> statusMenu_;
   // After everything the controllers use, so that they go first (but for the watcher).
   fcitx::FactoryFor<InputContextState> stateFactory_;

@@ -1,7 +1,7 @@
 #include "platform/fcitx5/keys.h"
 
 #include <fcitx-utils/keysym.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -102,7 +102,7 @@ platform::KeyEvent translateKey(const fcitx::Key& key, bool isRelease) {
   if (ascii) {
     event.characters.emplace(1, static_cast<char>(sym));
   } else if (auto characters = fcitx::Key::keySymToUTF8(sym);
-             !characters.empty() && unicode::is_scalar_value(fcitx::Key::keySymToUnicode(sym))) {
+             !characters.empty() && qrx_unicode::is_scalar_value(fcitx::Key::keySymToUnicode(sym))) {
     event.characters = std::move(characters);
   }
   return event;

@@ -19,8 +19,16 @@ constexpr std::string_view kIcon = "input-keyboard";
 
 }  // namespace
 
+void LogReports::tell(std::string_view, std::string_view details) { warn(details); }
+
+void LogReports::trace(std::string_view line) { FCITX_LOGC(quorvixLog, Info) << line; }
+
+void LogReports::warn(std::string_view line) { FCITX_LOGC(quorvixLog, Warn) << line; }
+
+void LogReports::debug(std::string_view line) { FCITX_LOGC(quorvixLog, Debug) << line; }
+
 void FcitxReports::tell(std::string_view title, std::string_view details) {
-  FCITX_LOGC(quorvixLog, Warn) << details;
+  LogReports::tell(title, details);
   auto* notifications = instance_.addonManager().addon("notifications", true);
   if (notifications == nullptr) return;
   shown_ = notifications->call<fcitx::INotifications::sendNotification>(
@@ -28,7 +36,5 @@ void FcitxReports::tell(std::string_view title, std::string_view details) {
       std::vector<std::string>{}, kUntilDismissed, fcitx::NotificationActionCallback{},
       fcitx::NotificationClosedCallback{});
 }
-
-void FcitxReports::trace(std::string_view line) { FCITX_LOGC(quorvixLog, Info) << line; }
 
 }  // namespace quorvix::platform::fcitx5

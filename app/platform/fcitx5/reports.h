@@ -1,6 +1,6 @@
 // The input method's reports over Fcitx5: a line in the addon's own log category for each, and
-// for what the user is told, a desktop notification through Fcitx5's notifications addon when
-// Fcitx5 has it.
+// in a running Fcitx5, for what the user is told, a desktop notification through Fcitx5's
+// notifications addon when Fcitx5 has it.
 #pragma once
 
 #include <fcitx/instance.h>
@@ -11,12 +11,21 @@
 
 namespace quorvix::platform::fcitx5 {
 
-class FcitxReports final : public platform::Reports {
+// The log alone, for a process that has no Fcitx5 running in it: what the user would be told is
+// a warning.
+class LogReports : public platform::Reports {
+ public:
+  void tell(std::string_view title, std::string_view details) override;
+  void trace(std::string_view line) override;
+  void warn(std::string_view line) override;
+  void debug(std::string_view line) override;
+};
+
+class FcitxReports final : public LogReports {
  public:
   explicit FcitxReports(fcitx::Instance& instance) : instance_(instance) {}
 
   void tell(std::string_view title, std::string_view details) override;
-  void trace(std::string_view line) override;
 
  private:
   fcitx::Instance& instance_;

@@ -4,7 +4,7 @@
 #include <fcitx/surroundingtext.h>
 #include <fcitx/text.h>
 #include <fcitx/userinterface.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <string_view>
@@ -218,8 +218,8 @@ bool FcitxTextInput::passKey(const fcitx::Key& key) {
   }
   // A keysym that names no Unicode scalar value types nothing: it goes on as a key.
   const auto typed = fcitx::Key::keySymToUnicode(key.sym());
-  if (typed >= 0x20 && typed != 0x7F && unicode::is_scalar_value(typed)) {
-    insertText(unicode::encode_utf8(static_cast<char32_t>(typed)), {kNotFound, 0});
+  if (typed >= 0x20 && typed != 0x7F && qrx_unicode::is_scalar_value(typed)) {
+    insertText(qrx_unicode::encode_utf8(static_cast<char32_t>(typed)), {kNotFound, 0});
     return true;
   }
   const auto* known = expected();
@@ -287,7 +287,7 @@ void FcitxTextInput::showMarked(fcitx::InputContext& context, const std::string&
 void FcitxTextInput::removeCommittedMarkedText(fcitx::InputContext& context) {
   if (!std::exchange(markedCommitted_, false)) return;
   // The focus out wrote the marked text before the caret; something else is to stand there.
-  const auto count = unicode::char_count(marked_);
+  const auto count = qrx_unicode::char_count(marked_);
   showMarked(context, {}, 0);
   if (const auto* known = expected(false)) {
     reachBackTo(*known, known->origin.units + known->cursor.units - static_cast<std::int64_t>(2 * count));

@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QMimeData>
-#include <cstdio>
 
 #include "graphical_session.h"
 
@@ -31,7 +30,8 @@ class QtClipboard final : public Clipboard {
 
 }  // namespace
 
-int runClipboardApplication(int& argc, char** argv, const std::function<bool(Clipboard&)>& transform) {
+int runClipboardApplication(int& argc, char** argv, const std::function<bool(Clipboard&)>& transform,
+                            const std::function<void(std::string_view why)>& failed) {
   // A program without a window may take the clipboard on X11 whenever it likes, but on Wayland
   // only while it has the keyboard; Wayland desktops keep the clipboard of their X11 support in
   // step with their own, so that one serves, whatever platform Qt would choose.
@@ -40,14 +40,14 @@ int runClipboardApplication(int& argc, char** argv, const std::function<bool(Cli
   if (!application) return 1;
   auto& clipboard = *QGuiApplication::clipboard();
   QtClipboard text(clipboard);
-  const auto failed = [] {
+  const auto signalFailure = [] {
     QApplication::beep();
     return 1;
   };
-  if (!transform(text)) return failed();
+  if (!transform(text)) return signalFailure();
   if (!clipboard.ownsClipboard()) {
-    std::fputs("quorvix: the desktop did not let this process take the clipboard\n", stderr);
-    return failed();
+    failed("the desktop did not let this process take the clipboard");
+    return signalFailure();
   }
   QObject::connect(&clipboard, &QClipboard::changed, [&clipboard](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard && !clipboard.ownsClipboard()) QCoreApplication::quit();

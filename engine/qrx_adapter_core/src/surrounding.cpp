@@ -1,6 +1,6 @@
 #include <qrx_adapter_core/surrounding.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <bit>
 #include <cstring>
@@ -194,7 +194,7 @@ std::optional<char32_t> next_codepoint(std::string_view text, std::uint32_t offs
   const auto pos = walk_utf16(text, offset);
   if (!pos || pos->byte >= text.size()) return std::nullopt;
   std::size_t byte = pos->byte;
-  return unicode::next_char(text, byte);
+  return qrx_unicode::next_char(text, byte);
 }
 
 std::optional<std::size_t> char_to_byte_offset(std::string_view text, std::uint32_t n) {
@@ -249,7 +249,7 @@ std::optional<VerifiedDeletionView> check_replace_view(std::string_view own_text
   // The caret stands at the prefix's end, so the character after it is decoded from there.
   if (prefix->size() < field.surrounding->size()) {
     std::size_t at = prefix->size();
-    if (is_word_codepoint(unicode::next_char(*field.surrounding, at))) return std::nullopt;
+    if (is_word_codepoint(qrx_unicode::next_char(*field.surrounding, at))) return std::nullopt;
   }
   return VerifiedDeletionView{*tail, n, char_len(*tail)};
 }

@@ -1,7 +1,7 @@
 #include <qrx_core/charset.h>
 
-#include <json/json.h>
-#include <unicode_text/unicode.h>
+#include <qrx_json/json.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <bit>
@@ -43,7 +43,7 @@ struct Chunk {
     }
     return chunk;
   }
-  static Chunk of(char32_t c) { return of(unicode::encode_utf8(c)); }
+  static Chunk of(char32_t c) { return of(qrx_unicode::encode_utf8(c)); }
 };
 
 // What one character or byte turns into in the byte conversions' hot loops: up to three bytes
@@ -291,14 +291,14 @@ std::size_t charset_index(std::string_view name) { return identifier_index(norma
 }
 
 // The letters of a map member, later members replacing earlier ones for the same letter.
-std::map<char32_t, std::string> read_map(const json::Value& entry) {
+std::map<char32_t, std::string> read_map(const qrx_json::Value& entry) {
   std::map<char32_t, std::string> letters;
-  const json::Value* map = entry.find("map");
+  const qrx_json::Value* map = entry.find("map");
   if (map == nullptr || !map->is_object()) return letters;
-  for (const json::Member& member : map->as_object()) {
+  for (const qrx_json::Member& member : map->as_object()) {
     if (member.name.empty() || !member.value.is_string()) continue;
     std::size_t pos = 0;
-    letters[unicode::next_char(member.name, pos)] = member.value.as_string();
+    letters[qrx_unicode::next_char(member.name, pos)] = member.value.as_string();
   }
   return letters;
 }
@@ -316,7 +316,7 @@ std::size_t direct_size(const Keys& keys) {
 // The bytes of an encoded value, when each of its characters has one.
 std::optional<std::string> value_bytes(std::string_view value) {
   std::string bytes;
-  for (char32_t c : unicode::decode_utf8(value)) {
+  for (char32_t c : qrx_unicode::decode_utf8(value)) {
     const auto b = char_byte(c);
     if (!b) return std::nullopt;
     bytes.push_back(static_cast<char>(*b));
@@ -367,11 +367,11 @@ void insert_key(Data::Decoder& dec, std::u32string_view key, char32_t letter) {
 // Which letter an encoded value decodes to, when the letters sharing it allow one.
 std::optional<char32_t> decode_letter(std::vector<char32_t> group) {
   if (group.size() == 1) return group.front();
-  if (group.size() != 2 || unicode::to_lower(group[0]) != unicode::to_lower(group[1])) {
+  if (group.size() != 2 || qrx_unicode::to_lower(group[0]) != qrx_unicode::to_lower(group[1])) {
     return std::nullopt;
   }
   std::stable_sort(group.begin(), group.end(), [](char32_t a, char32_t b) {
-    return unicode::is_lowercase(a) && !unicode::is_lowercase(b);
+    return qrx_unicode::is_lowercase(a) && !qrx_unicode::is_lowercase(b);
   });
   return group.front();
 }
@@ -414,7 +414,7 @@ void add_fast_decoding(Data::Decoder& dec) {
 
 Data::Decoder make_decoder(const std::map<char32_t, std::string>& letters, bool viscii, bool single_byte) {
   std::map<std::u32string, std::vector<char32_t>> groups;
-  for (const auto& [letter, value] : letters) groups[unicode::decode_utf8(value)].push_back(letter);
+  for (const auto& [letter, value] : letters) groups[qrx_unicode::decode_utf8(value)].push_back(letter);
   Data::Decoder dec;
   for (const auto& [key, group] : groups) {
     if (const auto letter = decode_letter(group)) insert_key(dec, key, *letter);
@@ -443,13 +443,13 @@ std::vector<std::uint8_t> nfc_inert_set(const std::set<char32_t>& chars) {
   if (chars.empty() || chars.size() > kMostChars || *chars.rbegin() >= 0x10000) return {};
   std::string pairs;
   for (char32_t a : chars) {
-    if (unicode::combining_class(a) != 0) return {};
+    if (qrx_unicode::combining_class(a) != 0) return {};
     for (char32_t b : chars) {
-      unicode::append_utf8(pairs, a);
-      unicode::append_utf8(pairs, b);
+      qrx_unicode::append_utf8(pairs, a);
+      qrx_unicode::append_utf8(pairs, b);
     }
   }
-  if (!unicode::is_nfc(pairs)) return {};
+  if (!qrx_unicode::is_nfc(pairs)) return {};
   std::vector<std::uint8_t> inert(static_cast<std::size_t>(*chars.rbegin()) + 1, 0);
   for (char32_t c : chars) inert[c] = 1;
   return inert;
@@ -469,7 +469,7 @@ void add_fast_encoding(Data::Encoder& enc, const Data& data) {
       const char byte = static_cast<char>(*b);
       bytes = ShortBytes::of(std::string_view(&byte, 1));
     }
-    if (bytes && bytes->size <= unicode::encode_utf8(c).size()) enc.fast_bytes[c] = *bytes;
+    if (bytes && bytes->size <= qrx_unicode::encode_utf8(c).size()) enc.fast_bytes[c] = *bytes;
   }
   enc.printable_as_is = enc.fast_bytes.size() >= kPrintableEnd;
   for (char32_t c = kPrintableFirst; c < kPrintableEnd && enc.printable_as_is; ++c) {
@@ -478,7 +478,7 @@ void add_fast_encoding(Data::Encoder& enc, const Data& data) {
 }
 
 std::shared_ptr<const Data> build(std::string_view json_text) {
-  auto parsed = json::parse(json_text);
+  auto parsed = qrx_json::parse(json_text);
   if (!parsed) broken_data();
   auto data = std::make_shared<Data>();
   // What decoding can produce from bytes, and every letter: the candidates for nfc_inert.
@@ -487,13 +487,13 @@ std::shared_ptr<const Data> build(std::string_view json_text) {
     plain.insert(static_cast<char32_t>(b));
     plain.insert(single_byte_chars().chars[b]);
   }
-  const json::Value* charsets = parsed.value().find("charsets");
+  const qrx_json::Value* charsets = parsed.value().find("charsets");
   if (charsets == nullptr || !charsets->is_object()) return data;
-  for (const json::Member& member : charsets->as_object()) {
+  for (const qrx_json::Member& member : charsets->as_object()) {
     const std::size_t index = identifier_index(member.name);
     // Unicode forms need no table, and other names are unreachable through normalize.
     if (index == kUnicode || index == kUnicodeNfd || index >= kIdentifiers.size()) continue;
-    const json::Value* name = member.value.find("name");
+    const qrx_json::Value* name = member.value.find("name");
     const auto letters = read_map(member.value);
     data->encoders[index] = make_encoder(
         name != nullptr && name->is_string() ? name->as_string() : member.name, letters, kSingleByte[index]);
@@ -562,14 +562,14 @@ class Writer {
 
 // The text in NFC, copied only when it is not already.
 std::string composed(std::string text, const Data& data) {
-  if (!data.all_inert(text) && !unicode::is_nfc(text)) return unicode::nfc(text);
+  if (!data.all_inert(text) && !qrx_unicode::is_nfc(text)) return qrx_unicode::nfc(text);
   return text;
 }
 
 // A view of the text in NFC: the text itself when it already is, else `storage`.
 std::string_view composed_view(std::string_view text, std::string& storage, const Data& data) {
-  if (data.all_inert(text) || unicode::is_nfc(text)) return text;
-  storage = unicode::nfc(text);
+  if (data.all_inert(text) || qrx_unicode::is_nfc(text)) return text;
+  storage = qrx_unicode::nfc(text);
   return storage;
 }
 
@@ -583,7 +583,7 @@ std::string encode_table(const Data::Encoder& enc, std::string_view text) {
       continue;
     }
     const std::size_t start = pos;
-    if (const std::uint32_t index = enc.find(unicode::next_char(text, pos))) {
+    if (const std::uint32_t index = enc.find(qrx_unicode::next_char(text, pos))) {
       out.put(enc.value_chunks[index - 1], enc.values[index - 1]);
     } else {
       out.put(text.substr(start, pos - start));
@@ -601,7 +601,7 @@ std::string encode_viqr(const Data::Encoder& enc, const std::unordered_set<std::
   std::string candidate;
   for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t start = pos;
-    const char32_t c = unicode::next_char(text, pos);
+    const char32_t c = qrx_unicode::next_char(text, pos);
     const std::uint32_t index = enc.find(c);
     bool escape = c == U'\\';
     if (!escape && is_ascii_punctuation(c)) {
@@ -626,10 +626,10 @@ struct TextSource {
 
   std::size_t size() const { return text.size(); }
   unsigned char lead(std::size_t pos) const { return static_cast<unsigned char>(text[pos]); }
-  char32_t next(std::size_t& pos) const { return unicode::next_char(text, pos); }
+  char32_t next(std::size_t& pos) const { return qrx_unicode::next_char(text, pos); }
   void copy(Writer<std::string>& out, std::size_t from, std::size_t to, char32_t c) const {
     // Ill-formed bytes were read as U+FFFD and are written as such.
-    if (c == unicode::kReplacementCharacter) {
+    if (c == qrx_unicode::kReplacementCharacter) {
       out.put(Chunk::of(c));
     } else {
       out.put(text.substr(from, to - from));
@@ -697,7 +697,7 @@ std::string decode_table(const Data& data, const Data::Decoder& dec, const Sourc
 }
 
 std::string decode_index(const Data& data, std::string_view text, std::size_t index) {
-  if (index == kUnicode || index == kUnicodeNfd || !data.decoders[index]) return unicode::nfc(text);
+  if (index == kUnicode || index == kUnicodeNfd || !data.decoders[index]) return qrx_unicode::nfc(text);
   return decode_table(data, *data.decoders[index], TextSource{text}, index == kViqr);
 }
 
@@ -724,7 +724,7 @@ std::optional<std::size_t> encode_fast(const Data::Encoder& enc, std::string_vie
       // The character after the run goes through the table at once, without another try.
       if (pos == text.size()) break;
     }
-    const char32_t c = p[pos] < kAsciiEnd ? p[pos++] : unicode::next_char(text, pos);
+    const char32_t c = p[pos] < kAsciiEnd ? p[pos++] : qrx_unicode::next_char(text, pos);
     if (c >= enc.fast_bytes.size()) return std::nullopt;
     const ShortBytes bytes = enc.fast_bytes[c];
     if (bytes.size == 0) return std::nullopt;
@@ -804,7 +804,7 @@ bool Tables::Data::all_inert(std::string_view text) const {
       ++pos;
       continue;
     }
-    if (!inert(unicode::next_char(text, pos))) return false;
+    if (!inert(qrx_unicode::next_char(text, pos))) return false;
   }
   return true;
 }
@@ -813,7 +813,7 @@ bool Tables::Data::all_inert(std::string_view text) const {
 // Public operations
 
 std::string_view normalize(std::string_view name) {
-  const std::string key = unicode::to_lower(detail::trim_white_space(name));
+  const std::string key = qrx_unicode::to_lower(detail::trim_white_space(name));
   for (const auto& [alias, id] : kAliases) {
     if (alias == key) return id;
   }
@@ -842,8 +842,8 @@ std::optional<std::string_view> Tables::display_name(std::string_view name) cons
 
 std::string Tables::encode(std::string_view text, std::string_view name) const {
   const std::size_t index = charset_index(name);
-  if (index == kUnicode) return unicode::nfc(text);
-  if (index == kUnicodeNfd) return unicode::nfd(text);
+  if (index == kUnicode) return qrx_unicode::nfc(text);
+  if (index == kUnicodeNfd) return qrx_unicode::nfd(text);
   const Data& tables = data();
   const auto& enc = tables.encoders[index];
   if (!enc) return std::string(text);
@@ -856,7 +856,7 @@ std::string Tables::encode(std::string_view text, std::string_view name) const {
 
 std::string Tables::decode(std::string_view text, std::string_view name) const {
   const std::size_t index = charset_index(name);
-  if (index == kUnicode || index == kUnicodeNfd) return unicode::nfc(text);
+  if (index == kUnicode || index == kUnicodeNfd) return qrx_unicode::nfc(text);
   return decode_index(data(), text, index);
 }
 
@@ -882,7 +882,7 @@ std::optional<std::vector<std::uint8_t>> Tables::encode_bytes(std::string_view t
       ++pos;
       continue;
     }
-    const char32_t c = unicode::next_char(input, pos);
+    const char32_t c = qrx_unicode::next_char(input, pos);
     if (const std::uint32_t found = enc ? enc->find(c) : 0) {
       const Chunk& bytes = enc->byte_chunks[found - 1];
       if (bytes.size == Chunk::kMissing) return std::nullopt;
@@ -899,7 +899,7 @@ std::optional<std::vector<std::uint8_t>> Tables::encode_bytes(std::string_view t
 std::string Tables::decode_bytes(std::span<const std::uint8_t> bytes, std::string_view name) const {
   const std::size_t index = charset_index(name);
   if (index == kUnicode || index == kUnicodeNfd) {
-    return unicode::nfc(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return qrx_unicode::nfc(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
   const ByteChars& chars = kSingleByte[index] ? single_byte_chars() : latin1_chars();
   const Data& tables = data();

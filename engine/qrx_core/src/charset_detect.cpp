@@ -1,6 +1,6 @@
 #include <qrx_core/charset.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ std::size_t score(std::string_view decoded) {
       ++pos;
       continue;
     }
-    if (!unicode::is_white_space(unicode::next_char(decoded, pos))) ++n;
+    if (!qrx_unicode::is_white_space(qrx_unicode::next_char(decoded, pos))) ++n;
   }
   return n;
 }

@@ -1,6 +1,6 @@
 #include <qrx_core/charset.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include "charset_detail.h"
 
@@ -12,14 +12,14 @@ std::string_view trim_white_space(std::string_view text) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     std::size_t next = begin;
-    if (!unicode::is_white_space(unicode::next_char(text, next))) break;
+    if (!qrx_unicode::is_white_space(qrx_unicode::next_char(text, next))) break;
     begin = next;
   }
   // Scan forward so that multi-byte characters are never split; remember where the last
   // character that is not white space ends.
   std::size_t end = begin;
   for (std::size_t pos = begin; pos < text.size();) {
-    if (!unicode::is_white_space(unicode::next_char(text, pos))) end = pos;
+    if (!qrx_unicode::is_white_space(qrx_unicode::next_char(text, pos))) end = pos;
   }
   return text.substr(begin, end - begin);
 }
@@ -35,11 +35,11 @@ std::string title_case(std::string_view text) {
   out.reserve(text.size());
   bool word_start = true;
   for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t c = unicode::next_char(text, pos);
+    const char32_t c = qrx_unicode::next_char(text, pos);
     if (word_start) {
-      for (char32_t u : unicode::to_upper(c)) unicode::append_utf8(out, u);
+      for (char32_t u : qrx_unicode::to_upper(c)) qrx_unicode::append_utf8(out, u);
     } else {
-      unicode::append_utf8(out, c);
+      qrx_unicode::append_utf8(out, c);
     }
     word_start = c == U' ';
   }
@@ -58,21 +58,21 @@ std::string remove_diacritics(std::string_view text) {
       ++pos;
       continue;
     }
-    for (char32_t c : unicode::nfd(unicode::next_char(text, pos))) {
-      if (unicode::combining_class(c) != 0) continue;
+    for (char32_t c : qrx_unicode::nfd(qrx_unicode::next_char(text, pos))) {
+      if (qrx_unicode::combining_class(c) != 0) continue;
       if (c == U'đ') c = U'd';
       if (c == U'Đ') c = U'D';
-      unicode::append_utf8(out, c);
+      qrx_unicode::append_utf8(out, c);
     }
   }
-  return unicode::nfc(out);
+  return qrx_unicode::nfc(out);
 }
 
 std::optional<std::string> change_case(std::string_view text, std::string_view mode) {
-  const std::string key = unicode::to_lower(mode);
+  const std::string key = qrx_unicode::to_lower(mode);
   if (key.size() != 5) return std::nullopt;
-  if (key == "upper") return unicode::to_upper(text);
-  if (key == "lower") return unicode::to_lower(text);
+  if (key == "upper") return qrx_unicode::to_upper(text);
+  if (key == "lower") return qrx_unicode::to_lower(text);
   if (key == "title") return title_case(text);
   return std::nullopt;
 }

@@ -1,7 +1,7 @@
 #include <qrx_core/charset.h>
 #include <qrx_core/emoji.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -86,7 +86,7 @@ constexpr std::array<Emoji, 68> kTable = {{
 }};
 
 // What matching compares: no diacritics, lower case.
-std::string fold(std::string_view text) { return unicode::to_lower(charset::remove_diacritics(text)); }
+std::string fold(std::string_view text) { return qrx_unicode::to_lower(charset::remove_diacritics(text)); }
 
 }  // namespace
 
@@ -111,7 +111,7 @@ std::vector<std::pair<std::string_view, std::string_view>> search(std::string_vi
     const std::string haystack = fold(std::string(row.name) + ' ' + std::string(row.keywords));
     const std::size_t at = haystack.find(needle);
     if (at == std::string::npos) continue;
-    matches.push_back({{at == 0 ? 0 : 1, unicode::char_count(row.name), row.emoji, row.name}, &row});
+    matches.push_back({{at == 0 ? 0 : 1, qrx_unicode::char_count(row.name), row.emoji, row.name}, &row});
   }
   std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) { return a.key < b.key; });
   for (const Match& match : matches) {

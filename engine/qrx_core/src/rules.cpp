@@ -1,6 +1,6 @@
 #include <qrx_core/rules.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <array>
 
@@ -98,7 +98,7 @@ const InputMethodSpec VNI{"vni", kVniTones, kVniMarks, {}, {}, U'0', true};
 const InputMethodSpec VIQR{"viqr", kViqrTones, kViqrMarks, {}, {}, U'0', false};
 
 char32_t lower_key_beyond_ascii(char32_t key) {
-  std::u32string lower = unicode::to_lower(key);
+  std::u32string lower = qrx_unicode::to_lower(key);
   return lower.size() == 1 ? lower[0] : key;
 }
 

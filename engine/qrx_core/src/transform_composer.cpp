@@ -1,6 +1,6 @@
 #include "transform_detail.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 namespace qrx_core::transform {
 namespace {
@@ -141,7 +141,7 @@ bool Composer::last_key_took_back() const {
 
 std::string_view Composer::joined_keys() const {
   const std::u32string_view keys = raw();
-  for (; joined_count_ < keys.size(); ++joined_count_) unicode::append_utf8(joined_, keys[joined_count_]);
+  for (; joined_count_ < keys.size(); ++joined_count_) qrx_unicode::append_utf8(joined_, keys[joined_count_]);
   return joined_;
 }
 

@@ -145,7 +145,7 @@ struct LetterGlyph {
   bool upper_nfc_stable;
 };
 
-// A character that NFC leaves as it is whatever stands beside it, as unicode::is_stable_nfc
+// A character that NFC leaves as it is whatever stands beside it, as qrx_unicode::is_stable_nfc
 // judges it: below U+0300 (no combining mark among them), or a precomposed letter of Latin
 // Extended Additional.
 constexpr bool nfc_stable(char32_t c) { return c < 0x0300 || (c >= 0x1E00 && c <= 0x1EFF); }

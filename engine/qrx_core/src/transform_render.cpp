@@ -2,21 +2,21 @@
 
 #include <cstring>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 namespace qrx_core::transform {
 namespace {
 
 bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
-std::string join_keys(std::u32string_view keys) { return unicode::encode_utf8(keys); }
+std::string join_keys(std::u32string_view keys) { return qrx_unicode::encode_utf8(keys); }
 
 // A press that took back the mark or tone of a repeated key leaves that key doubled (or tripled
 // when the letter itself was typed again) in the keys; such a word is kept as the user made it.
 bool repeated_key_kept(const WordState& state, std::u32string_view keys) {
   if (!state.undone || !state.undo_key) return false;
-  const std::u32string d = unicode::to_lower(*state.undo_key);
-  const std::u32string r = unicode::decode_utf8(unicode::to_lower(join_keys(keys)));
+  const std::u32string d = qrx_unicode::to_lower(*state.undo_key);
+  const std::u32string r = qrx_unicode::decode_utf8(qrx_unicode::to_lower(join_keys(keys)));
   return r.ends_with(d + d) || r.find(d + d + d) != std::u32string::npos;
 }
 
@@ -241,7 +241,7 @@ std::optional<std::string> vni_literal(std::u32string_view keys, bool vni_digits
   if (doubled) {
     std::string written;
     for (std::size_t i = 0; i < keys.size();) {
-      unicode::append_utf8(written, keys[i]);
+      qrx_unicode::append_utf8(written, keys[i]);
       i += collapses(i) ? 2 : 1;
     }
     return written;
@@ -261,7 +261,7 @@ TypingResult transform(std::u32string_view keys, const InputMethodSpec& spec, co
 
 TypingResult transform_str(std::string_view text, const InputMethodSpec& spec, const TypingOptions& options,
                            bool finishing) {
-  return transform(unicode::decode_utf8(text), spec, options, finishing);
+  return transform(qrx_unicode::decode_utf8(text), spec, options, finishing);
 }
 
 std::optional<std::string> to_raw(std::string_view word, const InputMethodSpec& spec) {
@@ -270,29 +270,29 @@ std::optional<std::string> to_raw(std::string_view word, const InputMethodSpec& 
   std::optional<vi_syllable::PackedLetter> previous;
   auto upper_ascii = [](char32_t c) { return (c >= U'a' && c <= U'z') ? c - (U'a' - U'A') : c; };
   for (std::size_t pos = 0; pos < word.size();) {
-    const vi_syllable::PackedLetter letter = vi_syllable::decompose_char(unicode::next_char(word, pos));
+    const vi_syllable::PackedLetter letter = vi_syllable::decompose_char(qrx_unicode::next_char(word, pos));
     const char32_t base = letter.base();
     if (base < U'a' || base > U'z') return std::nullopt;
     if (letter.tone() != 0) tone = letter.tone();
     const char32_t written = letter.upper() ? upper_ascii(base) : base;
-    unicode::append_utf8(keys, written);
+    qrx_unicode::append_utf8(keys, written);
     if (letter.mark() == Mark::None) {
       // Typed twice, a Telex vowel would take the circumflex; three presses keep both letters.
       if (previous && previous->mark() == Mark::None && previous->base() == base &&
           spec.mark_key(base, Mark::Circumflex) == base) {
-        unicode::append_utf8(keys, written);
+        qrx_unicode::append_utf8(keys, written);
       }
     } else {
       const std::optional<char32_t> key = spec.mark_key(base, letter.mark());
       if (!key) return std::nullopt;
-      unicode::append_utf8(keys, letter.upper() ? upper_ascii(*key) : *key);
+      qrx_unicode::append_utf8(keys, letter.upper() ? upper_ascii(*key) : *key);
     }
     previous = letter;
   }
   if (tone != 0) {
     const std::optional<char32_t> key = spec.tone_key(tone);
     if (!key) return std::nullopt;
-    unicode::append_utf8(keys, *key);
+    qrx_unicode::append_utf8(keys, *key);
   }
   return keys;
 }
@@ -301,7 +301,7 @@ std::optional<std::u32string> rebuild(std::string_view word, const InputMethodSp
                                       const TypingOptions& options) {
   const std::optional<std::string> raw = to_raw(word, spec);
   if (!raw) return std::nullopt;
-  std::u32string keys = unicode::decode_utf8(*raw);
+  std::u32string keys = qrx_unicode::decode_utf8(*raw);
   if (transform(keys, spec, options, false).text != word) return std::nullopt;
   return keys;
 }
@@ -335,7 +335,7 @@ std::pair<std::string, std::size_t> diff_well_formed(std::string_view old_text, 
 }
 
 std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_view new_text) {
-  if (unicode::is_valid_utf8(old_text) && unicode::is_valid_utf8(new_text)) {
+  if (qrx_unicode::is_valid_utf8(old_text) && qrx_unicode::is_valid_utf8(new_text)) {
     return diff_well_formed(old_text, new_text);
   }
   // Ill-formed bytes read as U+FFFD, character by character.
@@ -344,14 +344,14 @@ std::pair<std::string, std::size_t> diff(std::string_view old_text, std::string_
   while (old_pos < old_text.size() && new_pos < new_text.size()) {
     std::size_t old_next = old_pos;
     std::size_t new_next = new_pos;
-    if (unicode::next_char(old_text, old_next) != unicode::next_char(new_text, new_next)) break;
+    if (qrx_unicode::next_char(old_text, old_next) != qrx_unicode::next_char(new_text, new_next)) break;
     old_pos = old_next;
     new_pos = new_next;
   }
   std::string insert;
   for (std::size_t pos = new_pos; pos < new_text.size();)
-    unicode::append_utf8(insert, unicode::next_char(new_text, pos));
-  return {std::move(insert), unicode::char_count(old_text.substr(old_pos))};
+    qrx_unicode::append_utf8(insert, qrx_unicode::next_char(new_text, pos));
+  return {std::move(insert), qrx_unicode::char_count(old_text.substr(old_pos))};
 }
 
 }  // namespace qrx_core::transform

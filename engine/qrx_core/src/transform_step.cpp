@@ -1,6 +1,6 @@
 #include "transform_detail.h"
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <memory>
 
@@ -8,7 +8,7 @@ namespace qrx_core::transform {
 
 // Characters beyond the Basic Multilingual Plane, and surrogates, which the encoder replaces.
 void WordText::push_encoded(char32_t c) {
-  const std::string utf8 = unicode::encode_utf8(c);
+  const std::string utf8 = qrx_unicode::encode_utf8(c);
   if (size_ + utf8.size() > kCapacity) return;
   std::copy(utf8.begin(), utf8.end(), bytes_.begin() + size_);
   size_ += utf8.size();
@@ -19,7 +19,7 @@ namespace detail {
 namespace {
 
 std::array<char, 4> utf8_of(char32_t c, std::uint8_t& size) {
-  const std::string utf8 = unicode::encode_utf8(c);
+  const std::string utf8 = qrx_unicode::encode_utf8(c);
   std::array<char, 4> bytes{};
   std::copy(utf8.begin(), utf8.end(), bytes.begin());
   size = static_cast<std::uint8_t>(utf8.size());
@@ -86,7 +86,7 @@ void append(WordState& state, const Letter& letter) {
 }
 
 bool is_upper_letter(char32_t key) {
-  return (key >= U'A' && key <= U'Z') || (key >= 0xC0 && unicode::is_uppercase(key));
+  return (key >= U'A' && key <= U'Z') || (key >= 0xC0 && qrx_unicode::is_uppercase(key));
 }
 
 template <class Entries>

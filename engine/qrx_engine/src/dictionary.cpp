@@ -1,13 +1,13 @@
-#include <qrx_engine/testing.h>
+#include <qrx_engine/ports.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 namespace qrx_data {
 extern const std::string_view english_words;
 extern const std::string_view vietnamese_words;
 }  // namespace qrx_data
 
-namespace qrx_engine::testing {
+namespace qrx_engine::ports {
 
 namespace {
 
@@ -25,7 +25,7 @@ std::vector<std::string_view> split_words(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t at = pos;
-    const bool space = unicode::is_white_space(unicode::next_char(text, pos));
+    const bool space = qrx_unicode::is_white_space(qrx_unicode::next_char(text, pos));
     if (space && start != std::string_view::npos) {
       words.push_back(text.substr(start, at - start));
       start = std::string_view::npos;
@@ -49,4 +49,4 @@ bool WordListDictionary::is_english(std::string_view word) const { return englis
 
 bool WordListDictionary::is_vietnamese(std::string_view word) const { return vietnamese_.contains(word); }
 
-}  // namespace qrx_engine::testing
+}  // namespace qrx_engine::ports

@@ -2,7 +2,7 @@
 // selects the application's profile from the configuration.
 #include <qrx_engine/ports.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -22,7 +22,7 @@ std::string_view trim_white_space(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t at = pos;
-    if (!unicode::is_white_space(unicode::next_char(text, pos))) {
+    if (!qrx_unicode::is_white_space(qrx_unicode::next_char(text, pos))) {
       begin = std::min(begin, at);
       end = pos;
     }
@@ -40,7 +40,7 @@ constexpr std::array<std::string_view, 5> kReverseDomainLabels{"com", "org", "ne
 }  // namespace
 
 AppProfileData load_builtin_app_profile_data(std::string_view document) {
-  json::Result<AppProfileData> parsed = parse_app_profile_data(document);
+  qrx_json::Result<AppProfileData> parsed = parse_app_profile_data(document);
   if (!parsed) {
     const std::string message = "app_profiles.json không hợp lệ: " + parsed.error().to_string();
     std::fprintf(stderr, "%s\n", message.c_str());
@@ -60,7 +60,7 @@ AppProfileMap default_app_profiles() { return app_profile_data().profiles; }
 
 std::string normalize_app_id(std::optional<std::string_view> app) {
   if (!app) return {};
-  std::string key = unicode::to_lower(trim_white_space(*app));
+  std::string key = qrx_unicode::to_lower(trim_white_space(*app));
 
   std::replace(key.begin(), key.end(), '\\', '/');
   if (const auto slash = key.rfind('/'); slash != std::string::npos) key.erase(0, slash + 1);

@@ -1,7 +1,7 @@
 // Session core: key dispatch, rendering and the mutators that end a word.
 #include <qrx_engine/session.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -45,7 +45,7 @@ constexpr std::array<NamedKey, 22> kNamedKeys = {{
 constexpr std::array<std::u32string_view, 7> kSmartCapsComposedPairs = {U"AA", U"AW", U"DD", U"EE",
                                                                         U"OO", U"OW", U"UW"};
 
-bool is_text_of_beyond_ascii(std::string_view text, char32_t c) { return text == unicode::encode_utf8(c); }
+bool is_text_of_beyond_ascii(std::string_view text, char32_t c) { return text == qrx_unicode::encode_utf8(c); }
 
 // Whether `text` is the UTF-8 form of `c`, without building that form for ASCII.
 inline bool is_text_of(std::string_view text, char32_t c) {
@@ -64,7 +64,7 @@ bool stable_nfc_well_formed(std::string_view text);
 Key Key::parse(std::string_view name) {
   if (name.empty()) return named(Kind::Other);
   std::size_t pos = 0;
-  const char32_t first = unicode::next_char(name, pos);
+  const char32_t first = qrx_unicode::next_char(name, pos);
   if (pos == name.size()) return character(first);
   for (const NamedKey& k : kNamedKeys) {
     if (k.name == name) return named(k.kind);
@@ -89,7 +89,7 @@ std::string ImeSession::display() const { return shown(); }
 namespace {
 
 // Well-formed UTF-8 whose every character NFC leaves as it is whatever stands beside it: as
-// unicode::is_stable_nfc, reading bytes (below U+0300, or E1 B8..BB: U+1E00 to U+1EFF).
+// qrx_unicode::is_stable_nfc, reading bytes (below U+0300, or E1 B8..BB: U+1E00 to U+1EFF).
 bool stable_nfc_well_formed(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
@@ -118,7 +118,7 @@ const std::string& ImeSession::shown_anew() const {
   return word.out_is_composed ? word.composed : word.out;
 }
 
-std::string ImeSession::raw_string() const { return unicode::encode_utf8(raw_); }
+std::string ImeSession::raw_string() const { return qrx_unicode::encode_utf8(raw_); }
 
 bool ImeSession::is_other_word_char(char32_t ch) const {
   const char32_t lower = qrx_core::rules::lower_key(ch);
@@ -146,20 +146,16 @@ const qrx_core::rules::InputMethodSpec& ImeSession::method_named() const {
 }
 
 qrx_core::transform::TypingOptions ImeSession::opt() const {
-  const bool restricted = field_kind_ == kFieldRestricted;
-  return qrx_core::transform::TypingOptions{
-      profile_.tone_style.value_or(config_.tone_style),
-      profile_.spell_check.value_or(config_.spell_check),
-      config_.w_as_u && !restricted,
-      config_.bracket_keys && !restricted,
-      config_.quick_telex && !restricted,
-      config_.allow_coda_k,
-  };
+  qrx_core::transform::TypingOptions options = config_;
+  options.tone_style = profile_.tone_style.value_or(options.tone_style);
+  options.spell_check = profile_.spell_check.value_or(options.spell_check);
+  if (field_kind_ == kFieldRestricted) options.w_as_u = options.bracket_keys = options.quick_telex = false;
+  return options;
 }
 
 // Well-formed UTF-8 whatever the text: normalizing repairs ill-formed bytes.
 std::string ImeSession::out(std::string_view text) const {
-  return config_.unicode_form == ports::UnicodeForm::NFD ? unicode::nfd(text) : unicode::nfc(text);
+  return config_.unicode_form == ports::UnicodeForm::NFD ? qrx_unicode::nfd(text) : qrx_unicode::nfc(text);
 }
 
 // ---- Key dispatch ---------------------------------------------------------------------------
@@ -223,7 +219,7 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
   }
   const bool eligible = config_.macro_in_off_mode && config_.macro_enabled && field_kind_ != kFieldRestricted;
   const bool is_char = key.kind == Key::Kind::Char;
-  if (eligible && is_char && (is_ascii_alnum(key.ch) || (key.ch >= 0xAA && unicode::is_alphabetic(key.ch)))) {
+  if (eligible && is_char && (is_ascii_alnum(key.ch) || (key.ch >= 0xAA && qrx_unicode::is_alphabetic(key.ch)))) {
     // A word longer than the buffer is no macro key: remember that its head was cut off.
     if (off_buffer_.size() >= 24) {
       off_buffer_overflowed_ = true;
@@ -239,13 +235,13 @@ Action ImeSession::process_off_mode(const KeyEvent& event) {
     clear_buffer();
     return Action::pass();
   }
-  const std::string word = unicode::encode_utf8(off_buffer_);
+  const std::string word = qrx_unicode::encode_utf8(off_buffer_);
   const std::size_t word_chars = off_buffer_.size();
   clear_buffer();
   const std::optional<std::string> expansion = macro_text(word, word);
   if (!expansion || output_mode_ != OutputMode::Replace) return Action::pass();
   std::string text = out(*expansion);
-  append_to_tail(is_char ? text + unicode::encode_utf8(key.ch) : text);
+  append_to_tail(is_char ? text + qrx_unicode::encode_utf8(key.ch) : text);
   replaced_text_ = word;  // the keys went through as typed
   return Action::replace(std::move(text), word_chars, true);
 }
@@ -273,12 +269,12 @@ ImeSession::Rendered ImeSession::compute(bool final) {
   const auto anchored_keys = [this]() -> Rendered {
     scratch_.assign(*anchor_);
     for (std::size_t i = std::min(anchor_raw_len_, raw_.size()); i < raw_.size(); ++i)
-      unicode::append_utf8(scratch_, raw_[i]);
+      qrx_unicode::append_utf8(scratch_, raw_[i]);
     return {scratch_};
   };
   const auto typed_keys = [this]() -> Rendered {
     scratch_.clear();
-    for (char32_t key : raw_) unicode::append_utf8(scratch_, key);
+    for (char32_t key : raw_) qrx_unicode::append_utf8(scratch_, key);
     return {scratch_};
   };
   if (raw_kept_) {
@@ -292,7 +288,7 @@ ImeSession::Rendered ImeSession::compute(bool final) {
   }
   if (config_.smart_caps && raw_.size() >= 2) {
     const auto is_upper_letter = [](char32_t c) {
-      return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c));
+      return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && qrx_unicode::is_uppercase(c));
     };
     const std::u32string_view head = std::u32string_view(raw_).substr(0, 2);
     bool composed_pair = false;
@@ -364,7 +360,7 @@ Action ImeSession::boundary_passthrough() {
 
 Action ImeSession::escape() {
   if (raw_.empty()) return Action::pass();
-  return finish(unicode::encode_utf8(raw_), std::nullopt, false);
+  return finish(qrx_unicode::encode_utf8(raw_), std::nullopt, false);
 }
 
 void ImeSession::reset() {

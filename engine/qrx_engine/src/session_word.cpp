@@ -2,7 +2,7 @@
 // previous word), word ends (sentence tracking, phrase and word macros), Backspace.
 #include <qrx_engine/session.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <span>
@@ -29,22 +29,22 @@ constexpr std::u32string_view kClosingChars = U"\"')]\u00BB\u2019\u201D\u203A";
 constexpr std::u32string_view kSentenceEnds = U".!?\u2026";
 
 bool is_upper_letter(char32_t c) {
-  return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && unicode::is_uppercase(c));
+  return (c >= U'A' && c <= U'Z') || (c >= 0xC0 && qrx_unicode::is_uppercase(c));
 }
 bool is_lower_letter(char32_t c) {
-  return (c >= U'a' && c <= U'z') || (c >= 0xAA && unicode::is_lowercase(c));
+  return (c >= U'a' && c <= U'z') || (c >= 0xAA && qrx_unicode::is_lowercase(c));
 }
 bool is_ascii_letter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 bool is_whitespace_separator(char32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == U' ' || (c >= 0x85 && unicode::is_white_space(c));
+  return (c >= 0x09 && c <= 0x0D) || c == U' ' || (c >= 0x85 && qrx_unicode::is_white_space(c));
 }
 
 // A letter or digit that makes the text before a phrase macro's match part of the same token.
 bool glues_to_match(char32_t c) {
   if (is_ascii_letter(c) || is_ascii_digit(c)) return true;
-  if (c >= 0xAA && (unicode::is_alphabetic(c) || unicode::is_numeric(c))) return true;
+  if (c >= 0xAA && (qrx_unicode::is_alphabetic(c) || qrx_unicode::is_numeric(c))) return true;
   return kGlueChars.find(c) != std::u32string_view::npos;
 }
 
@@ -56,7 +56,7 @@ class Utf8Char {
       bytes_[0] = static_cast<char>(c);
       return {bytes_.data(), 1};
     }
-    const std::string utf8 = unicode::encode_utf8(c);
+    const std::string utf8 = qrx_unicode::encode_utf8(c);
     std::copy(utf8.begin(), utf8.end(), bytes_.begin());
     return {bytes_.data(), utf8.size()};
   }
@@ -66,7 +66,7 @@ class Utf8Char {
 };
 
 char32_t single_upper(char32_t c) {
-  const std::u32string upper = unicode::to_upper(c);
+  const std::u32string upper = qrx_unicode::to_upper(c);
   return upper.size() == 1 ? upper[0] : c;
 }
 
@@ -79,12 +79,12 @@ bool same_key(char32_t a, char32_t b) {
 // The expansion with the case the user typed: all capitals for a word of two or more characters
 // typed in capitals, a capital first letter for a capitalised word, else as stored.
 std::string apply_macro_case(std::string_view typed, const std::string& expansion) {
-  if (py_isupper(typed) && unicode::char_count(typed) >= 2) return unicode::to_upper(expansion);
+  if (py_isupper(typed) && qrx_unicode::char_count(typed) >= 2) return qrx_unicode::to_upper(expansion);
   std::size_t pos = 0;
-  if (typed.empty() || !is_upper_letter(unicode::next_char(typed, pos))) return expansion;
+  if (typed.empty() || !is_upper_letter(qrx_unicode::next_char(typed, pos))) return expansion;
   std::size_t rest = 0;
-  const char32_t first = unicode::next_char(expansion, rest);
-  return unicode::encode_utf8(unicode::to_upper(first)) + expansion.substr(rest);
+  const char32_t first = qrx_unicode::next_char(expansion, rest);
+  return qrx_unicode::encode_utf8(qrx_unicode::to_upper(first)) + expansion.substr(rest);
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ std::string apply_macro_case(std::string_view typed, const std::string& expansio
 bool py_isupper(std::string_view text) {
   bool seen_upper = false;
   for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t c = unicode::next_char(text, pos);
+    const char32_t c = qrx_unicode::next_char(text, pos);
     if (is_lower_letter(c)) return false;
     seen_upper = seen_upper || is_upper_letter(c);
   }
@@ -112,14 +112,14 @@ bool ImeSession::restore_setting() const {
 bool ImeSession::reopen_previous_word() {
   if (!prev_word_setting() || !prev_word_allowed_) return false;
   const auto continues_word = [](char32_t c) {
-    return is_ascii_letter(c) || (c >= 0xAA && unicode::is_alphabetic(c)) || unicode::combining_class(c) != 0;
+    return is_ascii_letter(c) || (c >= 0xAA && qrx_unicode::is_alphabetic(c)) || qrx_unicode::combining_class(c) != 0;
   };
   // Most words start after a space or a sign: the character before the caret tells, before the
   // longer text is fetched. (It decodes as the last character of that text does: both start at
   // a byte that begins a character.)
   if (!ports_.surrounding_text->before_cursor_into(1, text_before_caret_)) return false;
   char32_t last = 0;
-  for (std::size_t pos = 0; pos < text_before_caret_.size();) last = unicode::next_char(text_before_caret_, pos);
+  for (std::size_t pos = 0; pos < text_before_caret_.size();) last = qrx_unicode::next_char(text_before_caret_, pos);
   if (text_before_caret_.empty() || !continues_word(last)) return false;
   if (!ports_.surrounding_text->before_cursor_into(kReopenLookback, text_before_caret_)) return false;
   const std::string_view before = text_before_caret_;
@@ -130,8 +130,8 @@ bool ImeSession::reopen_previous_word() {
     std::size_t lead = start - 1;
     while (lead > 0 && (static_cast<unsigned char>(before[lead]) & 0xC0) == 0x80) --lead;
     std::size_t end = lead;
-    const char32_t c = unicode::next_char(before, end);
-    if (end != start || c == unicode::kReplacementCharacter) {
+    const char32_t c = qrx_unicode::next_char(before, end);
+    if (end != start || c == qrx_unicode::kReplacementCharacter) {
       well_formed = false;
       break;
     }
@@ -144,15 +144,15 @@ bool ImeSession::reopen_previous_word() {
     word.assign(before.substr(start));
   } else {
     // Ill-formed bytes read as U+FFFD, as everywhere else.
-    const std::u32string chars = unicode::decode_utf8(before);
+    const std::u32string chars = qrx_unicode::decode_utf8(before);
     std::size_t first = chars.size();
     while (first > 0 && continues_word(chars[first - 1])) --first;
     if (first == chars.size()) return false;
-    word = unicode::encode_utf8(std::u32string_view(chars).substr(first));
+    word = qrx_unicode::encode_utf8(std::u32string_view(chars).substr(first));
   }
   if (out(word) != word) return false;
-  std::string composed_word = unicode::nfc(word);
-  if (unicode::char_count(composed_word) > kReopenMaxChars) return false;
+  std::string composed_word = qrx_unicode::nfc(word);
+  if (qrx_unicode::char_count(composed_word) > kReopenMaxChars) return false;
   std::optional<std::u32string> keys = qrx_core::transform::rebuild(composed_word, im(), opt());
   if (!keys || keys->empty()) return false;
   raw_ = std::move(*keys);
@@ -217,13 +217,13 @@ void ImeSession::append_to_tail(std::string_view text, std::string_view more) {
   if (committed_tail_chars_ <= 2 * kTailChars) return;
   std::size_t pos = 0;
   for (; committed_tail_chars_ > kTailChars; --committed_tail_chars_)
-    unicode::next_char(committed_tail_, pos);
+    qrx_unicode::next_char(committed_tail_, pos);
   committed_tail_.erase(0, pos);
 }
 
 std::string_view ImeSession::tail() const {
   std::size_t pos = 0;
-  for (std::size_t n = committed_tail_chars_; n > kTailChars; --n) unicode::next_char(committed_tail_, pos);
+  for (std::size_t n = committed_tail_chars_; n > kTailChars; --n) qrx_unicode::next_char(committed_tail_, pos);
   return std::string_view(committed_tail_).substr(pos);
 }
 
@@ -256,11 +256,11 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
   }
   std::optional<std::string> expansion;
   if (macros_apply) {
-    const std::string typed = unicode::encode_utf8(raw_);
+    const std::string typed = qrx_unicode::encode_utf8(raw_);
     expansion = macro_of(composed());
     if (!expansion) expansion = macro_of(typed);
     if (expansion) {
-      const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
+      const std::string separator_text = ch ? qrx_unicode::encode_utf8(*ch) : std::string();
       if (ch && config_.macro_undo)
         undo_record_.emplace(out(*expansion) + separator_text, typed + separator_text);
       text = *expansion;
@@ -274,24 +274,24 @@ Action ImeSession::word_end(std::optional<char32_t> ch) {
 // before the caret tells, when it ends with what the session committed and shows.
 bool ImeSession::glued_before_tail() const {
   const std::string_view committed = tail();
-  const std::size_t known = unicode::char_count(committed) + unicode::char_count(shown());
+  const std::size_t known = qrx_unicode::char_count(committed) + qrx_unicode::char_count(shown());
   std::string before;
   if (!ports_.surrounding_text->before_cursor_into(known + 1, before)) return false;
   for (const std::string_view ours : {std::string(committed) + shown(), std::string(committed)}) {
     if (before.size() <= ours.size() || !std::string_view(before).ends_with(ours)) continue;
-    const std::u32string rest = unicode::decode_utf8(std::string_view(before).substr(0, before.size() - ours.size()));
+    const std::u32string rest = qrx_unicode::decode_utf8(std::string_view(before).substr(0, before.size() - ours.size()));
     return !rest.empty() && glues_to_match(rest.back());
   }
   return false;
 }
 
 std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optional<char32_t> ch) {
-  const std::size_t shown_chars = unicode::char_count(composed());
+  const std::size_t shown_chars = qrx_unicode::char_count(composed());
   // Only keys that reach back before the current word can match; the longest decides how much
   // of the committed text is worth looking at.
   std::size_t longest_key = 0;
   for (const auto& entry : config_.macros)
-    longest_key = std::max(longest_key, unicode::char_count(entry.first));
+    longest_key = std::max(longest_key, qrx_unicode::char_count(entry.first));
   if (longest_key <= shown_chars) return std::nullopt;
 
   // Only the last `longest_key` characters of the committed text and the word can take part in
@@ -305,7 +305,7 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
       --window_start;
     } while (window_start > 0 && (static_cast<unsigned char>(combined_text[window_start]) & 0xC0) == 0x80);
   }
-  const std::u32string combined = unicode::decode_utf8(std::string_view(combined_text).substr(window_start));
+  const std::u32string combined = qrx_unicode::decode_utf8(std::string_view(combined_text).substr(window_start));
   const std::size_t first = combined.size() > longest_key ? combined.size() - longest_key : 0;
   // Lower-case character by character so that every position of the lowered text maps back to
   // the character of the original it came from.
@@ -314,7 +314,7 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
   lower.reserve(combined.size() - first);
   origin.reserve(combined.size() - first);
   for (std::size_t i = first; i < combined.size(); ++i) {
-    for (char32_t c : unicode::to_lower(combined[i])) {
+    for (char32_t c : qrx_unicode::to_lower(combined[i])) {
       lower.push_back(c);
       origin.push_back(i);
     }
@@ -324,8 +324,8 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
   for (const auto& [key_text, expansion] : config_.macros) {
     // A key with capitals can never equal lowered text; considering it lowered would let two
     // keys compete for one match and the winner depend on hash order.
-    if (key_text.empty() || unicode::to_lower(key_text) != key_text) continue;
-    const std::u32string key = unicode::decode_utf8(key_text);
+    if (key_text.empty() || qrx_unicode::to_lower(key_text) != key_text) continue;
+    const std::u32string key = qrx_unicode::decode_utf8(key_text);
     if (key.size() <= shown_chars || key.size() <= best_key.size() || key.size() > lower.size()) continue;
     const std::size_t lower_start = lower.size() - key.size();
     if (std::u32string_view(lower).substr(lower_start) != key) continue;
@@ -337,21 +337,21 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
   }
   if (best_key.empty()) return std::nullopt;
 
-  const std::string matched = unicode::encode_utf8(std::u32string_view(combined).substr(best_start));
-  const std::optional<std::string> found = macro_text(matched, unicode::encode_utf8(best_key));
+  const std::string matched = qrx_unicode::encode_utf8(std::u32string_view(combined).substr(best_start));
+  const std::optional<std::string> found = macro_text(matched, qrx_unicode::encode_utf8(best_key));
   if (!found) return std::nullopt;
   std::string expansion = out(*found);
 
   // The document holds the committed part of the match and the word as shown, in the output
   // form; that is what the host must delete.
-  const std::size_t word_chars = unicode::char_count(text);
+  const std::size_t word_chars = qrx_unicode::char_count(text);
   const std::size_t matched_chars = combined.size() - best_start;
   const std::size_t committed_chars = matched_chars - std::min(word_chars, matched_chars);
-  replaced_text_ = unicode::encode_utf8(std::u32string_view(combined).substr(best_start, committed_chars));
+  replaced_text_ = qrx_unicode::encode_utf8(std::u32string_view(combined).substr(best_start, committed_chars));
   replaced_text_ += shown();
-  const std::size_t delete_count = committed_chars + unicode::char_count(shown());
+  const std::size_t delete_count = committed_chars + qrx_unicode::char_count(shown());
 
-  const std::string separator_text = ch ? unicode::encode_utf8(*ch) : std::string();
+  const std::string separator_text = ch ? qrx_unicode::encode_utf8(*ch) : std::string();
   if (ch) {
     undo_record_.emplace(expansion + separator_text, matched + separator_text);
   } else {
@@ -360,7 +360,7 @@ std::optional<Action> ImeSession::phrase_macro(std::string_view text, std::optio
   forget_last_word();
   clear_tail();
   append_to_tail(std::string_view(combined_text).substr(0, window_start));
-  append_to_tail(unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start)));
+  append_to_tail(qrx_unicode::encode_utf8(std::u32string_view(combined).substr(0, best_start)));
   append_to_tail(expansion + separator_text);
   reset();
   return Action::replace(std::move(expansion), delete_count, ch.has_value());
@@ -411,7 +411,7 @@ Action ImeSession::finish(std::string_view text, std::optional<char32_t> ch, boo
 
 std::optional<std::string> ImeSession::macro_text(std::string_view typed, std::string_view key) const {
   if (config_.macros.empty()) return std::nullopt;
-  const auto found = config_.macros.find(unicode::to_lower(key));
+  const auto found = config_.macros.find(qrx_unicode::to_lower(key));
   if (found == config_.macros.end() || found->second.empty()) return std::nullopt;
   return apply_macro_case(typed, found->second);
 }
@@ -432,7 +432,7 @@ Action ImeSession::backspace() {
       undo_record_.reset();
       if (record) {
         const auto& [shown, typed] = *record;
-        const std::size_t n = unicode::char_count(shown);
+        const std::size_t n = qrx_unicode::char_count(shown);
         const std::optional<std::string> before = ports_.surrounding_text->before_cursor(n);
         if (before && out(*before) == shown) {
           replaced_text_ = shown;
@@ -445,9 +445,9 @@ Action ImeSession::backspace() {
     if (word && restore_setting()) {
       // When the host told us what stands before the caret, restore only the word that is really
       // there: after an unreported caret move the word would be edited over unrelated text.
-      const std::string expected = out(word->text) + unicode::encode_utf8(word->separator);
+      const std::string expected = out(word->text) + qrx_unicode::encode_utf8(word->separator);
       const std::optional<std::string> before =
-          ports_.surrounding_text->before_cursor(unicode::char_count(expected));
+          ports_.surrounding_text->before_cursor(qrx_unicode::char_count(expected));
       if (!before || *before == expected) {
         raw_ = std::move(word->raw);
         composer_follows_ = false;
@@ -464,14 +464,14 @@ Action ImeSession::backspace() {
     return Action::pass();
   }
 
-  std::u32string shorter_chars = unicode::decode_utf8(composed());
+  std::u32string shorter_chars = qrx_unicode::decode_utf8(composed());
   if (!shorter_chars.empty()) shorter_chars.pop_back();
   if (shorter_chars.empty()) {
     Action action = show({}, std::nullopt);
     reset();
     return action;
   }
-  const std::string shorter = unicode::encode_utf8(shorter_chars);
+  const std::string shorter = qrx_unicode::encode_utf8(shorter_chars);
   const bool had_anchor = anchor_.has_value();
   const std::size_t n = raw_.size();
 
@@ -489,8 +489,8 @@ Action ImeSession::backspace() {
 
   if (raw_kept_ && !second_text_) {
     bool back_to_composing = false;
-    if (unicode::encode_utf8(raw_) == composed() &&
-        !ports_.dictionary->is_english(unicode::to_lower(composed()))) {
+    if (qrx_unicode::encode_utf8(raw_) == composed() &&
+        !ports_.dictionary->is_english(qrx_unicode::to_lower(composed()))) {
       const std::u32string_view fewer = std::u32string_view(raw_).substr(0, n - 1);
       const auto result = Composer::with_raw(im(), opt(), fewer).result(false);
       if (!result.literal && result.status != vi_syllable::kInvalid && result.text != shorter) {

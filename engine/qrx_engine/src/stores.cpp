@@ -1,6 +1,6 @@
 #include <qrx_engine/testing.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -53,8 +53,8 @@ bool write_all(std::FILE* file, const std::string& text) {
 
 Config JsonFileConfigStore::load() const {
   const std::optional<std::string> text = read_file(path_);
-  if (!text || !unicode::is_valid_utf8(*text)) return Config{};
-  json::Result<Config> config = Config::from_json(*text);
+  if (!text || !qrx_unicode::is_valid_utf8(*text)) return Config{};
+  qrx_json::Result<Config> config = Config::from_json(*text);
   if (!config) return Config{};
   return std::move(config).value();
 }

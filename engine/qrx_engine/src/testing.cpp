@@ -1,12 +1,13 @@
 #include <qrx_engine/testing.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <stdexcept>
 
 namespace qrx_engine::testing {
 namespace {
 
+using ports::WordListDictionary;
 using session::Action;
 using session::Key;
 using session::KeyEvent;
@@ -41,9 +42,9 @@ class HostSurroundingText : public ports::SurroundingText {
       : host_(std::move(host)), known_(std::move(known)) {}
   std::optional<std::string> before_cursor(std::size_t max_chars) const override {
     if (!*known_) return std::nullopt;
-    const std::u32string before = unicode::decode_utf8(host_->before_caret());
+    const std::u32string before = qrx_unicode::decode_utf8(host_->before_caret());
     const std::size_t start = before.size() > max_chars ? before.size() - max_chars : 0;
-    return unicode::encode_utf8(std::u32string_view(before).substr(start));
+    return qrx_unicode::encode_utf8(std::u32string_view(before).substr(start));
   }
 
  private:
@@ -67,7 +68,7 @@ class BuiltinDictionary : public ports::Dictionary {
 
 // ---- TestHost -------------------------------------------------------------------------------
 
-void TestHost::insert(std::string_view text) { before_ += unicode::decode_utf8(text); }
+void TestHost::insert(std::string_view text) { before_ += qrx_unicode::decode_utf8(text); }
 
 void TestHost::delete_before(std::size_t count) {
   const std::size_t n = std::min(count, before_.size());
@@ -119,7 +120,7 @@ void TestHost::apply(const Action& action, const KeyEvent& event) {
       type_key(event);
       break;
     case Action::Kind::Preedit:
-      marked_ = unicode::decode_utf8(action.as<Action::Preedit>()->text);
+      marked_ = qrx_unicode::decode_utf8(action.as<Action::Preedit>()->text);
       break;
     case Action::Kind::Replace: {
       const auto& replace = *action.as<Action::Replace>();
@@ -139,13 +140,13 @@ void TestHost::apply(const Action& action, const KeyEvent& event) {
   }
 }
 
-std::string TestHost::text() const { return unicode::encode_utf8(before_ + marked_ + after_); }
-std::string TestHost::before_caret() const { return unicode::encode_utf8(before_); }
-std::string TestHost::marked() const { return unicode::encode_utf8(marked_); }
+std::string TestHost::text() const { return qrx_unicode::encode_utf8(before_ + marked_ + after_); }
+std::string TestHost::before_caret() const { return qrx_unicode::encode_utf8(before_); }
+std::string TestHost::marked() const { return qrx_unicode::encode_utf8(marked_); }
 
 void TestHost::set_text(std::string_view before, std::string_view after) {
-  before_ = unicode::decode_utf8(before);
-  after_ = unicode::decode_utf8(after);
+  before_ = qrx_unicode::decode_utf8(before);
+  after_ = qrx_unicode::decode_utf8(after);
   marked_.clear();
 }
 
@@ -174,7 +175,7 @@ std::vector<KeyEvent> parse_keys(std::string_view script) {
       }
       keys.push_back(event);
     } else {
-      keys.push_back(KeyEvent{Key::character(unicode::next_char(script, pos))});
+      keys.push_back(KeyEvent{Key::character(qrx_unicode::next_char(script, pos))});
     }
   }
   return keys;

@@ -3,7 +3,7 @@
 #include <qrx_ffi/host.h>
 
 #include <qrx_core/charset.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <cstring>
@@ -44,13 +44,6 @@ std::uint32_t saturating_add(std::uint32_t a, std::uint64_t b) {
   return sum > kU32Max ? kU32Max : static_cast<std::uint32_t>(sum);
 }
 
-// A fresh record: every byte zero, padding included, so a pass is all zero bytes.
-QrxAction zero_action() {
-  QrxAction record;
-  std::memset(&record, 0, sizeof record);
-  return record;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -59,8 +52,8 @@ InputText::InputText(const char* text) : InputText(text, std::string_view()) {}
 
 InputText::InputText(const char* text, std::string_view known_valid) : view_(text) {
   if (view_ == known_valid) return;
-  if (!unicode::is_valid_utf8(view_)) {
-    repaired_ = unicode::encode_utf8(unicode::decode_utf8(view_));
+  if (!qrx_unicode::is_valid_utf8(view_)) {
+    repaired_ = qrx_unicode::encode_utf8(qrx_unicode::decode_utf8(view_));
     view_ = repaired_;
   }
 }
@@ -189,6 +182,12 @@ std::uint32_t utf16_units_of_suffix(std::string_view text, std::size_t chars) {
   return saturating_add(units, chars - found);
 }
 
+QrxAction zero_action() {
+  QrxAction record;
+  std::memset(&record, 0, sizeof record);
+  return record;
+}
+
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode) {
   auto cell = std::make_shared<SharedCell>(
       Shared{std::move(config), std::nullopt, std::nullopt, shared_dictionary::dictionary(), 0});
@@ -203,16 +202,16 @@ QrxAction to_c(QrxSession& handle, const Action& action, std::string_view before
     record.insert = handle.action_slot.c_str();
   };
   if (const auto* preedit = action.as<Action::Preedit>()) {
-    record.kind = 1;
+    record.kind = QRX_ACTION_PREEDIT;
     record.cursor_utf16 = utf16_units_of_prefix(preedit->text, preedit->cursor);
     store(preedit->text);
   } else if (const auto* replace = action.as<Action::Replace>()) {
-    record.kind = 2;
+    record.kind = QRX_ACTION_REPLACE;
     record.delete_before_utf16 = utf16_units_of_suffix(before, replace->delete_count);
     record.pass_key = replace->pass_key;
     store(replace->text);
   } else if (const auto* commit = action.as<Action::Commit>()) {
-    record.kind = 3;
+    record.kind = QRX_ACTION_COMMIT;
     record.pass_key = commit->pass_key;
     store(commit->text);
   }

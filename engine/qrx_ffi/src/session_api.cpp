@@ -2,7 +2,7 @@
 #include "boundary.h"
 
 #include <qrx_adapter_core/plan.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <bit>
@@ -20,15 +20,35 @@ using qrx_engine::session::Action;
 using qrx_engine::session::Key;
 using qrx_engine::session::KeyEvent;
 
-QrxAction pass_record() {
-  QrxAction record;
-  std::memset(&record, 0, sizeof record);
-  return record;
+using qrx_engine::session::is_pass_through_field;
+
+OutputMode mode_of(std::uint32_t mode) {
+  return mode == QRX_OUTPUT_REPLACE ? OutputMode::Replace : OutputMode::Preedit;
 }
 
-OutputMode mode_of(std::uint32_t mode) { return mode == 1 ? OutputMode::Replace : OutputMode::Preedit; }
+// Kinds beyond the last the engine knows count as normal fields.
+std::uint8_t field_kind_of(std::uint32_t kind) {
+  constexpr std::uint32_t kKinds = 6;
+  return static_cast<std::uint8_t>(kind >= kKinds ? std::uint32_t{QRX_FIELD_NORMAL} : kind);
+}
 
-std::uint8_t field_kind_of(std::uint32_t kind) { return kind >= 6 ? 0 : static_cast<std::uint8_t>(kind); }
+// Writes `values` into the host's record field by field: the record's padding belongs to the host.
+void write_plan(QrxPlan& out, const QrxPlan& values) {
+  out.kind = values.kind;
+  out.delete_utf16 = values.delete_utf16;
+  out.delete_chars = values.delete_chars;
+  out.cursor_utf16 = values.cursor_utf16;
+  out.wait_ms = values.wait_ms;
+  out.pass_key = values.pass_key;
+  out.text = values.text;
+}
+
+// The plan's text in the plan slot; null for an empty text, which leaves the slot as it was.
+const char* plan_text(QrxSession& handle, std::string_view text) {
+  if (text.empty()) return nullptr;
+  store_without_nul(handle.plan_slot, text);
+  return handle.plan_slot.c_str();
+}
 
 // A key as the session sees it. A replacement is measured against the text it rewrites, which
 // the session keeps until its next key.
@@ -36,18 +56,18 @@ QrxAction run_key(QrxSession* handle, const KeyEvent& event) {
   handle->key_replace_units.reset();
   // U+0000 can never reach the host's text, so a key typing it would make every later count
   // one character off.
-  if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return pass_record();
+  if (event.key.kind == Key::Kind::Char && event.key.ch == 0) return zero_action();
   const Action action = handle->session.process_key(event);
   const QrxAction record = to_c(*handle, action, handle->session.replaced_text());
-  if (record.kind == 2) handle->key_replace_units = record.delete_before_utf16;
+  if (record.kind == QRX_ACTION_REPLACE) handle->key_replace_units = record.delete_before_utf16;
   return record;
 }
 
 // A session operation measured against the display text from before it.
 template <class Operation>
 QrxAction run_operation(QrxSession* handle, Operation&& operation) {
-  if (handle == nullptr) return pass_record();
-  return contain(handle, pass_record(), [&] {
+  if (handle == nullptr) return zero_action();
+  return contain(handle, zero_action(), [&] {
     handle->key_replace_units.reset();
     const std::string before = handle->session.display();
     return to_c(*handle, operation(handle->session), before);
@@ -86,14 +106,14 @@ bool continues_checked(std::string_view checked, std::string_view text) {
     if (checked[drop] != text[0] || (static_cast<unsigned char>(checked[drop]) & 0xC0) == 0x80) continue;
     const std::string_view kept = checked.substr(drop);
     // Most often all of it is kept, followed by what was typed.
-    if (text.starts_with(kept)) return unicode::is_valid_utf8(text.substr(kept.size()));
+    if (text.starts_with(kept)) return qrx_unicode::is_valid_utf8(text.substr(kept.size()));
     std::size_t same = common_start(kept, text);
     // Back to the start of a character of `kept`, which is well-formed: what comes before is whole.
     while (same > 0 && same < kept.size() && (static_cast<unsigned char>(kept[same]) & 0xC0) == 0x80) --same;
     shared = std::max(shared, same);
     if (2 * shared >= text.size()) break;
   }
-  return unicode::is_valid_utf8(text.substr(shared));
+  return qrx_unicode::is_valid_utf8(text.substr(shared));
 }
 
 // `own_text` is the text the interface last wrote into an action record; a record that still
@@ -106,14 +126,14 @@ std::optional<AdapterAction> adapter_action(const QrxAction& action, const std::
                                              : InputText(action.insert, own_text).view();
   }
   switch (action.kind) {
-    case 0:
+    case QRX_ACTION_PASS:
       return AdapterAction{AdapterAction::Pass{}};
-    case 1:
+    case QRX_ACTION_PREEDIT:
       return AdapterAction{AdapterAction::Preedit{std::move(text), action.cursor_utf16}};
-    case 2:
+    case QRX_ACTION_REPLACE:
       return AdapterAction{AdapterAction::Replace{
           std::move(text), DeleteCount::utf16(action.delete_before_utf16), action.pass_key}};
-    case 3:
+    case QRX_ACTION_COMMIT:
       return AdapterAction{AdapterAction::Commit{std::move(text), action.pass_key}};
     default:
       return std::nullopt;
@@ -137,8 +157,8 @@ QrxSession* qrx_session_new(const char* config_json, std::uint32_t mode) noexcep
 void qrx_session_free(QrxSession* session) noexcept { delete session; }
 
 QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool alt, bool meta) noexcept {
-  if (key == nullptr || session == nullptr) return pass_record();
-  return contain(session, pass_record(), [&] {
+  if (key == nullptr || session == nullptr) return zero_action();
+  return contain(session, zero_action(), [&] {
     // Most keys are one ASCII character, which needs neither checking nor a name look-up.
     const bool ascii_char = key[0] > 0 && static_cast<unsigned char>(key[0]) < 0x80 && key[1] == '\0';
     const KeyEvent event{ascii_char ? Key::character(static_cast<char32_t>(key[0])) : Key::parse(InputText(key).view()),
@@ -149,8 +169,8 @@ QrxAction qrx_process_key(QrxSession* session, const char* key, bool ctrl, bool 
 
 QrxAction qrx_process_char(QrxSession* session, std::uint32_t code_point, bool ctrl, bool alt,
                            bool meta) noexcept {
-  if (session == nullptr || !is_scalar_value(code_point)) return pass_record();
-  return contain(session, pass_record(), [&] {
+  if (session == nullptr || !is_scalar_value(code_point)) return zero_action();
+  return contain(session, zero_action(), [&] {
     return run_key(session, KeyEvent{Key::character(static_cast<char32_t>(code_point)), ctrl, alt, meta});
   });
 }
@@ -244,10 +264,10 @@ std::uint32_t qrx_profile_delay_per_char_ms(QrxSession* session) noexcept {
 }
 
 std::uint32_t qrx_profile_output_mode(QrxSession* session) noexcept {
-  if (session == nullptr) return 0;
+  if (session == nullptr) return QRX_PROFILE_OUTPUT_NOT_SET;
   const auto& mode = session->session.profile().output_mode;
-  if (!mode) return 0;
-  return *mode == OutputMode::Preedit ? 1 : 2;
+  if (!mode) return QRX_PROFILE_OUTPUT_NOT_SET;
+  return *mode == OutputMode::Preedit ? QRX_PROFILE_OUTPUT_PREEDIT : QRX_PROFILE_OUTPUT_REPLACE;
 }
 
 bool qrx_profile_wait_ack(QrxSession* session) noexcept {
@@ -258,7 +278,8 @@ bool qrx_plan_action(QrxSession* session, const QrxAction* action, std::uint32_t
                      const char* display_text, const char* surrounding_text, std::uint32_t caret_utf16,
                      std::uint32_t anchor_utf16, bool allow_unverified_replace, QrxPlan* plan) noexcept {
   return qrx_plan_action_with_fallback(session, action, field_kind, display_text, surrounding_text,
-                                       caret_utf16, anchor_utf16, allow_unverified_replace, 0, plan);
+                                       caret_utf16, anchor_utf16, allow_unverified_replace,
+                                       QRX_REPLACE_FALLBACK_NONE, plan);
 }
 
 bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action, std::uint32_t field_kind,
@@ -266,21 +287,15 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
                                    std::uint32_t caret_utf16, std::uint32_t anchor_utf16,
                                    bool allow_unverified_replace, std::uint32_t replace_fallback,
                                    QrxPlan* plan) noexcept {
-  if (replace_fallback > 2 || action == nullptr || plan == nullptr || session == nullptr) return false;
+  if (replace_fallback > QRX_REPLACE_FALLBACK_ALWAYS || action == nullptr || plan == nullptr || session == nullptr) return false;
   // A pass, and any action in a field that takes keys untouched, plans a pass whatever the texts
   // say: nothing of them needs reading.
   const std::uint8_t kind = field_kind_of(field_kind);
-  if (action->kind == 0 || (action->kind <= 3 && kind >= 1 && kind <= 3)) {
-    plan->kind = static_cast<std::uint32_t>(qrx_adapter_core::plan::PlanKind::Pass);
-    plan->delete_utf16 = 0;
-    plan->delete_chars = 0;
-    plan->cursor_utf16 = 0;
-    plan->wait_ms = 0;
-    plan->pass_key = false;
-    plan->text = nullptr;
+  if (action->kind == QRX_ACTION_PASS || (action->kind <= QRX_ACTION_COMMIT && is_pass_through_field(kind))) {
+    write_plan(*plan, QrxPlan{QRX_PLAN_PASS, 0, 0, 0, 0, false, nullptr});
     return true;
   }
-  if (action->kind == 1 || action->kind == 3) {
+  if (action->kind == QRX_ACTION_PREEDIT || action->kind == QRX_ACTION_COMMIT) {
     // A pre-edit or a commit is planned from its own text alone: shown or committed as it is, a
     // pre-edit's caret kept off the middle of a character.
     return contain(session, false, [&] {
@@ -291,19 +306,10 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
       } else if (action->insert != nullptr) {
         text = host_text.emplace(action->insert, session->action_slot).view();
       }
-      const bool preedit = action->kind == 1;
-      plan->kind = static_cast<std::uint32_t>(preedit ? qrx_adapter_core::plan::PlanKind::Preedit
-                                                      : qrx_adapter_core::plan::PlanKind::Commit);
-      plan->delete_utf16 = 0;
-      plan->delete_chars = 0;
-      plan->cursor_utf16 = preedit ? qrx_adapter_core::plan::preedit_caret(text, action->cursor_utf16) : 0;
-      plan->wait_ms = 0;
-      plan->pass_key = !preedit && action->pass_key;
-      plan->text = nullptr;
-      if (!text.empty()) {
-        store_without_nul(session->plan_slot, text);
-        plan->text = session->plan_slot.c_str();
-      }
+      const bool preedit = action->kind == QRX_ACTION_PREEDIT;
+      write_plan(*plan, QrxPlan{static_cast<std::uint32_t>(preedit ? QRX_PLAN_PREEDIT : QRX_PLAN_COMMIT), 0, 0,
+                                preedit ? qrx_adapter_core::plan::preedit_caret(text, action->cursor_utf16) : 0, 0,
+                                !preedit && action->pass_key, plan_text(*session, text)});
       return true;
     });
   }
@@ -313,7 +319,7 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     // Only a replacement reads the field's texts. Hosts hand back the display text they read and
     // the surrounding text they reported, both already checked: only text that differs from them
     // is checked again.
-    const bool replace = action->kind == 2;
+    const bool replace = action->kind == QRX_ACTION_REPLACE;
     // The replacement the last key returned may rewrite only what the session wrote, which it
     // kept; any other only what the host read as the session's display.
     const bool own_replace = replace && session->key_replace_units &&
@@ -343,24 +349,13 @@ bool qrx_plan_action_with_fallback(QrxSession* session, const QrxAction* action,
     }
     field.cursor_utf16 = caret_utf16;
     field.anchor_utf16 = anchor_utf16;
-    field.field_kind = field_kind_of(field_kind);
+    field.field_kind = kind;
     field.allow_unverified_replace = allow_unverified_replace;
     const auto result = qrx_adapter_core::plan::plan_action_with_fallback(
         *adapter, field, session->session.profile(), static_cast<ReplaceFallback>(replace_fallback));
-
-    const char* text = nullptr;
-    if (!result.text.empty()) {
-      store_without_nul(session->plan_slot, result.text);
-      text = session->plan_slot.c_str();
-    }
-    // Field by field: the record's padding belongs to the host.
-    plan->kind = static_cast<std::uint32_t>(result.kind);
-    plan->delete_utf16 = result.delete_utf16;
-    plan->delete_chars = result.delete_chars;
-    plan->cursor_utf16 = result.cursor_utf16;
-    plan->wait_ms = result.wait_ms;
-    plan->pass_key = result.pass_key;
-    plan->text = text;
+    write_plan(*plan, QrxPlan{static_cast<std::uint32_t>(result.kind), result.delete_utf16, result.delete_chars,
+                              result.cursor_utf16, result.wait_ms, result.pass_key,
+                              plan_text(*session, result.text)});
     return true;
   });
 }

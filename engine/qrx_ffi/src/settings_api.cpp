@@ -4,7 +4,7 @@
 
 #include <qrx_adapter_core/surrounding.h>
 #include <qrx_core/charset.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <quorvix_version.h>
 
@@ -14,7 +14,7 @@
 namespace {
 
 using namespace quorvix;
-using qrx_engine::testing::WordSet;
+using qrx_engine::ports::WordSet;
 
 constexpr std::uint32_t kNoOffset = 0xFFFFFFFF;
 
@@ -50,8 +50,8 @@ std::optional<qrx_engine::session::Action> patch_config(QrxSession& session, std
 }
 
 void add_lower_case_words(WordSet& set, std::string_view text) {
-  for (const std::string_view word : qrx_engine::testing::split_words(text)) {
-    std::string lower = unicode::to_lower(word);
+  for (const std::string_view word : qrx_engine::ports::split_words(text)) {
+    std::string lower = qrx_unicode::to_lower(word);
     if (!lower.empty()) set.insert(std::move(lower));
   }
 }
@@ -86,7 +86,7 @@ std::uint32_t offset_in(const char* text, Offset&& offset) {
   if (text == nullptr) return kNoOffset;
   return contain(static_cast<QrxSession*>(nullptr), kNoOffset, [&] {
     const std::string_view view(text);
-    if (!unicode::is_valid_utf8(view)) return kNoOffset;
+    if (!qrx_unicode::is_valid_utf8(view)) return kNoOffset;
     const auto result = offset(view);
     if (!result || *result >= kNoOffset) return kNoOffset;
     return static_cast<std::uint32_t>(*result);

@@ -4,7 +4,7 @@
 
 #include <vi_syllable/vi_syllable.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -27,7 +27,7 @@ inline char32_t next_char(std::string_view text, std::size_t& pos) {
       return (static_cast<char32_t>(lead & 0x1F) << 6) | (trail & 0x3F);
     }
   }
-  return unicode::next_char(text, pos);
+  return qrx_unicode::next_char(text, pos);
 }
 
 using vi_syllable::parse_view;

@@ -2,7 +2,7 @@
 
 #include <vi_syllable/vi_syllable.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <memory>
 
@@ -14,7 +14,7 @@ constexpr char32_t kSmallDStroke = U'đ';
 
 // The character's lower case when that is one character, else the character itself.
 char32_t single_lower(char32_t c) {
-  const std::u32string lower = unicode::to_lower(c);
+  const std::u32string lower = qrx_unicode::to_lower(c);
   return lower.size() == 1 ? lower[0] : c;
 }
 
@@ -37,7 +37,7 @@ PackedLetter decompose_uncached(char32_t c) {
   const bool upper = lower != c;
   if (lower == kSmallDStroke) return PackedLetter::pack(kSmallD, upper, Mark::Stroke, 0);
 
-  const std::u32string parts = unicode::nfd(lower);
+  const std::u32string parts = qrx_unicode::nfd(lower);
   Mark mark = Mark::None;
   std::uint8_t tone = 0;
   bool vietnamese = false;
@@ -60,7 +60,7 @@ PackedLetter decompose_uncached(char32_t c) {
     rest.push_back(parts[i]);
   }
   if (!vietnamese) return PackedLetter::pack(lower, upper, Mark::None, 0);
-  const std::u32string base = rest.size() == 1 ? rest : unicode::nfc(rest);
+  const std::u32string base = rest.size() == 1 ? rest : qrx_unicode::nfc(rest);
   // A remainder that is no single character cannot be a base: keep the character as it is.
   if (base.size() != 1) return PackedLetter::pack(lower, upper, Mark::None, 0);
   return PackedLetter::pack(base[0], upper, mark, tone);
@@ -90,10 +90,10 @@ char32_t compose_uncached(char32_t base, Mark mark, std::uint8_t tone, bool uppe
   }
   if (tone >= 1 && tone < TONE_MARKS.size()) sequence.push_back(TONE_MARKS[tone]);
 
-  const std::u32string composed = unicode::nfc(sequence);
+  const std::u32string composed = qrx_unicode::nfc(sequence);
   char32_t ch = composed.empty() ? base : composed[0];
   if (upper) {
-    const std::u32string up = unicode::to_upper(ch);
+    const std::u32string up = qrx_unicode::to_upper(ch);
     if (up.size() == 1) ch = up[0];
   }
   return ch;
@@ -226,11 +226,11 @@ StripResult strip_tone(std::string_view text) {
     // A character without a tone is kept as it is: rebuilding it could only lose something
     // (a foreign diacritic, a character whose composed form is several characters).
     if (p.tone() == 0) {
-      unicode::append_utf8(out.text, c);
+      qrx_unicode::append_utf8(out.text, c);
       continue;
     }
     out.tone = p.tone();
-    unicode::append_utf8(out.text, compose_char(p.base(), p.mark(), 0, p.upper()));
+    qrx_unicode::append_utf8(out.text, compose_char(p.base(), p.mark(), 0, p.upper()));
   }
   return out;
 }
@@ -243,17 +243,17 @@ std::string place_tone(std::string_view word, std::uint8_t tone, ToneStyle style
   std::string lower;
   lower.reserve(stripped.size());
   for (std::size_t pos = 0; pos < stripped.size();) {
-    unicode::append_utf8(lower, single_lower(unicode::next_char(stripped, pos)));
+    qrx_unicode::append_utf8(lower, single_lower(qrx_unicode::next_char(stripped, pos)));
   }
   const std::optional<std::size_t> index = tone_index(lower, style);
   if (!index) return stripped;
 
   std::size_t pos = 0;
-  for (std::size_t i = 0; i < *index; ++i) unicode::next_char(stripped, pos);
+  for (std::size_t i = 0; i < *index; ++i) qrx_unicode::next_char(stripped, pos);
   const std::size_t start = pos;
-  const PackedLetter p = decompose_char(unicode::next_char(stripped, pos));
+  const PackedLetter p = decompose_char(qrx_unicode::next_char(stripped, pos));
   std::string toned = stripped.substr(0, start);
-  unicode::append_utf8(toned, compose_char(p.base(), p.mark(), tone, p.upper()));
+  qrx_unicode::append_utf8(toned, compose_char(p.base(), p.mark(), tone, p.upper()));
   toned.append(stripped, pos);
   return toned;
 }

@@ -2,7 +2,7 @@
 
 #include <vi_syllable/vi_syllable.h>
 
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <utility>
 
@@ -150,7 +150,7 @@ SyllableView parse_view(std::string_view word) {
   return s;
 }
 
-std::size_t SyllableView::cluster_end() const { return vowel_start + unicode::char_count(vowel); }
+std::size_t SyllableView::cluster_end() const { return vowel_start + qrx_unicode::char_count(vowel); }
 
 namespace detail {
 
@@ -192,7 +192,7 @@ const KeyTables& key_tables() {
 
 }  // namespace detail
 
-std::size_t Syllable::cluster_end() const { return vowel_start + unicode::char_count(vowel); }
+std::size_t Syllable::cluster_end() const { return vowel_start + qrx_unicode::char_count(vowel); }
 
 Syllable parse(std::string_view word) {
   const SyllableView v = parse_view(word);
@@ -220,7 +220,7 @@ StringSet relax(std::string_view s) {
       next.insert(form + std::string(letter));
       if (bare != c) {
         std::string with_bare = form;
-        unicode::append_utf8(with_bare, bare);
+        qrx_unicode::append_utf8(with_bare, bare);
         next.insert(std::move(with_bare));
       }
     }

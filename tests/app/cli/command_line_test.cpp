@@ -124,7 +124,7 @@ const Case kCases[] = {
          ": cannot be read (a named pipe, not a regular file); " + kDefaultsUntilItReads + "\n", 0, {}, ""},
     {"StatusCreatesTheConfigurationThroughALinkToNothing",
      {{kConfig, kLinkToDotfile}, {"dotfiles", odd_files::kFolder}}, false, {"--status"},
-     std::string(kNotRegistered) + kStatusTail, 0, {{"dotfiles/quorvix.json", app::ConfigFile::defaultText}}, ""},
+     std::string(kNotRegistered) + kStatusTail, 0, {{"dotfiles/quorvix.json", app::ConfigFile::defaultText()}}, ""},
     {"StatusReadsAConfigurationWithAByteOrderMark", {{kConfig, "\xEF\xBB\xBF{\"output_mode\": \"preedit\"}"}}, false,
      {"--status"}, std::string(kNotRegistered) + "prefs fcitx5 profile: false\noutput_mode: preedit\n", 0, {}, ""},
     {"StatusSaysWhyTheConfigurationCannotBeCreated", {{"config/quorvix", "a file in the way"}}, false, {"--status"},

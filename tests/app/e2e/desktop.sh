@@ -77,7 +77,7 @@ serving() { [ "$(conversions | wc -l)" -eq "$1" ]; }
 refusals=0
 refused() {
   refusals=$((refusals + 1))
-  said() { (($(grep -c '^quorvix: the clipboard holds no text' "$home/fcitx5.log") >= refusals)); }
+  said() { (($(grep -c '] The clipboard conversion failed: the clipboard holds no text' "$home/fcitx5.log") >= refusals)); }
   wait_for 30 "the conversion to give up" said
 }
 

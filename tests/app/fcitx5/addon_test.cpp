@@ -7,8 +7,9 @@
 #include <fcitx/statusarea.h>
 #include <fcitx/userinterfacemanager.h>
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
+#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -28,7 +29,7 @@ app::ConfigFile configFile() { return app::ConfigFile(platform::systemFiles()); 
 class AddonTest : public DocumentTest {
  protected:
   void SetUp() override {
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     DocumentTest::SetUp();
   }
   // A new field, focused, with Quorvix as its input method, for the configuration as it is now.
@@ -152,7 +153,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
     const char* after;   // keys typed then
     const char* expected;
   };
-  const json::Value phrase = json::Object{{"xin chao", "Xin chào"}};
+  const qrx_json::Value phrase = qrx_json::Object{{"xin chao", "Xin chào"}};
   const Case cases[] = {
       // A phrase macro takes back its key only when the field still holds it.
       {"phrase macro, letters deleted",
@@ -181,7 +182,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
        {{"output_mode", "replace"},
         {"macro_in_off_mode", true},
         {"default_vietnamese", false},
-        {"macros", json::Object{{"ko", "không"}}}},
+        {"macros", qrx_json::Object{{"ko", "không"}}}},
        "ab|",
        " k",
        "ab kXY|",
@@ -206,7 +207,7 @@ TEST_F(AddonTest, TouchesOnlyItsOwnTextWhenTheApplicationEditsInBetween) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     start(c.configuration);
     doc->setDocument(c.document);
     doc->typeKeys(c.before);
@@ -268,7 +269,7 @@ class BuiltInAddonTest : public AddonTest {
   std::string appModes() {
     const auto file = configFile().loadDictionary();
     const auto modes = file.find("app_modes");
-    return modes == file.end() ? "" : json::write_compact(modes->second);
+    return modes == file.end() ? "" : qrx_json::write_compact(modes->second);
   }
   // The status area's action of that name, as Fcitx5's panels find it.
   static fcitx::Action& action(std::string_view name) {
@@ -347,6 +348,26 @@ class CapturedLog {
   std::ostringstream lines_;
 };
 
+// With Fcitx5's --verbose=quorvix=5, a word that starts over says why in the addon's category,
+// in counts, never with the text; at the default level it says nothing.
+TEST_F(BuiltInAddonTest, AWordThatStartsOverSaysWhyAtTheDebugLevel) {
+  start({{"output_mode", "replace"}});
+  const std::string why = "A word started over: the field's text before the caret";
+  for (const int level : {4, 5}) {
+    SCOPED_TRACE(level);
+    fcitx::Log::setLogRule("quorvix=" + std::to_string(level));
+    CapturedLog log;
+    doc->setDocument("abc|");
+    doc->typeKeys("vie");
+    doc->setDocument("abcvie\nxyz|");
+    doc->typeKeys("j");
+    fcitx::Log::setLogRule("quorvix=4");
+    EXPECT_EQ(doc->document(), "abcvie\nxyzj|");
+    EXPECT_EQ(log.count(why), level == 5 ? 1 : 0) << log.all();
+    for (const char* text : {"abc", "vie", "xyz"}) EXPECT_EQ(log.all().find(text), std::string::npos) << log.all();
+  }
+}
+
 // A configuration the engine cannot use as written: the field types what the engine makes of it,
 // the menu says so, and the log says why once per change of the file, in the addon's category.
 TEST_F(BuiltInAddonTest, AConfigurationQuorvixCannotUseIsLoggedOnceAndTheMenuShowsWhatItTypes) {
@@ -392,7 +413,7 @@ TEST_F(BuiltInAddonTest, AReadingThatChangesNothingTheFieldUsesLeavesTheWordAlon
       [] {},
       [this] {
         configFile().update([](app::ConfigDictionary& file) {
-          file["excluded_apps"] = json::Array{"minecraft", "otherapp"};
+          file["excluded_apps"] = qrx_json::Array{"minecraft", "otherapp"};
           file["window_size"] = 3;
         });
         engine().notifications().post(app::quorvixConfigChanged);
@@ -566,6 +587,49 @@ TEST_F(BuiltInAddonTest, EachFieldsMenuShowsItsOwnState) {
   EXPECT_EQ(title("quorvix-method"), "Kiểu gõ: VNI");
   EXPECT_TRUE(action("quorvix-method-vni").isChecked(doc));
   EXPECT_EQ(title("quorvix-toggle"), "Tắt tiếng Việt");
+}
+
+// An action asks the field's controller what to say each time it is shown: a change the controller
+// made by any road shows at once, and a field Quorvix never served shows a session on the default
+// settings.
+TEST_F(BuiltInAddonTest, ActionsReadTheControllersStateWhenShown) {
+  start();
+  auto& controller = *engine().controller(*doc);
+  const struct {
+    const char* name;
+    std::function<void()> change;
+    const char* toggle;
+    const char* method;
+    const char* checked;
+  } cases[] = {
+      {"as made", [] {}, "Tắt tiếng Việt", "Kiểu gõ: Telex", "quorvix-method-telex"},
+      {"toggled by the controller", [&] { controller.toggleVietnamese(); }, "Bật tiếng Việt", "Kiểu gõ: Telex",
+       "quorvix-method-telex"},
+      {"method chosen by the controller",
+       [&] {
+         app::MenuItem viqr;
+         viqr.action = app::MenuCommand::selectMethod;
+         viqr.representedObject = std::string("viqr");
+         controller.perform(viqr);
+       },
+       "Bật tiếng Việt",
+       "Kiểu gõ: VIQR", "quorvix-method-viqr"},
+      {"toggled back by Alt+comma", [&] { doc->type(fcitx::Key("Alt+comma")); }, "Tắt tiếng Việt",
+       "Kiểu gõ: VIQR", "quorvix-method-viqr"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    EXPECT_EQ(title("quorvix-toggle"), c.toggle);
+    EXPECT_EQ(title("quorvix-method"), c.method);
+    for (const auto name : kInputMethodActions) EXPECT_EQ(action(name).isChecked(doc), name == c.checked) << name;
+  }
+  const auto never = std::make_unique<DocumentContext>(instance().inputContextManager(), "neverserved");
+  EXPECT_EQ(engine().controller(*never), nullptr);
+  EXPECT_EQ(title("quorvix-toggle", never.get()), "Tắt tiếng Việt");
+  EXPECT_EQ(title("quorvix-method", never.get()), "Kiểu gõ: Telex");
+  EXPECT_TRUE(action("quorvix-method-telex").isChecked(never.get()));
+  EXPECT_EQ(action("quorvix-toggle").shortText(nullptr), "Tắt tiếng Việt");
 }
 
 // Fcitx5's own reload of the addon's configuration (what the configuration tool and the D-Bus

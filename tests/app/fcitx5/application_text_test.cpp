@@ -12,7 +12,7 @@ app::ConfigFile configFile() { return app::ConfigFile(platform::systemFiles()); 
 class ApplicationTextTest : public DocumentTest {
  protected:
   void SetUp() override {
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     DocumentTest::SetUp();
   }
   // A new focused field with Quorvix in replace mode, telling its text at once or only with its

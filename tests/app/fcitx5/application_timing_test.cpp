@@ -29,7 +29,7 @@ const Sentence kSentences[] = {
 class ApplicationTimingTest : public DocumentTest {
  protected:
   void SetUp() override {
-    configFile().save(app::ConfigFile::defaultText);
+    configFile().save(app::ConfigFile::defaultText());
     DocumentTest::SetUp();
   }
   // A new focused field with Quorvix, in `mode` with `method`.

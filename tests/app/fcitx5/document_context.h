@@ -18,7 +18,7 @@
 #include <fcitx/inputcontext.h>
 #include <fcitx/inputpanel.h>
 #include <fcitx/surroundingtext.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <optional>
@@ -33,9 +33,9 @@ namespace quorvix::platform::fcitx5::testing {
 
 // `text` with "|" at `start` when the range is empty, else "[" and "]" around [start, end).
 inline std::string showRange(std::u32string text, std::size_t start, std::size_t end) {
-  if (start == end) return unicode::encode_utf8(text.insert(start, 1, U'|'));
+  if (start == end) return qrx_unicode::encode_utf8(text.insert(start, 1, U'|'));
   text.insert(end, 1, U']');
-  return unicode::encode_utf8(text.insert(start, 1, U'['));
+  return qrx_unicode::encode_utf8(text.insert(start, 1, U'['));
 }
 
 class DocumentContext : public fcitx::InputContext {
@@ -99,7 +99,7 @@ class DocumentContext : public fcitx::InputContext {
   // What Fcitx5 holds as the surrounding text, in the same notation; "-" when it holds none.
   std::string surrounding() {
     const auto& known = surroundingText();
-    return known.isValid() ? show(unicode::decode_utf8(known.text()), known.cursor(), known.anchor()) : "-";
+    return known.isValid() ? show(qrx_unicode::decode_utf8(known.text()), known.cursor(), known.anchor()) : "-";
   }
   const std::string& preedit() const { return preedit_; }
   std::string panelPreedit() { return inputPanel().preedit().toString(); }
@@ -133,7 +133,7 @@ class DocumentContext : public fcitx::InputContext {
   // Types each character as its key; "<" stands for Backspace, "←" for the left arrow, "⎋" for
   // Escape.
   void typeKeys(const std::string& keys) {
-    for (const char32_t c : unicode::decode_utf8(keys)) {
+    for (const char32_t c : qrx_unicode::decode_utf8(keys)) {
       type(fcitx::Key(c == U'<'   ? FcitxKey_BackSpace
                       : c == U'←' ? FcitxKey_Left
                       : c == U'⎋' ? FcitxKey_Escape
@@ -150,7 +150,7 @@ class DocumentContext : public fcitx::InputContext {
     } else if (key.check(FcitxKey_Left)) {
       cursor_ = start < end ? start : start - std::min<std::size_t>(start, 1);
     } else if (const auto c = fcitx::Key::keySymToUnicode(key.sym());
-               c >= 0x20 && c != 0x7F && unicode::is_scalar_value(c) && !key.hasModifier()) {
+               c >= 0x20 && c != 0x7F && qrx_unicode::is_scalar_value(c) && !key.hasModifier()) {
       text_.replace(start, end - start, 1, c);
       cursor_ = start + 1;
     } else {
@@ -164,7 +164,7 @@ class DocumentContext : public fcitx::InputContext {
   void commitStringImpl(const std::string& text) override {
     commitLog.push_back(text);
     const auto [start, end] = std::minmax(cursor_, anchor_);
-    const auto inserted = unicode::decode_utf8(text);
+    const auto inserted = qrx_unicode::decode_utf8(text);
     text_.replace(start, end - start, inserted);
     cursor_ = anchor_ = start + inserted.size();
     changed(false);
@@ -204,7 +204,7 @@ class DocumentContext : public fcitx::InputContext {
   static State parse(const std::string& marked) {
     State state;
     state.anchor = std::string::npos;
-    for (const char32_t c : unicode::decode_utf8(marked)) {
+    for (const char32_t c : qrx_unicode::decode_utf8(marked)) {
       if (c == U'|' || c == U'^') {
         (c == U'|' ? state.cursor : state.anchor) = state.text.size();
       } else {
@@ -274,7 +274,7 @@ class DocumentContext : public fcitx::InputContext {
     std::string out;
     for (const char32_t c : text) {
       if (c < 0xD800 || c > 0xDFFF) {
-        out += unicode::encode_utf8(c);
+        out += qrx_unicode::encode_utf8(c);
         continue;
       }
       out += static_cast<char>(0xE0 | (c >> 12));
@@ -291,7 +291,7 @@ class DocumentContext : public fcitx::InputContext {
       if (i == cursor) out += U'|';
       if (i < text.size()) out += text[i];
     }
-    return unicode::encode_utf8(out);
+    return qrx_unicode::encode_utf8(out);
   }
 
  private:
@@ -317,7 +317,7 @@ inline std::string readThrough(platform::TextInput& field) {
   const auto text = field.substring({0, std::int64_t{1} << 30});
   if (selection.location == platform::kNotFound || !text) return "-";
   // Offsets in UTF-16 units into characters.
-  const auto chars = unicode::decode_utf8(*text);
+  const auto chars = qrx_unicode::decode_utf8(*text);
   const auto at = [&](std::int64_t units) {
     std::size_t i = 0;
     for (std::int64_t seen = 0; i < chars.size() && seen < units; ++i) seen += chars[i] >= 0x10000 ? 2 : 1;

@@ -72,12 +72,12 @@ TEST_F(TextInputTest, FindsTheCaretAnywhereInALongText) {
     SCOPED_TRACE(caret);
     std::int64_t units = 0;
     for (std::size_t i = 0; i < caret; ++i) units += text[i] > 0xFFFF ? 2 : 1;
-    open(unicode::encode_utf8(text.substr(0, caret)) + "|" + unicode::encode_utf8(text.substr(caret)), kFull);
+    open(qrx_unicode::encode_utf8(text.substr(0, caret)) + "|" + qrx_unicode::encode_utf8(text.substr(caret)), kFull);
     EXPECT_EQ(field->selectedRange(), (Utf16Range{units, 0}));
     const std::int64_t before = text[caret - 1] > 0xFFFF ? 2 : 1;
-    EXPECT_EQ(field->substring({units - before, before}), unicode::encode_utf8(text.substr(caret - 1, 1)));
+    EXPECT_EQ(field->substring({units - before, before}), qrx_unicode::encode_utf8(text.substr(caret - 1, 1)));
     const std::int64_t after = text[caret] > 0xFFFF ? 2 : 1;
-    EXPECT_EQ(field->substring({units, after}), unicode::encode_utf8(text.substr(caret, 1)));
+    EXPECT_EQ(field->substring({units, after}), qrx_unicode::encode_utf8(text.substr(caret, 1)));
   }
 }
 

@@ -70,10 +70,10 @@ class PreferencesWindowTest : public ::testing::Test {
   }
   void click(const char* button) { QTest::mouseClick(&control<QPushButton>(button), Qt::LeftButton); }
   void write(std::string_view text) { ASSERT_TRUE(config.save(text)); }
-  json::Value fileValue(std::string_view key) {
+  qrx_json::Value fileValue(std::string_view key) {
     const auto file = config.loadDictionary();
     const auto found = file.find(key);
-    return found == file.end() ? json::Value() : found->second;
+    return found == file.end() ? qrx_json::Value() : found->second;
   }
 
   FailingFiles files;
@@ -145,7 +145,7 @@ TEST_F(PreferencesWindowTest, SaveChangesOnlyTheWindowsKeysOfTheFileAsItIsNow) {
   type(control<QPlainTextEdit>("macroView"), "VN = Việt Nam");
   // What an input controller writes while the window is open.
   ASSERT_TRUE(config.update([](ConfigDictionary& d) {
-    d["app_modes"] = json::Object{{"gedit", false}};
+    d["app_modes"] = qrx_json::Object{{"gedit", false}};
     d["input_method"] = "vni";
   }));
 
@@ -164,13 +164,13 @@ TEST_F(PreferencesWindowTest, SaveChangesOnlyTheWindowsKeysOfTheFileAsItIsNow) {
   EXPECT_FALSE(window.widget().isVisible());
   EXPECT_TRUE(control<QLabel>("notice").isHidden());
   EXPECT_EQ(posts, 1);
-  EXPECT_EQ(fileValue("app_modes"), json::Value(json::Object{{"gedit", false}}));
-  EXPECT_EQ(fileValue("input_method"), json::Value("viqr"));
-  EXPECT_EQ(fileValue("w_as_u"), json::Value(true));
-  EXPECT_EQ(fileValue("macro_in_off_mode"), json::Value(false)) << "the first save adds every box's key";
-  EXPECT_EQ(fileValue("schema_version"), json::Value(1));
-  EXPECT_EQ(fileValue("excluded_apps"), json::Value(json::Array{"minecraft", "com.apple.terminal", "game"}));
-  EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"vn", " Việt Nam"}}));
+  EXPECT_EQ(fileValue("app_modes"), qrx_json::Value(qrx_json::Object{{"gedit", false}}));
+  EXPECT_EQ(fileValue("input_method"), qrx_json::Value("viqr"));
+  EXPECT_EQ(fileValue("w_as_u"), qrx_json::Value(true));
+  EXPECT_EQ(fileValue("macro_in_off_mode"), qrx_json::Value(false)) << "the first save adds every box's key";
+  EXPECT_EQ(fileValue("schema_version"), qrx_json::Value(1));
+  EXPECT_EQ(fileValue("excluded_apps"), qrx_json::Value(qrx_json::Array{"minecraft", "com.apple.terminal", "game"}));
+  EXPECT_EQ(fileValue("macros"), qrx_json::Value(qrx_json::Object{{"vn", " Việt Nam"}}));
 }
 
 // Lines of the macro box that give no macro, and which of two lines with one key stands, are
@@ -200,7 +200,7 @@ TEST_F(PreferencesWindowTest, ShowsTheMacroLinesASaveWouldNotTakeUntilTheUserCon
   click("save");
   EXPECT_FALSE(window.widget().isVisible());
   EXPECT_EQ(posts, 1);
-  EXPECT_EQ(fileValue("macros"), json::Value(json::Object{{"a", "2"}}));
+  EXPECT_EQ(fileValue("macros"), qrx_json::Value(qrx_json::Object{{"a", "2"}}));
   // Opened again, the window shows the lines anew before a save.
   controller->show();
   EXPECT_TRUE(notice.isHidden());
@@ -409,7 +409,7 @@ const SaveCase kSaveCases[] = {
      {{kConfig, odd_files::kNamedPipe}, {kBackup, odd_files::kNone}}, {}},
     // Opening the window creates the default file, which the save then keeps as the backup.
     {"ALinkToNothingIsWrittenThrough", {{kConfig, "-> ../../dotfiles/quorvix.json"}, {"dotfiles", odd_files::kFolder}},
-     {}, 1, 0, nullptr, {{kConfig, "-> ../../dotfiles/quorvix.json"}, {kBackup, ConfigFile::defaultText}},
+     {}, 1, 0, nullptr, {{kConfig, "-> ../../dotfiles/quorvix.json"}, {kBackup, ConfigFile::defaultText()}},
      "dotfiles/quorvix.json"},
     {"AByteOrderMarkIsReadAndKeptOnlyInTheBackup", {{kConfig, kWithByteOrderMark}}, {}, 1, 2, nullptr,
      {{kBackup, kWithByteOrderMark}}, kConfig},
@@ -458,14 +458,14 @@ TEST_P(WindowSave, NeverLosesTheFileAndSaysWhyItDidNotSave) {
   if (!c.written.empty()) {
     const auto text = odd_files::onDisk(files.root() / c.written);
     EXPECT_TRUE(text.starts_with("{\n  \"")) << "no byte-order mark, and the window's own layout: " << text;
-    const auto settings = json::parse(text);
+    const auto settings = qrx_json::parse(text);
     ASSERT_TRUE(settings && settings.value().is_object()) << text;
     const auto* smartCaps = settings.value().find("smart_caps");
     ASSERT_NE(smartCaps, nullptr);
-    EXPECT_EQ(*smartCaps, json::Value(c.saves % 2 == 1));
+    EXPECT_EQ(*smartCaps, qrx_json::Value(c.saves % 2 == 1));
     const auto* method = settings.value().find("input_method");
     ASSERT_NE(method, nullptr);
-    EXPECT_EQ(*method, json::Value(c.method == 2 ? "vni" : "telex"));
+    EXPECT_EQ(*method, qrx_json::Value(c.method == 2 ? "vni" : "telex"));
   }
 }
 

@@ -12,7 +12,7 @@
 #include <fcitx/inputcontext.h>
 #include <fcitx/inputpanel.h>
 #include <fcitx/surroundingtext.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -84,7 +84,7 @@ struct Text {
       if (i == anchor && anchor != cursor) out += "^";
       if (i == cursor) out += "|";
       if (i == cells.size()) break;
-      out += cells[i].c == U'\n' ? std::string("⏎") : unicode::encode_utf8(cells[i].c);
+      out += cells[i].c == U'\n' ? std::string("⏎") : qrx_unicode::encode_utf8(cells[i].c);
       if (origins && cells[i].application) out += "\u0332";
     }
     return out;
@@ -225,7 +225,7 @@ class OriginDocument : public fcitx::InputContext {
  protected:
   void commitStringImpl(const std::string& text) override {
     committed_ += text;
-    note(text_.insert(unicode::decode_utf8(text), false));
+    note(text_.insert(qrx_unicode::decode_utf8(text), false));
     if (!tellsLate) tell(false);
   }
   void deleteSurroundingTextImpl(int offset, unsigned int size) override {
@@ -257,11 +257,11 @@ class OriginDocument : public fcitx::InputContext {
     } else if (tellsCaretLine) {
       const auto from = text_.lineStart(text_.start());
       const auto to = text_.lineEnd(text_.end());
-      surroundingText().setText(unicode::encode_utf8(text_.chars(from, to)),
+      surroundingText().setText(qrx_unicode::encode_utf8(text_.chars(from, to)),
                                 static_cast<unsigned>(text_.cursor - from),
                                 static_cast<unsigned>(text_.anchor - from));
     } else {
-      surroundingText().setText(unicode::encode_utf8(text_.chars()), static_cast<unsigned>(text_.cursor),
+      surroundingText().setText(qrx_unicode::encode_utf8(text_.chars()), static_cast<unsigned>(text_.cursor),
                                 static_cast<unsigned>(text_.anchor));
     }
     updateSurroundingText();

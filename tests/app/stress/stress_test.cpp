@@ -352,7 +352,7 @@ class StressRun {
       for (const auto& cell : field.doc->takeRemovedApplicationCells()) {
         if (!field.released.contains(cell.id)) {
           return fail(
-              "the application's " + unicode::encode_utf8(cell.c) + " removed in field " + std::to_string(i),
+              "the application's " + qrx_unicode::encode_utf8(cell.c) + " removed in field " + std::to_string(i),
               before[i], now);
         }
       }
@@ -370,7 +370,7 @@ class StressRun {
       const auto shownAfter = shown(*field.doc);
       if (!committed.empty() && !shownBefore[i].empty() && !shownAfter.empty() && !showsPreedit(*field.doc) &&
           shownAfter != shownBefore[i] + committed &&
-          !unicode::encode_utf8(now.chars(0, now.cursor)).ends_with(shownAfter)) {
+          !qrx_unicode::encode_utf8(now.chars(0, now.cursor)).ends_with(shownAfter)) {
         return fail("field " + std::to_string(i) + " does not end with the word " + shownAfter + " after " +
                         committed + " replaced letters of " + shownBefore[i],
                     before[i], now);
@@ -431,7 +431,7 @@ class StressRun {
           if ((at -= special.weight) < 0) return special.key;
         }
       }
-      for (const char32_t c : unicode::decode_utf8(any(kWords))) pending_.push_back(keyFor(c));
+      for (const char32_t c : qrx_unicode::decode_utf8(any(kWords))) pending_.push_back(keyFor(c));
       if (pick(5) == 0) {
         pending_.push_back(Key(FcitxKey_Return));
       } else {
@@ -455,7 +455,7 @@ class StressRun {
         auto typed = std::u32string(any(kApplicationTexts));
         if (!plainly) typed += freshMark();
         doc.applicationTypes(typed);
-        return "the application types " + unicode::encode_utf8(typed);
+        return "the application types " + qrx_unicode::encode_utf8(typed);
       }
       case 2: {
         const auto to = text.start();
@@ -465,7 +465,7 @@ class StressRun {
         const std::u32string mark(1, freshMark());
         doc.applicationTypes(mark);
         return "the application replaces " + std::to_string(to - from) + " before the caret by " +
-               unicode::encode_utf8(mark);
+               qrx_unicode::encode_utf8(mark);
       }
       case 3: {
         const auto from = text.end();
@@ -480,7 +480,7 @@ class StressRun {
         doc.applicationTypes(mark);
         doc.applicationSelects(from, from);
         return "the application replaces " + std::to_string(to - from) + " after the caret by " +
-               unicode::encode_utf8(mark);
+               qrx_unicode::encode_utf8(mark);
       }
       case 4: {
         const auto to = static_cast<std::size_t>(pick(static_cast<int>(size) + 1));

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <qrx_core/charset.h>
 #include <qrx_core/emoji.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <array>
@@ -39,7 +39,7 @@ const std::vector<std::string_view> kDetectRank = {
 constexpr std::string_view kSingleByteCharsets[] = {"tcvn3",  "vni_windows", "viscii",     "vps",
                                                     "bkhcm1", "bkhcm2",      "vietware_x", "vietware_full"};
 
-std::string utf8(char32_t c) { return unicode::encode_utf8(c); }
+std::string utf8(char32_t c) { return qrx_unicode::encode_utf8(c); }
 
 std::vector<std::uint8_t> bytes_of(std::string_view text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());
@@ -164,7 +164,7 @@ std::string expected_round_trip(std::string_view charset, char32_t letter) {
     return letters.find(letter) != std::u32string_view::npos;
   };
   if (charset == "bkhcm1" && among(U"ẶỤỊỴ")) return cs::encode(utf8(letter), charset);
-  const char32_t lower = unicode::simple_lower(letter);
+  const char32_t lower = qrx_unicode::simple_lower(letter);
   bool shared = false;
   if (charset == "tcvn3" || charset == "vietware_full") shared = lower != letter && !among(U"ÂÊÔĂĐƠƯ");
   if (charset == "viscii") shared = among(U"ÕẪẲẴỴỶỸ");
@@ -201,7 +201,7 @@ TEST(CharsetConvert, SentenceRoundTripsThroughEveryTable) {
 // Text pasted from macOS is often decomposed; it must convert exactly like composed text.
 TEST(CharsetConvert, DecomposedInputIsComposedBeforeEncoding) {
   const std::string composed = "Đường Việt Nam ấy";
-  const std::string decomposed = unicode::nfd(composed);
+  const std::string decomposed = qrx_unicode::nfd(composed);
   ASSERT_NE(composed, decomposed);
   for (std::string_view charset : kTableCharsets) {
     const std::string encoded = cs::encode(decomposed, charset);
@@ -209,16 +209,16 @@ TEST(CharsetConvert, DecomposedInputIsComposedBeforeEncoding) {
     EXPECT_EQ(cs::decode(encoded, charset), composed) << charset;
   }
   EXPECT_EQ(cs::encode_bytes(decomposed, "tcvn3"), cs::encode_bytes(composed, "tcvn3"));
-  EXPECT_EQ(cs::encode(unicode::nfd("ệ"), "viqr"), "e^.");
+  EXPECT_EQ(cs::encode(qrx_unicode::nfd("ệ"), "viqr"), "e^.");
 }
 
 TEST(CharsetConvert, ConvertDecodesThenEncodes) {
-  const std::string text = unicode::nfd("Việt Nam");
-  EXPECT_EQ(cs::convert(text, "unicode", "vni_windows"), cs::encode(unicode::nfc(text), "vni_windows"));
+  const std::string text = qrx_unicode::nfd("Việt Nam");
+  EXPECT_EQ(cs::convert(text, "unicode", "vni_windows"), cs::encode(qrx_unicode::nfc(text), "vni_windows"));
   const std::string vni = cs::encode("Việt Nam", "vni_windows");
   EXPECT_EQ(cs::convert(vni, "vni_windows", "unicode"), "Việt Nam");
   EXPECT_EQ(cs::convert(vni, "VNI", "viqr"), "Vie^.t Nam");
-  EXPECT_EQ(cs::convert("Vie^.t", "viqr", "unicode_nfd"), unicode::nfd("Việt"));
+  EXPECT_EQ(cs::convert("Vie^.t", "viqr", "unicode_nfd"), qrx_unicode::nfd("Việt"));
 }
 
 // ------------------------------------------------------------------------------------------
@@ -353,7 +353,7 @@ TEST(CharsetTables, TextThatIsNotJsonIsAnInternalFault) {
 }
 
 TEST(CharsetTables, JsonWithoutUsableCharsetsGivesEmptyTables) {
-  const std::string nfd = unicode::nfd("Việt");
+  const std::string nfd = qrx_unicode::nfd("Việt");
   for (std::string_view text :
        {"{}", "[]", "null", "{\"charsets\": 5}", "{\"charsets\": {}}", "{\"charsets\": []}"}) {
     SCOPED_TRACE(text);

@@ -5,7 +5,7 @@
 // keys with the round trip of every valid syllable, the Composer and the text diff.
 #include <gtest/gtest.h>
 #include <qrx_core/transform.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <string>
 #include <string_view>
@@ -33,7 +33,7 @@ using vi_syllable::kValid;
 using vi_syllable::Mark;
 using vi_syllable::ToneStyle;
 
-std::u32string keys_of(std::string_view text) { return unicode::decode_utf8(text); }
+std::u32string keys_of(std::string_view text) { return qrx_unicode::decode_utf8(text); }
 
 // Spelling check on, everything else off, new tone style.
 TypingOptions defaults() { return TypingOptions{}; }
@@ -252,7 +252,7 @@ TEST(Composer, KeysBeyondTheInlineRoomAreKept) {
   std::u32string keys;
   for (int i = 0; i < 40; ++i) keys.push_back(U'a' + static_cast<char32_t>(i % 26));
   Composer c = Composer::with_raw(TELEX, defaults(), keys);
-  EXPECT_EQ(c.result(false).text, unicode::encode_utf8(keys));
+  EXPECT_EQ(c.result(false).text, qrx_unicode::encode_utf8(keys));
   for (int i = 0; i < 10; ++i) c.pop();
   c.push(U'!');
   EXPECT_EQ(c.raw(), keys.substr(0, 30) + U"!");
@@ -323,10 +323,10 @@ TEST(Composer, ViewedKeyByKeyAsTypedAtOnce) {
         for (bool finishing : {false, true}) {
           const qrx_core::transform::WordView v = c.view(finishing);
           const TypingResult r = transform(c.raw(), *spec, o, finishing);
-          ASSERT_EQ(v.text, r.text) << spec->name << " options " << bits << " keys " << unicode::encode_utf8(c.raw());
-          ASSERT_EQ(v.literal, r.literal) << unicode::encode_utf8(c.raw());
-          ASSERT_EQ(v.status, r.status) << unicode::encode_utf8(c.raw());
-          ASSERT_EQ(v.second_text, !r.second_text.empty()) << unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.text, r.text) << spec->name << " options " << bits << " keys " << qrx_unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.literal, r.literal) << qrx_unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.status, r.status) << qrx_unicode::encode_utf8(c.raw());
+          ASSERT_EQ(v.second_text, !r.second_text.empty()) << qrx_unicode::encode_utf8(c.raw());
           ++compared;
         }
       }
@@ -344,7 +344,7 @@ TEST(Composer, LastKeyTookBack) {
   };
   for (const auto& [spec, keys, took_back] : cases) {
     EXPECT_EQ(Composer::with_raw(*spec, defaults(), keys).last_key_took_back(), took_back)
-        << spec->name << " " << unicode::encode_utf8(keys);
+        << spec->name << " " << qrx_unicode::encode_utf8(keys);
   }
   // Keys beyond the stepped ones are not looked at.
   std::u32string long_word(24, U'b');
@@ -554,10 +554,10 @@ std::vector<std::string> valid_words(ToneStyle style) {
         if (vi_syllable::check_final(word, tone, false) != vi_syllable::kValid) continue;
         const std::string toned = vi_syllable::place_tone(word, tone, style);
         words.push_back(toned);
-        words.push_back(unicode::to_upper(toned));
-        std::u32string capital = unicode::decode_utf8(toned);
-        capital[0] = unicode::simple_upper(capital[0]);
-        words.push_back(unicode::encode_utf8(capital));
+        words.push_back(qrx_unicode::to_upper(toned));
+        std::u32string capital = qrx_unicode::decode_utf8(toned);
+        capital[0] = qrx_unicode::simple_upper(capital[0]);
+        words.push_back(qrx_unicode::encode_utf8(capital));
       }
     }
   }

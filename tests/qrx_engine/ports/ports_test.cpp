@@ -5,7 +5,7 @@
 #include <qrx_engine/testing.h>
 
 #include <gtest/gtest.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -31,8 +31,8 @@ using qrx_engine::ports::resolve_profile;
 using qrx_engine::ports::ToneStyle;
 using qrx_engine::ports::UnicodeForm;
 using qrx_engine::testing::JsonFileConfigStore;
-using qrx_engine::testing::split_words;
-using qrx_engine::testing::WordListDictionary;
+using qrx_engine::ports::split_words;
+using qrx_engine::ports::WordListDictionary;
 
 // The default profile with a few fields changed by `edit`.
 template <class Edit>
@@ -105,14 +105,14 @@ TEST(ConfigWriting, PrettyFormIndentsByTwoAndKeepsTextUnescaped) {
 TEST(ConfigWriting, RoundTripsThroughEveryForm) {
   const Config original = everything_changed();
   for (const std::string& text : {original.to_json(), original.to_json_pretty()}) {
-    const json::Result<Config> read = Config::from_json(text);
+    const qrx_json::Result<Config> read = Config::from_json(text);
     ASSERT_TRUE(read.ok()) << read.error().to_string();
     EXPECT_EQ(read.value(), original);
   }
-  const json::Result<Config> from_tree = Config::from_value(original.to_value());
+  const qrx_json::Result<Config> from_tree = Config::from_value(original.to_value());
   ASSERT_TRUE(from_tree.ok()) << from_tree.error().to_string();
   EXPECT_EQ(from_tree.value(), original);
-  const json::Result<Config> defaults = Config::from_json(Config{}.to_json());
+  const qrx_json::Result<Config> defaults = Config::from_json(Config{}.to_json());
   ASSERT_TRUE(defaults.ok());
   EXPECT_EQ(defaults.value(), Config{});
 }
@@ -149,19 +149,19 @@ TEST(ConfigReading, AcceptsAndAppliesDocumentedForms) {
       {"[\"vni\"]", [](Config& c) { c.input_method = "vni"; }},
       {"[]", same},
       {twenty_two, [](Config& c) { c = everything_changed(); }},
-      {nested_config(json::kMaxDepth), same},
+      {nested_config(qrx_json::kMaxDepth), same},
   };
   for (const auto& [text, expect] : cases) {
     SCOPED_TRACE(text);
     Config expected;
     expect(expected);
-    const json::Result<Config> read = Config::from_json(text);
+    const qrx_json::Result<Config> read = Config::from_json(text);
     ASSERT_TRUE(read.ok()) << read.error().to_string();
     EXPECT_EQ(read.value(), expected);
     // The value-tree reader follows the same rules.
-    const json::Result<json::Value> tree = json::parse(text);
+    const qrx_json::Result<qrx_json::Value> tree = qrx_json::parse(text);
     ASSERT_TRUE(tree.ok());
-    const json::Result<Config> from_tree = Config::from_value(tree.value());
+    const qrx_json::Result<Config> from_tree = Config::from_value(tree.value());
     ASSERT_TRUE(from_tree.ok()) << from_tree.error().to_string();
     EXPECT_EQ(from_tree.value(), expected);
   }
@@ -193,25 +193,25 @@ TEST(ConfigReading, RejectsWithTheDocumentedError) {
       {"{\"app_profiles\": {\"kitty\": {\"output_mode\": \"Preedit\"}}}", "unknown variant `Preedit`"},
       {"[\"vni\", null]", "invalid type: null"},
       {long_array, "invalid length 23, expected fewer elements in array"},
-      {nested_config(json::kMaxDepth + 1), "recursion limit exceeded"},
+      {nested_config(qrx_json::kMaxDepth + 1), "recursion limit exceeded"},
   };
   for (const auto& [text, message_start] : cases) {
     SCOPED_TRACE(text.substr(0, 80));
-    const json::Result<Config> read = Config::from_json(text);
+    const qrx_json::Result<Config> read = Config::from_json(text);
     ASSERT_FALSE(read.ok());
     EXPECT_TRUE(read.error().message.starts_with(message_start)) << read.error().message;
     EXPECT_TRUE(read.error().position.known()) << read.error().message;
     // The value-tree reader follows the same rules.
-    const json::Result<json::Value> tree = json::parse(text);
+    const qrx_json::Result<qrx_json::Value> tree = qrx_json::parse(text);
     if (!tree.ok()) continue;
-    const json::Result<Config> from_tree = Config::from_value(tree.value());
+    const qrx_json::Result<Config> from_tree = Config::from_value(tree.value());
     ASSERT_FALSE(from_tree.ok());
     EXPECT_TRUE(from_tree.error().message.starts_with(message_start)) << from_tree.error().message;
   }
 }
 
 TEST(ConfigReading, ErrorsFromTextCarryTheirLine) {
-  const json::Result<Config> read = Config::from_json("{\n  \"macros\": {\n    \"ko\": true\n  }\n}");
+  const qrx_json::Result<Config> read = Config::from_json("{\n  \"macros\": {\n    \"ko\": true\n  }\n}");
   ASSERT_FALSE(read.ok());
   EXPECT_NE(read.error().to_string().find(" at line 3 column "), std::string::npos)
       << read.error().to_string();
@@ -240,9 +240,9 @@ TEST(AppProfileReading, FollowsTheRecordRules) {
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
-    const json::Result<json::Value> tree = json::parse(text);
+    const qrx_json::Result<qrx_json::Value> tree = qrx_json::parse(text);
     ASSERT_TRUE(tree.ok());
-    const json::Result<AppProfile> read = AppProfile::from_value(tree.value());
+    const qrx_json::Result<AppProfile> read = AppProfile::from_value(tree.value());
     ASSERT_EQ(read.ok(), expected.has_value()) << (read.ok() ? "" : read.error().message);
     if (expected) {
       EXPECT_EQ(read.value(), *expected);
@@ -258,9 +258,9 @@ TEST(AppProfileWriting, NamesEveryFieldAndTheDuplicate) {
             "\"vietnamese\":true,\"input_method\":\"viqr\",\"tone_style\":\"new\",\"spell_check\":false,"
             "\"charset\":\"tcvn3\"}");
 
-  const json::Result<json::Value> repeated = json::parse("{\"wait_ack\": true, \"wait_ack\": false}");
+  const qrx_json::Result<qrx_json::Value> repeated = qrx_json::parse("{\"wait_ack\": true, \"wait_ack\": false}");
   ASSERT_TRUE(repeated.ok());
-  const json::Result<AppProfile> rejected = AppProfile::from_value(repeated.value());
+  const qrx_json::Result<AppProfile> rejected = AppProfile::from_value(repeated.value());
   ASSERT_FALSE(rejected.ok());
   EXPECT_EQ(rejected.error().message, "duplicate field `wait_ack`");
 }
@@ -411,7 +411,7 @@ TEST(ResolveProfile, FindsTheProfileOfTheApplicationKey) {
 }
 
 TEST(ResolveProfile, UserEntriesReplaceBuiltInEntriesWhole) {
-  const json::Result<Config> config = Config::from_json(
+  const qrx_json::Result<Config> config = Config::from_json(
       "{\"app_profiles\": {\"terminal\": {\"vietnamese\": false}, \"myeditor\": {\"wait_ack\": true},"
       " \"com.apple.Terminal\": {\"backspace_delay_ms\": 9}, \"Kitty\": {\"vietnamese\": false}}}");
   ASSERT_TRUE(config.ok()) << config.error().to_string();
@@ -440,7 +440,7 @@ TEST(DeserializeAppProfiles, LaysUserEntriesOverTheBuiltInTable) {
   };
   for (const auto& [text, size, message_start] : cases) {
     SCOPED_TRACE(text);
-    const json::Result<AppProfileMap> read = qrx_engine::ports::deserialize_app_profiles_json(text);
+    const qrx_json::Result<AppProfileMap> read = qrx_engine::ports::deserialize_app_profiles_json(text);
     ASSERT_EQ(read.ok(), size != 0);
     if (read.ok()) {
       EXPECT_EQ(read.value().size(), size);
@@ -448,7 +448,7 @@ TEST(DeserializeAppProfiles, LaysUserEntriesOverTheBuiltInTable) {
       EXPECT_TRUE(read.error().message.starts_with(message_start)) << read.error().message;
     }
   }
-  const json::Result<AppProfileMap> repeated =
+  const qrx_json::Result<AppProfileMap> repeated =
       qrx_engine::ports::deserialize_app_profiles_json("{\"notion\": {\"wait_ack\": true}, \"notion\": {}}");
   ASSERT_TRUE(repeated.ok());
   EXPECT_EQ(repeated.value().at("notion"), AppProfile{});
@@ -468,7 +468,7 @@ TEST(AppProfileData, DocumentNeedsBothTablesOnce) {
   };
   for (const auto& [text, message_start] : cases) {
     SCOPED_TRACE(text);
-    const json::Result<qrx_engine::ports::AppProfileData> read =
+    const qrx_json::Result<qrx_engine::ports::AppProfileData> read =
         qrx_engine::ports::parse_app_profile_data(text);
     ASSERT_EQ(read.ok(), message_start.empty()) << (read.ok() ? "" : read.error().message);
     if (!read.ok()) {
@@ -615,7 +615,7 @@ TEST(WordListDictionary, DefaultAnswersFromTheBuiltInLists) {
       {"The", false, false},
       {"", false, false},
       {"việt", false, true},
-      {unicode::nfd("việt"), false, false},
+      {qrx_unicode::nfd("việt"), false, false},
       {std::string("th\0e", 4), false, false},
   };
   for (const auto& [word, english, vietnamese] : cases) {
@@ -627,13 +627,13 @@ TEST(WordListDictionary, DefaultAnswersFromTheBuiltInLists) {
 
 TEST(WordListDictionary, FromTextKeepsWordsAsWritten) {
   const WordListDictionary dictionary = WordListDictionary::from_text("  \tHello\nworld ", "");
-  EXPECT_EQ(dictionary.english(), (qrx_engine::testing::WordSet{"Hello", "world"}));
+  EXPECT_EQ(dictionary.english(), (qrx_engine::ports::WordSet{"Hello", "world"}));
   EXPECT_TRUE(dictionary.vietnamese().empty());
   EXPECT_FALSE(dictionary.is_english("hello"));
 
   const WordListDictionary repeated = WordListDictionary::from_text("a a\ta", "x, x. x");
   EXPECT_EQ(repeated.english().size(), 1u);
-  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::testing::WordSet{"x,", "x.", "x"}));
+  EXPECT_EQ(repeated.vietnamese(), (qrx_engine::ports::WordSet{"x,", "x.", "x"}));
 }
 
 TEST(SplitWords, BreaksAtEveryRunOfUnicodeWhiteSpace) {

@@ -4,7 +4,7 @@
 #include <qrx_engine/testing.h>
 
 #include <gtest/gtest.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <string>
 
@@ -450,7 +450,7 @@ TEST(ReplacedText, IsTheSessionsOwnTextBeforeTheCaret) {
       if (const auto* replace = action.as<Action::Replace>()) {
         ++replacements;
         EXPECT_TRUE(h.host().before_caret().ends_with(replaced)) << name << ": " << replaced;
-        EXPECT_LE(replace->delete_count, unicode::char_count(replaced)) << name;
+        EXPECT_LE(replace->delete_count, qrx_unicode::char_count(replaced)) << name;
         last_replaced = replaced;
       } else {
         EXPECT_EQ(replaced, "") << name;

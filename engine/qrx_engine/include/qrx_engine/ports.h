@@ -1,9 +1,11 @@
 // The engine's configuration record and its JSON form, per-application profiles, and the four
-// interfaces through which a session reaches its host. Ready-made implementations of some of
-// them (the word-list dictionary and two configuration stores) are in <qrx_engine/testing.h>.
+// interfaces through which a session reaches its host, with the word-list dictionary that answers
+// the dictionary questions of every session of the C interface. Two ready-made configuration
+// stores, which no host of Quorvix uses, are in <qrx_engine/testing.h>.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
+#include <qrx_core/transform.h>
 #include <vi_syllable/vi_syllable.h>
 
 #include <cstddef>
@@ -30,8 +32,8 @@ enum class UnicodeForm : std::uint8_t { NFC = 0, NFD = 1 };
 
 std::string_view output_mode_name(OutputMode mode);    // "preedit" / "replace"
 std::string_view unicode_form_name(UnicodeForm form);  // "NFC" / "NFD"
-json::Result<OutputMode> output_mode_from_json(const json::Value& value);
-json::Result<UnicodeForm> unicode_form_from_json(const json::Value& value);
+qrx_json::Result<OutputMode> output_mode_from_json(const qrx_json::Value& value);
+qrx_json::Result<UnicodeForm> unicode_form_from_json(const qrx_json::Value& value);
 
 // Per-application overrides. Unset optional fields mean "the configuration's value applies".
 // The declared order is the JSON key order on output and the element order of the array form.
@@ -51,9 +53,9 @@ struct AppProfile {
   friend bool operator==(const AppProfile&, const AppProfile&) = default;
 
   // Reads one profile from an object (or positional array) value.
-  static json::Result<AppProfile> from_value(const json::Value& value);
+  static qrx_json::Result<AppProfile> from_value(const qrx_json::Value& value);
   // All eleven keys in declared order; unset optionals are written as null.
-  json::Value to_value() const;
+  qrx_json::Value to_value() const;
   std::string to_json() const;         // compact
   std::string to_json_pretty() const;  // two-space indentation
 };
@@ -70,7 +72,7 @@ struct AppProfileData {
 };
 
 // Parses a profile document ({"aliases": {...}, "profiles": {...}}).
-json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
+qrx_json::Result<AppProfileData> parse_app_profile_data(std::string_view document);
 // The same for a document built into the engine, where a failure is an internal fault: the
 // message "app_profiles.json không hợp lệ: <error>" goes to standard error and
 // std::runtime_error is thrown.
@@ -84,20 +86,16 @@ AppProfileMap default_app_profiles();
 // The configuration's `app_profiles` reader: the given object read as a map of profiles (a
 // repeated name keeps the later entry), laid over a copy of the built-in table, each entry
 // replacing the built-in entry of the same key whole.
-json::Result<AppProfileMap> deserialize_app_profiles(const json::Value& value);
-json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
+qrx_json::Result<AppProfileMap> deserialize_app_profiles(const qrx_json::Value& value);
+qrx_json::Result<AppProfileMap> deserialize_app_profiles_json(std::string_view text);
 
 // The engine's whole configuration. A default-constructed Config holds the defaults, the
-// built-in application profiles included. The declared order is the JSON key order on output and
-// the element order of the array form on input.
-struct Config {
+// built-in application profiles included. Its typing settings are the typing core's options,
+// declared there once, which a session hands on with its profile's overrides. The JSON key order
+// on output and the element order of the array form on input are the reader's list of fields:
+// input_method, the six typing options, then the members below in declared order.
+struct Config : qrx_core::transform::TypingOptions {
   std::string input_method = "telex";
-  ToneStyle tone_style = ToneStyle::New;
-  bool spell_check = true;
-  bool w_as_u = false;
-  bool bracket_keys = false;
-  bool quick_telex = false;
-  bool allow_coda_k = false;
   bool macro_enabled = true;
   bool macro_digits = false;
   bool macro_undo = true;
@@ -120,11 +118,11 @@ struct Config {
 
   // Reading. Missing keys take their defaults, unknown keys are skipped, a repeated known key
   // fails. From text the error carries line and column.
-  static json::Result<Config> from_json(std::string_view text);
-  static json::Result<Config> from_value(const json::Value& value);
+  static qrx_json::Result<Config> from_json(std::string_view text);
+  static qrx_json::Result<Config> from_value(const qrx_json::Value& value);
 
   // Writing: one object with the 22 keys in declared order.
-  json::Value to_value() const;
+  qrx_json::Value to_value() const;
   std::string to_json() const;         // compact
   std::string to_json_pretty() const;  // two-space indentation, no final line feed
 
@@ -207,5 +205,41 @@ struct Ports {
     dictionary.reset();
   }
 };
+
+// Hashes texts and views alike, so that a lookup needs no copy of the word.
+struct WordHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+};
+using WordSet = std::unordered_set<std::string, WordHash, std::equal_to<>>;
+
+// The dictionary of every session of the C interface: two word sets, the built-in English and
+// Vietnamese lists unless a host replaces them. Lookups are exact, byte-for-byte.
+class WordListDictionary : public Dictionary {
+ public:
+  WordListDictionary() = default;
+  WordListDictionary(WordSet english, WordSet vietnamese)
+      : english_(std::move(english)), vietnamese_(std::move(vietnamese)) {}
+
+  // The built-in English and Vietnamese word lists.
+  static WordListDictionary make_default();
+  // Word sets split from two texts at every run of white space; words are kept unchanged.
+  static WordListDictionary from_text(std::string_view english, std::string_view vietnamese);
+
+  bool is_english(std::string_view word) const override;
+  bool is_vietnamese(std::string_view word) const override;
+
+  const WordSet& english() const { return english_; }
+  const WordSet& vietnamese() const { return vietnamese_; }
+  WordSet& english() { return english_; }
+  WordSet& vietnamese() { return vietnamese_; }
+
+ private:
+  WordSet english_;
+  WordSet vietnamese_;
+};
+
+// The pieces of `text` between runs of white space (Unicode White_Space), empty pieces dropped.
+std::vector<std::string_view> split_words(std::string_view text);
 
 }  // namespace qrx_engine::ports

@@ -1,7 +1,7 @@
-// Ready-made port implementations (the word-list dictionary with the built-in English and
-// Vietnamese lists, a configuration store on a JSON file, one in memory), and a simulated host for
-// exercising sessions: a text buffer with a caret and marked text that applies each Action
-// exactly as an input-method host would, with ports that read what that buffer holds.
+// Ready-made configuration stores (one on a JSON file, one in memory) that no host of Quorvix
+// uses, and a simulated host for exercising sessions: a text buffer with a caret and marked text
+// that applies each Action exactly as an input-method host would, with ports that read what that
+// buffer holds and the built-in word lists.
 #pragma once
 
 #include <qrx_engine/ports.h>
@@ -13,45 +13,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace qrx_engine::testing {
-
-// Hashes texts and views alike, so that a lookup needs no copy of the word.
-struct WordHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
-};
-using WordSet = std::unordered_set<std::string, WordHash, std::equal_to<>>;
-
-// A dictionary over two word sets; lookups are exact, byte-for-byte.
-class WordListDictionary : public ports::Dictionary {
- public:
-  WordListDictionary() = default;
-  WordListDictionary(WordSet english, WordSet vietnamese)
-      : english_(std::move(english)), vietnamese_(std::move(vietnamese)) {}
-
-  // The built-in English and Vietnamese word lists.
-  static WordListDictionary make_default();
-  // Word sets split from two texts at every run of white space; words are kept unchanged.
-  static WordListDictionary from_text(std::string_view english, std::string_view vietnamese);
-
-  bool is_english(std::string_view word) const override;
-  bool is_vietnamese(std::string_view word) const override;
-
-  const WordSet& english() const { return english_; }
-  const WordSet& vietnamese() const { return vietnamese_; }
-  WordSet& english() { return english_; }
-  WordSet& vietnamese() { return vietnamese_; }
-
- private:
-  WordSet english_;
-  WordSet vietnamese_;
-};
-
-// The pieces of `text` between runs of white space (Unicode White_Space), empty pieces dropped.
-std::vector<std::string_view> split_words(std::string_view text);
 
 // A configuration store on one JSON file.
 class JsonFileConfigStore : public ports::ConfigStore {

@@ -9,8 +9,7 @@
 #include <qrx_engine/action.h>
 #include <qrx_engine/ports.h>
 #include <qrx_engine/session.h>
-#include <qrx_engine/testing.h>
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +23,7 @@
 namespace quorvix {
 
 using qrx_engine::ports::Config;
-using qrx_engine::testing::WordListDictionary;
+using qrx_engine::ports::WordListDictionary;
 
 // ---------------------------------------------------------------------------------------------
 // Strings going in.
@@ -46,7 +45,7 @@ class InputText {
   std::string_view view_;
 };
 
-using unicode::is_scalar_value;
+using qrx_unicode::is_scalar_value;
 
 // A host string that may be absent (null).
 std::optional<std::string> optional_input(const char* text);
@@ -203,6 +202,10 @@ namespace quorvix {
 
 // A new handle over the given configuration, or an exception.
 std::unique_ptr<QrxSession> make_session(Config config, qrx_engine::ports::OutputMode mode);
+
+// The pass record: every byte zero, padding included, as the neutral result of every function
+// that returns an action.
+QrxAction zero_action();
 
 // The C record of `action`; its text goes to the handle's action slot (a pass leaves the slot
 // alone). Deletions are measured against `before`, the text before the caret when the action

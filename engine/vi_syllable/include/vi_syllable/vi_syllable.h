@@ -7,7 +7,7 @@
 // Everything is pure; the only state is the process-wide Tables, built once on first use.
 #pragma once
 
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <array>
 #include <cstddef>
@@ -173,9 +173,9 @@ enum class ToneStyle : std::uint8_t { Old = 0, New = 1 };
 
 // "old" or "new".
 std::string_view tone_style_name(ToneStyle style);
-json::Value to_json(ToneStyle style);
+qrx_json::Value to_json(ToneStyle style);
 // Accepts "old" / "new" and the object form {"old": null}; anything else is a JSON error.
-json::Result<ToneStyle> tone_style_from_json(const json::Value& value);
+qrx_json::Result<ToneStyle> tone_style_from_json(const qrx_json::Value& value);
 
 // A letter taken apart: bits 0-31 base character (lower case, without tone and mark; d for đ),
 // bit 32 upper-case flag, bits 40-47 Mark (255 for none), bits 48-55 tone.

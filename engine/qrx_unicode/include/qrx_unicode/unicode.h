@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace unicode {
+namespace qrx_unicode {
 
 inline constexpr char32_t kReplacementCharacter = U'\uFFFD';
 
@@ -110,4 +110,4 @@ bool is_numeric(char32_t c);
 // General category Cc or Cf: control and format characters, which type no visible text.
 bool is_control(char32_t c);
 
-}  // namespace unicode
+}  // namespace qrx_unicode

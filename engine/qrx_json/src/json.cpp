@@ -1,4 +1,4 @@
-#include <json/json.h>
+#include <qrx_json/json.h>
 
 #include <nlohmann/json.hpp>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <iterator>
 
-namespace json {
+namespace qrx_json {
 namespace {
 
 // A byte iterator that counts how many bytes the parser has pulled, so that every value can
@@ -404,4 +404,4 @@ Error missing_field(std::string_view name, Position at) {
   return Error{"missing field " + backquoted(name), at};
 }
 
-}  // namespace json
+}  // namespace qrx_json

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-namespace json {
+namespace qrx_json {
 
 // Deepest nesting of arrays and objects the reader accepts.
 inline constexpr std::size_t kMaxDepth = 128;
@@ -57,8 +57,8 @@ class Value {
   Value(std::string s);
   Value(std::string_view s);
   Value(const char* s);
-  Value(json::Array a);
-  Value(json::Object o);
+  Value(qrx_json::Array a);
+  Value(qrx_json::Object o);
 
   Kind kind() const { return static_cast<Kind>(data_.index()); }
   bool is_null() const { return kind() == Kind::Null; }
@@ -76,10 +76,10 @@ class Value {
   std::uint64_t as_uint() const { return std::get<std::uint64_t>(data_); }
   double as_double() const { return std::get<double>(data_); }
   const std::string& as_string() const { return std::get<std::string>(data_); }
-  const json::Array& as_array() const { return std::get<json::Array>(data_); }
-  json::Array& as_array() { return std::get<json::Array>(data_); }
-  const json::Object& as_object() const;
-  json::Object& as_object();
+  const qrx_json::Array& as_array() const { return std::get<qrx_json::Array>(data_); }
+  qrx_json::Array& as_array() { return std::get<qrx_json::Array>(data_); }
+  const qrx_json::Object& as_object() const;
+  qrx_json::Object& as_object();
 
   // Map lookup on an object: the last member with that name (a later member wins), or null
   // when there is none or this is not an object.
@@ -96,8 +96,8 @@ class Value {
   friend bool operator==(const Value& a, const Value& b);
 
  private:
-  std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, double, std::string, json::Array,
-               json::Object>
+  std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, double, std::string, qrx_json::Array,
+               qrx_json::Object>
       data_;
   Position position_{};
 };
@@ -126,10 +126,10 @@ inline Value::Value(double v) : data_(v) {}
 inline Value::Value(std::string s) : data_(std::move(s)) {}
 inline Value::Value(std::string_view s) : data_(std::string(s)) {}
 inline Value::Value(const char* s) : data_(std::string(s)) {}
-inline Value::Value(json::Array a) : data_(std::move(a)) {}
-inline Value::Value(json::Object o) : data_(std::move(o)) {}
-inline const json::Object& Value::as_object() const { return std::get<json::Object>(data_); }
-inline json::Object& Value::as_object() { return std::get<json::Object>(data_); }
+inline Value::Value(qrx_json::Array a) : data_(std::move(a)) {}
+inline Value::Value(qrx_json::Object o) : data_(std::move(o)) {}
+inline const qrx_json::Object& Value::as_object() const { return std::get<qrx_json::Object>(data_); }
+inline qrx_json::Object& Value::as_object() { return std::get<qrx_json::Object>(data_); }
 inline bool operator==(const Value& a, const Value& b) { return a.data_ == b.data_; }
 
 // Either a value or the error that prevented it.
@@ -168,4 +168,4 @@ Error unknown_variant(std::string_view variant, std::initializer_list<std::strin
                       Position at = {});                       // "unknown variant `x`, expected `a` or `b`"
 Error missing_field(std::string_view name, Position at = {});  // "missing field `name`"
 
-}  // namespace json
+}  // namespace qrx_json

@@ -1,4 +1,4 @@
-#include <unicode_text/unicode.h>
+#include <qrx_unicode/unicode.h>
 
 #include <unicode/bytestream.h>
 #include <unicode/locid.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace unicode {
+namespace qrx_unicode {
 namespace {
 
 constexpr bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
@@ -344,4 +344,4 @@ bool is_control(char32_t c) {
   return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
 }
 
-}  // namespace unicode
+}  // namespace qrx_unicode
